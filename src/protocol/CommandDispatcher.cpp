@@ -1,0 +1,46 @@
+#include "protocol/CommandDispatcher.h"
+
+#include <thread>
+
+namespace zopra {
+
+CommandDispatcher::CommandDispatcher(MachineRecord& record, Writer writer, Wake wakeReceiver)
+    : record_(record), writer_(std::move(writer)), wakeReceiver_(std::move(wakeReceiver)),
+      waitHook_([](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); }) {}
+
+void CommandDispatcher::SetWaitHook(WaitHook hook) { waitHook_ = std::move(hook); }
+
+void CommandDispatcher::SetReplyBound(std::chrono::milliseconds bound) { replyBound_ = bound; }
+
+void CommandDispatcher::WaitWhileReplyOutstanding() {
+    const auto deadline = std::chrono::steady_clock::now() + replyBound_;
+    while (record_.FWaitingReply.load(std::memory_order_acquire) != 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            // Give the reply up so that the next command can go out.
+            record_.FWaitingReply.store(0, std::memory_order_release);
+            throw NoAnswerError();
+        }
+        waitHook_(kPollInterval);
+    }
+}
+
+void CommandDispatcher::SendCommand(std::int32_t code, const CommandInputs& inputs) {
+    WaitWhileReplyOutstanding();
+    record_.FPendingCommand.store(code, std::memory_order_release);
+
+    const std::string text = BuildCommandText(code, inputs, record_.Read());
+
+    if (IsQuery(code))
+        record_.FWaitingReply.store(1, std::memory_order_release);
+    else if (code == kCmdTestSquare)
+        record_.FWaitingReply.store(0, std::memory_order_release);
+
+    writer_(text);
+
+    if (record_.FWaitingReply.load(std::memory_order_acquire) == 1) {
+        std::this_thread::sleep_for(kPauseBeforeWake);
+        wakeReceiver_();
+    }
+}
+
+} // namespace zopra

@@ -1,0 +1,106 @@
+#include "protocol/Commands.h"
+
+#include "protocol/ModelRules.h"
+#include "protocol/Numbers.h"
+
+namespace zopra {
+
+namespace {
+
+std::string Esc(std::string_view rest) { return std::string(1, kEsc) + std::string(rest); }
+
+} // namespace
+
+bool IsQuery(std::int32_t code) {
+    switch (code) {
+    case kCmdHardClipLimits:
+    case kCmdReadParameters:
+    case kCmdReadIdentity:
+    case kCmdReadScale:
+    case kCmdReadAasOffsets:
+    case kCmdReadBladeHolder:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string QueryText(std::int32_t code) {
+    switch (code) {
+    case kCmdHardClipLimits:
+        return "OH;";
+    case kCmdReadParameters:
+        return Esc(".R1:");
+    case kCmdReadIdentity:
+        return Esc(".R4:");
+    case kCmdReadScale:
+        return Esc(".R3:");
+    case kCmdReadAasOffsets:
+        return Esc(".R5:");
+    case kCmdReadBladeHolder:
+        return Esc(".R6:");
+    default:
+        return {};
+    }
+}
+
+std::string TestSquareText(std::int32_t x, std::int32_t y) {
+    const std::string xs = std::to_string(x);
+    const std::string ys = std::to_string(y);
+    // Relative moves from where the pen stands: +X, +Y, -X, -Y.
+    return "VS30;SP1;PR;PU0,0;PD0,0," + xs + ",0," + "0," + ys + "," + "-" + xs + ",0," + "0,-" +
+           ys + ";" + "PU;";
+}
+
+std::string CalibrationText(std::int32_t xs, std::int32_t ys) {
+    return Esc(".C6;1;") + std::to_string(xs) + ":" + Esc(".C6;0;") + std::to_string(ys) + ":" +
+           Esc(".C1;0;:") + Esc(".C6;2;:") + "PD;" + "PU;";
+}
+
+std::string BuildCommandText(std::int32_t code, const CommandInputs& inputs,
+                             const MachineSettings& record) {
+    const char sep = inputs.decimalSeparator;
+    switch (code) {
+    case kCmdTestSquare:
+        return TestSquareText(TestSquareUnits(StrToFloat(inputs.testX, sep), inputs.inches),
+                              TestSquareUnits(StrToFloat(inputs.testY, sep), inputs.inches));
+    case kCmdCalibrate:
+    case kCmdCalibrateAgain: {
+        // Measured over requested: both are in the unit shown, so the unit cancels out.
+        const long double xs =
+            StrToFloat(inputs.measuredX, sep) / StrToFloat(inputs.testX, sep) * record.FXScale;
+        const long double ys =
+            StrToFloat(inputs.measuredY, sep) / StrToFloat(inputs.testY, sep) * record.FYScale;
+        return CalibrationText(Trunc(xs), Trunc(ys));
+    }
+    default:
+        return QueryText(code);
+    }
+}
+
+std::vector<std::string> SettingsUpdateWrites(const SettingsUpdate& u) {
+    auto setting = [](int number, std::int32_t value) {
+        return Esc(".C1;") + std::to_string(number) + ";" + std::to_string(value) + ":";
+    };
+    return {
+        setting(16, u.offsetIndex), setting(17, u.weightIndex), setting(18, u.accelIndex),
+        setting(19, u.smoothIndex), setting(20, u.unrollIndex), setting(21, u.mediaIndex),
+        setting(22, u.forceValue),  Esc(".C1;0;:"),             setting(32, u.bladeHolderIndex),
+    };
+}
+
+std::vector<std::string> AasOffsetWrites(double xOffset, double yOffset) {
+    return {Esc(".D6;") + FormatGeneral(xOffset) + ";" + FormatGeneral(yOffset) + ":",
+            Esc(".C1;0;:")};
+}
+
+std::string IdentificationProbe() { return Esc(".R4:") + "\r\n"; }
+
+std::vector<std::int32_t> ParameterReadOrder(std::string_view connectionText) {
+    if (HidesBladeHolder(connectionText))
+        return {kCmdHardClipLimits, kCmdReadParameters, kCmdReadScale, kCmdReadIdentity};
+    return {kCmdHardClipLimits, kCmdReadParameters, kCmdReadBladeHolder, kCmdReadScale,
+            kCmdReadIdentity};
+}
+
+} // namespace zopra

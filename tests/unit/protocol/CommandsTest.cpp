@@ -1,0 +1,104 @@
+#include "protocol/Commands.h"
+#include "protocol/ModelRules.h"
+#include "protocol/Numbers.h"
+
+#include <gtest/gtest.h>
+
+namespace zopra {
+namespace {
+
+const std::string E(1, '\x1b');
+
+TEST(Commands, QueryTextsAreExactBytesWithoutLineEnd) {
+    struct Case {
+        std::int32_t code;
+        std::string text;
+    };
+    for (const Case& c :
+         {Case{1, "OH;"}, Case{2, E + ".R1:"}, Case{3, E + ".R4:"}, Case{7, E + ".R3:"},
+          Case{17, E + ".R5:"}, Case{19, E + ".R6:"}}) {
+        EXPECT_TRUE(IsQuery(c.code));
+        EXPECT_EQ(QueryText(c.code), c.text) << c.code;
+    }
+    // Codes without a command write zero bytes.
+    for (std::int32_t code : {0, 8, 9, 10, 11, 12, 13, 14, 15, 16, 18, 20, -1}) {
+        EXPECT_FALSE(IsQuery(code));
+        EXPECT_EQ(BuildCommandText(code, {}, {}), "") << code;
+    }
+    for (std::int32_t code : {4, 5, 6})
+        EXPECT_FALSE(IsQuery(code));
+}
+
+TEST(Commands, TestSquareFromTypedSides) {
+    CommandInputs in{"500.0", "500.0", "", "", false, '.'};
+    EXPECT_EQ(BuildCommandText(kCmdTestSquare, in, {}),
+              "VS30;SP1;PR;PU0,0;PD0,0,20000,0,0,20000,-20000,0,0,-20000;PU;");
+    in = {"1", "10", "", "", true, '.'};
+    EXPECT_EQ(BuildCommandText(kCmdTestSquare, in, {}),
+              "VS30;SP1;PR;PU0,0;PD0,0,1015,0,0,10159,-1015,0,0,-10159;PU;");
+    in = {"500,0", "250", "", "", false, ','};
+    EXPECT_EQ(TestSquareText(20000, 10000),
+              "VS30;SP1;PR;PU0,0;PD0,0,20000,0,0,10000,-20000,0,0,-10000;PU;");
+    EXPECT_EQ(BuildCommandText(kCmdTestSquare, in, {}), TestSquareText(20000, 10000));
+}
+
+TEST(Commands, CalibrationScalesByMeasuredOverRequested) {
+    MachineSettings record;
+    record.FXScale = 10000;
+    record.FYScale = 9990;
+    CommandInputs in{"500", "500", "505", "500", false, '.'};
+    const std::string expected = E + ".C6;1;10100:" + E + ".C6;0;9990:" + E + ".C1;0;:" + E +
+                                 ".C6;2;:PD;PU;";
+    EXPECT_EQ(BuildCommandText(kCmdCalibrate, in, record), expected);
+    EXPECT_EQ(BuildCommandText(kCmdCalibrateAgain, in, record), expected);
+}
+
+TEST(Commands, FieldsThatAreNoUsableNumberThrow) {
+    MachineSettings record;
+    record.FXScale = record.FYScale = 10000;
+    for (CommandInputs in : {CommandInputs{"abc", "500", "500", "500"},
+                             CommandInputs{"500", "500", "", "500"},
+                             CommandInputs{"0", "500", "505", "500"},      // divides by zero
+                             CommandInputs{"1e12", "500", "500", "500"}}) { // does not fit
+        const std::int32_t code = in.testX == "1e12" ? kCmdTestSquare : kCmdCalibrate;
+        EXPECT_THROW(BuildCommandText(code, in, record), ConversionError) << in.testX;
+    }
+}
+
+TEST(Commands, SettingsUpdateNineWritesInOrder) {
+    SettingsUpdate u;
+    u.offsetIndex = 2;
+    u.weightIndex = 1;
+    u.accelIndex = 0;
+    u.smoothIndex = 1;
+    u.unrollIndex = 0;
+    u.mediaIndex = -1; // nothing selected
+    u.forceValue = BladeForceValue("vantor 24", 400);
+    u.bladeHolderIndex = 1;
+    const std::vector<std::string> expected = {
+        E + ".C1;16;2:", E + ".C1;17;1:", E + ".C1;18;0:",   E + ".C1;19;1:", E + ".C1;20;0:",
+        E + ".C1;21;-1:", E + ".C1;22;256:", E + ".C1;0;:", E + ".C1;32;1:"};
+    EXPECT_EQ(SettingsUpdateWrites(u), expected);
+}
+
+TEST(Commands, AasOffsetWritesInGeneralFormat) {
+    const std::vector<std::string> expected = {E + ".D6;120;-40:", E + ".C1;0;:"};
+    EXPECT_EQ(AasOffsetWrites(120, -40), expected);
+}
+
+TEST(Commands, IdentificationProbeIsSevenBytes) {
+    EXPECT_EQ(IdentificationProbe(), std::string("\x1b.R4:\r\n", 7));
+}
+
+TEST(Commands, ParameterReadOrder) {
+    const std::vector<std::int32_t> full = {1, 2, 19, 7, 3};
+    const std::vector<std::int32_t> withoutHolder = {1, 2, 7, 3};
+    EXPECT_EQ(ParameterReadOrder("COM3"), full);
+    EXPECT_EQ(ParameterReadOrder("Vantor II 24 PZ"), full);
+    EXPECT_EQ(ParameterReadOrder("QT-24"), withoutHolder);
+    EXPECT_EQ(ParameterReadOrder("my QT-24 cutter"), withoutHolder);
+    EXPECT_EQ(ParameterReadOrder("qt-24"), full);
+}
+
+} // namespace
+} // namespace zopra

@@ -1,0 +1,121 @@
+#include "protocol/Commands.h"
+#include "protocol/ReplyParser.h"
+
+#include <gtest/gtest.h>
+
+namespace zopra {
+namespace {
+
+// Parses one reply with a code outstanding, as the receive thread does.
+std::optional<ReplyFailure> Parse(MachineRecord& record, std::int32_t code,
+                                  std::string_view reply) {
+    record.FPendingCommand = code;
+    record.FWaitingReply = 1;
+    return ParseReply(record, reply);
+}
+
+TEST(ReplyParser, HardClipLimitsGivePaperSizeInMm) {
+    MachineRecord record;
+    EXPECT_FALSE(Parse(record, kCmdHardClipLimits, "0,0,40000,20000"));
+    EXPECT_EQ(record.Read().FPaperLength, 1000.0);
+    EXPECT_EQ(record.Read().FPaperWidth, 500.0);
+    EXPECT_EQ(record.FWaitingReply, 0);
+}
+
+TEST(ReplyParser, ConversionFailureStoresTheFieldsBeforeIt) {
+    MachineRecord record;
+    record.Write([](MachineSettings& v) { v.FPaperWidth = 123; });
+    auto failure = Parse(record, kCmdHardClipLimits, "0,0,40000,20000;");
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code, kCmdHardClipLimits);
+    EXPECT_EQ(failure->reply, "0,0,40000,20000;");
+    EXPECT_EQ(failure->message, "'20000;' is not a valid floating point value");
+    EXPECT_EQ(record.Read().FPaperLength, 1000.0);
+    EXPECT_EQ(record.Read().FPaperWidth, 123.0);
+    EXPECT_EQ(record.FWaitingReply, 0) << "a failed reply must not block later commands";
+
+    // Parameters: speed and force stored, the offset fails, the rest keep old values.
+    record.Write([](MachineSettings& v) { v.FVectorQuality = 9; });
+    ASSERT_TRUE(Parse(record, kCmdReadParameters, "x,30,120,oops,1,0,1,3;"));
+    const MachineSettings v = record.Read();
+    EXPECT_EQ(v.FSpeed, 30);
+    EXPECT_EQ(v.FBladeForce, 120);
+    EXPECT_EQ(v.FBladeOffset, 0);
+    EXPECT_EQ(v.FVectorQuality, 9);
+}
+
+TEST(ReplyParser, SevenCuttingParameters) {
+    MachineRecord record;
+    EXPECT_FALSE(Parse(record, kCmdReadParameters, "x,30,120,250,1,0,1,3;\r"));
+    const MachineSettings v = record.Read();
+    EXPECT_EQ(v.FSpeed, 30);
+    EXPECT_EQ(v.FBladeForce, 120);
+    EXPECT_EQ(v.FBladeOffset, 250);
+    EXPECT_EQ(v.FVectorQuality, 1);
+    EXPECT_EQ(v.FVectorSmooth, 0);
+    EXPECT_EQ(v.FAutoUnroll, 1);
+    EXPECT_EQ(v.FMediaType, 3);
+}
+
+TEST(ReplyParser, IdentityTrimmedOnlyAtTheEnds) {
+    for (std::string_view reply :
+         {"x,C1,Vantor II 24 PZ,V2.00,D1,T1;", "  x,C1,Vantor II 24 PZ,V2.00,D1,T1;\r\n",
+          "\nx,C1,Vantor II 24 PZ,V2.00,D1,T1;junk"}) {
+        MachineRecord record;
+        EXPECT_FALSE(Parse(record, kCmdReadIdentity, reply));
+        const MachineSettings v = record.Read();
+        EXPECT_EQ(v.FCName, "C1");
+        EXPECT_EQ(v.FModelName, "Vantor II 24 PZ");
+        EXPECT_EQ(v.FVersion, "V2.00");
+        EXPECT_EQ(v.FDate, "D1");
+        EXPECT_EQ(v.FTime, "T1");
+        EXPECT_EQ(record.FIdentityReady, 1);
+        EXPECT_EQ(record.FWaitingReply, 0);
+    }
+    // Blanks inside the fields are kept as received.
+    MachineRecord record;
+    Parse(record, kCmdReadIdentity, "x, C1 , Tiber ,V,D,T;");
+    EXPECT_EQ(record.Read().FModelName, " Tiber ");
+}
+
+TEST(ReplyParser, PairsAndBladeHolder) {
+    MachineRecord record;
+    EXPECT_FALSE(Parse(record, kCmdReadScale, "x,10000,9990;"));
+    EXPECT_FALSE(Parse(record, kCmdReadAasOffsets, "x,-40,120;"));
+    EXPECT_FALSE(Parse(record, kCmdReadBladeHolder, "x,1;"));
+    const MachineSettings v = record.Read();
+    EXPECT_EQ(v.FXScale, 10000);
+    EXPECT_EQ(v.FYScale, 9990);
+    EXPECT_EQ(v.FAASXOffset, -40);
+    EXPECT_EQ(v.FAASYOffset, 120);
+    EXPECT_EQ(v.FBladeHolder, 1);
+    EXPECT_EQ(record.FIdentityReady, 0);
+}
+
+TEST(ReplyParser, CommandsWithoutReplyStoreNothingAndClearTheFlag) {
+    for (std::int32_t code : {4, 5, 0, 18}) {
+        MachineRecord record;
+        EXPECT_FALSE(Parse(record, code, "x,1,2,3,4;"));
+        const MachineSettings v = record.Read();
+        EXPECT_EQ(v.FPaperLength, 0);
+        EXPECT_EQ(v.FSpeed, 0);
+        EXPECT_EQ(v.FXScale, 0);
+        EXPECT_EQ(record.FWaitingReply, 0);
+    }
+}
+
+TEST(ReplyParser, LateReplyIsReadWithTheOutstandingLayout) {
+    // The answer to "OH;" arrives while "ESC.R3:" is outstanding: its second field lands
+    // in the X scale and the missing ";" fails the Y scale.
+    MachineRecord record;
+    record.Write([](MachineSettings& v) { v.FXScale = v.FYScale = 5; });
+    EXPECT_TRUE(Parse(record, kCmdReadScale, "0,0,40000,20000"));
+    EXPECT_EQ(record.Read().FXScale, 0);
+    EXPECT_EQ(record.Read().FYScale, 5);
+    EXPECT_EQ(record.Read().FPaperLength, 0);
+    // A missing separator empties the token: the number fails to convert.
+    ASSERT_TRUE(Parse(record, kCmdReadBladeHolder, "x,1"));
+}
+
+} // namespace
+} // namespace zopra
