@@ -1,0 +1,87 @@
+#pragma once
+// The receive thread: the only reader of the open link. It waits for the answer to one
+// query, hands it to the reply handler (the parser) on its own thread, and suspends
+// itself until the dispatcher wakes it for the next query.
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
+namespace zopra {
+
+// What the receive thread reads, looked up afresh on every pass so that it follows a
+// connection the user opens while it waits.
+class LinkReader {
+public:
+    virtual ~LinkReader() = default;
+
+    // 0 serial, 1 vendor USB library, 2 USB printer class.
+    virtual std::int32_t Kind() const = 0;
+
+    virtual bool SerialOpen() = 0;
+    virtual int SerialInQueCount() = 0;
+    virtual int SerialRead(char* buffer, int count) = 0;
+
+    // One bounded read on the printer-class read handle: the bytes read, 0 when nothing
+    // came within the bound, negative when the read failed.
+    virtual int PrinterRead(char* buffer, int capacity) = 0;
+
+    // The vendor library's query (negative: nothing to read) and read (negative: failed).
+    virtual int UsbQueryInput() = 0;
+    virtual int UsbRead(char* buffer, int capacity) = 0;
+};
+
+class ReadThread {
+public:
+    using ReplyHandler = std::function<void(std::string_view reply)>;
+
+    static constexpr int kBufferSize = 4096;
+    static constexpr int kPrinterReadSize = 256;
+    static constexpr int kUsbReadSize = 128;
+    static constexpr std::chrono::milliseconds kPassInterval{20};
+
+    // The thread starts suspended: nothing is read until the first Resume.
+    ReadThread(LinkReader& links, ReplyHandler onReply);
+    ~ReadThread();
+
+    ReadThread(const ReadThread&) = delete;
+    ReadThread& operator=(const ReadThread&) = delete;
+
+    // Wakes the thread for the next answer. A wake-up that arrives before the thread has
+    // suspended itself is kept, not lost; several wake-ups before it looks count as one.
+    void Resume();
+
+    // Ends the loop and joins the thread; also while it is suspended or polling.
+    void Stop();
+
+private:
+    void Execute();
+    bool WaitForWake();   // false when stopping
+    bool PassInterval();  // false when stopping
+    bool Pass();          // true when an answer was delivered
+    bool SerialPass();
+    void Deliver(std::string_view reply);
+
+    LinkReader& links_;
+    ReplyHandler onReply_;
+
+    // Kept from one pass to the next: a serial line may span several reads, and bytes after
+    // a CR wait here, untouched, until the thread is woken for the next answer.
+    std::array<char, kBufferSize> receive_{};
+    int receivedCount_ = 0;
+    int receivedPos_ = 0;
+    std::array<char, kBufferSize> line_{};
+    int lineLength_ = 0;
+    bool discardingLongLine_ = false;
+
+    std::mutex mutex_;
+    std::condition_variable wakeUp_;
+    bool wakePending_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+} // namespace zopra

@@ -1,0 +1,183 @@
+#include "link/Readthread_.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace zopra {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A link whose reads hand out prepared chunks, one chunk per read.
+class FakeLinks : public LinkReader {
+public:
+    std::atomic<std::int32_t> kind{0};
+    std::atomic<bool> serialOpen{true};
+
+    void Queue(std::string chunk) {
+        std::lock_guard lock(mutex_);
+        chunks_.push_back(std::move(chunk));
+    }
+
+    std::int32_t Kind() const override { return kind; }
+    bool SerialOpen() override { return serialOpen; }
+    int SerialInQueCount() override {
+        std::lock_guard lock(mutex_);
+        return chunks_.empty() ? 0 : static_cast<int>(chunks_.front().size());
+    }
+    int SerialRead(char* buffer, int count) override { return Take(buffer, count); }
+    int PrinterRead(char* buffer, int capacity) override { return Take(buffer, capacity); }
+    int UsbQueryInput() override {
+        std::lock_guard lock(mutex_);
+        return chunks_.empty() ? -1 : 0;
+    }
+    int UsbRead(char* buffer, int capacity) override { return Take(buffer, capacity); }
+
+private:
+    int Take(char* buffer, int capacity) {
+        std::lock_guard lock(mutex_);
+        if (chunks_.empty())
+            return 0;
+        std::string chunk = chunks_.front();
+        chunks_.pop_front();
+        const int n = std::min(capacity, static_cast<int>(chunk.size()));
+        std::copy_n(chunk.data(), n, buffer);
+        return n;
+    }
+
+    std::mutex mutex_;
+    std::deque<std::string> chunks_;
+};
+
+// Collects delivered answers; waits are bounded.
+class Replies {
+public:
+    void Add(std::string_view reply) {
+        {
+            std::lock_guard lock(mutex_);
+            replies_.emplace_back(reply);
+        }
+        changed_.notify_all();
+    }
+    bool WaitFor(std::size_t count, std::chrono::milliseconds bound = 5s) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, bound, [&] { return replies_.size() >= count; });
+    }
+    std::vector<std::string> All() {
+        std::lock_guard lock(mutex_);
+        return replies_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> replies_;
+};
+
+struct ReadThreadTest : ::testing::Test {
+    FakeLinks links;
+    Replies replies;
+    ReadThread thread{links, [this](std::string_view r) { replies.Add(r); }};
+};
+
+TEST_F(ReadThreadTest, TwoLinesInOneReadAreDeliveredAcrossAResume) {
+    links.Queue("12,34\r56\r");
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(1));
+    // Suspended after the first line: the second waits for the next wake-up.
+    EXPECT_FALSE(replies.WaitFor(2, 150ms));
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(2));
+    EXPECT_EQ(replies.All(), (std::vector<std::string>{"12,34", "56"}));
+}
+
+TEST_F(ReadThreadTest, LineAssembledFromSeveralReads) {
+    links.Queue("1");
+    links.Queue("2,3");
+    links.Queue("4\r");
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(1));
+    EXPECT_FALSE(replies.WaitFor(2, 100ms));
+    EXPECT_EQ(replies.All(), (std::vector<std::string>{"12,34"}));
+}
+
+TEST_F(ReadThreadTest, LfAfterCrStartsTheNextLine) {
+    links.Queue("A\r\nB\r");
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(1));
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(2));
+    EXPECT_EQ(replies.All(), (std::vector<std::string>{"A", "\nB"}));
+}
+
+TEST_F(ReadThreadTest, EarlyWakeUpIsKept) {
+    // The dispatcher may wake the thread before it has suspended itself.
+    links.Queue("A\rB\r");
+    thread.Resume();
+    thread.Resume(); // counts once
+    ASSERT_TRUE(replies.WaitFor(1));
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(2));
+    EXPECT_EQ(replies.All(), (std::vector<std::string>{"A", "B"}));
+}
+
+TEST_F(ReadThreadTest, ClosedPortDeliversNothingNotEvenLeftovers) {
+    links.Queue("A\rB\r");
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(1));
+    links.serialOpen = false;
+    thread.Resume();
+    EXPECT_FALSE(replies.WaitFor(2, 150ms));
+    links.serialOpen = true;
+    links.Queue("C\r");
+    ASSERT_TRUE(replies.WaitFor(2));
+    EXPECT_EQ(replies.All(), (std::vector<std::string>{"A", "C"}));
+}
+
+TEST_F(ReadThreadTest, OverlongLineIsDroppedUpToItsCr) {
+    links.Queue(std::string(5000, 'x'));
+    links.Queue("tail\rnext\r");
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(1));
+    EXPECT_EQ(replies.All(), (std::vector<std::string>{"next"}));
+}
+
+TEST_F(ReadThreadTest, UsbLinksDeliverOneReadAsOneAnswer) {
+    links.kind = 2; // printer class: the CR stays in the answer
+    links.Queue("A,B\r");
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(1));
+    links.kind = 1; // vendor library: whatever one read returns, split or glued
+    links.Queue("x,1;\ry,2;");
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(2));
+    EXPECT_EQ(replies.All(), (std::vector<std::string>{"A,B\r", "x,1;\ry,2;"}));
+}
+
+TEST_F(ReadThreadTest, StopEndsAPollingThread) {
+    thread.Resume(); // polls an empty link
+    thread.Stop();
+    EXPECT_TRUE(replies.All().empty());
+}
+
+TEST(ReadThread, StopEndsASuspendedThreadAndAThrowingHandlerDoesNotEndIt) {
+    FakeLinks links;
+    Replies replies;
+    ReadThread thread(links, [&](std::string_view r) {
+        replies.Add(r);
+        throw std::runtime_error("parser trouble");
+    });
+    links.Queue("A\rB\r");
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(1));
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(2));
+    thread.Stop(); // suspended now
+}
+
+} // namespace
+} // namespace zopra
