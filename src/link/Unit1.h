@@ -1,0 +1,65 @@
+#pragma once
+// CUsbIF: the table of USB printer-class device interfaces and the opening of their
+// device paths. Slot i holds interface index i of the last walk, whatever its vendor; the
+// product id and port number are kept only for interfaces of the cutter's vendor (the
+// device path carries "vid_7a3c").
+#include "platform/PrinterClassDevices.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace zopra {
+
+class CUsbIF {
+public:
+    static constexpr int kSlots = 32;
+    static constexpr std::size_t kPathSize = 256;
+    static constexpr std::size_t kProductIdSize = 20;
+
+    // Lists the devices of this computer.
+    CUsbIF();
+    // Lists the devices of `devices` (tests pass a made-up system).
+    explicit CUsbIF(std::shared_ptr<platform::PrinterClassDevices> devices);
+    virtual ~CUsbIF();
+
+    CUsbIF(const CUsbIF&) = delete;
+    CUsbIF& operator=(const CUsbIF&) = delete;
+
+    // Walks the present interfaces into the table; returns the new count (at most 32).
+    int EnumerateDevices();
+
+    // Opens the device of `slot` for reading and writing, by its path followed by "\" and
+    // the suffix when a suffix is given, by the bare path otherwise. Every call is a new,
+    // separate open, so a read handle and a write handle on one device are two calls.
+    // The handle is invalid when the open fails or the slot is outside the table.
+    platform::PrinterHandle OpenDevicePath(int slot, std::optional<std::string_view> suffix) const;
+
+    // The name OpenDevicePath opens for these arguments ("" for a slot outside the table).
+    std::string DeviceName(int slot, std::optional<std::string_view> suffix) const;
+
+    int Count() const { return FCount; }
+    std::string_view DevicePath(int slot) const;
+    std::string_view ProductId(int slot) const;
+    std::uint8_t PortNumber(int slot) const;
+    const platform::InterfaceClassGuid& InterfaceClass() const { return FInterfaceClass; }
+
+private:
+    using PathSlot = std::array<char, kPathSize>;
+    using ProductIdSlot = std::array<char, kProductIdSize>;
+
+    static bool InTable(int slot) { return slot >= 0 && slot < kSlots; }
+    void StoreInterface(int slot, std::string_view path, platform::PrinterInterfaceList& list);
+
+    std::shared_ptr<platform::PrinterClassDevices> FDevices;
+    // Each slot is zero-terminated; a longer path is cut at 255 characters.
+    std::array<PathSlot, kSlots> FDevicePaths{};
+    std::array<ProductIdSlot, kSlots> FProductIds{};
+    std::array<std::uint8_t, kSlots> FPortNumbers{};
+    std::int32_t FCount = 0;
+    platform::InterfaceClassGuid FInterfaceClass = platform::kUsbPrinterInterfaceClass;
+};
+
+} // namespace zopra

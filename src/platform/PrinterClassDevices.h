@@ -1,0 +1,98 @@
+#pragma once
+// USB printer-class device interfaces: the list of present interfaces with their device
+// paths, and file handles opened on a device path. Windows reads the list from the device
+// setup services, Linux from sysfs (usblp) plus the devices virtual-cutter announces.
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zopra::platform {
+
+// A device interface class, laid out as the 16 bytes of a Windows GUID.
+struct InterfaceClassGuid {
+    std::uint32_t Data1 = 0;
+    std::uint16_t Data2 = 0;
+    std::uint16_t Data3 = 0;
+    std::array<std::uint8_t, 8> Data4{};
+
+    bool operator==(const InterfaceClassGuid&) const = default;
+};
+static_assert(sizeof(InterfaceClassGuid) == 16);
+
+// The published USB printer device interface class {28D78FAD-5A12-11D1-AE5B-0000F803A8C2}.
+inline constexpr InterfaceClassGuid kUsbPrinterInterfaceClass{
+    0x28D78FAD, 0x5A12, 0x11D1, {0xAE, 0x5B, 0x00, 0x00, 0xF8, 0x03, 0xA8, 0xC2}};
+
+// An open device file. Owns the OS handle (a file descriptor on Linux, a HANDLE on
+// Windows) and closes it when destroyed or replaced. Reads and writes wait a bounded
+// time, so a device that never answers cannot hold a thread for ever.
+class PrinterHandle {
+public:
+    using Native = std::intptr_t;
+    // INVALID_HANDLE_VALUE on Windows, the failed-open result on Linux.
+    static constexpr Native kInvalid = -1;
+    static constexpr std::chrono::milliseconds kWriteTimeout{2000};
+
+    PrinterHandle() noexcept = default;
+    explicit PrinterHandle(Native native) noexcept : FNative(native) {}
+    PrinterHandle(PrinterHandle&& other) noexcept : FNative(other.Release()) {}
+    PrinterHandle& operator=(PrinterHandle&& other) noexcept;
+    PrinterHandle(const PrinterHandle&) = delete;
+    PrinterHandle& operator=(const PrinterHandle&) = delete;
+    ~PrinterHandle() { Close(); }
+
+    bool Valid() const noexcept { return FNative != kInvalid; }
+    Native NativeHandle() const noexcept { return FNative; }
+    // Gives up ownership without closing.
+    Native Release() noexcept;
+    void Close() noexcept;
+
+    // Reads what the device delivers, at most `capacity` bytes, waiting at most `timeout`
+    // for the first byte. Returns the number of bytes read, 0 when nothing came in time,
+    // or -1 when the read failed (invalid handle, device gone).
+    std::ptrdiff_t Read(void* buffer, std::size_t capacity, std::chrono::milliseconds timeout);
+
+    // Writes all bytes unless the device refuses them or stops taking them for `timeout`.
+    // Returns the number of bytes written, or -1 when none could be written.
+    std::ptrdiff_t Write(const void* bytes, std::size_t count,
+                         std::chrono::milliseconds timeout = kWriteTimeout);
+
+private:
+    Native FNative = kInvalid;
+};
+
+enum class InterfaceQuery {
+    Found,      // the interface exists and its device path was read
+    Failed,     // this index could not be read; later indexes may still exist
+    NoMoreItems // the list has no interface at this index or above
+};
+
+// One snapshot of the present interfaces of a class; released when destroyed.
+class PrinterInterfaceList {
+public:
+    virtual ~PrinterInterfaceList() = default;
+    // Reads the device path of interface `index` (0, 1, 2, ...) into `path`.
+    virtual InterfaceQuery DevicePath(int index, std::string& path) = 0;
+    // The interface's "Port Number" value; nullopt when it cannot be read.
+    virtual std::optional<std::uint32_t> PortNumber(int index) = 0;
+};
+
+class PrinterClassDevices {
+public:
+    virtual ~PrinterClassDevices() = default;
+    // The interfaces of `interfaceClass` present now; nullptr when the system refuses
+    // the request.
+    virtual std::unique_ptr<PrinterInterfaceList>
+    PresentInterfaces(const InterfaceClassGuid& interfaceClass) = 0;
+    // Opens a device path for reading and writing; an invalid handle when that fails.
+    virtual PrinterHandle Open(const std::string& name) = 0;
+};
+
+// The printer-class devices of this computer.
+std::shared_ptr<PrinterClassDevices> SystemPrinterClassDevices();
+
+} // namespace zopra::platform
