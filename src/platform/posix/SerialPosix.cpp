@@ -1,0 +1,638 @@
+// The serial driver on Linux: termios on the tty, non-blocking transfers finished with
+// poll(), and an event wait built on poll() with a wake-up pipe.
+//
+// Overlapped transfers are emulated: a start moves what the tty takes or has at once and
+// reports the rest as pending; the write is then pushed on by each poll and the read
+// finished by one wait, both bounded by the time-outs the component set, as the Windows
+// driver bounds them.
+#include "platform/SerialDriver.h"
+#include "platform/posix/SerialPosixSpeed.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <mutex>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace zopra::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The error of a failed call; never 0, so that a failure never reads as success.
+int LastErrno() {
+    return errno != 0 ? errno : EIO;
+}
+
+struct SpeedEntry {
+    uint32_t rate;
+    speed_t code;
+};
+
+constexpr SpeedEntry kSpeeds[] = {
+    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+speed_t SpeedCode(uint32_t rate) {
+    for (const SpeedEntry& entry : kSpeeds)
+        if (entry.rate == rate)
+            return entry.code;
+    return B0;
+}
+
+uint32_t SpeedRate(speed_t code) {
+    for (const SpeedEntry& entry : kSpeeds)
+        if (entry.code == code)
+            return entry.rate;
+    return 0;
+}
+
+// The line counters that tell breaks, line errors and modem-line changes apart; a pty
+// has none.
+struct LineCounters {
+    int cts = 0, dsr = 0, rng = 0, dcd = 0, frame = 0, overrun = 0, parity = 0, brk = 0,
+        bufOverrun = 0;
+};
+
+bool ReadLineCounters(int fd, LineCounters& counters) {
+    serial_icounter_struct icount{};
+    if (ioctl(fd, TIOCGICOUNT, &icount) != 0)
+        return false;
+    counters = {icount.cts,     icount.dsr,    icount.rng, icount.dcd,        icount.frame,
+                icount.overrun, icount.parity, icount.brk, icount.buf_overrun};
+    return true;
+}
+
+class PosixSerialPort final : public SerialPort {
+public:
+    PosixSerialPort(int fd, int wakeRead, int wakeWrite)
+        : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {
+        // A Windows port opens binary, without handshake and with DTR and RTS on; a tty opens
+        // cooked with XON/XOFF on. Start from the Windows picture so that the settings the
+        // component leaves alone mean the same on both.
+        shadow_.fBinary = true;
+        shadow_.fDtrControl = kDtrControlEnable;
+        shadow_.fRtsControl = kRtsControlEnable;
+        shadow_.xonLim = 2048;
+        shadow_.xoffLim = 512;
+        termios tio{};
+        if (isatty(fd_) && tcgetattr(fd_, &tio) == 0) {
+            cfmakeraw(&tio);
+            tio.c_cflag |= CLOCAL | CREAD;
+            tio.c_cc[VMIN] = 0;
+            tio.c_cc[VTIME] = 0;
+            tcsetattr(fd_, TCSANOW, &tio);
+        }
+        LineCounters counters;
+        haveCounters_ = ReadLineCounters(fd_, counters);
+        eventBase_ = counters;
+        errorBase_ = counters;
+    }
+
+    ~PosixSerialPort() override {
+        close(fd_);
+        close(wakeRead_);
+        close(wakeWrite_);
+    }
+
+    bool IsCharacterDevice(int& error) override {
+        errno = 0;
+        if (isatty(fd_))
+            return true;
+        error = errno;
+        return false;
+    }
+
+    int SetEventMask(uint32_t mask) override {
+        eventMask_.store(mask);
+        return 0;
+    }
+
+    // The kernel's queues have fixed sizes.
+    int SetupBuffers(uint32_t, uint32_t) override { return 0; }
+
+    int GetState(SerialControlBlock& block) override {
+        termios tio{};
+        if (tcgetattr(fd_, &tio) != 0)
+            return LastErrno();
+        std::lock_guard guard(stateMutex_);
+        block = shadow_;
+        block.fBinary = true;
+        block.baudRate = SpeedRate(cfgetospeed(&tio));
+        if (block.baudRate == 0)
+            block.baudRate = ReadCustomSpeed(fd_);
+        switch (tio.c_cflag & CSIZE) {
+        case CS5:
+            block.byteSize = 5;
+            break;
+        case CS6:
+            block.byteSize = 6;
+            break;
+        case CS7:
+            block.byteSize = 7;
+            break;
+        default:
+            block.byteSize = 8;
+            break;
+        }
+        if (!(tio.c_cflag & PARENB))
+            block.parity = kNoParity;
+        else if (tio.c_cflag & CMSPAR)
+            block.parity = (tio.c_cflag & PARODD) ? kMarkParity : kSpaceParity;
+        else
+            block.parity = (tio.c_cflag & PARODD) ? kOddParity : kEvenParity;
+        if (!(tio.c_cflag & CSTOPB))
+            block.stopBits = kOneStopBit;
+        else if (block.stopBits == kOneStopBit)
+            block.stopBits = kTwoStopBits;
+        block.fParity = (tio.c_iflag & INPCK) != 0;
+        block.fOutxCtsFlow = (tio.c_cflag & CRTSCTS) != 0;
+        if (block.fOutxCtsFlow)
+            block.fRtsControl = kRtsControlHandshake;
+        else if (block.fRtsControl == kRtsControlHandshake)
+            block.fRtsControl = kRtsControlEnable;
+        block.fOutX = (tio.c_iflag & IXON) != 0;
+        block.fInX = (tio.c_iflag & IXOFF) != 0;
+        block.xonChar = static_cast<char>(tio.c_cc[VSTART]);
+        block.xoffChar = static_cast<char>(tio.c_cc[VSTOP]);
+        return 0;
+    }
+
+    int SetState(const SerialControlBlock& block) override {
+        termios tio{};
+        if (tcgetattr(fd_, &tio) != 0)
+            return LastErrno();
+        cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+
+        if (block.baudRate == 0)
+            return EINVAL;
+        const speed_t code = SpeedCode(block.baudRate);
+        if (code != B0) {
+            cfsetispeed(&tio, code);
+            cfsetospeed(&tio, code);
+        }
+
+        tio.c_cflag &= ~CSIZE;
+        switch (block.byteSize) {
+        case 5:
+            tio.c_cflag |= CS5;
+            break;
+        case 6:
+            tio.c_cflag |= CS6;
+            break;
+        case 7:
+            tio.c_cflag |= CS7;
+            break;
+        case 8:
+            tio.c_cflag |= CS8;
+            break;
+        default:
+            return EINVAL; // four data bits: no Linux UART has them
+        }
+
+        tio.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+        switch (block.parity) {
+        case kNoParity:
+            break;
+        case kOddParity:
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        case kEvenParity:
+            tio.c_cflag |= PARENB;
+            break;
+        case kMarkParity:
+            tio.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case kSpaceParity:
+            tio.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            return EINVAL;
+        }
+        if (block.fParity)
+            tio.c_iflag |= INPCK;
+
+        // One and a half stop bits: CSTOPB gives them with five data bits, as on Windows.
+        if (block.stopBits > kTwoStopBits)
+            return EINVAL;
+        if (block.stopBits == kOneStopBit)
+            tio.c_cflag &= ~CSTOPB;
+        else
+            tio.c_cflag |= CSTOPB;
+
+        if (block.fOutxCtsFlow || block.fRtsControl == kRtsControlHandshake)
+            tio.c_cflag |= CRTSCTS;
+        else
+            tio.c_cflag &= ~CRTSCTS;
+        if (block.fOutX)
+            tio.c_iflag |= IXON;
+        if (block.fInX)
+            tio.c_iflag |= IXOFF;
+        tio.c_cc[VSTART] = static_cast<cc_t>(block.xonChar);
+        tio.c_cc[VSTOP] = static_cast<cc_t>(block.xoffChar);
+
+        if (tcsetattr(fd_, TCSANOW, &tio) != 0)
+            return LastErrno();
+        if (code == B0)
+            if (int error = SetCustomSpeed(fd_, block.baudRate); error != 0)
+                return error;
+
+        // DTR and RTS held as asked. A pty has no modem lines and refuses: that is no
+        // failure of the settings.
+        int dtr = TIOCM_DTR;
+        if (block.fDtrControl == kDtrControlEnable)
+            ioctl(fd_, TIOCMBIS, &dtr);
+        else if (block.fDtrControl == kDtrControlDisable)
+            ioctl(fd_, TIOCMBIC, &dtr);
+        int rts = TIOCM_RTS;
+        if (block.fRtsControl == kRtsControlEnable)
+            ioctl(fd_, TIOCMBIS, &rts);
+        else if (block.fRtsControl == kRtsControlDisable)
+            ioctl(fd_, TIOCMBIC, &rts);
+
+        std::lock_guard guard(stateMutex_);
+        shadow_ = block;
+        return 0;
+    }
+
+    int SetTimeouts(const SerialTimeouts& timeouts) override {
+        std::lock_guard guard(stateMutex_);
+        timeouts_ = timeouts;
+        return 0;
+    }
+
+    SerialIoResult StartWrite(const void* buffer, uint32_t count) override {
+        SerialTimeouts timeouts = Timeouts();
+        const uint64_t total = uint64_t{timeouts.writeTotalTimeoutMultiplier} * count +
+                               timeouts.writeTotalTimeoutConstant;
+        writeBounded_ = total != 0;
+        writeDeadline_ = Clock::now() + std::chrono::milliseconds(total);
+        writeBuffer_ = static_cast<const uint8_t*>(buffer);
+        writeCount_ = count;
+        writeDone_ = 0;
+        txAbort_.store(false);
+        writing_.store(true);
+        txPending_.store(true);
+        SerialIoResult result = PushWrite();
+        if (result.state == SerialIo::Incomplete)
+            result.state = SerialIo::Pending;
+        return result;
+    }
+
+    SerialIoResult PollWrite() override {
+        // Waits a moment for room in the output queue, so that a caller that polls without
+        // pause does not spin while the line drains.
+        pollfd pfd{fd_, POLLOUT, 0};
+        poll(&pfd, 1, 1);
+        return PushWrite();
+    }
+
+    uint32_t CancelWrite() override {
+        writeCount_ = writeDone_;
+        writing_.store(false);
+        return writeDone_;
+    }
+
+    SerialIoResult StartRead(void* buffer, uint32_t count) override {
+        SerialTimeouts timeouts = Timeouts();
+        uint64_t total = 0;
+        if (!(timeouts.readIntervalTimeout == 0xFFFFFFFF &&
+              timeouts.readTotalTimeoutMultiplier == 0xFFFFFFFF))
+            total = uint64_t{timeouts.readTotalTimeoutMultiplier} * count;
+        total += timeouts.readTotalTimeoutConstant;
+        readDeadline_ = Clock::now() + std::chrono::milliseconds(total);
+        readBuffer_ = static_cast<uint8_t*>(buffer);
+        readCount_ = count;
+        readDone_ = 0;
+        rxAbort_.store(false);
+        SerialIoResult result = PullRead();
+        if (result.state != SerialIo::Incomplete)
+            return result;
+        if (total == 0 || (FirstByteEnds(timeouts) && readDone_ > 0))
+            return {SerialIo::Done, readDone_, 0};
+        return {SerialIo::Pending, readDone_, 0};
+    }
+
+    SerialIoResult WaitRead() override {
+        const SerialTimeouts timeouts = Timeouts();
+        for (;;) {
+            if (rxAbort_.load())
+                return {SerialIo::Failed, readDone_, ECANCELED};
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(readDeadline_ - Clock::now());
+            if (left.count() <= 0)
+                return {SerialIo::Done, readDone_, 0};
+            // Slices, so that a purge from another thread ends the wait soon.
+            pollfd pfd{fd_, POLLIN, 0};
+            const int ready = poll(&pfd, 1, static_cast<int>(std::min<int64_t>(left.count(), 50)));
+            if (ready < 0 && errno != EINTR)
+                return {SerialIo::Failed, readDone_, LastErrno()};
+            if (ready <= 0)
+                continue;
+            if (!(pfd.revents & POLLIN) && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
+                return {SerialIo::Failed, readDone_, EIO};
+            SerialIoResult result = PullRead();
+            if (result.state != SerialIo::Incomplete)
+                return result;
+            if (FirstByteEnds(timeouts) && readDone_ > 0)
+                return {SerialIo::Done, readDone_, 0};
+        }
+    }
+
+    int ClearError(uint32_t& errors, SerialComStat& status) override {
+        int inQueue = 0;
+        int outQueue = 0;
+        if (ioctl(fd_, FIONREAD, &inQueue) != 0 || ioctl(fd_, TIOCOUTQ, &outQueue) != 0)
+            return LastErrno();
+        status = SerialComStat{};
+        status.cbInQue = static_cast<uint32_t>(std::max(0, inQueue));
+        status.cbOutQue = static_cast<uint32_t>(std::max(0, outQueue));
+        int lines = 0;
+        termios tio{};
+        if (ioctl(fd_, TIOCMGET, &lines) == 0 && tcgetattr(fd_, &tio) == 0)
+            status.fCtsHold = (tio.c_cflag & CRTSCTS) && !(lines & TIOCM_CTS);
+        errors = 0;
+        LineCounters now;
+        if (haveCounters_ && ReadLineCounters(fd_, now)) {
+            std::lock_guard guard(stateMutex_);
+            if (now.bufOverrun != errorBase_.bufOverrun)
+                errors |= kCeRxOver;
+            if (now.overrun != errorBase_.overrun)
+                errors |= kCeOverrun;
+            if (now.parity != errorBase_.parity)
+                errors |= kCeRxParity;
+            if (now.frame != errorBase_.frame)
+                errors |= kCeFrame;
+            if (now.brk != errorBase_.brk)
+                errors |= kCeBreak;
+            errorBase_ = now;
+        }
+        return 0;
+    }
+
+    int Purge(uint32_t flags) override {
+        const bool tx = flags & (kPurgeTxAbort | kPurgeTxClear);
+        const bool rx = flags & (kPurgeRxAbort | kPurgeRxClear);
+        if (flags & kPurgeTxAbort)
+            txAbort_.store(true);
+        if (flags & kPurgeRxAbort)
+            rxAbort_.store(true);
+        if (!tx && !rx)
+            return 0;
+        if (tcflush(fd_, tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH) != 0)
+            return LastErrno();
+        return 0;
+    }
+
+    int Escape(uint32_t function) override {
+        int bits = 0;
+        int result = 0;
+        switch (function) {
+        case kSetXoff:
+            result = tcflow(fd_, TCOOFF);
+            break;
+        case kSetXon:
+            result = tcflow(fd_, TCOON);
+            break;
+        case kSetRts:
+        case kClrRts:
+            bits = TIOCM_RTS;
+            result = ioctl(fd_, function == kSetRts ? TIOCMBIS : TIOCMBIC, &bits);
+            break;
+        case kSetDtr:
+        case kClrDtr:
+            bits = TIOCM_DTR;
+            result = ioctl(fd_, function == kSetDtr ? TIOCMBIS : TIOCMBIC, &bits);
+            break;
+        case kSetBreak:
+            result = ioctl(fd_, TIOCSBRK);
+            break;
+        case kClrBreak:
+            result = ioctl(fd_, TIOCCBRK);
+            break;
+        default:
+            return EINVAL; // no reset of the device, nor any other function, on a tty
+        }
+        return result != 0 ? LastErrno() : 0;
+    }
+
+    int GetModemStatus(uint32_t& status) override {
+        int lines = 0;
+        if (ioctl(fd_, TIOCMGET, &lines) != 0)
+            return LastErrno();
+        status = 0;
+        if (lines & TIOCM_CTS)
+            status |= kMsCtsOn;
+        if (lines & TIOCM_DSR)
+            status |= kMsDsrOn;
+        if (lines & TIOCM_RNG)
+            status |= kMsRingOn;
+        if (lines & TIOCM_CAR)
+            status |= kMsRlsdOn;
+        return 0;
+    }
+
+    SerialWaitResult WaitEvent() override {
+        for (;;) {
+            const uint32_t mask = eventMask_.load();
+            uint32_t found = 0;
+
+            // A character arrived: the queue grew since the last look. While bytes wait
+            // unread, poll() would report the tty readable without pause, so the queue is
+            // then watched by ticks instead.
+            int inQueue = 0;
+            if (ioctl(fd_, FIONREAD, &inQueue) == 0) {
+                if (inQueue > lastInQueue_)
+                    found |= kEvRxChar;
+                lastInQueue_ = inQueue;
+            }
+
+            // The output went empty after a write.
+            int outQueue = 0;
+            if (txPending_.load() && !writing_.load() && ioctl(fd_, TIOCOUTQ, &outQueue) == 0 &&
+                outQueue == 0) {
+                txPending_.store(false);
+                found |= kEvTxEmpty;
+            }
+
+            LineCounters now;
+            if (haveCounters_ && ReadLineCounters(fd_, now)) {
+                if (now.cts != eventBase_.cts)
+                    found |= kEvCts;
+                if (now.dsr != eventBase_.dsr)
+                    found |= kEvDsr;
+                if (now.dcd != eventBase_.dcd)
+                    found |= kEvRlsd;
+                if (now.rng != eventBase_.rng)
+                    found |= kEvRing;
+                if (now.brk != eventBase_.brk)
+                    found |= kEvBreak;
+                if (now.frame != eventBase_.frame || now.overrun != eventBase_.overrun ||
+                    now.parity != eventBase_.parity || now.bufOverrun != eventBase_.bufOverrun)
+                    found |= kEvErr;
+                eventBase_ = now;
+            }
+
+            if ((found & mask) != 0)
+                return {SerialWait::Event, found & mask, 0};
+
+            const bool tick = inQueue > 0 || txPending_.load() || haveCounters_;
+            pollfd fds[2] = {{wakeRead_, POLLIN, 0},
+                             {fd_, static_cast<short>(inQueue > 0 ? 0 : POLLIN), 0}};
+            const int ready = poll(fds, 2, tick ? kTickMs : -1);
+            if (ready < 0) {
+                if (errno == EINTR)
+                    continue;
+                return {SerialWait::Failed, 0, LastErrno()};
+            }
+            if (fds[0].revents != 0)
+                return {SerialWait::Woken, 0, 0};
+            if (!(fds[1].revents & POLLIN) && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)))
+                // The other end is gone (a pty whose cutter ended): the next wait would
+                // say the same at once.
+                return {SerialWait::Failed, 0, EIO};
+        }
+    }
+
+    void WakeEventWait() override {
+        const char byte = 1;
+        // The byte stays in the pipe: every later wait ends at once too.
+        [[maybe_unused]] ssize_t written = write(wakeWrite_, &byte, 1);
+    }
+
+private:
+    static constexpr int kTickMs = 20;
+
+    static bool FirstByteEnds(const SerialTimeouts& timeouts) {
+        return timeouts.readIntervalTimeout == 0xFFFFFFFF &&
+               timeouts.readTotalTimeoutMultiplier == 0xFFFFFFFF;
+    }
+
+    SerialTimeouts Timeouts() {
+        std::lock_guard guard(stateMutex_);
+        return timeouts_;
+    }
+
+    SerialIoResult PushWrite() {
+        while (writeDone_ < writeCount_) {
+            if (txAbort_.load()) {
+                writing_.store(false);
+                return {SerialIo::Failed, writeDone_, ECANCELED};
+            }
+            const ssize_t moved = write(fd_, writeBuffer_ + writeDone_, writeCount_ - writeDone_);
+            if (moved > 0) {
+                writeDone_ += static_cast<uint32_t>(moved);
+            } else if (moved < 0 && errno == EINTR) {
+                continue;
+            } else if (moved < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                if (writeBounded_ && Clock::now() >= writeDeadline_)
+                    break; // the write time-out ends it with fewer bytes, as on Windows
+                return {SerialIo::Incomplete, writeDone_, 0};
+            } else {
+                const int error = moved < 0 ? LastErrno() : EIO;
+                writing_.store(false);
+                return {SerialIo::Failed, writeDone_, error};
+            }
+        }
+        writing_.store(false);
+        return {SerialIo::Done, writeDone_, 0};
+    }
+
+    SerialIoResult PullRead() {
+        while (readDone_ < readCount_) {
+            const ssize_t moved = read(fd_, readBuffer_ + readDone_, readCount_ - readDone_);
+            if (moved > 0) {
+                readDone_ += static_cast<uint32_t>(moved);
+            } else if (moved < 0 && errno == EINTR) {
+                continue;
+            } else if (moved < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                return {SerialIo::Incomplete, readDone_, 0};
+            } else if (moved == 0) {
+                return {SerialIo::Done, readDone_, 0}; // end of file: nothing more comes
+            } else {
+                return {SerialIo::Failed, readDone_, LastErrno()};
+            }
+        }
+        return {SerialIo::Done, readDone_, 0};
+    }
+
+    const int fd_;
+    const int wakeRead_;
+    const int wakeWrite_;
+
+    std::mutex stateMutex_; // guards shadow_, timeouts_ and errorBase_
+    SerialControlBlock shadow_;
+    SerialTimeouts timeouts_;
+    LineCounters errorBase_;
+
+    bool haveCounters_ = false;
+    std::atomic<uint32_t> eventMask_{0};
+    std::atomic<bool> txPending_{false};
+    std::atomic<bool> writing_{false};
+    std::atomic<bool> txAbort_{false};
+    std::atomic<bool> rxAbort_{false};
+
+    // The write under way (the writer's own, kept one at a time by the component's lock).
+    const uint8_t* writeBuffer_ = nullptr;
+    uint32_t writeCount_ = 0;
+    uint32_t writeDone_ = 0;
+    bool writeBounded_ = false;
+    Clock::time_point writeDeadline_;
+
+    // The read under way.
+    uint8_t* readBuffer_ = nullptr;
+    uint32_t readCount_ = 0;
+    uint32_t readDone_ = 0;
+    Clock::time_point readDeadline_;
+
+    // The event thread's own.
+    int lastInQueue_ = 0;
+    LineCounters eventBase_;
+};
+
+class PosixSerialDriver final : public SerialDriver {
+public:
+    std::shared_ptr<SerialPort> Open(const std::string& deviceName, int& error) override {
+        const int fd = open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            error = LastErrno();
+            return nullptr;
+        }
+        // Exclusive use, as Windows opens a port without sharing.
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            error = errno == EWOULDBLOCK ? EBUSY : LastErrno();
+            close(fd);
+            return nullptr;
+        }
+        int wake[2];
+        if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+            error = LastErrno();
+            close(fd);
+            return nullptr;
+        }
+        return std::make_shared<PosixSerialPort>(fd, wake[0], wake[1]);
+    }
+};
+
+} // namespace
+
+std::shared_ptr<SerialDriver> SystemSerialDriver() {
+    return std::make_shared<PosixSerialDriver>();
+}
+
+} // namespace zopra::platform
