@@ -1,0 +1,191 @@
+// The Windows side of the USB links, under Wine: the vendor library loaded by ordinal from
+// a stand-in DLL and from nowhere, the device setup services with no printer present, and
+// the bounded reads and writes of a printer-class handle, over a named pipe standing in
+// for the device.
+#include "link/PrinterProbe.h"
+#include "link/Unit1.h"
+#include "link/UsbApiLink.h"
+#include "platform/win32/UsbApiLibrary.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace zopra {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::UsbApi;
+
+// Built next to this test, so LoadLibraryA finds them in the program's folder.
+constexpr const char* kFakeLibrary = "FakeUsbApi.dll";
+constexpr const char* kFakeLibraryWithoutQuery = "FakeUsbApiNoQuery.dll";
+const std::string kFakeIdentity = "Cutter,V2.10,Vantor II 24 PZ,1,0";
+
+TEST(UsbApiLibrary, MapsEachOperationToItsOrdinal) {
+    auto api = platform::LoadUsbApiLibrary(kFakeLibrary);
+    ASSERT_TRUE(platform::UsbApiLibraryLoaded(*api));
+    using LastOrdinalFn = std::int32_t(__stdcall*)();
+    auto lastOrdinal = reinterpret_cast<LastOrdinalFn>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA(kFakeLibrary), "FakeUsbApiLastOrdinal")));
+    ASSERT_NE(lastOrdinal, nullptr);
+
+    std::int32_t count = 0;
+    char buffer[UsbApi::kReadCapacity];
+    const std::int32_t handle = api->UsbOpenDevice(0);
+    EXPECT_EQ(lastOrdinal(), 9);
+    const std::vector<std::pair<std::function<void()>, std::int32_t>> calls = {
+        {[&] { api->UsbWrite(handle, "OH;", 3); }, 2},
+        {[&] { api->UsbRead(handle, buffer, UsbApi::kReadCapacity, &count); }, 3},
+        {[&] { api->UsbQueryInput(handle, &count); }, 8},
+        {[&] { api->UsbCloseDevice(handle); }, 4},
+        {[&] { api->UsbOpenDevice(1); }, 9},
+    };
+    for (const auto& [call, ordinal] : calls) {
+        call();
+        EXPECT_EQ(lastOrdinal(), ordinal);
+    }
+}
+
+TEST(UsbApiLibrary, FollowsTheResultConventions) {
+    auto api = platform::LoadUsbApiLibrary(kFakeLibrary);
+    ASSERT_TRUE(platform::UsbApiLibraryLoaded(*api));
+    EXPECT_EQ(PresentUsbApiDevices(*api), (std::vector<int>{0, 2}));
+
+    UsbApiHandle handle = OpenUsbApiDevice(*api, 0);
+    ASSERT_TRUE(handle.Valid());
+    std::int32_t count = -7;
+    EXPECT_LT(api->UsbQueryInput(handle.Get(), &count), 0);
+
+    EXPECT_EQ(api->UsbWrite(handle.Get(), "\x1b.R4:", 5), 5);
+    ASSERT_GE(api->UsbQueryInput(handle.Get(), &count), 0);
+    EXPECT_EQ(count, static_cast<std::int32_t>(kFakeIdentity.size()));
+    char buffer[UsbApi::kReadCapacity + 1] = {};
+    ASSERT_GE(api->UsbRead(handle.Get(), buffer, UsbApi::kReadCapacity, &count), 0);
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(count)), kFakeIdentity);
+    EXPECT_LT(api->UsbQueryInput(handle.Get(), &count), 0);
+
+    // Closing through the handle type reaches the library: the device no longer answers.
+    const std::int32_t raw = handle.Get();
+    handle.Close();
+    EXPECT_LT(api->UsbWrite(raw, "\x1b.R4:", 5), 0);
+}
+
+TEST(UsbApiLibrary, AMissingLibraryOrOrdinalFailsHarmlessly) {
+    for (const char* name : {"NoSuchUsbApi.dll", kFakeLibraryWithoutQuery}) {
+        SCOPED_TRACE(name);
+        auto api = platform::LoadUsbApiLibrary(name);
+        EXPECT_FALSE(platform::UsbApiLibraryLoaded(*api));
+        for (std::int32_t index = 0; index < 4; ++index)
+            EXPECT_EQ(api->UsbOpenDevice(index), -1);
+        EXPECT_TRUE(PresentUsbApiDevices(*api).empty());
+        std::int32_t count = 77;
+        char buffer[UsbApi::kReadCapacity];
+        EXPECT_LT(api->UsbQueryInput(-1, &count), 0);
+        EXPECT_LT(api->UsbRead(-1, buffer, UsbApi::kReadCapacity, &count), 0);
+        EXPECT_EQ(count, 77);
+        EXPECT_LT(api->UsbWrite(-1, "OH;", 3), 0);
+        EXPECT_LT(api->UsbCloseDevice(-1), 0);
+    }
+}
+
+TEST(UsbApiLibrary, WithoutUsbApiDllTheSystemLibraryFindsNoDevice) {
+    auto api = platform::OpenUsbApi();
+    EXPECT_FALSE(platform::UsbApiLibraryLoaded(*api));
+    EXPECT_EQ(api->UsbOpenDevice(0), -1);
+}
+
+TEST(PrinterClassSetupApi, NoPrinterPresentGivesCountZero) {
+    auto devices = platform::SystemPrinterClassDevices();
+    auto list = devices->PresentInterfaces(platform::kUsbPrinterInterfaceClass);
+    ASSERT_NE(list, nullptr);
+    std::string path;
+    EXPECT_EQ(list->DevicePath(0, path), platform::InterfaceQuery::NoMoreItems);
+
+    CUsbIF usb;
+    EXPECT_EQ(usb.EnumerateDevices(), 0);
+    EXPECT_EQ(usb.EnumerateDevices(), 0);
+    EXPECT_FALSE(usb.OpenDevicePath(0, "").Valid());
+}
+
+// A named pipe as the device: the program's side opens it as it opens a printer's path.
+class PipeDevice {
+public:
+    PipeDevice()
+        : FName("\\\\.\\pipe\\zopra-usb-" + std::to_string(GetCurrentProcessId())),
+          FServer(CreateNamedPipeA(FName.c_str(), PIPE_ACCESS_DUPLEX,
+                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096,
+                                   0, nullptr)) {}
+    ~PipeDevice() { Close(); }
+    PipeDevice(const PipeDevice&) = delete;
+    PipeDevice& operator=(const PipeDevice&) = delete;
+
+    const std::string& Name() const { return FName; }
+    bool Listening() const { return FServer != INVALID_HANDLE_VALUE; }
+    void Accept() { ConnectNamedPipe(FServer, nullptr); }
+
+    void Write(const std::string& bytes) {
+        DWORD written = 0;
+        WriteFile(FServer, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+    // Reads exactly `count` bytes; call only when they have been written.
+    std::string Read(std::size_t count) {
+        std::string got(count, '\0');
+        DWORD read = 0;
+        if (!ReadFile(FServer, got.data(), static_cast<DWORD>(count), &read, nullptr))
+            return {};
+        got.resize(read);
+        return got;
+    }
+    void Close() {
+        if (FServer != INVALID_HANDLE_VALUE)
+            CloseHandle(FServer);
+        FServer = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    std::string FName;
+    HANDLE FServer;
+};
+
+TEST(PrinterClassHandle, ReadsAndWritesWithABoundAndProbes) {
+    PipeDevice device;
+    ASSERT_TRUE(device.Listening());
+    auto devices = platform::SystemPrinterClassDevices();
+    auto handle = devices->Open(device.Name());
+    ASSERT_TRUE(handle.Valid());
+    device.Accept();
+
+    char buffer[256];
+    // Nothing there: the read is cut off instead of waiting in the driver for ever.
+    EXPECT_EQ(handle.Read(buffer, sizeof buffer, 100ms), 0);
+
+    device.Write("A,B\r");
+    ASSERT_EQ(handle.Read(buffer, sizeof buffer, 5000ms), 4);
+    EXPECT_EQ(std::string(buffer, 4), "A,B\r");
+
+    EXPECT_EQ(handle.Write("OH;", 3), 3);
+    EXPECT_EQ(device.Read(3), "OH;");
+
+    // The device has its answer ready; the probe writes its 7 bytes and reads the answer.
+    device.Write("a,b, Vantor II 24 PZ ,c");
+    const std::string answer = ProbePrinterAnswer(handle, handle);
+    EXPECT_EQ(device.Read(7), std::string("\x1b.R4:\r\n"));
+    EXPECT_EQ(ModelNameFromProbeAnswer(answer), "Vantor II 24 PZ");
+
+    device.Close();
+    EXPECT_EQ(handle.Read(buffer, sizeof buffer, 1000ms), -1);
+}
+
+TEST(PrinterClassHandle, AMissingPathGivesTheInvalidHandle) {
+    auto devices = platform::SystemPrinterClassDevices();
+    auto handle = devices->Open("\\\\?\\usb#vid_7a3c&pid_0001#none#{28d78fad-5a12-11d1-ae5b-"
+                                "0000f803a8c2}\\");
+    EXPECT_FALSE(handle.Valid());
+    EXPECT_EQ(handle.NativeHandle(), platform::PrinterHandle::kInvalid);
+}
+
+} // namespace
+} // namespace zopra
