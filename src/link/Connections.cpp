@@ -1,0 +1,245 @@
+#include "link/Connections.h"
+
+#include "link/PrinterProbe.h"
+#include "platform/SerialPortList.h"
+
+#include <algorithm>
+#include <cctype>
+#include <thread>
+
+namespace zopra {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kSerialPause = 20ms;
+
+bool Contains(const std::string& text, std::string_view part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Serial ports on Linux are listed as device paths ("/dev/ttyUSB0", "/dev/pts/3").
+bool IsDevicePath(const std::string& text) {
+    return text.rfind("/dev/", 0) == 0;
+}
+
+} // namespace
+
+int VendorDeviceNumber(const std::string& text) {
+    const std::string prefix = "QRM USB";
+    const auto at = text.find(prefix);
+    if (at == std::string::npos)
+        return 0;
+    int number = 0;
+    bool any = false;
+    for (std::size_t i = at + prefix.size();
+         i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && number < 1000;
+         ++i) {
+        number = number * 10 + (text[i] - '0');
+        any = true;
+    }
+    return any ? number : 0;
+}
+
+CutterConnections::CutterConnections()
+    : CutterConnections(std::make_unique<CUsbIF>(), platform::OpenUsbApi(),
+                        platform::SystemSerialDriver(), &platform::ListSerialPorts) {}
+
+CutterConnections::CutterConnections(std::unique_ptr<CUsbIF> usbIF,
+                                     std::unique_ptr<platform::UsbApi> usbApi,
+                                     std::shared_ptr<platform::SerialDriver> serialDriver,
+                                     PortLister listSerialPorts)
+    : FUsbIF(std::move(usbIF)), FUsbApi(std::move(usbApi)),
+      FComm2(std::make_unique<TComm>(std::move(serialDriver))),
+      FListSerialPorts(std::move(listSerialPorts)) {
+    // 57600 bit/s, 8 data bits, no parity, one stop bit, no handshake, every event watched.
+    FComm2->SetDeviceName("Com2");
+    FComm2->SetMonitorEvents(AllCommEvents);
+    FComm2->SetBaudRate(br57600);
+    FComm2->SetFlowControl(fcNone);
+}
+
+CutterConnections::~CutterConnections() {
+    FComm2->Close();
+    std::lock_guard lock(FHandlesMutex);
+    if (FUsbHandle != platform::UsbApi::kNoDevice)
+        FUsbApi->UsbCloseDevice(FUsbHandle);
+}
+
+const std::vector<ConnectionEntry>&
+CutterConnections::RefreshConnections(const MessageSink& showMessage) {
+    FEntries.clear();
+    ProbePrinterDevices(showMessage);
+    AddSerialPorts();
+    AddVendorDevices();
+    return FEntries;
+}
+
+void CutterConnections::ProbePrinterDevices(const MessageSink& showMessage) {
+    const int count = FUsbIF->EnumerateDevices();
+    for (int slot = 0; slot < count; ++slot) {
+        platform::PrinterHandle readHandle = FUsbIF->OpenDevicePath(slot, std::nullopt);
+        if (!readHandle.Valid())
+            showMessage("Error Read Handle");
+        platform::PrinterHandle writeHandle = FUsbIF->OpenDevicePath(slot, std::nullopt);
+        if (!writeHandle.Valid()) {
+            showMessage("Error Write Handle");
+            continue; // no entry, and the positions after it still name their own devices
+        }
+        FProbeModel = ModelNameFromProbeAnswer(ProbePrinterAnswer(writeHandle, readHandle));
+        FEntries.push_back({FProbeModel, kLinkPrinterClass, slot});
+        // The probed device's handles stay open in the link fields; the ones they replace
+        // are closed.
+        std::lock_guard lock(FHandlesMutex);
+        FReadHandle = std::move(readHandle);
+        FWriteHandle = std::move(writeHandle);
+    }
+}
+
+void CutterConnections::AddSerialPorts() {
+    for (const std::string& port : FListSerialPorts())
+        FEntries.push_back({port, kLinkSerial, -1});
+}
+
+void CutterConnections::AddVendorDevices() {
+    for (int number = 0; number < kVendorDevices; ++number) {
+        {
+            // The device that is open now is listed without a second open, which could
+            // take it from the open link.
+            std::lock_guard lock(FHandlesMutex);
+            if (number == FUsbDevice && FUsbHandle != platform::UsbApi::kNoDevice) {
+                FEntries.push_back({"QRM USB" + std::to_string(number), kLinkVendorUsb, number});
+                continue;
+            }
+        }
+        const std::int32_t handle = FUsbApi->UsbOpenDevice(number);
+        if (handle == platform::UsbApi::kNoDevice)
+            continue;
+        FEntries.push_back({"QRM USB" + std::to_string(number), kLinkVendorUsb, number});
+        FUsbApi->UsbCloseDevice(handle);
+    }
+}
+
+std::int32_t CutterConnections::ChooseLinkKind(int position, const std::string& text) {
+    const bool printerPosition = position >= 0 && position < static_cast<int>(FEntries.size()) &&
+                                 FEntries[position].kind == kLinkPrinterClass;
+    if (printerPosition)
+        SetLinkKind(kLinkPrinterClass);
+    else if (Contains(text, "COM") || IsDevicePath(text))
+        SetLinkKind(kLinkSerial);
+    else if (Contains(text, "QRM USB"))
+        SetLinkKind(kLinkVendorUsb);
+    return FLinkKind();
+}
+
+int CutterConnections::OpenConnection(int position, const std::string& text) {
+    if (FComm2->Enabled()) {
+        FComm2->Close();
+        std::this_thread::sleep_for(kSerialPause);
+    }
+    const bool entryChosen = position >= 0 && position < static_cast<int>(FEntries.size());
+    switch (FLinkKind()) {
+    case kLinkSerial:
+        FComm2->SetDeviceName(platform::SerialDeviceName(text));
+        FComm2->Open();
+        if (!ModemLinesActive()) {
+            FComm2->Close();
+            return 0;
+        }
+        std::this_thread::sleep_for(kSerialPause);
+        return 1;
+    case kLinkVendorUsb:
+        OpenVendorDevice(entryChosen && FEntries[position].kind == kLinkVendorUsb
+                             ? FEntries[position].device
+                             : VendorDeviceNumber(text));
+        return 1;
+    case kLinkPrinterClass:
+        OpenPrinterDevice(entryChosen && FEntries[position].kind == kLinkPrinterClass
+                              ? FEntries[position].device
+                              : position);
+        return 1;
+    default:
+        return 1;
+    }
+}
+
+void CutterConnections::OpenVendorDevice(int number) {
+    std::lock_guard lock(FHandlesMutex);
+    if (FUsbHandle != platform::UsbApi::kNoDevice)
+        FUsbApi->UsbCloseDevice(FUsbHandle);
+    FUsbHandle = FUsbApi->UsbOpenDevice(number);
+    FUsbDevice = number;
+}
+
+void CutterConnections::OpenPrinterDevice(int slot) {
+    platform::PrinterHandle readHandle = FUsbIF->OpenDevicePath(slot, std::nullopt);
+    platform::PrinterHandle writeHandle = FUsbIF->OpenDevicePath(slot, std::nullopt);
+    std::lock_guard lock(FHandlesMutex);
+    FReadHandle = std::move(readHandle);
+    FWriteHandle = std::move(writeHandle);
+}
+
+bool CutterConnections::ModemLinesActive() {
+    // DSR, CTS, RING, RLSD; a line whose state cannot be read counts as active.
+    for (int line : {2, 1, 3, 4})
+        if (FComm2->GetModemState(line))
+            return true;
+    return false;
+}
+
+void CutterConnections::WriteToLink(const std::string& bytes) {
+    switch (FLinkKind()) {
+    case kLinkSerial:
+        if (FComm2->Enabled())
+            FComm2->Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+        std::this_thread::sleep_for(kSerialPause);
+        break;
+    case kLinkVendorUsb: {
+        std::lock_guard lock(FHandlesMutex);
+        FUsbApi->UsbWrite(FUsbHandle, bytes.data(), static_cast<std::int32_t>(bytes.size()));
+        break;
+    }
+    case kLinkPrinterClass: {
+        std::lock_guard lock(FHandlesMutex);
+        FWriteHandle.Write(bytes.data(), bytes.size());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+bool CutterConnections::SerialOpen() {
+    return FComm2->Enabled();
+}
+
+int CutterConnections::SerialInQueCount() {
+    return FComm2->InQueCount();
+}
+
+int CutterConnections::SerialRead(char* buffer, int count) {
+    return FComm2->Read(buffer, static_cast<std::uint32_t>(count));
+}
+
+int CutterConnections::PrinterRead(char* buffer, int capacity) {
+    std::lock_guard lock(FHandlesMutex);
+    return static_cast<int>(
+        FReadHandle.Read(buffer, static_cast<std::size_t>(capacity), kPrinterReadSlice));
+}
+
+int CutterConnections::UsbQueryInput() {
+    std::lock_guard lock(FHandlesMutex);
+    std::int32_t count = 0;
+    return FUsbApi->UsbQueryInput(FUsbHandle, &count);
+}
+
+int CutterConnections::UsbRead(char* buffer, int capacity) {
+    std::lock_guard lock(FHandlesMutex);
+    std::int32_t count = 0;
+    const std::int32_t result = FUsbApi->UsbRead(
+        FUsbHandle, buffer, std::min(capacity, platform::UsbApi::kReadCapacity), &count);
+    return result < 0 ? -1 : std::clamp(count, 0, capacity);
+}
+
+} // namespace zopra

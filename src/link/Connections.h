@@ -1,0 +1,113 @@
+#pragma once
+// The cutter connections of this computer and the one that is open: discovery of the
+// entries of the connection list, opening the chosen one, the raw write to it and the
+// reads of the receive thread. The window owns one instance and calls it from its
+// handlers; the receive thread reads through the LinkReader side.
+#include "link/Comm.h"
+#include "link/Readthread_.h"
+#include "link/Unit1.h"
+#include "platform/PrinterClassDevices.h"
+#include "platform/UsbApi.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zopra {
+
+enum LinkKind : std::int32_t {
+    kLinkSerial = 0,      // a serial port through Comm2
+    kLinkVendorUsb = 1,   // the vendor USB library
+    kLinkPrinterClass = 2 // a USB printer-class device through two handles
+};
+
+// One entry of the connection list and the device that produced it, so that a list
+// position always stands for its own device.
+struct ConnectionEntry {
+    std::string text;
+    std::int32_t kind = kLinkSerial;
+    int device = -1; // printer-class slot or vendor-library device number
+};
+
+class CutterConnections : public LinkReader {
+public:
+    using MessageSink = std::function<void(const std::string& text)>;
+    using PortLister = std::function<std::vector<std::string>()>;
+
+    static constexpr int kVendorDevices = 4;
+    // Short, so that replacing a handle never waits long for a read in progress.
+    static constexpr std::chrono::milliseconds kPrinterReadSlice{50};
+
+    // The devices of this computer.
+    CutterConnections();
+    // Made-up devices, for tests.
+    CutterConnections(std::unique_ptr<CUsbIF> usbIF, std::unique_ptr<platform::UsbApi> usbApi,
+                      std::shared_ptr<platform::SerialDriver> serialDriver,
+                      PortLister listSerialPorts);
+    ~CutterConnections() override;
+
+    TComm& Comm2() { return *FComm2; }
+
+    // Rebuilds the entries: printer-class cutters by the model name their probe answered,
+    // then the serial ports, then the vendor-library devices that open. showMessage gets
+    // "Error Read Handle" / "Error Write Handle" for a device that cannot be opened.
+    const std::vector<ConnectionEntry>& RefreshConnections(const MessageSink& showMessage);
+    const std::vector<ConnectionEntry>& Entries() const { return FEntries; }
+    const std::string& ProbeModel() const { return FProbeModel; }
+
+    // The link kind for the list's selected position (-1 for a typed text) and its text:
+    // a printer-class position gives 2; else a text containing "COM" or a device path
+    // gives 0, "QRM USB" gives 1; anything else keeps the current kind.
+    std::int32_t ChooseLinkKind(int position, const std::string& text);
+    std::int32_t FLinkKind() const { return FLinkKind_.load(std::memory_order_acquire); }
+    void SetLinkKind(std::int32_t kind) { FLinkKind_.store(kind, std::memory_order_release); }
+
+    // Opens the link of the current kind for the chosen entry. 1 on success; 0 for a
+    // serial port without any active modem line (closed again). A port the system refuses
+    // throws ECommError.
+    int OpenConnection(int position, const std::string& text);
+    bool ModemLinesActive();
+
+    // The one raw write to whichever link is open; the number written is not checked.
+    void WriteToLink(const std::string& bytes);
+
+    // LinkReader, for the receive thread.
+    std::int32_t Kind() const override { return FLinkKind(); }
+    bool SerialOpen() override;
+    int SerialInQueCount() override;
+    int SerialRead(char* buffer, int count) override;
+    int PrinterRead(char* buffer, int capacity) override;
+    int UsbQueryInput() override;
+    int UsbRead(char* buffer, int capacity) override;
+
+private:
+    void ProbePrinterDevices(const MessageSink& showMessage);
+    void AddSerialPorts();
+    void AddVendorDevices();
+    void OpenPrinterDevice(int slot);
+    void OpenVendorDevice(int number);
+
+    std::unique_ptr<CUsbIF> FUsbIF;
+    std::unique_ptr<platform::UsbApi> FUsbApi;
+    std::unique_ptr<TComm> FComm2;
+    PortLister FListSerialPorts;
+    std::vector<ConnectionEntry> FEntries;
+    std::string FProbeModel;
+    std::atomic<std::int32_t> FLinkKind_{kLinkPrinterClass};
+
+    // The handles are replaced on the interface thread while the receive thread reads.
+    std::mutex FHandlesMutex;
+    platform::PrinterHandle FReadHandle;
+    platform::PrinterHandle FWriteHandle;
+    // -1 until a vendor-library device is opened, so that no read goes to a stray handle.
+    std::int32_t FUsbHandle = platform::UsbApi::kNoDevice;
+    int FUsbDevice = -1;
+};
+
+// The vendor-library device number in a list text "QRM USB<n>" (0 when none is given).
+int VendorDeviceNumber(const std::string& text);
+
+} // namespace zopra

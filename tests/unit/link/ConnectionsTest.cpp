@@ -1,0 +1,190 @@
+#include "link/Connections.h"
+
+#include "../serial/FakeSerialDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <map>
+
+namespace zopra {
+namespace {
+
+namespace pf = zopra::platform;
+
+// Printer-class interfaces by path; opening a path gives a handle on /dev/null unless
+// the path is told to refuse its n-th open.
+class FakePrinters final : public pf::PrinterClassDevices {
+public:
+    std::vector<std::string> paths;
+    std::map<std::string, int> refuseOpenNumber; // 1-based count of opens to refuse
+    std::vector<std::string> opened;
+
+    std::unique_ptr<pf::PrinterInterfaceList>
+    PresentInterfaces(const pf::InterfaceClassGuid&) override {
+        return std::make_unique<List>(paths);
+    }
+    pf::PrinterHandle Open(const std::string& name) override {
+        opened.push_back(name);
+        const int number = static_cast<int>(std::count(opened.begin(), opened.end(), name));
+        if (refuseOpenNumber.count(name) && refuseOpenNumber[name] == number)
+            return {};
+        return pf::PrinterHandle(::open("/dev/null", O_RDWR | O_CLOEXEC));
+    }
+
+private:
+    class List final : public pf::PrinterInterfaceList {
+    public:
+        explicit List(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+        pf::InterfaceQuery DevicePath(int index, std::string& path) override {
+            if (index >= static_cast<int>(paths_.size()))
+                return pf::InterfaceQuery::NoMoreItems;
+            path = paths_[index];
+            return pf::InterfaceQuery::Found;
+        }
+        std::optional<std::uint32_t> PortNumber(int) override { return std::nullopt; }
+
+    private:
+        std::vector<std::string> paths_;
+    };
+};
+
+// Vendor-library devices present at some numbers; records every call.
+class FakeUsbApi final : public pf::UsbApi {
+public:
+    std::vector<int> present;
+    std::vector<std::string> calls;
+
+    std::int32_t UsbOpenDevice(std::int32_t index) override {
+        calls.push_back("open " + std::to_string(index));
+        const bool found = std::find(present.begin(), present.end(), index) != present.end();
+        return found ? 100 + index : kNoDevice;
+    }
+    std::int32_t UsbCloseDevice(std::int32_t handle) override {
+        calls.push_back("close " + std::to_string(handle));
+        return 0;
+    }
+    std::int32_t UsbWrite(std::int32_t handle, const void*, std::int32_t count) override {
+        calls.push_back("write " + std::to_string(handle) + " " + std::to_string(count));
+        return count;
+    }
+    std::int32_t UsbQueryInput(std::int32_t, std::int32_t*) override { return -1; }
+    std::int32_t UsbRead(std::int32_t, void*, std::int32_t, std::int32_t*) override {
+        return -1;
+    }
+};
+
+struct ConnectionsTest : ::testing::Test {
+    std::shared_ptr<FakePrinters> printers = std::make_shared<FakePrinters>();
+    FakeUsbApi* usb = nullptr;
+    std::shared_ptr<testing::FakeSerial> serial = std::make_shared<testing::FakeSerial>();
+    std::vector<std::string> messages;
+    std::unique_ptr<CutterConnections> links;
+
+    void Make(std::vector<std::string> ports = {"COM3", "/dev/ttyS0"}) {
+        auto api = std::make_unique<FakeUsbApi>();
+        usb = api.get();
+        links = std::make_unique<CutterConnections>(
+            std::make_unique<CUsbIF>(printers), std::move(api),
+            std::make_shared<testing::FakeSerialDriver>(serial),
+            [ports] { return ports; });
+    }
+    std::vector<std::string> Texts() {
+        std::vector<std::string> texts;
+        for (const ConnectionEntry& e : links->RefreshConnections(
+                 [this](const std::string& m) { messages.push_back(m); }))
+            texts.push_back(e.text);
+        return texts;
+    }
+};
+
+TEST_F(ConnectionsTest, ListsPrinterThenSerialThenVendorEntries) {
+    printers->paths = {"\\\\?\\usb#vid_7a3c&pid_0001#1#{x}"};
+    Make();
+    usb->present = {0, 2};
+    // The probe reads nothing from /dev/null: the entry is empty.
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"", "COM3", "/dev/ttyS0", "QRM USB0", "QRM USB2"}));
+    EXPECT_TRUE(messages.empty());
+    // Each vendor device that opened is closed again.
+    EXPECT_EQ(usb->calls, (std::vector<std::string>{"open 0", "close 100", "open 1", "open 2",
+                                                    "close 102", "open 3"}));
+}
+
+TEST_F(ConnectionsTest, ADeviceWithoutWriteHandleKeepsLaterPositionsOnTheirDevices) {
+    printers->paths = {"dev-a", "dev-b"};
+    printers->refuseOpenNumber["dev-a"] = 2; // the write handle of the first device
+    Make({});
+    EXPECT_EQ(Texts().size(), 1u);
+    EXPECT_EQ(messages, (std::vector<std::string>{"Error Write Handle"}));
+
+    EXPECT_EQ(links->ChooseLinkKind(0, ""), kLinkPrinterClass);
+    printers->opened.clear();
+    EXPECT_EQ(links->OpenConnection(0, ""), 1);
+    EXPECT_EQ(printers->opened, (std::vector<std::string>{"dev-b", "dev-b"}));
+}
+
+TEST_F(ConnectionsTest, LinkKindFromPositionAndText) {
+    printers->paths = {"dev-a"};
+    Make();
+    Texts();
+    struct Case {
+        int position;
+        const char* text;
+        std::int32_t kind;
+    };
+    // Each case starts from the kind the one before left.
+    const Case cases[] = {
+        {-1, "COM3", kLinkSerial},      {-1, "QRM USB2", kLinkVendorUsb},
+        {-1, "anything", kLinkVendorUsb}, {-1, "/dev/ttyUSB0", kLinkSerial},
+        {0, "COM5 lookalike", kLinkPrinterClass}, {-1, "typed", kLinkPrinterClass},
+        {1, "COM3", kLinkSerial},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(links->ChooseLinkKind(c.position, c.text), c.kind) << c.text;
+}
+
+TEST_F(ConnectionsTest, VendorEntryOpensItsOwnDeviceAndClosesTheOldOne) {
+    Make({});
+    usb->present = {0, 2};
+    Texts();
+    links->ChooseLinkKind(1, "QRM USB2");
+    usb->calls.clear();
+    EXPECT_EQ(links->OpenConnection(1, "QRM USB2"), 1);
+    EXPECT_EQ(links->OpenConnection(-1, "QRM USB0"), 1);
+    EXPECT_EQ(usb->calls, (std::vector<std::string>{"open 2", "close 102", "open 0"}));
+    links->WriteToLink("OH;");
+    EXPECT_EQ(usb->calls.back(), "write 100 3");
+}
+
+TEST_F(ConnectionsTest, SerialPortWithoutActiveModemLineIsClosedAndNothingSent) {
+    serial->existing = {"/dev/ttyFAKE"};
+    Make({"/dev/ttyFAKE"});
+    Texts();
+    links->ChooseLinkKind(0, "/dev/ttyFAKE");
+    EXPECT_EQ(links->OpenConnection(0, "/dev/ttyFAKE"), 0);
+    EXPECT_FALSE(links->Comm2().Enabled());
+    links->WriteToLink("OH;");
+    EXPECT_TRUE(serial->written.empty());
+}
+
+TEST_F(ConnectionsTest, SerialPortWithAnActiveLineOpensAt57600) {
+    serial->existing = {"/dev/ttyFAKE"};
+    serial->modemStatus = 0x10; // DSR
+    Make({"/dev/ttyFAKE"});
+    links->ChooseLinkKind(-1, "/dev/ttyFAKE");
+    ASSERT_EQ(links->OpenConnection(-1, "/dev/ttyFAKE"), 1);
+    EXPECT_TRUE(links->Comm2().Enabled());
+    EXPECT_EQ(links->Comm2().DataControlBlock().baudRate, 57600u);
+    links->WriteToLink("OH;");
+    EXPECT_EQ(serial->written, "OH;");
+}
+
+TEST(VendorDeviceNumber, FromListText) {
+    EXPECT_EQ(VendorDeviceNumber("QRM USB3"), 3);
+    EXPECT_EQ(VendorDeviceNumber("QRM USB"), 0);
+    EXPECT_EQ(VendorDeviceNumber("x QRM USB12 y"), 12);
+    EXPECT_EQ(VendorDeviceNumber("COM1"), 0);
+}
+
+} // namespace
+} // namespace zopra
