@@ -7,6 +7,7 @@
 // driver bounds them.
 #include "platform/SerialDriver.h"
 #include "platform/posix/SerialPosixSpeed.h"
+#include "platform/posix/SerialTermios.h"
 
 #include <algorithm>
 #include <atomic>
@@ -31,32 +32,6 @@ using Clock = std::chrono::steady_clock;
 // The error of a failed call; never 0, so that a failure never reads as success.
 int LastErrno() {
     return errno != 0 ? errno : EIO;
-}
-
-struct SpeedEntry {
-    uint32_t rate;
-    speed_t code;
-};
-
-constexpr SpeedEntry kSpeeds[] = {
-    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
-
-speed_t SpeedCode(uint32_t rate) {
-    for (const SpeedEntry& entry : kSpeeds)
-        if (entry.rate == rate)
-            return entry.code;
-    return B0;
-}
-
-uint32_t SpeedRate(speed_t code) {
-    for (const SpeedEntry& entry : kSpeeds)
-        if (entry.code == code)
-            return entry.rate;
-    return 0;
 }
 
 // The line counters that tell breaks, line errors and modem-line changes apart; a pty
@@ -129,44 +104,9 @@ public:
             return LastErrno();
         std::lock_guard guard(stateMutex_);
         block = shadow_;
-        block.fBinary = true;
-        block.baudRate = SpeedRate(cfgetospeed(&tio));
+        TermiosToControlBlock(tio, block);
         if (block.baudRate == 0)
             block.baudRate = ReadCustomSpeed(fd_);
-        switch (tio.c_cflag & CSIZE) {
-        case CS5:
-            block.byteSize = 5;
-            break;
-        case CS6:
-            block.byteSize = 6;
-            break;
-        case CS7:
-            block.byteSize = 7;
-            break;
-        default:
-            block.byteSize = 8;
-            break;
-        }
-        if (!(tio.c_cflag & PARENB))
-            block.parity = kNoParity;
-        else if (tio.c_cflag & CMSPAR)
-            block.parity = (tio.c_cflag & PARODD) ? kMarkParity : kSpaceParity;
-        else
-            block.parity = (tio.c_cflag & PARODD) ? kOddParity : kEvenParity;
-        if (!(tio.c_cflag & CSTOPB))
-            block.stopBits = kOneStopBit;
-        else if (block.stopBits == kOneStopBit)
-            block.stopBits = kTwoStopBits;
-        block.fParity = (tio.c_iflag & INPCK) != 0;
-        block.fOutxCtsFlow = (tio.c_cflag & CRTSCTS) != 0;
-        if (block.fOutxCtsFlow)
-            block.fRtsControl = kRtsControlHandshake;
-        else if (block.fRtsControl == kRtsControlHandshake)
-            block.fRtsControl = kRtsControlEnable;
-        block.fOutX = (tio.c_iflag & IXON) != 0;
-        block.fInX = (tio.c_iflag & IXOFF) != 0;
-        block.xonChar = static_cast<char>(tio.c_cc[VSTART]);
-        block.xoffChar = static_cast<char>(tio.c_cc[VSTOP]);
         return 0;
     }
 
@@ -174,81 +114,12 @@ public:
         termios tio{};
         if (tcgetattr(fd_, &tio) != 0)
             return LastErrno();
-        cfmakeraw(&tio);
-        tio.c_cflag |= CLOCAL | CREAD;
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
-
-        if (block.baudRate == 0)
-            return EINVAL;
-        const speed_t code = SpeedCode(block.baudRate);
-        if (code != B0) {
-            cfsetispeed(&tio, code);
-            cfsetospeed(&tio, code);
-        }
-
-        tio.c_cflag &= ~CSIZE;
-        switch (block.byteSize) {
-        case 5:
-            tio.c_cflag |= CS5;
-            break;
-        case 6:
-            tio.c_cflag |= CS6;
-            break;
-        case 7:
-            tio.c_cflag |= CS7;
-            break;
-        case 8:
-            tio.c_cflag |= CS8;
-            break;
-        default:
-            return EINVAL; // four data bits: no Linux UART has them
-        }
-
-        tio.c_cflag &= ~(PARENB | PARODD | CMSPAR);
-        switch (block.parity) {
-        case kNoParity:
-            break;
-        case kOddParity:
-            tio.c_cflag |= PARENB | PARODD;
-            break;
-        case kEvenParity:
-            tio.c_cflag |= PARENB;
-            break;
-        case kMarkParity:
-            tio.c_cflag |= PARENB | CMSPAR | PARODD;
-            break;
-        case kSpaceParity:
-            tio.c_cflag |= PARENB | CMSPAR;
-            break;
-        default:
-            return EINVAL;
-        }
-        if (block.fParity)
-            tio.c_iflag |= INPCK;
-
-        // One and a half stop bits: CSTOPB gives them with five data bits, as on Windows.
-        if (block.stopBits > kTwoStopBits)
-            return EINVAL;
-        if (block.stopBits == kOneStopBit)
-            tio.c_cflag &= ~CSTOPB;
-        else
-            tio.c_cflag |= CSTOPB;
-
-        if (block.fOutxCtsFlow || block.fRtsControl == kRtsControlHandshake)
-            tio.c_cflag |= CRTSCTS;
-        else
-            tio.c_cflag &= ~CRTSCTS;
-        if (block.fOutX)
-            tio.c_iflag |= IXON;
-        if (block.fInX)
-            tio.c_iflag |= IXOFF;
-        tio.c_cc[VSTART] = static_cast<cc_t>(block.xonChar);
-        tio.c_cc[VSTOP] = static_cast<cc_t>(block.xoffChar);
-
+        bool customSpeed = false;
+        if (int error = ControlBlockToTermios(block, tio, customSpeed); error != 0)
+            return error;
         if (tcsetattr(fd_, TCSANOW, &tio) != 0)
             return LastErrno();
-        if (code == B0)
+        if (customSpeed)
             if (int error = SetCustomSpeed(fd_, block.baudRate); error != 0)
                 return error;
 
@@ -502,9 +373,9 @@ public:
             }
             if (fds[0].revents != 0)
                 return {SerialWait::Woken, 0, 0};
-            if (!(fds[1].revents & POLLIN) && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)))
-                // The other end is gone (a pty whose cutter ended): the next wait would
-                // say the same at once.
+            if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))
+                // The other end is gone (a pty whose cutter ended): poll() would say so at
+                // once again, readable or not, so the wait fails and the caller rests.
                 return {SerialWait::Failed, 0, EIO};
         }
     }

@@ -1,5 +1,6 @@
 // The event thread: events reach the handlers, failed waits do not spin, and Close ends the
 // thread at once without deadlocking against a hand-over and without a handler after it.
+#include "BoundedWait.h"
 #include "FakeSerialDriver.h"
 #include "link/Comm.h"
 
@@ -13,18 +14,7 @@ namespace {
 
 using testing::FakeSerial;
 using testing::FakeSerialDriver;
-
-// Runs call on its own thread; false when it has not returned within the bound (the thread
-// is then left behind, and the test fails instead of hanging).
-bool ReturnsInTime(std::function<void()> call) {
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> finished = done->get_future();
-    std::thread([call = std::move(call), done] {
-        call();
-        done->set_value();
-    }).detach();
-    return finished.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-}
+using testing::ReturnsInTime;
 
 // Stands in for the interface thread's event queue: tasks run when the test drains it.
 class InterfaceQueue {
