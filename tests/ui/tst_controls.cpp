@@ -1,0 +1,239 @@
+// The window's own small controls: the up-down spinner and the drop-down list.
+
+#include "ui/Controls.h"
+#include "ui/UpDown.h"
+
+#include <QAbstractItemView>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include <vector>
+
+using zopra::TComboBox;
+using zopra::TUpDown;
+using zopra::UpDownButton;
+using zopra::UpDownDirection;
+
+Q_DECLARE_METATYPE(std::vector<int>)
+
+namespace {
+
+// Everything a spinner reported, in order.
+struct SpinnerLog {
+    std::vector<int> changingValues;
+    std::vector<UpDownDirection> directions;
+    std::vector<UpDownButton> buttons;
+    std::vector<int> positionsSeenWhileChanging;
+
+    explicit SpinnerLog(TUpDown& spinner, bool allow = true) {
+        QObject::connect(
+            &spinner, &TUpDown::changing, &spinner,
+            [this, &spinner, allow](bool& allowChange, int value, UpDownDirection direction) {
+                changingValues.push_back(value);
+                directions.push_back(direction);
+                positionsSeenWhileChanging.push_back(spinner.position());
+                allowChange = allow;
+            });
+        QObject::connect(&spinner, &TUpDown::clicked, &spinner,
+                         [this](UpDownButton button) { buttons.push_back(button); });
+    }
+};
+
+void Press(TUpDown& spinner, QChar arrow) {
+    QTest::mouseClick(arrow == QLatin1Char('u') ? spinner.upButton() : spinner.downButton(),
+                      Qt::LeftButton);
+}
+
+} // namespace
+
+class TestControls : public QObject {
+    Q_OBJECT
+
+private slots:
+    void spinnerDefaults();
+    void spinnerSteps_data();
+    void spinnerSteps();
+    void spinnerRefusedChange();
+    void spinnerProgramMovesStayInRange();
+    void spinnerDisabledIgnoresPresses();
+    void spinnerUpArrowAboveDownArrow();
+
+    void dropDownComesBeforeThePopup();
+    void changedOnlyForTheUser();
+    void enterNeverAddsAnItem();
+};
+
+void TestControls::spinnerDefaults() {
+    const TUpDown spinner;
+    QCOMPARE(spinner.minimum(), 0);
+    QCOMPARE(spinner.maximum(), 100);
+    QCOMPARE(spinner.position(), 0);
+    QCOMPARE(spinner.increment(), 1);
+}
+
+void TestControls::spinnerSteps_data() {
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("increment");
+    QTest::addColumn<QString>("presses"); // u: up arrow, d: down arrow
+    QTest::addColumn<int>("end");
+    QTest::addColumn<std::vector<int>>("reported"); // new values, one per move that happened
+
+    // Range -100..100 as the offset spinners have it.
+    QTest::newRow("three up") << 0 << 1 << "uuu" << 3 << std::vector<int>{1, 2, 3};
+    QTest::newRow("down below zero") << 0 << 1 << "dd" << -2 << std::vector<int>{-1, -2};
+    QTest::newRow("up and back") << 5 << 1 << "udd" << 4 << std::vector<int>{6, 5, 4};
+    QTest::newRow("stops at the maximum") << 99 << 1 << "uuu" << 100 << std::vector<int>{100};
+    QTest::newRow("stops at the minimum") << -100 << 1 << "dd" << -100 << std::vector<int>{};
+    QTest::newRow("no wrap from max") << 100 << 1 << "ud" << 99 << std::vector<int>{99};
+    QTest::newRow("large step cut at max") << 97 << 5 << "uu" << 100 << std::vector<int>{100};
+    QTest::newRow("large step cut at min") << -98 << 5 << "d" << -100 << std::vector<int>{-100};
+}
+
+void TestControls::spinnerSteps() {
+    QFETCH(int, start);
+    QFETCH(int, increment);
+    QFETCH(QString, presses);
+    QFETCH(int, end);
+    QFETCH(std::vector<int>, reported);
+
+    TUpDown spinner;
+    spinner.setRange(-100, 100);
+    spinner.setPosition(start);
+    spinner.setIncrement(increment);
+    spinner.resize(17, 24);
+    const SpinnerLog log(spinner);
+
+    for (const QChar arrow : presses) {
+        Press(spinner, arrow);
+    }
+
+    QCOMPARE(spinner.position(), end);
+    QCOMPARE(log.changingValues, reported);
+    // A move is announced before it happens and reported as a click after it.
+    QCOMPARE(log.buttons.size(), reported.size());
+    int before = start;
+    for (std::size_t i = 0; i < reported.size(); ++i) {
+        QCOMPARE(log.positionsSeenWhileChanging[i], before);
+        const bool up = reported[i] > before;
+        QCOMPARE(log.directions[i], up ? UpDownDirection::Up : UpDownDirection::Down);
+        QCOMPARE(log.buttons[i], up ? UpDownButton::Up : UpDownButton::Down);
+        before = reported[i];
+    }
+}
+
+void TestControls::spinnerRefusedChange() {
+    TUpDown spinner;
+    spinner.setRange(-100, 100);
+    spinner.resize(17, 24);
+    const SpinnerLog log(spinner, false);
+
+    Press(spinner, QLatin1Char('u'));
+    Press(spinner, QLatin1Char('d'));
+
+    QCOMPARE(log.changingValues, (std::vector<int>{1, -1}));
+    QCOMPARE(log.directions,
+             (std::vector<UpDownDirection>{UpDownDirection::Up, UpDownDirection::Down}));
+    QCOMPARE(spinner.position(), 0);
+    QVERIFY(log.buttons.empty());
+}
+
+void TestControls::spinnerProgramMovesStayInRange() {
+    TUpDown spinner;
+    const SpinnerLog log(spinner);
+    spinner.setRange(-100, 100);
+    spinner.setPosition(250);
+    QCOMPARE(spinner.position(), 100);
+    spinner.setPosition(-250);
+    QCOMPARE(spinner.position(), -100);
+    spinner.setMinimum(-50);
+    QCOMPARE(spinner.position(), -50);
+    spinner.setMaximum(-60); // below the minimum: the range collapses, never inverts
+    QCOMPARE(spinner.minimum(), -60);
+    QCOMPARE(spinner.maximum(), -60);
+    QCOMPARE(spinner.position(), -60);
+    // The program moves the spinner silently; only presses are reported.
+    QVERIFY(log.changingValues.empty());
+    QVERIFY(log.buttons.empty());
+}
+
+void TestControls::spinnerDisabledIgnoresPresses() {
+    TUpDown spinner;
+    spinner.resize(17, 24);
+    spinner.setEnabled(false);
+    const SpinnerLog log(spinner);
+    Press(spinner, QLatin1Char('u'));
+    QCOMPARE(spinner.position(), 0);
+    QVERIFY(log.changingValues.empty());
+}
+
+void TestControls::spinnerUpArrowAboveDownArrow() {
+    TUpDown spinner;
+    spinner.resize(17, 24);
+    spinner.show(); // a hidden widget gets its resize only when it is shown
+    QVERIFY(QTest::qWaitForWindowExposed(&spinner));
+    const QRect up = spinner.upButton()->geometry();
+    const QRect down = spinner.downButton()->geometry();
+    QCOMPARE(up, QRect(0, 0, 17, 12));
+    QCOMPARE(down, QRect(0, 12, 17, 12));
+    QCOMPARE(spinner.upButton()->arrowType(), Qt::UpArrow);
+    QCOMPARE(spinner.downButton()->arrowType(), Qt::DownArrow);
+}
+
+void TestControls::dropDownComesBeforeThePopup() {
+    TComboBox list;
+    list.resize(149, 24);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+
+    // The handler refills the list, as discovery does, and must run while the popup is shut.
+    bool popupShownDuringHandler = true;
+    int handlerRuns = 0;
+    connect(&list, &TComboBox::dropDown, &list, [&] {
+        popupShownDuringHandler = list.view()->isVisible();
+        ++handlerRuns;
+        list.clear();
+        list.addItems({QStringLiteral("COM1"), QStringLiteral("QRM USB0")});
+    });
+
+    list.showPopup();
+
+    QCOMPARE(handlerRuns, 1);
+    QVERIFY(!popupShownDuringHandler);
+    QVERIFY(list.view()->isVisible());
+    QCOMPARE(list.view()->model()->rowCount(), 2);
+    list.hidePopup();
+}
+
+void TestControls::changedOnlyForTheUser() {
+    TComboBox list;
+    list.addItems({QStringLiteral("Disable"), QStringLiteral("Enable")});
+    list.setCurrentIndex(-1);
+    QSignalSpy changes(&list, &TComboBox::changed);
+
+    // The program's own changes are not the user's: no change is reported.
+    list.setCurrentIndex(1);
+    list.setEditText(QStringLiteral("Other"));
+    list.setCurrentIndex(0);
+    QCOMPARE(changes.count(), 0);
+
+    // Choosing with the keyboard is.
+    QTest::keyClick(&list, Qt::Key_Down);
+    QCOMPARE(list.currentIndex(), 1);
+    QCOMPARE(changes.count(), 1);
+}
+
+void TestControls::enterNeverAddsAnItem() {
+    TComboBox list;
+    list.addItems({QStringLiteral("COM1")});
+    list.lineEdit()->clear();
+    QTest::keyClicks(list.lineEdit(), QStringLiteral("COM9"));
+    QTest::keyClick(list.lineEdit(), Qt::Key_Return);
+    QCOMPARE(list.count(), 1);
+    QCOMPARE(list.currentIndex(), -1);
+    QCOMPARE(list.currentText(), QStringLiteral("COM9"));
+}
+
+QTEST_MAIN(TestControls)
+#include "tst_controls.moc"
