@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <thread>
 
 namespace zopra {
 namespace {
@@ -226,6 +227,46 @@ TEST_F(UsbApiPosix, AClosedHandleAndAVanishedDeviceFailHarmlessly) {
     EXPECT_LT(FApi->UsbRead(handle, buffer, UsbApi::kReadCapacity, &count), 0);
     // Writing to a device that has gone must not end the program with SIGPIPE.
     EXPECT_LT(FApi->UsbWrite(handle, "OH;", 3), 0);
+}
+
+TEST_F(UsbApiPosix, WritesOnOneThreadWhileAnotherQueriesAndReads) {
+    auto device = Announce("cutter");
+    const std::int32_t handle = FApi->UsbOpenDevice(0);
+    ASSERT_TRUE(device->Accept());
+    constexpr int kRounds = 40;
+
+    std::thread cutter([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            auto command = device->Receive();
+            if (!command)
+                return;
+            device->Send("re:" + *command);
+        }
+    });
+    std::vector<std::string> replies;
+    std::thread receiver([&] {
+        const auto deadline = std::chrono::steady_clock::now() + kBound;
+        while (replies.size() < kRounds && std::chrono::steady_clock::now() < deadline) {
+            std::int32_t count = 0;
+            char buffer[UsbApi::kReadCapacity];
+            if (FApi->UsbQueryInput(handle, &count) < 0 ||
+                FApi->UsbRead(handle, buffer, UsbApi::kReadCapacity, &count) < 0) {
+                std::this_thread::sleep_for(1ms);
+                continue;
+            }
+            replies.emplace_back(buffer, static_cast<std::size_t>(count));
+        }
+    });
+    std::vector<std::string> expected;
+    for (int i = 0; i < kRounds; ++i) {
+        const std::string command = "cmd" + std::to_string(i);
+        EXPECT_EQ(FApi->UsbWrite(handle, command.data(), static_cast<std::int32_t>(command.size())),
+                  static_cast<std::int32_t>(command.size()));
+        expected.push_back("re:" + command);
+    }
+    cutter.join();
+    receiver.join();
+    EXPECT_EQ(replies, expected);
 }
 
 TEST_F(UsbApiPosix, AHandleIsClosedWhenReplacedOrDestroyed) {
