@@ -52,7 +52,6 @@ class TestControls : public QObject {
     Q_OBJECT
 
 private slots:
-    void spinnerDefaults();
     void spinnerSteps_data();
     void spinnerSteps();
     void spinnerRefusedChange();
@@ -64,14 +63,6 @@ private slots:
     void changedOnlyForTheUser();
     void enterNeverAddsAnItem();
 };
-
-void TestControls::spinnerDefaults() {
-    const TUpDown spinner;
-    QCOMPARE(spinner.minimum(), 0);
-    QCOMPARE(spinner.maximum(), 100);
-    QCOMPARE(spinner.position(), 0);
-    QCOMPARE(spinner.increment(), 1);
-}
 
 void TestControls::spinnerSteps_data() {
     QTest::addColumn<int>("start");

@@ -143,32 +143,20 @@ void TestMainForm::controlGeometry_data() {
     row("BuConnect", window, QRect(156, 4, 65, 25));
     row("Label1", window, QRect(228, 4, -1, -1));
     row("LaMName", window, QRect(272, 4, -1, -1));
-    row("Label2", window, QRect(228, 20, -1, -1));
-    row("LaVer", window, QRect(280, 20, -1, -1));
     row("TSSetting", window, QRect(5, 40, 404, 357));
     row("LaLength", setting, QRect(128, 8, -1, -1));
-    row("Label21", setting, QRect(200, 28, -1, -1));
-    row("LaForce", setting, QRect(137, 56, -1, -1));
     row("SBForce", setting, QRect(48, 76, 149, 17));
     row("CBBladeHolder", setting, QRect(308, 52, 81, 24));
     row("CBOffset", setting, QRect(124, 104, 75, 24));
-    row("Label29", setting, QRect(200, 108, -1, -1));
-    row("CBSmooth", setting, QRect(124, 224, 75, 24));
     row("CoUnit", setting, QRect(124, 248, 75, 24));
     row("BuUpdate", setting, QRect(12, 285, 75, 25));
-    row("BuQuery", setting, QRect(100, 285, 125, 25));
     row("Label13", adjust, QRect(112, 4, -1, -1));
     row("EdTestDraw_X", adjust, QRect(80, 52, 41, 17));
-    row("EdTestDraw_Y", adjust, QRect(80, 84, 41, 17));
     row("BuScale1", adjust, QRect(188, 62, 97, 25));
-    row("Label16", adjust, QRect(0, 132, -1, -1));
     row("EdMeasure_y", adjust, QRect(80, 184, 60, 24));
-    row("BuScale2", adjust, QRect(192, 176, 75, 21));
     row("Label36", adjust, QRect(64, 216, -1, -1));
-    row("LaAASII_X_Offset", adjust, QRect(92, 245, -1, -1));
     row("EdAASII_X_Offset", adjust, QRect(184, 243, 45, 24));
     row("UpDown1", adjust, QRect(229, 243, 17, 24));
-    row("UpDown2", adjust, QRect(229, 271, 17, 24));
     row("Label26", adjust, QRect(248, 276, -1, -1));
     row("BuAASIIUpdate", adjust, QRect(28, 299, 143, 27));
 }
@@ -203,22 +191,8 @@ void TestMainForm::captionsBeforeShow_data() {
     row("LaForce", "0");
     row("LaMName", " ");
     row("LaVer", " ");
-    row("Label1", "Model:");
-    row("Label2", "Version:");
-    row("Label3", "Paper Length (X)");
-    row("Label39", "Blade Holder");
-    row("Label13", "STEP1");
-    row("Label34", "STEP2");
-    row("Label36", "AASII Offset Function");
-    row("Label16", "Measure and enter the actual output");
-    row("Label25", "Adjust ");
     row("LaAASII_X_Offset", "0.000");
     row("LaAASII_Y_Offset", "0.000");
-    row("BuConnect", "Connect");
-    row("BuQuery", "Read Parameters");
-    row("BuScale1", "Scaling Test");
-    row("BuScale2", "Calibrate");
-    row("BuAASIIUpdate", "AASII Offset Update");
     // The adjustment fields read "0" and "0.000" until the first show replaces both.
     row("EdAASII_X_Offset", "0");
     row("EdAASII_Y_Offset", "0.000");
@@ -240,11 +214,6 @@ void TestMainForm::textsAfterShow_data() {
     for (const char* adjustment : {"EdAASII_X_Offset", "EdAASII_Y_Offset"}) {
         QTest::newRow(adjustment) << QString::fromLatin1(adjustment) << QStringLiteral("0.0");
     }
-    for (const char* value : {"LaLength", "LaWidth", "LaForce"}) {
-        QTest::newRow(value) << QString::fromLatin1(value) << QStringLiteral("0");
-    }
-    QTest::newRow("Label20") << QStringLiteral("Label20") << QStringLiteral("mm");
-    QTest::newRow("Label28") << QStringLiteral("Label28") << QStringLiteral("g");
 }
 
 void TestMainForm::textsAfterShow() {
