@@ -1,0 +1,66 @@
+#pragma once
+// What the cutter does with one command: queries produce the reply text, settings change
+// the state, HP-GL moves the pen through a mechanism with a length error per axis. Pure:
+// no threads, no devices; the caller serialises access.
+#include "CutterTypes.h"
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zopra::vc {
+
+struct Outcome {
+    std::optional<std::string> reply; // without line end; none for settings and plotting
+    std::vector<std::string> notes;   // what happened, for the log
+};
+
+class CutterModel {
+public:
+    // The scale factors in state are those the mechanism was built for: a length error of
+    // 1.0 draws true at exactly those scales.
+    CutterModel(const CutterState& state, double errorX, double errorY);
+
+    // One complete command as the reader cut it: ESC "." letter ... ":" or XX ... ";".
+    Outcome Execute(std::string_view command);
+
+    const CutterState& State() const { return state_; }
+    void SetState(const CutterState& state);
+    const std::deque<Figure>& Figures() const { return figures_; }
+
+    // Plotted figures kept; the oldest go first.
+    static constexpr std::size_t kMaxFigures = 1000;
+
+private:
+    Outcome Escape(std::string_view body);
+    Outcome Setting(int group, const std::vector<std::string_view>& fields);
+    Outcome Hpgl(std::string_view mnemonic, std::string_view parameters);
+    void MoveTo(double x, double y);
+    void PenUp(Outcome& out);
+    std::string QueryReply(char which) const;
+
+    CutterState state_;
+    double errorX_;
+    double errorY_;
+    int nominalScaleX_;
+    int nominalScaleY_;
+
+    PointMm head_; // where the blade really is
+    bool drawing_ = false;
+    Figure current_;
+    double startX_ = 0.0; // commanded position where the current figure began
+    double startY_ = 0.0;
+    std::deque<Figure> figures_;
+};
+
+// Strict integer text: optional sign and digits, nothing else, within int.
+std::optional<int> ParseInteger(std::string_view text);
+// Strict decimal text: optional sign, digits, optional fraction; blanks around allowed.
+std::optional<double> ParseDecimal(std::string_view text);
+
+// The blade offsets, in micrometres, that the list indexes 0 to 7 of ESC.C1;16; select.
+inline constexpr int kBladeOffsets[] = {0, 175, 250, 275, 300, 500, 750, 1000};
+
+} // namespace zopra::vc
