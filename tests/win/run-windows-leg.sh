@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The Windows leg of `./run test`: cross-build protocol/, link/ and platform/win32 with the
+# MinGW-w64 compilers, then run tests/win under Wine, with a COM port mapped to the pty of a
+# virtual cutter from the Linux build.
+#
+# usage: tests/win/run-windows-leg.sh [LINUX_BUILD_DIR [WIN_BUILD_DIR]]
+#        (defaults: build and build-win in the repository)
+#
+# The Wine prefix lives in WIN_BUILD_DIR/wineprefix and is made once. Everything started
+# here (the virtual cutter, the wineserver and through it every Wine process) is stopped on
+# exit, by process id and by this prefix's own server.
+set -euo pipefail
+
+root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
+linux_build="$(readlink -f "${1:-$root/build}")"
+win_build="$(readlink -m "${2:-$root/build-win}")"
+com_port=COM7
+
+echo "windows leg: building in $win_build"
+cmake -S "$root" -B "$win_build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DZOPRA_CORE_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$win_build" -j "$(nproc)"
+
+cutter="$linux_build/tools/virtual-cutter/virtual-cutter"
+if [ ! -x "$cutter" ]; then
+    echo "windows leg: no virtual-cutter in $linux_build (build the Linux side first)" >&2
+    exit 1
+fi
+
+export WINEPREFIX="$win_build/wineprefix"
+export WINEDEBUG=-all
+# A fresh prefix would offer to install Mono and Gecko; the tests need neither.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+logs="$win_build/leg-logs"
+mkdir -p "$logs"
+
+cutter_pid=""
+server_pid=""
+cleanup() {
+    local status=$?
+    set +e
+    # Ends every Wine process of this prefix (they belong to its server), then the server.
+    [ -d "$WINEPREFIX" ] && wineserver -k >/dev/null 2>&1
+    for pid in $server_pid $cutter_pid; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    exit "$status"
+}
+trap cleanup EXIT
+
+# Wine's first start keeps its output open in background processes: run it into a file,
+# never through a pipe, or the pipe's reader waits for ever.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "windows leg: making the Wine prefix"
+    timeout 300 wine cmd /c exit >"$logs/wine-init.log" 2>&1 </dev/null
+fi
+wineserver -w
+
+"$cutter" --model "Vantor II 24 PZ" >"$logs/virtual-cutter.out" 2>"$logs/virtual-cutter.err" \
+    </dev/null &
+cutter_pid=$!
+pty=""
+for _ in $(seq 100); do
+    pty="$(head -n 1 "$logs/virtual-cutter.out" 2>/dev/null || true)"
+    [ -n "$pty" ] && break
+    kill -0 "$cutter_pid" 2>/dev/null || break
+    sleep 0.1
+done
+if [ -z "$pty" ] || [ ! -e "$pty" ]; then
+    echo "windows leg: the virtual cutter gave no device" >&2
+    cat "$logs/virtual-cutter.err" >&2
+    exit 1
+fi
+
+# Wine's mount manager reads the port mappings when the prefix starts: write the mapping,
+# let that server end, and start the persistent one that the tests use.
+wine reg add 'HKLM\Software\Wine\Ports' /v "$com_port" /d "$pty" /f \
+    >"$logs/wine-reg.log" 2>&1 </dev/null
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
+wineserver -f -p >"$logs/wineserver.log" 2>&1 </dev/null &
+server_pid=$!
+timeout 120 wine cmd /c exit >>"$logs/wine-start.log" 2>&1 </dev/null
+echo "windows leg: $com_port is $pty"
+
+ZOPRA_WIN_COM="$com_port" ctest --test-dir "$win_build" --output-on-failure --timeout 300
