@@ -74,6 +74,7 @@ struct VirtualCutter::Impl {
     WakePipe wake;
     std::atomic<bool> stop{false};
     std::thread thread;
+    std::atomic<std::thread::id> ioThread{};
 
     // The cutter's thread only.
     CommandReader reader;
@@ -130,6 +131,9 @@ void VirtualCutter::Impl::Open() {
 }
 
 void VirtualCutter::Impl::Stop() {
+    // From a callback on the cutter's own thread the thread would wait for itself.
+    if (std::this_thread::get_id() == ioThread.load())
+        throw std::logic_error("the virtual cutter cannot be stopped from its own callbacks");
     std::lock_guard<std::mutex> life(lifecycle);
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -151,6 +155,7 @@ void VirtualCutter::Impl::Stop() {
 }
 
 void VirtualCutter::Impl::Run() {
+    ioThread = std::this_thread::get_id();
     while (!stop) {
         if (held && !CurrentFaults().glue) {
             const std::string block = std::move(*held);

@@ -29,7 +29,8 @@ public:
     // std::system_error) when the line or the announcement cannot be made; starting twice
     // throws std::logic_error.
     void Start();
-    // Stops serving, closes the line and removes the announcement. Idempotent.
+    // Stops serving, closes the line and removes the announcement. Idempotent. Not from the
+    // callbacks, which run on the cutter's own thread (that throws std::logic_error).
     void Stop();
     bool Running() const;
 

@@ -162,10 +162,4 @@ std::optional<std::string> SocketClient::Receive(std::chrono::milliseconds timeo
     return std::string(buffer, static_cast<std::size_t>(n));
 }
 
-Options TestOptions(Link link) {
-    Options options;
-    options.link = link;
-    return options;
-}
-
 } // namespace zopra::vc::test

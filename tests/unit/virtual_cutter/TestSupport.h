@@ -71,7 +71,4 @@ private:
     int fd_ = -1;
 };
 
-// Options of a cutter announced in the given runtime directory.
-Options TestOptions(Link link = Link::Serial);
-
 } // namespace zopra::vc::test
