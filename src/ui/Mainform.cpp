@@ -1,11 +1,16 @@
 #include "ui/Mainform.h"
 
+#include "protocol/Commands.h"
+#include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
+#include "protocol/ParameterDisplay.h"
 #include "ui/Controls.h"
 #include "ui/EventGuard.h"
 #include "ui/HostLocale.h"
+#include "ui/MessageBox.h"
 #include "ui/UpDown.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QLineEdit>
 #include <QPalette>
@@ -15,6 +20,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <chrono>
+#include <thread>
 #include <utility>
 
 namespace zopra {
@@ -120,12 +127,37 @@ QTimer* AddTimer(QObject* parent, const char* name, int intervalMs) {
 } // namespace
 
 TMainForm_::TMainForm_(QWidget* parent)
+    : TMainForm_(std::make_unique<CutterConnections>(), parent) {}
+
+TMainForm_::TMainForm_(std::unique_ptr<CutterConnections> links, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint) {
+                          Qt::MSWindowsFixedSizeDialogHint),
+      FLinks(std::move(links)),
+      FDispatcher(
+          FRecord, [this](const std::string& bytes) { WriteToLink(bytes); },
+          [this] { FReadThread->Resume(); }) {
     SetUpWindow();
     CreateControls();
     ConnectHandlers();
+
+    // The link kind starts at the printer class; the connection choice sets it.
+    FLinks->SetLinkKind(kLinkPrinterClass);
+    // While a query waits for its reply the window repaints, but no click or key can start
+    // a second command series in the middle of this one.
+    FDispatcher.SetWaitHook([](std::chrono::milliseconds step) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        std::this_thread::sleep_for(step);
+    });
+    // Comm events reach the serial component's handler on the interface thread.
+    FLinks->Comm2().SetInterfaceInvoker([this](std::function<void()> task) {
+        QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+    });
+    // Suspended until the first query wakes it.
+    FReadThread =
+        std::make_unique<ReadThread>(*FLinks, [this](std::string_view reply) { OnReply(reply); });
+    FRecord.FIdentityReady = 0;
+    FRecord.FWaitingReply = 0;
 
     // The length units start in millimetres; unit switching changes them later.
     for (TAutoSizeLabel* unitLabel :
@@ -134,7 +166,10 @@ TMainForm_::TMainForm_(QWidget* parent)
     }
 }
 
-TMainForm_::~TMainForm_() = default;
+TMainForm_::~TMainForm_() {
+    // The receive thread reads the links: it stops first, also while a read is pending.
+    FReadThread.reset();
+}
 
 void TMainForm_::SetUpWindow() {
     setObjectName(QStringLiteral("MainForm_"));
@@ -402,27 +437,63 @@ void TMainForm_::FormShow() {
 // Event handlers of the workflows. The connection, reading and writing workflows fill them in.
 
 void TMainForm_::CBConnectsDropDown() {
-    // Rebuilds the connection list from the devices the machine offers.
+    RefreshConnections();
 }
 
 void TMainForm_::CBConnectsChange() {
-    // Chooses the link kind from the chosen entry and enables "Connect".
+    const std::string text = CBConnects->currentText().toStdString();
+    FLinks->ChooseLinkKind(CBConnects->currentIndex(), text);
+    BuConnect->setEnabled(true);
+    const bool holder = !HidesBladeHolder(text);
+    Label39->setVisible(holder);
+    CBBladeHolder->setVisible(holder);
 }
 
 void TMainForm_::BuConnectClick() {
-    // Opens the chosen link and reads the cutter's identity and parameters.
+    BuConnect->setEnabled(false);
+    Timer3->start();
+    if (OpenConnection() == 0) {
+        ShowMessage(QStringLiteral("No Machine Connected"));
+        return;
+    }
+    // Each query goes out once the reply to the one before has been read; a cutter that
+    // does not answer ends the series with "The machine did not answer.".
+    for (std::int32_t code : ParameterReadOrder(CBConnects->currentText().toStdString()))
+        SendCommand(code);
+    Timer1->start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
 }
 
 void TMainForm_::Timer1Timer() {
-    // Moves the values read from the cutter into the controls.
+    if (FRecord.FIdentityReady.load(std::memory_order_acquire) == 1) {
+        FRecord.FIdentityReady.store(0, std::memory_order_release);
+        EnableParameterControls();
+        ApplyModelRules(FRecord.Read().FModelName);
+    }
+    ShowParameterValues();
+    Timer1->stop();
+    CoUnitChange();
+    CBOffset->setEditText(QString::fromStdString(BladeOffsetText(
+        FRecord.Read().FBladeOffset, CoUnit->currentIndex() == 1, HostDecimalSeparator())));
+    ReportUnreadableReply();
 }
 
 void TMainForm_::Timer2Timer() {
-    // Shows the AAS offsets read from the cutter.
+    const MachineSettings values = FRecord.Read();
+    const bool inches = CoUnit->currentIndex() == 1;
+    const char separator = HostDecimalSeparator();
+    LaAASII_X_Offset->setText(
+        QString::fromStdString(AasOffsetText(values.FAASXOffset, inches, separator)));
+    LaAASII_Y_Offset->setText(
+        QString::fromStdString(AasOffsetText(values.FAASYOffset, inches, separator)));
+    Timer2->stop();
+    ReportUnreadableReply();
 }
 
 void TMainForm_::Timer3Timer() {
-    // Enables the work buttons again after a command series.
+    for (QPushButton* button : {BuUpdate, BuScale2, BuAASIIUpdate, BuScale1, BuQuery})
+        button->setEnabled(true);
+    Timer3->stop();
 }
 
 void TMainForm_::BuQueryClick() {
@@ -485,6 +556,139 @@ void TMainForm_::UpDown1Click(UpDownButton /*button*/) {
 
 void TMainForm_::UpDown2Click(UpDownButton /*button*/) {
     // Converts the Y adjustment to inches in the "Inch/oz" unit system.
+}
+
+// The protocol side of the window.
+
+void TMainForm_::SendCommand(std::int32_t code) {
+    FDispatcher.SendCommand(code, CurrentCommandInputs());
+}
+
+void TMainForm_::WriteToLink(const std::string& bytes) {
+    FLinks->WriteToLink(bytes);
+}
+
+CommandInputs TMainForm_::CurrentCommandInputs() const {
+    return {EdTestDraw_X->text().toStdString(), EdTestDraw_Y->text().toStdString(),
+            EdMeasure_x->text().toStdString(),  EdMeasure_y->text().toStdString(),
+            CoUnit->currentIndex() == 1,        HostDecimalSeparator()};
+}
+
+// On the receive thread: no control is touched here.
+void TMainForm_::OnReply(std::string_view reply) {
+    std::optional<ReplyFailure> failure = ParseReply(FRecord, reply);
+    if (failure) {
+        std::lock_guard lock(FUnreadableMutex);
+        if (!FUnreadableReply)
+            FUnreadableReply = std::move(failure);
+    }
+}
+
+void TMainForm_::ReportUnreadableReply() {
+    std::optional<ReplyFailure> failure;
+    {
+        std::lock_guard lock(FUnreadableMutex);
+        failure.swap(FUnreadableReply);
+    }
+    if (failure)
+        ShowMessage(QStringLiteral("The machine sent a reply that could not be read: ") +
+                    QString::fromStdString(failure->reply));
+}
+
+void TMainForm_::EnableParameterControls() {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             BuUpdate, BuAASIIUpdate, BuScale1, BuScale2, CBOffset, CBMedia, CBWeight, CBUnroll,
+             CBAccel, CBSmooth, UpDown1, UpDown2, CoUnit, CBBladeHolder})
+        control->setEnabled(true);
+    for (QWidget* control : std::initializer_list<QWidget*>{SBForce, SBSpeed, Label29})
+        control->setVisible(true);
+}
+
+void TMainForm_::ApplyModelRules(const std::string& modelName) {
+    const ModelRules rules = RulesForModel(modelName);
+    SBForce->setMaximum(rules.forceMaximum);
+    if (rules.speedMaximum)
+        SBSpeed->setMaximum(*rules.speedMaximum);
+    CBMedia->setEnabled(rules.mediaListEnabled);
+    const auto aasControls = std::initializer_list<QWidget*>{EdAASII_X_Offset, EdAASII_Y_Offset,
+                                                             UpDown1, UpDown2, BuAASIIUpdate};
+    switch (rules.aas) {
+    case ModelRules::AasFunctions::ReadAndEnable:
+        SendCommand(kCmdReadAasOffsets);
+        Timer2->start();
+        for (QWidget* control : aasControls)
+            control->setEnabled(true);
+        break;
+    case ModelRules::AasFunctions::HideAndDisable:
+        BuAASIIUpdate->hide();
+        for (QWidget* control : aasControls)
+            control->setEnabled(false);
+        break;
+    case ModelRules::AasFunctions::Untouched:
+        break;
+    }
+}
+
+void TMainForm_::ShowParameterValues() {
+    const ParameterDisplay d = MakeParameterDisplay(FRecord.Read(), HostDecimalSeparator());
+    const std::pair<TAutoSizeLabel*, const std::string&> labels[] = {
+        {LaLength, d.length}, {LaWidth, d.width},   {LaSpeed, d.speed},   {LaForce, d.force},
+        {LaOffset, d.offset}, {LaAccel, d.accel},   {LaSmooth, d.smooth}, {LaUnroll, d.unroll},
+        {LaMedia, d.media},   {LaXScale, d.xScale}, {LaYScale, d.yScale}, {LaCName, d.cname},
+        {LaMName, d.model},   {LaVer, d.version},   {LaDate, d.date},     {LaTime, d.time},
+        {LaWeight, d.weight}};
+    for (const auto& [label, text] : labels)
+        label->setText(QString::fromStdString(text));
+
+    CBWeight->setCurrentIndex(d.weightIndex);
+    CBAccel->setCurrentIndex(d.accelIndex);
+    CBMedia->setCurrentIndex(d.mediaIndex);
+    CBUnroll->setCurrentIndex(d.unrollIndex);
+    CBSmooth->setCurrentIndex(d.smoothIndex);
+    SBForce->setValue(d.forcePosition);
+    CBBladeHolder->setCurrentIndex(d.bladeHolderIndex);
+    CBOffset->setCurrentIndex(d.offsetIndex);
+}
+
+// Discovery and opening: the links do the work, the window shows the result.
+
+void TMainForm_::RefreshConnections() {
+    const QString typed = CBConnects->currentText();
+    const std::vector<ConnectionEntry>& entries = FLinks->RefreshConnections(
+        [](const std::string& text) { ShowMessage(QString::fromStdString(text)); });
+    // Refilling the list is not a choice of the user's: "Connect" stays as it was.
+    const QSignalBlocker blocker(CBConnects);
+    CBConnects->clear();
+    bool hideHolder = false;
+    for (const ConnectionEntry& entry : entries) {
+        CBConnects->addItem(QString::fromStdString(entry.text));
+        hideHolder =
+            hideHolder || (entry.kind == kLinkPrinterClass && HidesBladeHolder(entry.text));
+    }
+    CBConnects->setCurrentIndex(-1);
+    CBConnects->setEditText(typed);
+    if (hideHolder) {
+        Label39->hide();
+        CBBladeHolder->hide();
+    }
+}
+
+int TMainForm_::OpenConnection() {
+    int opened = 0;
+    try {
+        opened = FLinks->OpenConnection(CBConnects->currentIndex(),
+                                        CBConnects->currentText().toStdString());
+    } catch (...) {
+        // No work button may come back without a link.
+        Timer3->stop();
+        throw;
+    }
+    if (opened == 0) {
+        BuUpdate->setEnabled(false);
+        BuAASIIUpdate->setEnabled(false);
+        Timer3->stop();
+    }
+    return opened;
 }
 
 } // namespace zopra

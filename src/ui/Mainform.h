@@ -1,6 +1,17 @@
 #pragma once
 
+#include "link/Connections.h"
+#include "link/Readthread_.h"
+#include "protocol/CommandDispatcher.h"
+#include "protocol/MachineSettings.h"
+#include "protocol/ReplyParser.h"
+
 #include <QWidget>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
 
 class QLineEdit;
 class QPushButton;
@@ -27,7 +38,10 @@ class TMainForm_ : public QWidget {
     Q_OBJECT
 
 public:
+    // Connects to the devices of this computer.
     explicit TMainForm_(QWidget* parent = nullptr);
+    // Connects through `links` (tests pass made-up devices).
+    explicit TMainForm_(std::unique_ptr<CutterConnections> links, QWidget* parent = nullptr);
     ~TMainForm_() override;
 
     TMainForm_(const TMainForm_&) = delete;
@@ -138,6 +152,11 @@ public:
     QTimer* Timer2 = nullptr;
     QTimer* Timer3 = nullptr;
 
+    // What the window knows of the cutter, its links and its dispatcher, for tests.
+    MachineRecord& Record() { return FRecord; }
+    CutterConnections& Links() { return *FLinks; }
+    CommandDispatcher& Dispatcher() { return FDispatcher; }
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -179,6 +198,28 @@ private:
     void CreateDiagnosticControls();
     void CreateTimers();
     void ConnectHandlers();
+
+    // The protocol side of the window.
+    void SendCommand(std::int32_t code);
+    void WriteToLink(const std::string& bytes);
+    CommandInputs CurrentCommandInputs() const;
+    void OnReply(std::string_view reply);
+    void ReportUnreadableReply();
+    void ShowParameterValues();
+    void EnableParameterControls();
+    void ApplyModelRules(const std::string& modelName);
+    void RefreshConnections();
+    int OpenConnection();
+
+    // Filled by the receive thread (through the parser), shown by the timers.
+    MachineRecord FRecord;
+    std::unique_ptr<CutterConnections> FLinks;
+    CommandDispatcher FDispatcher;
+    // A reply the parser could not read, kept until the next display tick tells the user.
+    std::mutex FUnreadableMutex;
+    std::optional<ReplyFailure> FUnreadableReply;
+    // Declared last: it reads the links and the record, so it stops before they go.
+    std::unique_ptr<ReadThread> FReadThread;
 };
 
 // The one main window of the running program; null before it is created and after it is gone.
