@@ -211,6 +211,24 @@ TThreadComm::TThreadComm(std::shared_ptr<pf::SerialDriver> driver) : driver_(std
 
 TThreadComm::~TThreadComm() {
     Close();
+    const std::thread::id me = std::this_thread::get_id();
+    std::unique_lock lock(handlersMutex_);
+    handlersDone_.wait(lock, [&] {
+        return std::all_of(handlerThreads_.begin(), handlerThreads_.end(),
+                           [&](std::thread::id id) { return id == me; });
+    });
+}
+
+TThreadComm::HandlerScope::HandlerScope(TThreadComm& comm) : comm_(comm) {
+    std::lock_guard guard(comm_.handlersMutex_);
+    comm_.handlerThreads_.push_back(std::this_thread::get_id());
+}
+
+TThreadComm::HandlerScope::~HandlerScope() {
+    std::lock_guard guard(comm_.handlersMutex_);
+    std::vector<std::thread::id>& threads = comm_.handlerThreads_;
+    threads.erase(std::find(threads.begin(), threads.end(), std::this_thread::get_id()));
+    comm_.handlersDone_.notify_all();
 }
 
 std::shared_ptr<pf::SerialPort> TThreadComm::Port() const {
@@ -571,6 +589,7 @@ void TThreadComm::HandleCommEvent(TCommEventThread* /*sender*/, uint32_t eventMa
     std::shared_ptr<pf::SerialPort> port = Enabled() ? Port() : nullptr;
     if (!port)
         return;
+    HandlerScope scope(*this);
     const uint32_t closes = closeCount_.load(std::memory_order_acquire);
     uint32_t errors = 0;
     pf::SerialComStat status;
@@ -581,25 +600,25 @@ void TThreadComm::HandleCommEvent(TCommEventThread* /*sender*/, uint32_t eventMa
     auto wanted = [&](uint32_t bit) {
         return (eventMask & bit) != 0 && closeCount_.load(std::memory_order_acquire) == closes;
     };
-    if (OnBreak && wanted(pf::kEvBreak))
+    if (wanted(pf::kEvBreak) && OnBreak)
         OnBreak(this);
-    if (OnCts && wanted(pf::kEvCts))
+    if (wanted(pf::kEvCts) && OnCts)
         OnCts(this);
-    if (OnDsr && wanted(pf::kEvDsr))
+    if (wanted(pf::kEvDsr) && OnDsr)
         OnDsr(this);
-    if (OnError && wanted(pf::kEvErr))
+    if (wanted(pf::kEvErr) && OnError)
         OnError(this, static_cast<int>(errors));
-    if (OnRing && wanted(pf::kEvRing))
+    if (wanted(pf::kEvRing) && OnRing)
         OnRing(this);
-    if (OnRlsd && wanted(pf::kEvRlsd))
+    if (wanted(pf::kEvRlsd) && OnRlsd)
         OnRlsd(this);
-    if (OnRxChar && wanted(pf::kEvRxChar) && status.cbInQue > 0)
+    if (wanted(pf::kEvRxChar) && status.cbInQue > 0 && OnRxChar)
         OnRxChar(this, status.cbInQue);
-    if (OnRxFlag && wanted(pf::kEvRxFlag))
+    if (wanted(pf::kEvRxFlag) && OnRxFlag)
         OnRxFlag(this);
-    if (OnTxEmpty && wanted(pf::kEvTxEmpty))
+    if (wanted(pf::kEvTxEmpty) && OnTxEmpty)
         OnTxEmpty(this);
-    if (OnComStatEvent && closeCount_.load(std::memory_order_acquire) == closes)
+    if (closeCount_.load(std::memory_order_acquire) == closes && OnComStatEvent)
         OnComStatEvent(this, eventMask, status);
 }
 

@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace zopra {
 
@@ -288,6 +289,18 @@ public:
     TCommComStatEvent OnComStatEvent;
 
 private:
+    // Marks the current thread as inside HandleCommEvent.
+    class HandlerScope {
+    public:
+        explicit HandlerScope(TThreadComm& comm);
+        ~HandlerScope();
+        HandlerScope(const HandlerScope&) = delete;
+        HandlerScope& operator=(const HandlerScope&) = delete;
+
+    private:
+        TThreadComm& comm_;
+    };
+
     std::shared_ptr<platform::SerialPort> Port() const;
 
     std::shared_ptr<platform::SerialDriver> driver_;
@@ -322,6 +335,11 @@ private:
     // Counts Close calls, so that HandleCommEvent stops dispatching when a handler closed
     // the port.
     std::atomic<uint32_t> closeCount_{0};
+    // The threads inside HandleCommEvent. A handler that closed the port goes on after
+    // Close has returned; the destructor waits for it before the fields go.
+    std::mutex handlersMutex_;
+    std::condition_variable handlersDone_;
+    std::vector<std::thread::id> handlerThreads_;
 };
 
 class TComm : public TThreadComm {

@@ -168,7 +168,11 @@ TEST_F(CommEventTest, CloseAbandonsAPendingHandOver) {
 
 TEST_F(CommEventTest, AHandlerMayCloseThePort) {
     std::atomic<int> later{0};
-    comm.OnRxChar = [&](TThreadComm* sender, uint32_t) { sender->Close(); };
+    std::atomic<bool> closeOnce{true};
+    comm.OnRxChar = [&](TThreadComm* sender, uint32_t) {
+        if (closeOnce.exchange(false))
+            sender->Close();
+    };
     comm.OnTxEmpty = [&](TThreadComm*) { ++later; };
     comm.OnComStatEvent = [&](TThreadComm*, uint32_t, TComStat) { ++later; };
     fake->comStat.cbInQue = 1;
@@ -178,7 +182,6 @@ TEST_F(CommEventTest, AHandlerMayCloseThePort) {
     EXPECT_FALSE(comm.Enabled());
     EXPECT_EQ(later.load(), 0) << "handlers ran after the port was closed";
     // The component opens again as usual.
-    comm.OnRxChar = nullptr;
     comm.Open();
     EXPECT_TRUE(comm.Enabled());
     comm.Close();
