@@ -1,6 +1,8 @@
 #include "platform/virtual/RuntimeDir.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -17,6 +19,24 @@ fs::path RuntimeDir() {
     return fs::path("/tmp") / ("zopra-" + std::to_string(getuid()));
 }
 
+namespace {
+
+// Entries are named "<name>-<pid>" or "<name>-<pid>_<n>". A pty of a killed cutter may be
+// reused by someone's terminal, so an entry whose process is gone is stale even when its
+// target still exists.
+bool OwnerIsGone(const std::string& entryName) {
+    const auto dash = entryName.rfind('-');
+    if (dash == std::string::npos)
+        return false;
+    std::string pid = entryName.substr(dash + 1);
+    pid = pid.substr(0, pid.find('_'));
+    if (pid.empty() || pid.size() > 9 || pid.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    return ::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH;
+}
+
+} // namespace
+
 fs::path AnnouncementDir(std::string_view kind) { return RuntimeDir() / std::string(kind); }
 
 std::vector<fs::path> AnnouncedDevices(std::string_view kind) {
@@ -28,9 +48,10 @@ std::vector<fs::path> AnnouncedDevices(std::string_view kind) {
         if (!it->is_symlink(linkError))
             continue;
         fs::path target = fs::read_symlink(it->path(), linkError);
-        if (linkError || !fs::exists(it->path(), linkError))
+        const std::string name = it->path().filename().string();
+        if (linkError || !fs::exists(it->path(), linkError) || OwnerIsGone(name))
             continue; // stale: the virtual cutter that made it is gone
-        found.emplace_back(it->path().filename().string(), target);
+        found.emplace_back(name, target);
     }
     std::sort(found.begin(), found.end());
     std::vector<fs::path> targets;

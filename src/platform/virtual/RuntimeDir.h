@@ -1,7 +1,8 @@
 #pragma once
 // Where virtual devices announce themselves, as plugged hardware would:
 // $XDG_RUNTIME_DIR/zopra/<kind>/<name> (or /tmp/zopra-<uid>/...), each entry a symlink
-// to the device node or socket. An entry whose target is gone is stale and ignored.
+// to the device node or socket, named "<name>-<pid>[_n]" by the process that serves it. An
+// entry whose target or process is gone is stale and ignored.
 #include <filesystem>
 #include <string_view>
 #include <vector>
