@@ -7,6 +7,7 @@
 #include "../unit/serial/BoundedWait.h"
 #include "link/Comm.h"
 #include "platform/SerialPortList.h"
+#include "platform/win32/SerialRegistry.h"
 
 #include <algorithm>
 #include <atomic>
@@ -49,6 +50,36 @@ TEST(Win32PortList, ListsTheMappedPortFromTheRegistry) {
         EXPECT_EQ(port.rfind("COM", 0), 0u) << port;
         EXPECT_EQ(port.find('\0'), std::string::npos);
     }
+}
+
+TEST(Win32PortList, LongNamesAndDataAreReadWhole) {
+    // Longer than the 260-byte name and 440-byte data buffers a fixed size would give.
+    const char* key = "Software\\ZopraTest\\SerialComm";
+    const std::string longName = "\\Device\\" + std::string(300, 'n');
+    const std::string longPort = "COM" + std::string(600, '7');
+    HKEY created = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &created, nullptr),
+              ERROR_SUCCESS);
+    auto setText = [&](const std::string& name, const std::string& data) {
+        return RegSetValueExA(created, name.c_str(), 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(data.c_str()),
+                              static_cast<DWORD>(data.size() + 1));
+    };
+    EXPECT_EQ(setText("\\Device\\Serial0", "COM3"), ERROR_SUCCESS);
+    EXPECT_EQ(setText(longName, longPort), ERROR_SUCCESS);
+    const DWORD number = 5;
+    EXPECT_EQ(RegSetValueExA(created, "NotAPort", 0, REG_DWORD,
+                             reinterpret_cast<const BYTE*>(&number), sizeof number),
+              ERROR_SUCCESS);
+    EXPECT_EQ(setText("\\Device\\Serial9", "COM10"), ERROR_SUCCESS);
+    RegCloseKey(created);
+
+    std::vector<std::string> ports = pf::ReadPortValues(HKEY_CURRENT_USER, key);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\ZopraTest");
+    std::sort(ports.begin(), ports.end());
+    EXPECT_EQ(ports, (std::vector<std::string>{"COM10", "COM3", longPort}));
+    EXPECT_TRUE(pf::ReadPortValues(HKEY_CURRENT_USER, "Software\\ZopraTest\\None").empty());
 }
 
 TEST(Win32PortList, DeviceNameCarriesTheDevicePrefix) {

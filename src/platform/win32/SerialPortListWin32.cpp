@@ -1,6 +1,7 @@
 // The serial ports Windows lists under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM: the data of each
 // value (COM1, ...), in the registry's order.
 #include "platform/SerialPortList.h"
+#include "platform/win32/SerialRegistry.h"
 
 #include <vector>
 #include <windows.h>
@@ -24,11 +25,10 @@ private:
 
 } // namespace
 
-std::vector<std::string> ListSerialPorts() {
+std::vector<std::string> ReadPortValues(HKEY root, const char* subKey) {
     std::vector<std::string> ports;
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ,
-                      &opened) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, subKey, 0, KEY_READ, &opened) != ERROR_SUCCESS)
         return ports;
     RegistryKey key(opened);
     DWORD count = 0;
@@ -57,6 +57,10 @@ std::vector<std::string> ListSerialPorts() {
         ports.push_back(port);
     }
     return ports;
+}
+
+std::vector<std::string> ListSerialPorts() {
+    return ReadPortValues(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM");
 }
 
 std::string SerialDeviceName(const std::string& listText) {
