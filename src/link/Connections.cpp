@@ -14,6 +14,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kSerialPause = 20ms;
+// Devices are opened by their path followed by "\" and this suffix.
+constexpr std::string_view kEmptySuffix;
 
 bool Contains(const std::string& text, std::string_view part) {
     return text.find(part) != std::string::npos;
@@ -62,9 +64,6 @@ CutterConnections::CutterConnections(std::unique_ptr<CUsbIF> usbIF,
 
 CutterConnections::~CutterConnections() {
     FComm2->Close();
-    std::lock_guard lock(FHandlesMutex);
-    if (FUsbHandle != platform::UsbApi::kNoDevice)
-        FUsbApi->UsbCloseDevice(FUsbHandle);
 }
 
 const std::vector<ConnectionEntry>&
@@ -79,10 +78,10 @@ CutterConnections::RefreshConnections(const MessageSink& showMessage) {
 void CutterConnections::ProbePrinterDevices(const MessageSink& showMessage) {
     const int count = FUsbIF->EnumerateDevices();
     for (int slot = 0; slot < count; ++slot) {
-        platform::PrinterHandle readHandle = FUsbIF->OpenDevicePath(slot, std::nullopt);
+        platform::PrinterHandle readHandle = FUsbIF->OpenDevicePath(slot, kEmptySuffix);
         if (!readHandle.Valid())
             showMessage("Error Read Handle");
-        platform::PrinterHandle writeHandle = FUsbIF->OpenDevicePath(slot, std::nullopt);
+        platform::PrinterHandle writeHandle = FUsbIF->OpenDevicePath(slot, kEmptySuffix);
         if (!writeHandle.Valid()) {
             showMessage("Error Write Handle");
             continue; // no entry, and the positions after it still name their own devices
@@ -103,21 +102,16 @@ void CutterConnections::AddSerialPorts() {
 }
 
 void CutterConnections::AddVendorDevices() {
-    for (int number = 0; number < kVendorDevices; ++number) {
+    for (int number = 0; number < kUsbApiDeviceNumbers; ++number) {
+        bool present = false;
         {
             // The device that is open now is listed without a second open, which could
             // take it from the open link.
             std::lock_guard lock(FHandlesMutex);
-            if (number == FUsbDevice && FUsbHandle != platform::UsbApi::kNoDevice) {
-                FEntries.push_back({"QRM USB" + std::to_string(number), kLinkVendorUsb, number});
-                continue;
-            }
+            present = number == FUsbDevice && FUsbHandle.Valid();
         }
-        const std::int32_t handle = FUsbApi->UsbOpenDevice(number);
-        if (handle == platform::UsbApi::kNoDevice)
-            continue;
-        FEntries.push_back({"QRM USB" + std::to_string(number), kLinkVendorUsb, number});
-        FUsbApi->UsbCloseDevice(handle);
+        if (present || OpenUsbApiDevice(*FUsbApi, number).Valid())
+            FEntries.push_back({"QRM USB" + std::to_string(number), kLinkVendorUsb, number});
     }
 }
 
@@ -166,15 +160,14 @@ int CutterConnections::OpenConnection(int position, const std::string& text) {
 
 void CutterConnections::OpenVendorDevice(int number) {
     std::lock_guard lock(FHandlesMutex);
-    if (FUsbHandle != platform::UsbApi::kNoDevice)
-        FUsbApi->UsbCloseDevice(FUsbHandle);
-    FUsbHandle = FUsbApi->UsbOpenDevice(number);
+    FUsbHandle = UsbApiHandle(); // the old device is closed before it is opened again
+    FUsbHandle = OpenUsbApiDevice(*FUsbApi, number);
     FUsbDevice = number;
 }
 
 void CutterConnections::OpenPrinterDevice(int slot) {
-    platform::PrinterHandle readHandle = FUsbIF->OpenDevicePath(slot, std::nullopt);
-    platform::PrinterHandle writeHandle = FUsbIF->OpenDevicePath(slot, std::nullopt);
+    platform::PrinterHandle readHandle = FUsbIF->OpenDevicePath(slot, kEmptySuffix);
+    platform::PrinterHandle writeHandle = FUsbIF->OpenDevicePath(slot, kEmptySuffix);
     std::lock_guard lock(FHandlesMutex);
     FReadHandle = std::move(readHandle);
     FWriteHandle = std::move(writeHandle);
@@ -197,7 +190,7 @@ void CutterConnections::WriteToLink(const std::string& bytes) {
         break;
     case kLinkVendorUsb: {
         std::lock_guard lock(FHandlesMutex);
-        FUsbApi->UsbWrite(FUsbHandle, bytes.data(), static_cast<std::int32_t>(bytes.size()));
+        FUsbApi->UsbWrite(FUsbHandle.Get(), bytes.data(), static_cast<std::int32_t>(bytes.size()));
         break;
     }
     case kLinkPrinterClass: {
@@ -231,14 +224,14 @@ int CutterConnections::PrinterRead(char* buffer, int capacity) {
 int CutterConnections::UsbQueryInput() {
     std::lock_guard lock(FHandlesMutex);
     std::int32_t count = 0;
-    return FUsbApi->UsbQueryInput(FUsbHandle, &count);
+    return FUsbApi->UsbQueryInput(FUsbHandle.Get(), &count);
 }
 
 int CutterConnections::UsbRead(char* buffer, int capacity) {
     std::lock_guard lock(FHandlesMutex);
     std::int32_t count = 0;
     const std::int32_t result = FUsbApi->UsbRead(
-        FUsbHandle, buffer, std::min(capacity, platform::UsbApi::kReadCapacity), &count);
+        FUsbHandle.Get(), buffer, std::min(capacity, platform::UsbApi::kReadCapacity), &count);
     return result < 0 ? -1 : std::clamp(count, 0, capacity);
 }
 

@@ -6,6 +6,7 @@
 #include "link/Comm.h"
 #include "link/Readthread_.h"
 #include "link/Unit1.h"
+#include "link/UsbApiLink.h"
 #include "platform/PrinterClassDevices.h"
 #include "platform/UsbApi.h"
 
@@ -37,7 +38,6 @@ public:
     using MessageSink = std::function<void(const std::string& text)>;
     using PortLister = std::function<std::vector<std::string>()>;
 
-    static constexpr int kVendorDevices = 4;
     // Short, so that replacing a handle never waits long for a read in progress.
     static constexpr std::chrono::milliseconds kPrinterReadSlice{50};
 
@@ -103,7 +103,7 @@ private:
     platform::PrinterHandle FReadHandle;
     platform::PrinterHandle FWriteHandle;
     // -1 until a vendor-library device is opened, so that no read goes to a stray handle.
-    std::int32_t FUsbHandle = platform::UsbApi::kNoDevice;
+    UsbApiHandle FUsbHandle;
     int FUsbDevice = -1;
 };
 

@@ -112,7 +112,9 @@ TEST_F(ConnectionsTest, ListsPrinterThenSerialThenVendorEntries) {
 
 TEST_F(ConnectionsTest, ADeviceWithoutWriteHandleKeepsLaterPositionsOnTheirDevices) {
     printers->paths = {"dev-a", "dev-b"};
-    printers->refuseOpenNumber["dev-a"] = 2; // the write handle of the first device
+    // Devices open by their path and "\" (the empty suffix); the first one refuses its
+    // write handle.
+    printers->refuseOpenNumber["dev-a\\"] = 2;
     Make({});
     EXPECT_EQ(Texts().size(), 1u);
     EXPECT_EQ(messages, (std::vector<std::string>{"Error Write Handle"}));
@@ -120,7 +122,7 @@ TEST_F(ConnectionsTest, ADeviceWithoutWriteHandleKeepsLaterPositionsOnTheirDevic
     EXPECT_EQ(links->ChooseLinkKind(0, ""), kLinkPrinterClass);
     printers->opened.clear();
     EXPECT_EQ(links->OpenConnection(0, ""), 1);
-    EXPECT_EQ(printers->opened, (std::vector<std::string>{"dev-b", "dev-b"}));
+    EXPECT_EQ(printers->opened, (std::vector<std::string>{"dev-b\\", "dev-b\\"}));
 }
 
 TEST_F(ConnectionsTest, LinkKindFromPositionAndText) {
