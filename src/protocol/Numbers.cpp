@@ -1,16 +1,21 @@
 #include "protocol/Numbers.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace zopra {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 [[noreturn]] void NotAFloat(std::string_view text) {
     throw ConversionError("'" + std::string(text) + "' is not a valid floating point value");
@@ -33,51 +38,75 @@ long double StrToFloat(std::string_view text, char decimalSeparator) {
     while (!t.empty() && IsBlank(t.back()))
         t.remove_suffix(1);
 
-    // Validate the shape by hand (from_chars alone would take "inf", "nan" and "1e").
-    std::string canonical;
-    std::size_t i = 0;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
-        if (t[i] == '-')
-            canonical += '-';
-        ++i;
-    }
-    std::size_t digits = 0;
-    while (i < t.size() && IsDigit(t[i])) {
-        canonical += t[i++];
+    // The digits are read by hand, not with strtold (which follows the process locale) or
+    // from_chars (which MinGW reads in double precision only): up to 19 significant digits
+    // into an exact integer, and a power of ten.
+    constexpr int kMaxDigits = 19;
+    std::uint64_t mantissa = 0;
+    int significantDigits = 0;
+    int digits = 0;
+    long exponent10 = 0;
+    auto takeDigit = [&](char c, bool fraction) {
         ++digits;
-    }
-    if (i < t.size() && t[i] == decimalSeparator) {
-        canonical += '.';
-        ++i;
-        while (i < t.size() && IsDigit(t[i])) {
-            canonical += t[i++];
-            ++digits;
+        if (significantDigits < kMaxDigits) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+            if (mantissa != 0)
+                ++significantDigits;
+            if (fraction)
+                --exponent10;
+        } else if (!fraction) {
+            ++exponent10; // digits beyond what the mantissa holds only scale it
         }
+    };
+
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        negative = t[i++] == '-';
+    while (i < t.size() && IsDigit(t[i]))
+        takeDigit(t[i++], false);
+    if (i < t.size() && t[i] == decimalSeparator) {
+        ++i;
+        while (i < t.size() && IsDigit(t[i]))
+            takeDigit(t[i++], true);
     }
     if (digits == 0)
         NotAFloat(text);
     if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-        canonical += 'e';
         ++i;
+        bool negativeExponent = false;
         if (i < t.size() && (t[i] == '+' || t[i] == '-'))
-            canonical += t[i++];
-        std::size_t exponentDigits = 0;
+            negativeExponent = t[i++] == '-';
+        long written = 0;
+        int exponentDigits = 0;
         while (i < t.size() && IsDigit(t[i])) {
-            canonical += t[i++];
+            written = std::min(written * 10 + (t[i++] - '0'), 100000L);
             ++exponentDigits;
         }
         if (exponentDigits == 0)
             NotAFloat(text);
+        exponent10 += negativeExponent ? -written : written;
     }
     if (i != t.size())
         NotAFloat(text);
 
-    long double value = 0;
-    auto [end, ec] = std::from_chars(canonical.data(), canonical.data() + canonical.size(), value,
-                                     std::chars_format::general);
-    if (ec != std::errc() || end != canonical.data() + canonical.size() || !std::isfinite(value))
+    // Up to 10^27 every power of ten is exact in extended precision, so one multiplication
+    // or division of two exact values rounds correctly.
+    constexpr long kExactPowers = 27;
+    long double value = static_cast<long double>(mantissa);
+    if (mantissa != 0) {
+        if (exponent10 >= -kExactPowers && exponent10 <= kExactPowers) {
+            long double power = 1;
+            for (long k = 0; k < std::labs(exponent10); ++k)
+                power *= 10;
+            value = exponent10 < 0 ? value / power : value * power;
+        } else {
+            value *= std::pow(10.0L, static_cast<long double>(exponent10));
+        }
+    }
+    if (!std::isfinite(value))
         NotAFloat(text);
-    return value;
+    return negative ? -value : value;
 }
 
 std::int32_t Trunc(long double value) {
@@ -151,8 +180,8 @@ long double BladeOffsetFromDisplay(long double typed, bool inches) {
 }
 
 std::string PaperInchText(double mm, char decimalSeparator) {
-    const long double hundredths = std::fabs(static_cast<long double>(
-        Trunc(static_cast<long double>(mm) * units::kInchPerMm * 100.0L)));
+    const long double hundredths = std::fabs(
+        static_cast<long double>(Trunc(static_cast<long double>(mm) * units::kInchPerMm * 100.0L)));
     return FormatGeneral(hundredths * 0.01L, decimalSeparator);
 }
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <limits>
+#include <random>
 
 namespace zopra {
 namespace {
@@ -12,17 +14,17 @@ TEST(StrToFloat, AcceptsDecimalTextWithBlanksSignAndExponent) {
         const char* text;
         long double value;
     };
-    for (const Case& c : {Case{" 12.5 ", 12.5L}, Case{"-3", -3.0L}, Case{"1e2", 100.0L},
-                          Case{"+0.25", 0.25L}, Case{".5", 0.5L}, Case{"7.", 7.0L},
-                          Case{"2.5E-1", 0.25L}}) {
+    for (const Case& c :
+         {Case{" 12.5 ", 12.5L}, Case{"-3", -3.0L}, Case{"1e2", 100.0L}, Case{"+0.25", 0.25L},
+          Case{".5", 0.5L}, Case{"7.", 7.0L}, Case{"2.5E-1", 0.25L}}) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(StrToFloat(c.text), c.value);
     }
 }
 
 TEST(StrToFloat, RejectsAnythingElseWithTheConversionMessage) {
-    for (const char* text : {"", " ", "12a", "inf", "nan", "0x10", "1,5", "1e", "--1", "+",
-                             "1 2", "e5", "1e+", "infinity", "1e99999"}) {
+    for (const char* text : {"", " ", "12a", "inf", "nan", "0x10", "1,5", "1e", "--1", "+", "1 2",
+                             "e5", "1e+", "infinity", "1e99999"}) {
         SCOPED_TRACE(text);
         try {
             StrToFloat(text);
@@ -30,6 +32,28 @@ TEST(StrToFloat, RejectsAnythingElseWithTheConversionMessage) {
         } catch (const ConversionError& e) {
             EXPECT_EQ(e.what(), "'" + std::string(text) + "' is not a valid floating point value");
         }
+    }
+}
+
+TEST(StrToFloat, RoundsLikeTheCLibraryInExtendedPrecision) {
+    // Typed values have a few digits and small exponents (within 10^27 either way); each
+    // must come out as the nearest extended value, as the C library's own conversion gives
+    // it in the "C" locale.
+    std::mt19937_64 random(20261207);
+    for (int n = 0; n < 20000; ++n) {
+        const std::uint64_t digits = random() % 100000000000ULL;
+        const int decimals = static_cast<int>(random() % 12);
+        std::string text = std::to_string(digits);
+        if (decimals > 0) {
+            text.insert(0, std::string(decimals + 1 > static_cast<int>(text.size())
+                                           ? decimals + 1 - text.size()
+                                           : 0,
+                                       '0'));
+            text.insert(text.size() - decimals, ".");
+        }
+        if (random() % 4 == 0)
+            text += "e" + std::to_string(static_cast<int>(random() % 21) - 10);
+        ASSERT_EQ(StrToFloat(text), std::strtold(text.c_str(), nullptr)) << text;
     }
 }
 
@@ -43,9 +67,9 @@ TEST(Trunc, CutsTowardZeroAndRefusesWhatDoesNotFit) {
     EXPECT_EQ(Trunc(-1.2L), -1);
     EXPECT_EQ(Trunc(-0.8L), 0);
     EXPECT_EQ(Trunc(2147483647.9L), 2147483647);
-    for (long double bad : {2147483648.0L, -2147483649.0L, 1e30L,
-                            std::numeric_limits<long double>::infinity(),
-                            std::numeric_limits<long double>::quiet_NaN()}) {
+    for (long double bad :
+         {2147483648.0L, -2147483649.0L, 1e30L, std::numeric_limits<long double>::infinity(),
+          std::numeric_limits<long double>::quiet_NaN()}) {
         EXPECT_THROW(Trunc(bad), ConversionError);
     }
 }
@@ -80,9 +104,9 @@ TEST(Units, TypedLengthsToPlotterUnits) {
         std::int32_t testSquare;
     };
     // In extended precision a whole number of inches lands just below the integer.
-    for (const Case& c : {Case{"500.0", false, 20000}, Case{"1", true, 1015},
-                          Case{"10", true, 10159}, Case{"19.685", true, 19999},
-                          Case{"1.5", false, 60}}) {
+    for (const Case& c :
+         {Case{"500.0", false, 20000}, Case{"1", true, 1015}, Case{"10", true, 10159},
+          Case{"19.685", true, 19999}, Case{"1.5", false, 60}}) {
         SCOPED_TRACE(c.typed);
         EXPECT_EQ(TestSquareUnits(StrToFloat(c.typed), c.inches), c.testSquare);
     }
@@ -117,8 +141,8 @@ TEST(Units, OunceDisplayRule) {
         int grams;
         const char* text;
     };
-    for (const Case& c : {Case{5, "0.18"}, Case{10, "0.35"}, Case{100, "3.53"},
-                          Case{200, "7.05"}, Case{400, "14.11"}}) {
+    for (const Case& c : {Case{5, "0.18"}, Case{10, "0.35"}, Case{100, "3.53"}, Case{200, "7.05"},
+                          Case{400, "14.11"}}) {
         EXPECT_EQ(OunceText(c.grams), c.text) << c.grams;
     }
 }
