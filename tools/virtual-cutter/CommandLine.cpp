@@ -205,24 +205,24 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (name == "-h")
             name = "--help";
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* known = nullptr;
         for (const auto& candidate : Specs())
             if (name == candidate.name)
-                spec = &candidate;
-        if (spec == nullptr)
+                known = &candidate;
+        if (known == nullptr)
             throw std::invalid_argument("unknown option '" + args[i] + "'");
-        if (spec->value == nullptr) {
+        if (known->value == nullptr) {
             if (inlineValue)
                 throw std::invalid_argument(name + " takes no value");
-            spec->apply(line, {});
+            known->apply(line, {});
             continue;
         }
         if (!inlineValue) {
             if (i + 1 >= args.size())
-                throw std::invalid_argument(name + " needs a value (" + spec->value + ")");
+                throw std::invalid_argument(name + " needs a value (" + known->value + ")");
             inlineValue = args[++i];
         }
-        spec->apply(line, *inlineValue);
+        known->apply(line, *inlineValue);
     }
     return line;
 }
@@ -233,16 +233,16 @@ std::string Usage() {
            "A stand-in cutter. Prints the device to connect to as its first line, announces\n"
            "it in the runtime directory and serves until SIGINT or SIGTERM.\n\n"
            "options:\n";
-    for (const auto& spec : Specs()) {
-        std::string left = std::string("  ") + spec.name;
-        if (spec.value != nullptr)
-            left += std::string(" ") + spec.value;
+    for (const auto& known : Specs()) {
+        std::string left = std::string("  ") + known.name;
+        if (known.value != nullptr)
+            left += std::string(" ") + known.value;
         out << left;
         if (left.size() < 30)
             out << std::string(30 - left.size(), ' ');
         else
             out << "\n" << std::string(30, ' ');
-        out << spec.help << "\n";
+        out << known.help << "\n";
     }
     return out.str();
 }
