@@ -68,7 +68,7 @@ private:
     void Connect();
     std::unique_ptr<vc::VirtualCutter> StartCutter(vc::Options options);
 
-    QTemporaryDir* FRuntime = nullptr;
+    std::unique_ptr<QTemporaryDir> FRuntime;
     std::unique_ptr<MessageRecorder> FMessages;
     std::unique_ptr<TMainForm_> FWindow;
 };
@@ -76,7 +76,7 @@ private:
 void TestConnect::initTestCase() {
     // Virtual cutters announce themselves here; a private folder keeps other tests' cutters
     // out of the connection list. Short, because socket paths are.
-    FRuntime = new QTemporaryDir(QStringLiteral("/tmp/zt-XXXXXX"));
+    FRuntime = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/zt-XXXXXX"));
     QVERIFY(FRuntime->isValid());
     qputenv("XDG_RUNTIME_DIR", FRuntime->path().toLocal8Bit());
 }
