@@ -16,6 +16,9 @@ struct ReaderCase {
     std::string junk; // all junk bytes, in order
 };
 
+// Test names show the case's name, not a dump of its bytes.
+void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.name; }
+
 const std::vector<ReaderCase> kCases = {
     {"queries", "OH;\x1b.R1:\x1b.R4:", {"OH;", "\x1b.R1:", "\x1b.R4:"}, ""},
     {"probe with line end", "\x1b.R4:\r\n", {"\x1b.R4:"}, "\r\n"},
