@@ -5,17 +5,13 @@
 
 #include "ui/Controls.h"
 #include "ui/Mainform.h"
-#include "ui/UpDown.h"
 
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSignalSpy>
-#include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
@@ -30,28 +26,17 @@ private slots:
 
     void windowFrame();
     void designFont();
-    void tabPages();
-    void controlGeometry_data();
-    void controlGeometry();
     void captionsBeforeShow_data();
     void captionsBeforeShow();
     void textsAfterShow_data();
     void textsAfterShow();
     void enabledAndVisible_data();
     void enabledAndVisible();
-    void dropDownLists_data();
-    void dropDownLists();
     void offsetListFilledOnShow();
     void numbersUseTheHostSeparator_data();
     void numbersUseTheHostSeparator();
     void typedText_data();
     void typedText();
-    void scrollBars_data();
-    void scrollBars();
-    void spinners_data();
-    void spinners();
-    void timers_data();
-    void timers();
     void captionGrowsWithItsText();
     void visibleControlsFitTheirParent();
     void diagnosticControlsLieOutsideTheClientArea();
@@ -115,63 +100,6 @@ void TestMainForm::designFont() {
         QVERIFY2(family == QLatin1String("Arial") || family == QLatin1String("Liberation Sans"),
                  qPrintable(family));
     }
-}
-
-void TestMainForm::tabPages() {
-    ShowWindow();
-    QTabWidget* tabs = FWindow->TSSetting;
-    QCOMPARE(tabs->count(), 2);
-    QCOMPARE(tabs->tabText(0), QStringLiteral("Setting"));
-    QCOMPARE(tabs->tabText(1), QStringLiteral("Adjust"));
-    QCOMPARE(tabs->widget(0), FWindow->TabSheet1);
-    QCOMPARE(tabs->widget(1), FWindow->TabSheet2);
-    QCOMPARE(tabs->currentWidget(), FWindow->TabSheet1);
-}
-
-void TestMainForm::controlGeometry_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("parentName");
-    QTest::addColumn<QRect>("geometry"); // width and height -1: the natural size of the text
-
-    const QString window = QStringLiteral("MainForm_");
-    const QString setting = QStringLiteral("TabSheet1");
-    const QString adjust = QStringLiteral("TabSheet2");
-    const auto row = [](const char* name, const QString& parent, QRect geometry) {
-        QTest::newRow(name) << QString::fromLatin1(name) << parent << geometry;
-    };
-    row("CBConnects", window, QRect(4, 4, 149, 24));
-    row("BuConnect", window, QRect(156, 4, 65, 25));
-    row("Label1", window, QRect(228, 4, -1, -1));
-    row("LaMName", window, QRect(272, 4, -1, -1));
-    row("TSSetting", window, QRect(5, 40, 404, 357));
-    row("LaLength", setting, QRect(128, 8, -1, -1));
-    row("SBForce", setting, QRect(48, 76, 149, 17));
-    row("CBBladeHolder", setting, QRect(308, 52, 81, 24));
-    row("CBOffset", setting, QRect(124, 104, 75, 24));
-    row("CoUnit", setting, QRect(124, 248, 75, 24));
-    row("BuUpdate", setting, QRect(12, 285, 75, 25));
-    row("Label13", adjust, QRect(112, 4, -1, -1));
-    row("EdTestDraw_X", adjust, QRect(80, 52, 41, 17));
-    row("BuScale1", adjust, QRect(188, 62, 97, 25));
-    row("EdMeasure_y", adjust, QRect(80, 184, 60, 24));
-    row("Label36", adjust, QRect(64, 216, -1, -1));
-    row("EdAASII_X_Offset", adjust, QRect(184, 243, 45, 24));
-    row("UpDown1", adjust, QRect(229, 243, 17, 24));
-    row("Label26", adjust, QRect(248, 276, -1, -1));
-    row("BuAASIIUpdate", adjust, QRect(28, 299, 143, 27));
-}
-
-void TestMainForm::controlGeometry() {
-    QFETCH(QString, name);
-    QFETCH(QString, parentName);
-    QFETCH(QRect, geometry);
-    ShowWindow();
-
-    const QWidget* control = Control(name);
-    QCOMPARE(control->parentWidget()->objectName(), parentName);
-    QCOMPARE(control->pos(), geometry.topLeft());
-    const QSize size = geometry.width() < 0 ? control->sizeHint() : geometry.size();
-    QCOMPARE(control->size(), size);
 }
 
 void TestMainForm::captionsBeforeShow_data() {
@@ -267,45 +195,6 @@ void TestMainForm::enabledAndVisible() {
     FWindow->TSSetting->setCurrentWidget(
         control->parentWidget() == FWindow->TabSheet2 ? FWindow->TabSheet2 : FWindow->TabSheet1);
     QCOMPARE(control->isVisible(), visible);
-}
-
-void TestMainForm::dropDownLists_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("CBConnects") << QStringLiteral("CBConnects") << QStringList() << -1 << QString();
-    QTest::newRow("CBBladeHolder")
-        << QStringLiteral("CBBladeHolder") << QStringList{"Metal", "Plastic"} << -1 << QString();
-    QTest::newRow("CBMedia") << QStringLiteral("CBMedia") << QStringList{"Single", "Roll"} << -1
-                             << QString();
-    QTest::newRow("CBWeight") << QStringLiteral("CBWeight") << QStringList{"Heavy", "Light"} << -1
-                              << QString();
-    QTest::newRow("CBUnroll") << QStringLiteral("CBUnroll") << QStringList{"Disable", "Enable"}
-                              << -1 << QString();
-    QTest::newRow("CBAccel") << QStringLiteral("CBAccel") << QStringList{"Fine", "Draft"} << -1
-                             << QString();
-    QTest::newRow("CBSmooth") << QStringLiteral("CBSmooth") << QStringList{"Disable", "Enable"}
-                              << -1 << QString();
-    QTest::newRow("CoUnit") << QStringLiteral("CoUnit") << QStringList{"mm/g", "Inch/oz"} << 0
-                            << QStringLiteral("mm/g");
-}
-
-void TestMainForm::dropDownLists() {
-    QFETCH(QString, name);
-    QFETCH(QStringList, items);
-    QFETCH(int, index);
-    QFETCH(QString, text);
-    ShowWindow();
-    const auto* list = Control<zopra::TComboBox>(name);
-    QStringList actual;
-    for (int i = 0; i < list->count(); ++i) {
-        actual << list->itemText(i);
-    }
-    QCOMPARE(actual, items);
-    QCOMPARE(list->currentIndex(), index);
-    QCOMPARE(list->currentText(), text);
-    QVERIFY(list->isEditable());
 }
 
 void TestMainForm::offsetListFilledOnShow() {
@@ -411,70 +300,6 @@ void TestMainForm::typedText() {
     QCOMPARE(list->lineEdit()->cursorPosition(), text.size());
     QCOMPARE(changes.count(), typed.size());
     QCOMPARE(list->count(), itemCount); // typing never adds an item
-}
-
-void TestMainForm::scrollBars_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("minimum");
-    QTest::addColumn<int>("maximum");
-    QTest::addColumn<int>("position");
-    QTest::addColumn<int>("largeStep");
-    QTest::addColumn<bool>("hidden");
-    QTest::newRow("SBForce") << "SBForce" << 5 << 400 << 5 << 1 << true;
-    QTest::newRow("SBSpeed") << "SBSpeed" << 3 << 600 << 5 << 1 << true;
-    QTest::newRow("SBOffset") << "SBOffset" << 0 << 40 << 0 << 10 << false;
-}
-
-void TestMainForm::scrollBars() {
-    QFETCH(QString, name);
-    QFETCH(int, minimum);
-    QFETCH(int, maximum);
-    QFETCH(int, position);
-    QFETCH(int, largeStep);
-    QFETCH(bool, hidden);
-    ShowWindow();
-    const auto* bar = Control<QScrollBar>(name);
-    QCOMPARE(bar->orientation(), Qt::Horizontal);
-    QCOMPARE(bar->minimum(), minimum);
-    QCOMPARE(bar->maximum(), maximum);
-    QCOMPARE(bar->value(), position);
-    QCOMPARE(bar->singleStep(), 1);
-    QCOMPARE(bar->pageStep(), largeStep);
-    QCOMPARE(bar->isHidden(), hidden);
-}
-
-void TestMainForm::spinners_data() {
-    QTest::addColumn<QString>("name");
-    QTest::newRow("UpDown1") << "UpDown1";
-    QTest::newRow("UpDown2") << "UpDown2";
-}
-
-void TestMainForm::spinners() {
-    QFETCH(QString, name);
-    const auto* spinner = Control<zopra::TUpDown>(name);
-    QCOMPARE(spinner->minimum(), -100);
-    QCOMPARE(spinner->maximum(), 100);
-    QCOMPARE(spinner->position(), 0);
-    QCOMPARE(spinner->increment(), 1);
-}
-
-void TestMainForm::timers_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("interval");
-    QTest::newRow("Timer1") << "Timer1" << 100;
-    QTest::newRow("Timer2") << "Timer2" << 100;
-    QTest::newRow("Timer3") << "Timer3" << 2000;
-}
-
-void TestMainForm::timers() {
-    QFETCH(QString, name);
-    QFETCH(int, interval);
-    ShowWindow();
-    const auto* timer = FWindow->findChild<QTimer*>(name);
-    QVERIFY(timer != nullptr);
-    QCOMPARE(timer->interval(), interval);
-    QVERIFY(timer->isSingleShot());
-    QVERIFY(!timer->isActive());
 }
 
 void TestMainForm::captionGrowsWithItsText() {

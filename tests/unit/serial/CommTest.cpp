@@ -44,26 +44,6 @@ TEST(CommErrorText, ReplacesTheCodeAndKeepsIt) {
     EXPECT_EQ(ErrorOf([] { RaiseCommError("a %d b %d", -1); }), "a -1 b -1");
 }
 
-TEST_F(CommTest, NewComponentHasTheDocumentedValues) {
-    EXPECT_EQ(comm.DeviceName(), "Com1");
-    EXPECT_EQ(comm.ReadTimeout(), 1000);
-    EXPECT_EQ(comm.WriteTimeout(), 1000);
-    EXPECT_EQ(comm.ReadBufSize(), 4096);
-    EXPECT_EQ(comm.WriteBufSize(), 2048);
-    EXPECT_EQ(comm.SuspendTime(), 5u);
-    EXPECT_EQ(comm.MonitorEvents(), AllCommEvents);
-    EXPECT_EQ(CommEventMask(comm.MonitorEvents()), 0x1FFu);
-    EXPECT_EQ(comm.BaudRate(), br57600);
-    EXPECT_EQ(comm.Parity(), paNone);
-    EXPECT_EQ(comm.StopBits(), sb10);
-    EXPECT_EQ(comm.DataBits(), da8);
-    EXPECT_EQ(comm.Options(), TCommOptions{});
-    EXPECT_EQ(comm.FlowControl(), fcDefault);
-    EXPECT_EQ(comm.EventChars().XOnChar(), 17);
-    EXPECT_EQ(comm.EventChars().XOffChar(), 19);
-    EXPECT_FALSE(comm.Enabled());
-}
-
 TEST_F(CommTest, OpenRunsTheStepsInOrder) {
     OpenPort();
     ASSERT_TRUE(fake->WaitFor([&] { return fake->inWait; }));
@@ -446,14 +426,6 @@ TEST_F(CommTest, QueueCounts) {
     fake->clearErrorError = 5;
     EXPECT_EQ(comm.InQueCount(), 0);
     EXPECT_EQ(comm.OutQueCount(), 0);
-}
-
-TEST_F(CommTest, PurgeFlags) {
-    OpenPort();
-    fake->ClearCalls();
-    comm.PurgeIn();
-    comm.PurgeOut();
-    EXPECT_EQ(fake->Calls(), (std::vector<std::string>{"Purge 10", "Purge 5"}));
 }
 
 TEST_F(CommTest, WriteResults) {

@@ -403,16 +403,5 @@ TEST(EnumerateScripted, OpenNamesWithAndWithoutSuffix) {
     EXPECT_EQ(devices->Opened.size(), cases.size());
 }
 
-TEST(CUsbIFConstruction, StartsEmptyWithThePrinterInterfaceClass) {
-    CUsbIF usb(std::make_shared<ScriptedDevices>());
-    EXPECT_EQ(usb.Count(), 0);
-    EXPECT_EQ(usb.InterfaceClass(), platform::kUsbPrinterInterfaceClass);
-    for (int slot = 0; slot < CUsbIF::kSlots; ++slot) {
-        EXPECT_EQ(usb.DevicePath(slot), "");
-        EXPECT_EQ(usb.ProductId(slot), "");
-        EXPECT_EQ(usb.PortNumber(slot), 0);
-    }
-}
-
 } // namespace
 } // namespace zopra

@@ -99,17 +99,6 @@ TEST(CommandLine, EveryOptionReachesTheOptions) {
     EXPECT_EQ(o.garbageText, "??");
 }
 
-TEST(CommandLine, DefaultsAreASerialVantorTwo24PZ) {
-    const auto c = ParseCommandLine({});
-    EXPECT_EQ(c.options.link, Link::Serial);
-    EXPECT_EQ(c.options.state.model, "Vantor II 24 PZ");
-    EXPECT_EQ(c.options.lineEnd, LineEnd::Default);
-    EXPECT_EQ(c.options.faults, Faults{});
-    EXPECT_FALSE(c.log);
-    EXPECT_TRUE(ParseCommandLine({"-h"}).help);
-    EXPECT_EQ(ParseCommandLine({"--line-end", "none"}).options.lineEnd, LineEnd::None);
-}
-
 TEST(CommandLine, WrongOptionsAreRefusedByName) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--bogus"}, "--bogus"},
@@ -136,21 +125,6 @@ TEST(CommandLine, WrongOptionsAreRefusedByName) {
             EXPECT_NE(std::string(error.what()).find(named), std::string::npos) << error.what();
         }
     }
-}
-
-TEST(CommandLine, UsageListsEveryOption) {
-    const std::string usage = Usage();
-    for (const char* option :
-         {"--link",         "--model",          "--cname",         "--version",
-          "--date",         "--time",           "--speed",         "--force",
-          "--blade-offset", "--vector-quality", "--vector-smooth", "--auto-unroll",
-          "--media",        "--paper-length",   "--paper-width",   "--scale-x",
-          "--scale-y",      "--aas-x",          "--aas-y",         "--blade-holder",
-          "--error-x",      "--error-y",        "--crlf",          "--line-end",
-          "--log",          "--silent",         "--delay",         "--split",
-          "--split-pause",  "--glue",           "--no-cr",         "--garbage",
-          "--garbage-text", "--vanish-after",   "--help"})
-        EXPECT_NE(usage.find(std::string("  ") + option + " "), std::string::npos) << option;
 }
 
 } // namespace
