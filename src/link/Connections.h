@@ -3,9 +3,9 @@
 // entries of the connection list, opening the chosen one, the raw write to it and the
 // reads of the receive thread. The window owns one instance and calls it from its
 // handlers; the receive thread reads through the LinkReader side.
-#include "link/Comm.h"
-#include "link/Readthread_.h"
-#include "link/Unit1.h"
+#include "link/SerialComponent.h"
+#include "link/ReceiveThread.h"
+#include "link/PrinterClassLink.h"
 #include "link/UsbApiLink.h"
 #include "platform/PrinterClassDevices.h"
 #include "platform/UsbApi.h"

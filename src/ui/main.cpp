@@ -1,6 +1,6 @@
 // The application entry: one window, its event loop, and the last line of error reporting.
 
-#include "ui/Mainform.h"
+#include "ui/MainWindow.h"
 #include "ui/MessageBox.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 
 #include "platform/UsbApi.h"
 #include "ui/Controls.h"
-#include "ui/Mainform.h"
+#include "ui/MainWindow.h"
 #include "ui/UpDown.h"
 #include "virtual-cutter/VirtualCutter.h"
 

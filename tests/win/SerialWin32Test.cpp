@@ -5,7 +5,7 @@
 // (995), the modem-line calls fail (50), and a read on an empty queue may time out (1460).
 // The tests accept either answer where Wine and Windows differ.
 #include "../unit/serial/BoundedWait.h"
-#include "link/Comm.h"
+#include "link/SerialComponent.h"
 #include "platform/SerialPortList.h"
 #include "platform/win32/SerialRegistry.h"
 

@@ -1,7 +1,7 @@
 // The termios driver and the component over real pseudo-terminals: line settings read back,
 // transfers, the queue counts, the refused modem lines, the open errors and the event wait.
 #include "../serial/BoundedWait.h"
-#include "link/Comm.h"
+#include "link/SerialComponent.h"
 #include "platform/posix/SerialTermios.h"
 
 #include <atomic>

@@ -1,7 +1,7 @@
 // The serial component against a virtual cutter on a pty, as the window uses it: open at
 // 57600 8N1 without handshake, ask for the identity, read exactly what has queued.
 #include "../serial/BoundedWait.h"
-#include "link/Comm.h"
+#include "link/SerialComponent.h"
 #include "platform/SerialPortList.h"
 #include "virtual-cutter/VirtualCutter.h"
 

@@ -1,7 +1,7 @@
 // Both USB links against an in-process virtual cutter: the vendor library on its socket
 // presentation, the printer-class table, probe and handles on its printer presentation.
 #include "link/PrinterProbe.h"
-#include "link/Unit1.h"
+#include "link/PrinterClassLink.h"
 #include "link/UsbApiLink.h"
 #include "platform/posix/PrinterClassSysfs.h"
 #include "platform/posix/UsbApiPosix.h"

@@ -3,7 +3,7 @@
 // the bounded reads and writes of a printer-class handle, over a named pipe standing in
 // for the device.
 #include "link/PrinterProbe.h"
-#include "link/Unit1.h"
+#include "link/PrinterClassLink.h"
 #include "link/UsbApiLink.h"
 #include "platform/win32/UsbApiLibrary.h"
 

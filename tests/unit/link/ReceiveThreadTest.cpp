@@ -1,4 +1,4 @@
-#include "link/Readthread_.h"
+#include "link/ReceiveThread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The serial component's states, settings, errors and transfers, against the fake driver.
-#include "link/Comm.h"
+#include "link/SerialComponent.h"
 #include "FakeSerialDriver.h"
 
 #include <functional>

@@ -1,4 +1,4 @@
-#include "ui/Mainform.h"
+#include "ui/MainWindow.h"
 
 #include "protocol/Commands.h"
 #include "protocol/ModelRules.h"

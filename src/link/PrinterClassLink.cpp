@@ -1,4 +1,4 @@
-#include "link/Unit1.h"
+#include "link/PrinterClassLink.h"
 
 #include <algorithm>
 #include <string>

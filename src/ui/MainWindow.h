@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/Connections.h"
-#include "link/Readthread_.h"
+#include "link/ReceiveThread.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/MachineSettings.h"
 #include "protocol/ReplyParser.h"

@@ -1,6 +1,6 @@
 // CUsbIF over a made-up sysfs tree (the Linux listing) and over a scripted device list
 // (the walk's rules where the system answers as Windows does).
-#include "link/Unit1.h"
+#include "link/PrinterClassLink.h"
 #include "platform/posix/PrinterClassSysfs.h"
 
 #include "UsbTestSupport.h"

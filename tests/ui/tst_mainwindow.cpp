@@ -4,7 +4,7 @@
 #include "MessageRecorder.h"
 
 #include "ui/Controls.h"
-#include "ui/Mainform.h"
+#include "ui/MainWindow.h"
 
 #include <QFontInfo>
 #include <QLineEdit>
@@ -347,4 +347,4 @@ void TestMainForm::diagnosticControlsLieOutsideTheClientArea() {
 }
 
 QTEST_MAIN(TestMainForm)
-#include "tst_mainform.moc"
+#include "tst_mainwindow.moc"

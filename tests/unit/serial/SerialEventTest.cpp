@@ -2,7 +2,7 @@
 // thread at once without deadlocking against a hand-over and without a handler after it.
 #include "BoundedWait.h"
 #include "FakeSerialDriver.h"
-#include "link/Comm.h"
+#include "link/SerialComponent.h"
 
 #include <atomic>
 #include <future>

@@ -1,4 +1,4 @@
-#include "link/Comm.h"
+#include "link/SerialComponent.h"
 
 #include <algorithm>
 #include <chrono>
