@@ -133,19 +133,14 @@ TMainForm_::TMainForm_(std::unique_ptr<CutterConnections> links, QWidget* parent
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      FLinks(std::move(links)),
-      FDispatcher(
-          FRecord, [this](const std::string& bytes) { WriteToLink(bytes); },
-          [this] { FReadThread->Resume(); }) {
+      FSession(std::move(links)) {
     SetUpWindow();
     CreateControls();
     ConnectHandlers();
 
-    // The link kind starts at the printer class; the connection choice sets it.
-    FLinks->SetLinkKind(kLinkPrinterClass);
     // While a query waits for its reply the window repaints, but no click or key can start
     // a second command series in the middle of this one.
-    FDispatcher.SetWaitHook([](std::chrono::milliseconds step) {
+    FSession.Dispatcher().SetWaitHook([](std::chrono::milliseconds step) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         std::this_thread::sleep_for(step);
     });
@@ -153,11 +148,6 @@ TMainForm_::TMainForm_(std::unique_ptr<CutterConnections> links, QWidget* parent
     FLinks->Comm2().SetInterfaceInvoker([this](std::function<void()> task) {
         QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
     });
-    // Suspended until the first query wakes it.
-    FReadThread =
-        std::make_unique<ReadThread>(*FLinks, [this](std::string_view reply) { OnReply(reply); });
-    FRecord.FIdentityReady = 0;
-    FRecord.FWaitingReply = 0;
 
     // The length units start in millimetres; unit switching changes them later.
     for (TAutoSizeLabel* unitLabel :
@@ -166,10 +156,7 @@ TMainForm_::TMainForm_(std::unique_ptr<CutterConnections> links, QWidget* parent
     }
 }
 
-TMainForm_::~TMainForm_() {
-    // The receive thread reads the links: it stops first, also while a read is pending.
-    FReadThread.reset();
-}
+TMainForm_::~TMainForm_() = default;
 
 void TMainForm_::SetUpWindow() {
     setObjectName(QStringLiteral("MainForm_"));
@@ -561,11 +548,11 @@ void TMainForm_::UpDown2Click(UpDownButton /*button*/) {
 // The protocol side of the window.
 
 void TMainForm_::SendCommand(std::int32_t code) {
-    FDispatcher.SendCommand(code, CurrentCommandInputs());
+    FSession.SendCommand(code, CurrentCommandInputs());
 }
 
 void TMainForm_::WriteToLink(const std::string& bytes) {
-    FLinks->WriteToLink(bytes);
+    FSession.WriteToLink(bytes);
 }
 
 CommandInputs TMainForm_::CurrentCommandInputs() const {
@@ -574,22 +561,8 @@ CommandInputs TMainForm_::CurrentCommandInputs() const {
             CoUnit->currentIndex() == 1,        HostDecimalSeparator()};
 }
 
-// On the receive thread: no control is touched here.
-void TMainForm_::OnReply(std::string_view reply) {
-    std::optional<ReplyFailure> failure = ParseReply(FRecord, reply);
-    if (failure) {
-        std::lock_guard lock(FUnreadableMutex);
-        if (!FUnreadableReply)
-            FUnreadableReply = std::move(failure);
-    }
-}
-
 void TMainForm_::ReportUnreadableReply() {
-    std::optional<ReplyFailure> failure;
-    {
-        std::lock_guard lock(FUnreadableMutex);
-        failure.swap(FUnreadableReply);
-    }
+    const std::optional<ReplyFailure> failure = FSession.TakeUnreadableReply();
     if (failure)
         ShowMessage(QStringLiteral("The machine sent a reply that could not be read: ") +
                     QString::fromStdString(failure->reply));

@@ -1,16 +1,10 @@
 #pragma once
 
-#include "link/Connections.h"
-#include "link/ReceiveThread.h"
-#include "protocol/CommandDispatcher.h"
-#include "protocol/MachineSettings.h"
-#include "protocol/ReplyParser.h"
+#include "link/CutterSession.h"
 
 #include <QWidget>
 
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
 
 class QLineEdit;
@@ -153,9 +147,9 @@ public:
     QTimer* Timer3 = nullptr;
 
     // What the window knows of the cutter, its links and its dispatcher, for tests.
-    MachineRecord& Record() { return FRecord; }
-    CutterConnections& Links() { return *FLinks; }
-    CommandDispatcher& Dispatcher() { return FDispatcher; }
+    MachineRecord& Record() { return FSession.Record(); }
+    CutterConnections& Links() { return FSession.Links(); }
+    CommandDispatcher& Dispatcher() { return FSession.Dispatcher(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -203,7 +197,6 @@ private:
     void SendCommand(std::int32_t code);
     void WriteToLink(const std::string& bytes);
     CommandInputs CurrentCommandInputs() const;
-    void OnReply(std::string_view reply);
     void ReportUnreadableReply();
     void ShowParameterValues();
     void EnableParameterControls();
@@ -211,15 +204,11 @@ private:
     void RefreshConnections();
     int OpenConnection();
 
-    // Filled by the receive thread (through the parser), shown by the timers.
-    MachineRecord FRecord;
-    std::unique_ptr<CutterConnections> FLinks;
-    CommandDispatcher FDispatcher;
-    // A reply the parser could not read, kept until the next display tick tells the user.
-    std::mutex FUnreadableMutex;
-    std::optional<ReplyFailure> FUnreadableReply;
-    // Declared last: it reads the links and the record, so it stops before they go.
-    std::unique_ptr<ReadThread> FReadThread;
+    // The cutter's record (filled by the receive thread, shown by the timers), its links,
+    // dispatcher and receive thread.
+    CutterSession FSession;
+    MachineRecord& FRecord = FSession.Record();
+    CutterConnections* const FLinks = &FSession.Links();
 };
 
 // The one main window of the running program; null before it is created and after it is gone.

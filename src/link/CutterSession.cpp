@@ -1,0 +1,40 @@
+#include "link/CutterSession.h"
+
+#include <utility>
+
+namespace zopra {
+
+CutterSession::CutterSession(std::unique_ptr<CutterConnections> links)
+    : FLinks(std::move(links)),
+      FDispatcher(
+          FRecord, [this](const std::string& bytes) { WriteToLink(bytes); },
+          [this] { FReadThread->Resume(); }) {
+    FLinks->SetLinkKind(kLinkPrinterClass);
+    FRecord.FIdentityReady = 0;
+    FRecord.FWaitingReply = 0;
+    // Suspended until the first query wakes it.
+    FReadThread =
+        std::make_unique<ReadThread>(*FLinks, [this](std::string_view reply) { OnReply(reply); });
+}
+
+CutterSession::~CutterSession() {
+    FReadThread.reset();
+}
+
+void CutterSession::OnReply(std::string_view reply) {
+    std::optional<ReplyFailure> failure = ParseReply(FRecord, reply);
+    if (failure) {
+        std::lock_guard lock(FUnreadableMutex);
+        if (!FUnreadableReply)
+            FUnreadableReply = std::move(failure);
+    }
+}
+
+std::optional<ReplyFailure> CutterSession::TakeUnreadableReply() {
+    std::lock_guard lock(FUnreadableMutex);
+    std::optional<ReplyFailure> failure;
+    failure.swap(FUnreadableReply);
+    return failure;
+}
+
+} // namespace zopra

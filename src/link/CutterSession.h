@@ -1,0 +1,58 @@
+#pragma once
+// Everything one cutter connection needs, in one object: the record of the cutter's values,
+// its links, the dispatcher that pairs each query with its reply, and the receive thread that
+// reads the replies into the record. The window holds one; the command-line tool holds one per
+// cutter, so several cutters can run in one process.
+#include "link/Connections.h"
+#include "link/ReceiveThread.h"
+#include "protocol/CommandDispatcher.h"
+#include "protocol/MachineSettings.h"
+#include "protocol/ReplyParser.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zopra {
+
+class CutterSession {
+public:
+    // Talks through `links` (the devices of this computer, or made-up ones in tests). The
+    // receive thread starts suspended; the link kind starts at the printer class.
+    explicit CutterSession(std::unique_ptr<CutterConnections> links);
+    // Stops the receive thread first, also while a read is pending.
+    ~CutterSession();
+
+    CutterSession(const CutterSession&) = delete;
+    CutterSession& operator=(const CutterSession&) = delete;
+
+    MachineRecord& Record() { return FRecord; }
+    CutterConnections& Links() { return *FLinks; }
+    CommandDispatcher& Dispatcher() { return FDispatcher; }
+
+    // A query or command through the dispatcher (waits for the outstanding reply first).
+    void SendCommand(std::int32_t code, const CommandInputs& inputs = {}) {
+        FDispatcher.SendCommand(code, inputs);
+    }
+    // The raw write to whichever link is open.
+    void WriteToLink(const std::string& bytes) { FLinks->WriteToLink(bytes); }
+
+    // The first reply since the last call that the parser could not read, if any.
+    std::optional<ReplyFailure> TakeUnreadableReply();
+
+private:
+    // On the receive thread.
+    void OnReply(std::string_view reply);
+
+    MachineRecord FRecord;
+    std::unique_ptr<CutterConnections> FLinks;
+    CommandDispatcher FDispatcher;
+    std::mutex FUnreadableMutex;
+    std::optional<ReplyFailure> FUnreadableReply;
+    // Declared last: it reads the links and the record, so it stops before they go.
+    std::unique_ptr<ReadThread> FReadThread;
+};
+
+} // namespace zopra
