@@ -10,9 +10,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace zopra {
@@ -154,6 +157,33 @@ TEST_F(RefusedOpens, ARefusedSerialPortNamesItsGroup) {
                       OpenHint(pf::OpenFailure::PermissionDenied, kLinkSerial, own->gr_name));
     }
     std::filesystem::remove(node);
+}
+
+// The whole road on this system's own serial driver: a port that another program holds
+// (here: this test, by the lock the driver takes) is refused as busy, and the hint says who
+// usually holds a new port.
+TEST(RefusedSystemPort, ABusyPortNamesModemManager) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string port = ::ptsname(master);
+    const int holder = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    CutterConnections links;
+    EXPECT_EQ(links.ChooseLinkKind(-1, port), kLinkSerial);
+    std::string raised;
+    try {
+        links.OpenConnection(-1, port);
+    } catch (const ECommError& error) {
+        raised = error.what();
+    }
+    EXPECT_EQ(raised, "Port not open (Error: " + std::to_string(EBUSY) + ")\n" +
+                          OpenHint(pf::OpenFailure::Busy, kLinkSerial, ""));
+    ::close(holder);
+    ::close(master);
 }
 
 } // namespace
