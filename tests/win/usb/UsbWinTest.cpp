@@ -49,6 +49,62 @@ TEST(UsbApiLibrary, MapsEachOperationToItsOrdinal) {
     }
 }
 
+#if defined(__i386__)
+// Calls `entry` through its declared type and returns how far the stack pointer moved over
+// the whole call, argument set-up and clean-up included. Unoptimised, so that the clean-up
+// after the call is not merged into later code: 0 when caller and callee agree on who
+// removes the arguments, the arguments' size when they do not.
+template <typename Entry, typename... Args>
+__attribute__((noinline, optimize("O0"))) std::ptrdiff_t StackShift(std::int32_t& result,
+                                                                  Entry entry, Args... args) {
+    std::uintptr_t before = 0;
+    std::uintptr_t after = 0;
+    asm volatile("movl %%esp, %0" : "=m"(before));
+    result = entry(args...);
+    asm volatile("movl %%esp, %0" : "=m"(after));
+    return static_cast<std::ptrdiff_t>(after - before);
+}
+#endif
+
+TEST(UsbApiLibrary, EntriesAreStdcallAtTheirOrdinals) {
+#if !defined(__i386__)
+    GTEST_SKIP() << "the vendor library is 32-bit: only a 32-bit build can call it";
+#else
+    namespace usbapi = platform::usbapi;
+    HMODULE dll = LoadLibraryA(kFakeLibrary);
+    ASSERT_NE(dll, nullptr);
+    auto entry = [dll](std::uint16_t ordinal) {
+        return reinterpret_cast<void (*)()>(GetProcAddress(dll, MAKEINTRESOURCEA(ordinal)));
+    };
+    const auto open = reinterpret_cast<usbapi::OpenEntry>(entry(usbapi::kOpenOrdinal));
+    const auto write = reinterpret_cast<usbapi::WriteEntry>(entry(usbapi::kWriteOrdinal));
+    const auto query = reinterpret_cast<usbapi::QueryEntry>(entry(usbapi::kQueryOrdinal));
+    const auto read = reinterpret_cast<usbapi::ReadEntry>(entry(usbapi::kReadOrdinal));
+    const auto close = reinterpret_cast<usbapi::CloseEntry>(entry(usbapi::kCloseOrdinal));
+    ASSERT_TRUE(open && write && query && read && close);
+
+    // Each entry at its ordinal does its own work, and the stack is where it was after it.
+    std::int32_t handle = -1;
+    std::int32_t result = 0;
+    std::int32_t count = 0;
+    char buffer[UsbApi::kReadCapacity + 1] = {};
+    EXPECT_EQ(StackShift(handle, open, std::int32_t{0}), 0);
+    ASSERT_NE(handle, -1);
+    EXPECT_EQ(StackShift(result, write, handle, static_cast<const void*>("\x1b.R4:"),
+                         std::int32_t{5}), 0);
+    EXPECT_EQ(result, 5);
+    EXPECT_EQ(StackShift(result, query, handle, &count), 0);
+    EXPECT_GE(result, 0);
+    EXPECT_EQ(count, static_cast<std::int32_t>(kFakeIdentity.size()));
+    EXPECT_EQ(StackShift(result, read, handle, static_cast<void*>(buffer),
+                         std::int32_t{UsbApi::kReadCapacity}, &count), 0);
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(count)), kFakeIdentity);
+    EXPECT_EQ(StackShift(result, close, handle), 0);
+    EXPECT_EQ(result, 0);
+    FreeLibrary(dll);
+#endif
+}
+
 TEST(UsbApiLibrary, FollowsTheResultConventions) {
     auto api = platform::LoadUsbApiLibrary(kFakeLibrary);
     ASSERT_TRUE(platform::UsbApiLibraryLoaded(*api));
