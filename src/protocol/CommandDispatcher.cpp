@@ -24,7 +24,7 @@ void CommandDispatcher::WaitWhileReplyOutstanding() {
     }
 }
 
-void CommandDispatcher::SendCommand(std::int32_t code, const CommandInputs& inputs) {
+void CommandDispatcher::SendCommand(CommandCode code, const CommandInputs& inputs) {
     WaitWhileReplyOutstanding();
     record_.FPendingCommand.store(code, std::memory_order_release);
 

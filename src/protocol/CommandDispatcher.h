@@ -42,7 +42,7 @@ public:
     // inputs and the record, marks a query as outstanding, writes, and for a query pauses
     // 30 ms and wakes the receiver. A field that is not a number throws ConversionError
     // before anything is written.
-    void SendCommand(std::int32_t code, const CommandInputs& inputs = {});
+    void SendCommand(CommandCode code, const CommandInputs& inputs = {});
 
 private:
     void WaitWhileReplyOutstanding();

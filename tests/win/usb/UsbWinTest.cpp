@@ -2,9 +2,11 @@
 // a stand-in DLL and from nowhere, the device setup services with no printer present, and
 // the bounded reads and writes of a printer-class handle, over a named pipe standing in
 // for the device.
+#include "link/CutterSession.h"
 #include "link/PrinterProbe.h"
 #include "link/PrinterClassLink.h"
 #include "link/UsbApiLink.h"
+#include "platform/SerialDriver.h"
 #include "platform/win32/UsbApiLibrary.h"
 
 #include <windows.h>
@@ -145,6 +147,23 @@ TEST(UsbApiLibrary, AMissingLibraryOrOrdinalFailsHarmlessly) {
         EXPECT_LT(api->UsbWrite(-1, "OH;", 3), 0);
         EXPECT_LT(api->UsbCloseDevice(-1), 0);
     }
+}
+
+// The stand-in reads as many bytes as the count it is given says: a query over the vendor
+// link is answered only when UsbRead gets the count that UsbQueryInput left.
+TEST(UsbApiLibrary, AQueryOverTheVendorLinkIsAnswered) {
+    auto links = std::make_unique<CutterConnections>(
+        std::make_unique<CUsbIF>(), platform::LoadUsbApiLibrary(kFakeLibrary),
+        platform::SystemSerialDriver(), [] { return std::vector<std::string>{}; });
+    CutterSession session(std::move(links));
+    session.Dispatcher().SetReplyBound(5s);
+    ASSERT_EQ(session.Links().ChooseLinkKind(-1, "QRM USB0"), kLinkVendorUsb);
+    session.Links().OpenConnection(-1, "QRM USB0");
+    session.SendCommand(kCmdReadIdentity);
+    session.SendCommand(kCmdNone); // waits until the reply has been read
+    // "Cutter,V2.10,Vantor II 24 PZ,1,0": the identity's fields after the first comma.
+    EXPECT_EQ(session.Record().Read().FModelName, "Vantor II 24 PZ");
+    EXPECT_EQ(session.Record().FIdentityReady, 1);
 }
 
 TEST(UsbApiLibrary, WithoutUsbApiDllTheSystemLibraryFindsNoDevice) {
