@@ -42,10 +42,33 @@ void ReadThread::Stop() {
         thread_.join();
 }
 
+bool ReadThread::Abandon() {
+    std::lock_guard lock(mutex_);
+    if (delivering_)
+        return false; // it came after all, and the parser is reading it now
+    abandoned_ = waiting_ || wakePending_;
+    return true;
+}
+
+bool ReadThread::AbandonedPending() {
+    std::lock_guard lock(mutex_);
+    return abandoned_;
+}
+
+void ReadThread::Forget() {
+    std::lock_guard lock(mutex_);
+    if (abandoned_) {
+        abandoned_ = false;
+        stopWaiting_ = true;
+    }
+}
+
 bool ReadThread::WaitForWake() {
     std::unique_lock lock(mutex_);
+    waiting_ = false;
     wakeUp_.wait(lock, [this] { return wakePending_ || stopping_; });
     wakePending_ = false;
+    waiting_ = true;
     return !stopping_;
 }
 
@@ -64,21 +87,49 @@ bool ReadThread::LinkChanged() {
     return true;
 }
 
+bool ReadThread::TakeStopWaiting() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(stopWaiting_, false);
+}
+
 void ReadThread::Execute() {
     if (!WaitForWake())
         return;
     while (PassInterval()) {
-        // Every opening starts the assembly afresh: no byte of an ended connection is ever
-        // delivered.
-        if (LinkChanged())
+        if (LinkChanged()) {
+            // Every opening starts the assembly afresh: no byte of an ended connection is
+            // ever delivered, and an answer given up on will not come on the new link.
             assembler_.Reset();
+            std::lock_guard lock(mutex_);
+            if (std::exchange(abandoned_, false))
+                stopWaiting_ = true;
+        }
+        if (TakeStopWaiting()) {
+            assembler_.Reset();
+            if (!WaitForWake())
+                return;
+            continue;
+        }
         const std::optional<std::string_view> answer = Pass();
         if (!answer)
             continue;
-        Deliver(*answer);
+        if (ClaimAnswer()) {
+            Deliver(*answer);
+            std::lock_guard lock(mutex_);
+            delivering_ = false;
+        }
         if (!WaitForWake())
             return;
     }
+}
+
+bool ReadThread::ClaimAnswer() {
+    std::lock_guard lock(mutex_);
+    waiting_ = false;
+    if (std::exchange(abandoned_, false))
+        return false; // the late answer to a query the dispatcher gave up on
+    delivering_ = true;
+    return true;
 }
 
 void ReadThread::Deliver(std::string_view reply) {

@@ -4,6 +4,7 @@
 // itself until the dispatcher wakes it for the next query.
 #include "link/LineAssembler.h"
 #include "link/LinkKind.h"
+#include "protocol/CommandDispatcher.h"
 
 #include <array>
 #include <condition_variable>
@@ -41,7 +42,7 @@ public:
     virtual std::optional<int> UsbReceive(char* buffer, int capacity) = 0;
 };
 
-class ReadThread {
+class ReadThread final : public AbandonedReplies {
 public:
     using ReplyHandler = std::function<void(std::string_view reply)>;
 
@@ -64,13 +65,21 @@ public:
     // Ends the loop and joins the thread; also while it is suspended or polling.
     void Stop();
 
+    // AbandonedReplies: the dispatcher's bound gave up on the answer this thread waits for.
+    // That answer is dropped when it comes, and the thread suspends as if it had delivered.
+    bool Abandon() override;
+    bool AbandonedPending() override;
+    void Forget() override;
+
 private:
     void Execute();
     bool WaitForWake();   // false when stopping
     bool PassInterval();  // false when stopping
     bool LinkChanged();
+    bool TakeStopWaiting();
     std::optional<std::string_view> Pass();
     std::optional<std::string_view> SerialPass();
+    bool ClaimAnswer();   // false when the answer is to be dropped
     void Deliver(std::string_view reply);
 
     LinkReader& links_;
@@ -87,6 +96,10 @@ private:
     std::condition_variable wakeUp_;
     bool wakePending_ = false;
     bool stopping_ = false;
+    bool waiting_ = false;     // woken, and the answer has not been claimed yet
+    bool delivering_ = false;  // an answer is in the reply handler
+    bool abandoned_ = false;   // the answer waited for is to be dropped
+    bool stopWaiting_ = false; // suspend at the next pass, the answer is no longer wanted
     std::thread thread_;
 };
 
