@@ -6,14 +6,16 @@ namespace zopra::platform {
 
 PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
     if (this != &other) {
-        // The handle being replaced is closed, not leaked.
+        // The handle being replaced is closed, not leaked, and its pending read cancelled.
         Close();
-        FNative = other.Release();
+        FNative = std::exchange(other.FNative, kInvalid);
+        FPending = std::move(other.FPending);
     }
     return *this;
 }
 
 PrinterHandle::Native PrinterHandle::Release() noexcept {
+    FPending.reset();
     return std::exchange(FNative, kInvalid);
 }
 

@@ -254,6 +254,31 @@ TEST(PrinterClassHandle, ReadsAndWritesWithABoundAndProbes) {
     EXPECT_EQ(handle.Read(buffer, sizeof buffer, 1000ms), -1);
 }
 
+TEST(PrinterClassHandle, AReadThatFindsNothingStaysPendingAndKeepsWhatComes) {
+    PipeDevice device;
+    ASSERT_TRUE(device.Listening());
+    auto handle = platform::SystemPrinterClassDevices()->Open(device.Name());
+    ASSERT_TRUE(handle.Valid());
+    device.Accept();
+
+    char buffer[256];
+    EXPECT_EQ(handle.Read(buffer, sizeof buffer, 50ms), 0);
+    device.Write("A,B\r");
+    // The read that found nothing was not cancelled: it took the bytes at once, and none
+    // wait in the pipe for a new read.
+    DWORD waiting = 99;
+    ASSERT_TRUE(PeekNamedPipe(reinterpret_cast<HANDLE>(handle.NativeHandle()), nullptr, 0,
+                              nullptr, &waiting, nullptr));
+    EXPECT_EQ(waiting, 0u);
+    ASSERT_EQ(handle.Read(buffer, sizeof buffer, 5000ms), 4);
+    EXPECT_EQ(std::string(buffer, 4), "A,B\r");
+
+    // A read left pending is cancelled by closing the handle.
+    EXPECT_EQ(handle.Read(buffer, sizeof buffer, 50ms), 0);
+    handle.Close();
+    EXPECT_FALSE(handle.Valid());
+}
+
 TEST(PrinterClassHandle, AMissingPathGivesTheInvalidHandle) {
     auto devices = platform::SystemPrinterClassDevices();
     auto handle = devices->Open("\\\\?\\usb#vid_7a3c&pid_0001#none#{28d78fad-5a12-11d1-ae5b-"
