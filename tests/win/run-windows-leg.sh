@@ -25,8 +25,8 @@ cmake --build "$win_build" -j "$(nproc)"
 
 # Every program and DLL of the leg must be 32-bit x86: a 64-bit test would pass here and
 # still say nothing about the program that has to load the maker's DLL.
-mapfile -t binaries < <(find "$win_build" -path "$win_build/wineprefix" -prune -o \
-    \( -name '*.exe' -o -name '*.dll' \) -type f -print)
+mapfile -t binaries < <(find "$win_build" \( -path "$win_build/wineprefix" -o \
+    -path "$win_build/CMakeFiles" \) -prune -o \( -name '*.exe' -o -name '*.dll' \) -type f -print)
 if [ "${#binaries[@]}" -eq 0 ]; then
     echo "windows leg: no program was built" >&2
     exit 1
