@@ -100,25 +100,6 @@ TEST_F(ReadThreadTest, TwoLinesInOneReadAreDeliveredAcrossAResume) {
     EXPECT_EQ(replies.All(), (std::vector<std::string>{"12,34", "56"}));
 }
 
-TEST_F(ReadThreadTest, LineAssembledFromSeveralReads) {
-    links.Queue("1");
-    links.Queue("2,3");
-    links.Queue("4\r");
-    thread.Resume();
-    ASSERT_TRUE(replies.WaitFor(1));
-    EXPECT_FALSE(replies.WaitFor(2, 100ms));
-    EXPECT_EQ(replies.All(), (std::vector<std::string>{"12,34"}));
-}
-
-TEST_F(ReadThreadTest, LfAfterCrStartsTheNextLine) {
-    links.Queue("A\r\nB\r");
-    thread.Resume();
-    ASSERT_TRUE(replies.WaitFor(1));
-    thread.Resume();
-    ASSERT_TRUE(replies.WaitFor(2));
-    EXPECT_EQ(replies.All(), (std::vector<std::string>{"A", "\nB"}));
-}
-
 TEST_F(ReadThreadTest, EarlyWakeUpIsKept) {
     // The dispatcher may wake the thread before it has suspended itself.
     links.Queue("A\rB\r");
@@ -141,14 +122,6 @@ TEST_F(ReadThreadTest, ClosedPortDeliversNothingNotEvenLeftovers) {
     links.Queue("C\r");
     ASSERT_TRUE(replies.WaitFor(2));
     EXPECT_EQ(replies.All(), (std::vector<std::string>{"A", "C"}));
-}
-
-TEST_F(ReadThreadTest, OverlongLineIsDroppedUpToItsCr) {
-    links.Queue(std::string(5000, 'x'));
-    links.Queue("tail\rnext\r");
-    thread.Resume();
-    ASSERT_TRUE(replies.WaitFor(1));
-    EXPECT_EQ(replies.All(), (std::vector<std::string>{"next"}));
 }
 
 TEST_F(ReadThreadTest, UsbLinksDeliverOneReadAsOneAnswer) {
