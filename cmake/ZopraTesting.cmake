@@ -29,6 +29,8 @@ function(zopra_add_test target)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+    # Shared test support: #include "support/...".
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME ${target} COMMAND ${target})
         set_tests_properties(${target} PROPERTIES TIMEOUT 300 LABELS "${ARG_LABELS}")

@@ -1,6 +1,7 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (-posix thread model, so that
 # std::thread and std::mutex work), linked statically so that the tests run under Wine
-# without MinGW's DLLs. The tests run through Wine as CTest's cross-compiling emulator.
+# without MinGW's DLLs. Not the leg of `./run test`: a 64-bit process cannot load the
+# maker's 32-bit USBAPI.DLL, so this build reaches serial and printer-class cutters only.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -96,6 +96,7 @@ void CutterConnections::ProbePrinterDevices(const MessageSink& showMessage) {
         std::lock_guard lock(FHandlesMutex);
         FReadHandle = std::move(readHandle);
         FWriteHandle = std::move(writeHandle);
+        CountOpening();
     }
 }
 
@@ -122,7 +123,7 @@ void CutterConnections::AddVendorDevices(const MessageSink& showMessage) {
     }
 }
 
-std::int32_t CutterConnections::ChooseLinkKind(int position, const std::string& text) {
+LinkKind CutterConnections::ChooseLinkKind(int position, const std::string& text) {
     const bool printerPosition = position >= 0 && position < static_cast<int>(FEntries.size()) &&
                                  FEntries[position].kind == kLinkPrinterClass;
     if (printerPosition)
@@ -135,6 +136,8 @@ std::int32_t CutterConnections::ChooseLinkKind(int position, const std::string& 
 }
 
 int CutterConnections::OpenConnection(int position, const std::string& text) {
+    // Whatever the receive thread assembled so far belongs to the connection that ends here.
+    CountOpening();
     if (FComm2->Enabled()) {
         FComm2->Close();
         std::this_thread::sleep_for(kSerialPause);
@@ -234,17 +237,18 @@ int CutterConnections::PrinterRead(char* buffer, int capacity) {
         FReadHandle.Read(buffer, static_cast<std::size_t>(capacity), kPrinterReadSlice));
 }
 
-int CutterConnections::UsbQueryInput() {
+std::optional<int> CutterConnections::UsbReceive(char* buffer, int capacity) {
+    capacity = std::clamp(capacity, 0, platform::UsbApi::kReadCapacity);
+    // One lock for the cycle, so that the handle cannot change between query and read.
     std::lock_guard lock(FHandlesMutex);
+    // One count for both calls: the library's read may take what its query left there as
+    // the number of bytes to read.
     std::int32_t count = 0;
-    return FUsbApi->UsbQueryInput(FUsbHandle.Get(), &count);
-}
-
-int CutterConnections::UsbRead(char* buffer, int capacity) {
-    std::lock_guard lock(FHandlesMutex);
-    std::int32_t count = 0;
-    const std::int32_t result = FUsbApi->UsbRead(
-        FUsbHandle.Get(), buffer, std::min(capacity, platform::UsbApi::kReadCapacity), &count);
+    if (FUsbApi->UsbQueryInput(FUsbHandle.Get(), &count) < 0)
+        return std::nullopt;
+    // A read that takes the count as its size must still not write past the buffer.
+    count = std::clamp(count, 0, capacity);
+    const std::int32_t result = FUsbApi->UsbRead(FUsbHandle.Get(), buffer, capacity, &count);
     return result < 0 ? -1 : std::clamp(count, 0, capacity);
 }
 

@@ -3,6 +3,7 @@
 // entries of the connection list, opening the chosen one, the raw write to it and the
 // reads of the receive thread. The window owns one instance and calls it from its
 // handlers; the receive thread reads through the LinkReader side.
+#include "link/LinkKind.h"
 #include "link/SerialComponent.h"
 #include "link/ReceiveThread.h"
 #include "link/PrinterClassLink.h"
@@ -14,22 +15,17 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace zopra {
 
-enum LinkKind : std::int32_t {
-    kLinkSerial = 0,      // a serial port through Comm2
-    kLinkVendorUsb = 1,   // the vendor USB library
-    kLinkPrinterClass = 2 // a USB printer-class device through two handles
-};
-
 // One entry of the connection list and the device that produced it, so that a list
 // position always stands for its own device.
 struct ConnectionEntry {
     std::string text;
-    std::int32_t kind = kLinkSerial;
+    LinkKind kind = kLinkSerial;
     int device = -1; // printer-class slot or vendor-library device number
 };
 
@@ -63,9 +59,9 @@ public:
     // The link kind for the list's selected position (-1 for a typed text) and its text:
     // a printer-class position gives 2; else a text containing "COM" or a device path
     // gives 0, "QRM USB" gives 1; anything else keeps the current kind.
-    std::int32_t ChooseLinkKind(int position, const std::string& text);
-    std::int32_t FLinkKind() const { return FLinkKind_.load(std::memory_order_acquire); }
-    void SetLinkKind(std::int32_t kind) { FLinkKind_.store(kind, std::memory_order_release); }
+    LinkKind ChooseLinkKind(int position, const std::string& text);
+    LinkKind FLinkKind() const { return FLinkKind_.load(std::memory_order_acquire); }
+    void SetLinkKind(LinkKind kind) { FLinkKind_.store(kind, std::memory_order_release); }
 
     // Opens the link of the current kind for the chosen entry. 1 on success; 0 for a
     // serial port without any active modem line (closed again). A port the system refuses
@@ -77,13 +73,13 @@ public:
     void WriteToLink(const std::string& bytes);
 
     // LinkReader, for the receive thread.
-    std::int32_t Kind() const override { return FLinkKind(); }
+    LinkKind Kind() const override { return FLinkKind(); }
+    std::uint64_t Openings() const override { return FOpenings.load(std::memory_order_acquire); }
     bool SerialOpen() override;
     int SerialInQueCount() override;
     int SerialRead(char* buffer, int count) override;
     int PrinterRead(char* buffer, int capacity) override;
-    int UsbQueryInput() override;
-    int UsbRead(char* buffer, int capacity) override;
+    std::optional<int> UsbReceive(char* buffer, int capacity) override;
 
 private:
     void ProbePrinterDevices(const MessageSink& showMessage);
@@ -91,6 +87,7 @@ private:
     void AddVendorDevices(const MessageSink& showMessage);
     void OpenPrinterDevice(int slot);
     void OpenVendorDevice(int number);
+    void CountOpening() { FOpenings.fetch_add(1, std::memory_order_acq_rel); }
 
     std::unique_ptr<CUsbIF> FUsbIF;
     std::unique_ptr<platform::UsbApi> FUsbApi;
@@ -98,7 +95,8 @@ private:
     PortLister FListSerialPorts;
     std::vector<ConnectionEntry> FEntries;
     std::string FProbeModel;
-    std::atomic<std::int32_t> FLinkKind_{kLinkPrinterClass};
+    std::atomic<LinkKind> FLinkKind_{kLinkPrinterClass};
+    std::atomic<std::uint64_t> FOpenings{0};
 
     // The handles are replaced on the interface thread while the receive thread reads.
     std::mutex FHandlesMutex;

@@ -15,9 +15,11 @@ CutterSession::CutterSession(std::unique_ptr<CutterConnections> links)
     // Suspended until the first query wakes it.
     FReadThread =
         std::make_unique<ReadThread>(*FLinks, [this](std::string_view reply) { OnReply(reply); });
+    FDispatcher.SetAbandonedReplies(FReadThread.get());
 }
 
 CutterSession::~CutterSession() {
+    FDispatcher.SetAbandonedReplies(nullptr);
     FReadThread.reset();
 }
 

@@ -33,7 +33,7 @@ public:
     CommandDispatcher& Dispatcher() { return FDispatcher; }
 
     // A query or command through the dispatcher (waits for the outstanding reply first).
-    void SendCommand(std::int32_t code, const CommandInputs& inputs = {}) {
+    void SendCommand(CommandCode code, const CommandInputs& inputs = {}) {
         FDispatcher.SendCommand(code, inputs);
     }
     // The raw write to whichever link is open.

@@ -2,11 +2,16 @@
 // The receive thread: the only reader of the open link. It waits for the answer to one
 // query, hands it to the reply handler (the parser) on its own thread, and suspends
 // itself until the dispatcher wakes it for the next query.
+#include "link/LineAssembler.h"
+#include "link/LinkKind.h"
+#include "protocol/CommandDispatcher.h"
+
 #include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 
@@ -18,8 +23,10 @@ class LinkReader {
 public:
     virtual ~LinkReader() = default;
 
-    // 0 serial, 1 vendor USB library, 2 USB printer class.
-    virtual std::int32_t Kind() const = 0;
+    virtual LinkKind Kind() const = 0;
+    // Counts the openings of links (and every replacement of their handles). When it
+    // changes, whatever was read before belongs to an ended connection.
+    virtual std::uint64_t Openings() const = 0;
 
     virtual bool SerialOpen() = 0;
     virtual int SerialInQueCount() = 0;
@@ -29,12 +36,13 @@ public:
     // came within the bound, negative when the read failed.
     virtual int PrinterRead(char* buffer, int capacity) = 0;
 
-    // The vendor library's query (negative: nothing to read) and read (negative: failed).
-    virtual int UsbQueryInput() = 0;
-    virtual int UsbRead(char* buffer, int capacity) = 0;
+    // One receive cycle of the vendor library: UsbQueryInput, and when that is not
+    // negative, UsbRead, both given the same count. nullopt when nothing waits; else the
+    // bytes read, negative when the read failed.
+    virtual std::optional<int> UsbReceive(char* buffer, int capacity) = 0;
 };
 
-class ReadThread {
+class ReadThread final : public AbandonedReplies {
 public:
     using ReplyHandler = std::function<void(std::string_view reply)>;
 
@@ -57,30 +65,41 @@ public:
     // Ends the loop and joins the thread; also while it is suspended or polling.
     void Stop();
 
+    // AbandonedReplies: the dispatcher's bound gave up on the answer this thread waits for.
+    // That answer is dropped when it comes, and the thread suspends as if it had delivered.
+    bool Abandon() override;
+    bool AbandonedPending() override;
+    void Forget() override;
+
 private:
     void Execute();
     bool WaitForWake();   // false when stopping
     bool PassInterval();  // false when stopping
-    bool Pass();          // true when an answer was delivered
-    bool SerialPass();
+    bool LinkChanged();
+    bool TakeStopWaiting();
+    std::optional<std::string_view> Pass();
+    std::optional<std::string_view> SerialPass();
+    bool ClaimAnswer();   // false when the answer is to be dropped
     void Deliver(std::string_view reply);
 
     LinkReader& links_;
     ReplyHandler onReply_;
 
-    // Kept from one pass to the next: a serial line may span several reads, and bytes after
-    // a CR wait here, untouched, until the thread is woken for the next answer.
+    // The bytes of the current USB read. Serial bytes go to the assembler's own storage, so
+    // that no other link's read can overwrite a serial remainder.
     std::array<char, kBufferSize> receive_{};
-    int receivedCount_ = 0;
-    int receivedPos_ = 0;
-    std::array<char, kBufferSize> line_{};
-    int lineLength_ = 0;
-    bool discardingLongLine_ = false;
+    LineAssembler assembler_;
+    LinkKind lastKind_;
+    std::uint64_t lastOpenings_;
 
     std::mutex mutex_;
     std::condition_variable wakeUp_;
     bool wakePending_ = false;
     bool stopping_ = false;
+    bool waiting_ = false;     // woken, and the answer has not been claimed yet
+    bool delivering_ = false;  // an answer is in the reply handler
+    bool abandoned_ = false;   // the answer waited for is to be dropped
+    bool stopWaiting_ = false; // suspend at the next pass, the answer is no longer wanted
     std::thread thread_;
 };
 

@@ -6,9 +6,10 @@ namespace zopra::platform {
 
 PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
     if (this != &other) {
-        // The handle being replaced is closed, not leaked.
+        // The handle being replaced is closed, not leaked, and its pending read cancelled.
         Close();
-        FNative = other.Release();
+        FNative = std::exchange(other.FNative, kInvalid);
+        FPending = std::move(other.FPending);
         FOpenError = other.FOpenError;
     }
     return *this;
@@ -21,6 +22,7 @@ PrinterHandle PrinterHandle::Failed(int code) noexcept {
 }
 
 PrinterHandle::Native PrinterHandle::Release() noexcept {
+    FPending.reset();
     return std::exchange(FNative, kInvalid);
 }
 

@@ -40,7 +40,10 @@ public:
     PrinterHandle() noexcept = default;
     explicit PrinterHandle(Native native) noexcept : FNative(native) {}
     PrinterHandle(PrinterHandle&& other) noexcept
-        : FNative(other.Release()), FOpenError(other.FOpenError) {}
+        : FNative(other.FNative), FPending(std::move(other.FPending)),
+          FOpenError(other.FOpenError) {
+        other.FNative = kInvalid;
+    }
     PrinterHandle& operator=(PrinterHandle&& other) noexcept;
     PrinterHandle(const PrinterHandle&) = delete;
     PrinterHandle& operator=(const PrinterHandle&) = delete;
@@ -53,13 +56,16 @@ public:
     // The system error of the failed open; 0 for a handle that opened or when it is unknown.
     int OpenError() const noexcept { return FOpenError; }
     Native NativeHandle() const noexcept { return FNative; }
-    // Gives up ownership without closing.
+    // Gives up ownership without closing; a read still pending is cancelled.
     Native Release() noexcept;
+    // Closes the handle; a read still pending is cancelled first.
     void Close() noexcept;
 
     // Reads what the device delivers, at most `capacity` bytes, waiting at most `timeout`
     // for the first byte. Returns the number of bytes read, 0 when nothing came in time,
-    // or -1 when the read failed (invalid handle, device gone).
+    // or -1 when the read failed (invalid handle, device gone). A read that brings nothing
+    // in time is not cancelled (on Windows it stays pending, so that bytes completing it
+    // while it would be cancelled cannot be lost); the next Read delivers what it brought.
     std::ptrdiff_t Read(void* buffer, std::size_t capacity, std::chrono::milliseconds timeout);
 
     // Writes all bytes unless the device refuses them or stops taking them for `timeout`.
@@ -68,7 +74,15 @@ public:
                          std::chrono::milliseconds timeout = kWriteTimeout);
 
 private:
+    // A read the OS still works on, kept from one Read to the next (Windows only).
+    struct PendingRead;
+    // Cancels the read if the system still works on it, then frees it.
+    struct PendingReadDeleter {
+        void operator()(PendingRead* read) const noexcept;
+    };
+
     Native FNative = kInvalid;
+    std::unique_ptr<PendingRead, PendingReadDeleter> FPending;
     int FOpenError = 0;
 };
 

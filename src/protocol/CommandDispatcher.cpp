@@ -12,19 +12,36 @@ void CommandDispatcher::SetWaitHook(WaitHook hook) { waitHook_ = std::move(hook)
 
 void CommandDispatcher::SetReplyBound(std::chrono::milliseconds bound) { replyBound_ = bound; }
 
+void CommandDispatcher::SetAbandonedReplies(AbandonedReplies* receiver) { abandoned_ = receiver; }
+
 void CommandDispatcher::WaitWhileReplyOutstanding() {
     const auto deadline = std::chrono::steady_clock::now() + replyBound_;
-    while (record_.FWaitingReply.load(std::memory_order_acquire) != 0) {
+    for (;;) {
+        const bool outstanding = record_.FWaitingReply.load(std::memory_order_acquire) != 0;
+        const bool late = abandoned_ != nullptr && abandoned_->AbandonedPending();
+        if (!outstanding && !late)
+            return;
         if (std::chrono::steady_clock::now() >= deadline) {
-            // Give the reply up so that the next command can go out.
-            record_.FWaitingReply.store(0, std::memory_order_release);
-            throw NoAnswerError();
+            if (outstanding) {
+                // Give the reply up so that the next command can go out; the receiver
+                // drops it if it still comes. When it is being read right now, the flag
+                // clears in a moment instead.
+                if (abandoned_ == nullptr || abandoned_->Abandon()) {
+                    record_.FWaitingReply.store(0, std::memory_order_release);
+                    throw NoAnswerError();
+                }
+            } else {
+                // The answer given up on did not come within a second bound either: the
+                // cutter never answered that query, and the next one may go out.
+                abandoned_->Forget();
+                return;
+            }
         }
         waitHook_(kPollInterval);
     }
 }
 
-void CommandDispatcher::SendCommand(std::int32_t code, const CommandInputs& inputs) {
+void CommandDispatcher::SendCommand(CommandCode code, const CommandInputs& inputs) {
     WaitWhileReplyOutstanding();
     record_.FPendingCommand.store(code, std::memory_order_release);
 

@@ -18,6 +18,23 @@ public:
     NoAnswerError() : std::runtime_error("The machine did not answer.") {}
 };
 
+// The receiver's side of an answer that the reply bound has given up on. Without it the
+// receiver would still be waiting for that answer, and read it, when it comes late, as the
+// answer to whatever query is outstanding then.
+class AbandonedReplies {
+public:
+    // The answer being waited for is to be dropped when it comes. False when it has come
+    // after all and is being read now (the outstanding flag is about to clear).
+    virtual bool Abandon() = 0;
+    // True while an answer given up on has not come yet.
+    virtual bool AbandonedPending() = 0;
+    // Stops waiting for it: the cutter did not answer that query at all.
+    virtual void Forget() = 0;
+
+protected:
+    ~AbandonedReplies() = default;
+};
+
 class CommandDispatcher {
 public:
     using Writer = std::function<void(const std::string& bytes)>;
@@ -36,13 +53,18 @@ public:
 
     void SetWaitHook(WaitHook hook);
     void SetReplyBound(std::chrono::milliseconds bound);
+    // The receiver that drops an answer given up on (none: nothing is dropped).
+    void SetAbandonedReplies(AbandonedReplies* receiver);
 
     // Waits until no reply is outstanding (at most the reply bound, then NoAnswerError
-    // and the outstanding reply is given up), records the code, builds its text from
+    // and the outstanding reply is given up: the receiver drops it when it comes late).
+    // A reply given up on that has not come yet is waited for, up to the bound too, before
+    // anything is written, so that every reply pairs with its own query. Then it records
+    // the code, builds its text from
     // inputs and the record, marks a query as outstanding, writes, and for a query pauses
     // 30 ms and wakes the receiver. A field that is not a number throws ConversionError
     // before anything is written.
-    void SendCommand(std::int32_t code, const CommandInputs& inputs = {});
+    void SendCommand(CommandCode code, const CommandInputs& inputs = {});
 
 private:
     void WaitWhileReplyOutstanding();
@@ -52,6 +74,7 @@ private:
     Wake wakeReceiver_;
     WaitHook waitHook_;
     std::chrono::milliseconds replyBound_ = kDefaultReplyBound;
+    AbandonedReplies* abandoned_ = nullptr;
 };
 
 } // namespace zopra

@@ -11,7 +11,7 @@ std::string Esc(std::string_view rest) { return std::string(1, kEsc) + std::stri
 
 } // namespace
 
-bool IsQuery(std::int32_t code) {
+bool IsQuery(CommandCode code) {
     switch (code) {
     case kCmdHardClipLimits:
     case kCmdReadParameters:
@@ -25,7 +25,7 @@ bool IsQuery(std::int32_t code) {
     }
 }
 
-std::string QueryText(std::int32_t code) {
+std::string QueryText(CommandCode code) {
     switch (code) {
     case kCmdHardClipLimits:
         return "OH;";
@@ -57,7 +57,7 @@ std::string CalibrationText(std::int32_t xs, std::int32_t ys) {
            Esc(".C1;0;:") + Esc(".C6;2;:") + "PD;" + "PU;";
 }
 
-std::string BuildCommandText(std::int32_t code, const CommandInputs& inputs,
+std::string BuildCommandText(CommandCode code, const CommandInputs& inputs,
                              const MachineSettings& record) {
     const char sep = inputs.decimalSeparator;
     switch (code) {
@@ -96,7 +96,7 @@ std::vector<std::string> AasOffsetWrites(double xOffset, double yOffset) {
 
 std::string IdentificationProbe() { return Esc(".R4:") + "\r\n"; }
 
-std::vector<std::int32_t> ParameterReadOrder(std::string_view connectionText) {
+std::vector<CommandCode> ParameterReadOrder(std::string_view connectionText) {
     if (HidesBladeHolder(connectionText))
         return {kCmdHardClipLimits, kCmdReadParameters, kCmdReadScale, kCmdReadIdentity};
     return {kCmdHardClipLimits, kCmdReadParameters, kCmdReadBladeHolder, kCmdReadScale,

@@ -1,6 +1,7 @@
 #pragma once
 // Every text the program sends to the cutter. ESC is the byte 0x1B; no command carries a
 // line end except the identification probe.
+#include "protocol/CommandCode.h"
 #include "protocol/MachineSettings.h"
 
 #include <cstdint>
@@ -10,27 +11,13 @@
 
 namespace zopra {
 
-// Codes of the command dispatcher; the code of the last command sent also tells the
-// reply parser how to read the next reply.
-enum CommandCode : std::int32_t {
-    kCmdHardClipLimits = 1,   // "OH;"
-    kCmdReadParameters = 2,   // "ESC.R1:"
-    kCmdReadIdentity = 3,     // "ESC.R4:"
-    kCmdTestSquare = 4,       // HP-GL test square
-    kCmdCalibrate = 5,        // new scale factors
-    kCmdCalibrateAgain = 6,   // same text as 5
-    kCmdReadScale = 7,        // "ESC.R3:"
-    kCmdReadAasOffsets = 17,  // "ESC.R5:"
-    kCmdReadBladeHolder = 19, // "ESC.R6:"
-};
-
 inline constexpr char kEsc = '\x1b';
 
 // True for the codes whose command the cutter answers (1, 2, 3, 7, 17, 19).
-bool IsQuery(std::int32_t code);
+bool IsQuery(CommandCode code);
 
 // The text of a query; empty for every other code.
-std::string QueryText(std::int32_t code);
+std::string QueryText(CommandCode code);
 
 // The HP-GL test square with sides x and y in plotter units.
 std::string TestSquareText(std::int32_t x, std::int32_t y);
@@ -52,7 +39,7 @@ struct CommandInputs {
 // The text for a dispatcher code: a query, the test square from the typed sides, the
 // calibration from measured / requested x the scale last read, or "" for codes without a
 // command. Throws ConversionError when a field does not hold a usable number.
-std::string BuildCommandText(std::int32_t code, const CommandInputs& inputs,
+std::string BuildCommandText(CommandCode code, const CommandInputs& inputs,
                              const MachineSettings& record);
 
 // The "Update" button's nine writes, from the list positions (-1: nothing selected) and
@@ -77,6 +64,6 @@ std::string IdentificationProbe();
 
 // The queries of a parameter read, in order: 1, 2, 19, 7, 3; without 19 when the
 // connection entry names a cutter without a blade holder ("QT-24").
-std::vector<std::int32_t> ParameterReadOrder(std::string_view connectionText);
+std::vector<CommandCode> ParameterReadOrder(std::string_view connectionText);
 
 } // namespace zopra

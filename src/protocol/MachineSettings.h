@@ -1,6 +1,8 @@
 #pragma once
 // What the program knows about the connected cutter, in the cutter's own units, and the
 // two flags that pair each query with its reply.
+#include "protocol/CommandCode.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -51,7 +53,7 @@ public:
     }
 
     // Code of the last command handed to the dispatcher; tells the parser how to read.
-    std::atomic<std::int32_t> FPendingCommand{0};
+    std::atomic<CommandCode> FPendingCommand{kCmdNone};
     // 1 while a query's reply is outstanding.
     std::atomic<std::int32_t> FWaitingReply{0};
     // 1 once an identity reply has been parsed and not yet shown.

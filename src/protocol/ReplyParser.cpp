@@ -77,7 +77,7 @@ void ParsePair(Fields& f, double& first, double& second) {
 
 } // namespace
 
-std::optional<ReplyFailure> ParseReplyInto(std::int32_t code, std::string_view reply,
+std::optional<ReplyFailure> ParseReplyInto(CommandCode code, std::string_view reply,
                                            MachineSettings& values, bool& identityParsed) {
     identityParsed = false;
     Fields f(reply);
@@ -113,7 +113,7 @@ std::optional<ReplyFailure> ParseReplyInto(std::int32_t code, std::string_view r
 }
 
 std::optional<ReplyFailure> ParseReply(MachineRecord& record, std::string_view reply) {
-    const std::int32_t code = record.FPendingCommand.load(std::memory_order_acquire);
+    const CommandCode code = record.FPendingCommand.load(std::memory_order_acquire);
     bool identityParsed = false;
     std::optional<ReplyFailure> failure;
     record.Write([&](MachineSettings& values) {

@@ -2,6 +2,7 @@
 // Turns one reply of the cutter into values of the record. A reply carries no name of its
 // own: it is read by the code of the command that is outstanding, so a late reply to an
 // earlier query is read with the layout of the current one.
+#include "protocol/CommandCode.h"
 #include "protocol/MachineSettings.h"
 
 #include <cstdint>
@@ -14,13 +15,13 @@ namespace zopra {
 // A reply whose number field did not convert. The fields before it keep their new
 // values, that field and the ones after it keep their old ones.
 struct ReplyFailure {
-    std::int32_t code;   // the outstanding command
+    CommandCode code;    // the outstanding command
     std::string reply;   // the reply as received
     std::string message; // the conversion error
 };
 
 // Reads reply by code into values. Sets identityParsed after a complete identity reply.
-std::optional<ReplyFailure> ParseReplyInto(std::int32_t code, std::string_view reply,
+std::optional<ReplyFailure> ParseReplyInto(CommandCode code, std::string_view reply,
                                            MachineSettings& values, bool& identityParsed);
 
 // The receive thread's entry: reads by record.FPendingCommand, stores the values, sets

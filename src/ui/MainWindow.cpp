@@ -445,7 +445,7 @@ void TMainForm_::BuConnectClick() {
     }
     // Each query goes out once the reply to the one before has been read; a cutter that
     // does not answer ends the series with "The machine did not answer.".
-    for (std::int32_t code : ParameterReadOrder(CBConnects->currentText().toStdString()))
+    for (CommandCode code : ParameterReadOrder(CBConnects->currentText().toStdString()))
         SendCommand(code);
     Timer1->start();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -547,7 +547,7 @@ void TMainForm_::UpDown2Click(UpDownButton /*button*/) {
 
 // The protocol side of the window.
 
-void TMainForm_::SendCommand(std::int32_t code) {
+void TMainForm_::SendCommand(CommandCode code) {
     FSession.SendCommand(code, CurrentCommandInputs());
 }
 

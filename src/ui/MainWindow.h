@@ -194,7 +194,7 @@ private:
     void ConnectHandlers();
 
     // The protocol side of the window.
-    void SendCommand(std::int32_t code);
+    void SendCommand(CommandCode code);
     void WriteToLink(const std::string& bytes);
     CommandInputs CurrentCommandInputs() const;
     void ReportUnreadableReply();

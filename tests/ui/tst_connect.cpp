@@ -4,7 +4,7 @@
 
 #include "MessageRecorder.h"
 
-#include "../unit/serial/FakeSerialDriver.h"
+#include "support/FakeSerialDriver.h"
 
 #include "platform/UsbApi.h"
 #include "ui/Controls.h"

@@ -4,7 +4,8 @@
 // Wine on a pty refuses some calls that a real port accepts: WaitCommEvent fails at once
 // (995), the modem-line calls fail (50), and a read on an empty queue may time out (1460).
 // The tests accept either answer where Wine and Windows differ.
-#include "../unit/serial/BoundedWait.h"
+#include "support/BoundedWait.h"
+#include "support/ErrorOf.h"
 #include "link/SerialComponent.h"
 #include "platform/SerialPortList.h"
 #include "platform/win32/SerialRegistry.h"
@@ -23,14 +24,7 @@ namespace {
 
 namespace pf = platform;
 
-template <typename F> std::string ErrorOf(F&& call) {
-    try {
-        call();
-    } catch (const ECommError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
+using testing::ErrorOf;
 
 std::string MappedPort() {
     const char* name = std::getenv("ZOPRA_WIN_COM");

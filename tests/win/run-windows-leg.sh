@@ -1,26 +1,43 @@
 #!/usr/bin/env bash
-# The Windows leg of `./run test`: cross-build protocol/, link/ and platform/win32 with the
-# MinGW-w64 compilers, then run tests/win under Wine, with a COM port mapped to the pty of a
-# virtual cutter from the Linux build.
+# The Windows leg of `./run test`: cross-build protocol/, link/ and platform/win32 for 32-bit
+# x86 with the i686 MinGW-w64 compilers (the program is 32-bit, so that it can load the
+# maker's 32-bit USBAPI.DLL), then run tests/win under 32-bit Wine, with a COM port mapped to
+# the pty of a virtual cutter from the Linux build.
 #
 # usage: tests/win/run-windows-leg.sh [LINUX_BUILD_DIR [WIN_BUILD_DIR]]
-#        (defaults: build and build-win in the repository)
+#        (defaults: build and build-win32 in the repository)
 #
-# The Wine prefix lives in WIN_BUILD_DIR/wineprefix and is made once. Everything started
+# The Wine prefix (a 32-bit one) lives in WIN_BUILD_DIR/wineprefix and is made once. Everything started
 # here (the virtual cutter, the wineserver and through it every Wine process) is stopped on
 # exit, by process id and by this prefix's own server.
 set -euo pipefail
 
 root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
 linux_build="$(readlink -f "${1:-$root/build}")"
-win_build="$(readlink -m "${2:-$root/build-win}")"
+win_build="$(readlink -m "${2:-$root/build-win32}")"
 com_port=COM7
 
 echo "windows leg: building in $win_build"
 cmake -S "$root" -B "$win_build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
     -DZOPRA_CORE_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$win_build" -j "$(nproc)"
+
+# Every program and DLL of the leg must be 32-bit x86: a 64-bit test would pass here and
+# still say nothing about the program that has to load the maker's DLL.
+mapfile -t binaries < <(find "$win_build" \( -path "$win_build/wineprefix" -o \
+    -path "$win_build/CMakeFiles" \) -prune -o \( -name '*.exe' -o -name '*.dll' \) -type f -print)
+if [ "${#binaries[@]}" -eq 0 ]; then
+    echo "windows leg: no program was built" >&2
+    exit 1
+fi
+for binary in "${binaries[@]}"; do
+    if ! i686-w64-mingw32-objdump -f "$binary" | grep -q 'file format pei-i386'; then
+        echo "windows leg: $binary is not a 32-bit x86 program" >&2
+        exit 1
+    fi
+done
+echo "windows leg: ${#binaries[@]} programs and DLLs, all 32-bit x86"
 
 cutter="$linux_build/tools/virtual-cutter/virtual-cutter"
 if [ ! -x "$cutter" ]; then
@@ -29,6 +46,7 @@ if [ ! -x "$cutter" ]; then
 fi
 
 export WINEPREFIX="$win_build/wineprefix"
+export WINEARCH=win32
 export WINEDEBUG=-all
 # A fresh prefix would offer to install Mono and Gecko; the tests need neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -35,6 +35,14 @@ int WaitReady(int fd, short events, Clock::time_point deadline) {
 
 } // namespace
 
+// Reads on Linux are taken only when poll() says bytes are there, so no read is ever left
+// pending between calls.
+struct PrinterHandle::PendingRead {};
+
+void PrinterHandle::PendingReadDeleter::operator()(PendingRead* read) const noexcept {
+    delete read;
+}
+
 void PrinterHandle::Close() noexcept {
     if (Valid())
         ::close(static_cast<int>(Release()));

@@ -1,7 +1,9 @@
 // USB printer-class devices on Windows: the device setup services list the interfaces of
 // the class, a device path is opened with CreateFileA. The handle is opened for
-// overlapped I/O so that every read and write can be waited for with a bound and
-// cancelled after it; to the caller it behaves as a synchronous handle.
+// overlapped I/O so that every read and write can be waited for with a bound; to the caller
+// it behaves as a synchronous handle. A write is cancelled when its bound is up. A read is
+// not: it stays pending until it brings something or the handle is closed, because a reply
+// that completes a read while that read is being cancelled can be lost.
 #include "platform/PrinterClassDevices.h"
 
 #include <windows.h>
@@ -9,6 +11,8 @@
 #include <setupapi.h>
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <vector>
 
 namespace zopra::platform {
@@ -144,7 +148,48 @@ HANDLE AsHandle(PrinterHandle::Native native) {
     return reinterpret_cast<HANDLE>(native);
 }
 
+DWORD WaitMs(std::chrono::milliseconds timeout) {
+    return static_cast<DWORD>(std::clamp<long long>(timeout.count(), 0, 0x7fffffff));
+}
+
 } // namespace
+
+// The read that outlives a Read call: its OVERLAPPED and its buffer stay at one address
+// until the system has finished with them.
+struct PrinterHandle::PendingRead {
+    PendingRead() { Overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+    ~PendingRead() {
+        if (Overlapped.hEvent != nullptr)
+            CloseHandle(Overlapped.hEvent);
+    }
+    PendingRead(const PendingRead&) = delete;
+    PendingRead& operator=(const PendingRead&) = delete;
+
+    // Hands out bytes a finished read brought beyond what the caller had room for.
+    std::ptrdiff_t Take(void* buffer, std::size_t capacity) {
+        const std::size_t n = std::min(capacity, Filled - Taken);
+        std::copy_n(Bytes.data() + Taken, n, static_cast<char*>(buffer));
+        Taken += n;
+        return static_cast<std::ptrdiff_t>(n);
+    }
+
+    OVERLAPPED Overlapped{};
+    HANDLE Handle = INVALID_HANDLE_VALUE; // the handle the read runs on
+    std::array<char, 4096> Bytes{};
+    bool Active = false; // the system still works on the read
+    std::size_t Filled = 0;
+    std::size_t Taken = 0;
+};
+
+void PrinterHandle::PendingReadDeleter::operator()(PendingRead* read) const noexcept {
+    if (read->Active) {
+        // The buffer may be freed only once the system has let go of it.
+        DWORD moved = 0;
+        CancelIoEx(read->Handle, &read->Overlapped);
+        GetOverlappedResult(read->Handle, &read->Overlapped, &moved, TRUE);
+    }
+    delete read;
+}
 
 void PrinterHandle::Close() noexcept {
     if (Valid())
@@ -157,12 +202,39 @@ std::ptrdiff_t PrinterHandle::Read(void* buffer, std::size_t capacity,
         return -1;
     if (capacity == 0)
         return 0;
-    OverlappedOperation operation;
-    if (!operation.Ready())
+    if (!FPending) {
+        FPending.reset(new PendingRead);
+        if (FPending->Overlapped.hEvent == nullptr) {
+            FPending.reset();
+            return -1;
+        }
+    }
+    PendingRead& read = *FPending;
+    if (read.Taken < read.Filled)
+        return read.Take(buffer, capacity);
+    const HANDLE handle = AsHandle(FNative);
+    if (!read.Active) {
+        const HANDLE event = read.Overlapped.hEvent;
+        read.Overlapped = OVERLAPPED{};
+        read.Overlapped.hEvent = event;
+        ResetEvent(event);
+        const auto size = static_cast<DWORD>(std::min(capacity, read.Bytes.size()));
+        if (!ReadFile(handle, read.Bytes.data(), size, nullptr, &read.Overlapped) &&
+            GetLastError() != ERROR_IO_PENDING)
+            return -1;
+        read.Active = true;
+        read.Handle = handle;
+    }
+    if (WaitForSingleObject(read.Overlapped.hEvent, WaitMs(timeout)) != WAIT_OBJECT_0)
+        return 0; // still pending: the next Read goes on waiting for the same read
+    DWORD moved = 0;
+    const BOOL finished = GetOverlappedResult(handle, &read.Overlapped, &moved, FALSE);
+    read.Active = false;
+    if (!finished && moved == 0)
         return -1;
-    const auto size = static_cast<DWORD>(std::min<std::size_t>(capacity, 0x7fffffff));
-    const BOOL started = ReadFile(AsHandle(FNative), buffer, size, nullptr, operation.Get());
-    return operation.Finish(AsHandle(FNative), started, timeout);
+    read.Filled = moved;
+    read.Taken = 0;
+    return read.Take(buffer, capacity);
 }
 
 std::ptrdiff_t PrinterHandle::Write(const void* bytes, std::size_t count,

@@ -6,19 +6,11 @@ namespace zopra::platform {
 
 namespace {
 
-using WriteFn = std::int32_t(__stdcall*)(std::int32_t, const void*, std::int32_t);
-using ReadFn = std::int32_t(__stdcall*)(std::int32_t, void*, std::int32_t, std::int32_t*);
-using CloseFn = std::int32_t(__stdcall*)(std::int32_t);
-using QueryFn = std::int32_t(__stdcall*)(std::int32_t, std::int32_t*);
-using OpenFn = std::int32_t(__stdcall*)(std::int32_t);
-
-enum Ordinal : WORD {
-    kWrite = 2,
-    kRead = 3,
-    kClose = 4,
-    kQuery = 8,
-    kOpen = 9,
-};
+using WriteFn = usbapi::WriteEntry;
+using ReadFn = usbapi::ReadEntry;
+using CloseFn = usbapi::CloseEntry;
+using QueryFn = usbapi::QueryEntry;
+using OpenFn = usbapi::OpenEntry;
 
 template <typename Fn> Fn Import(HMODULE module, WORD ordinal) {
     FARPROC proc = GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
@@ -36,11 +28,11 @@ public:
         SetErrorMode(oldMode);
         if (FModule == nullptr)
             return;
-        FWrite = Import<WriteFn>(FModule, kWrite);
-        FRead = Import<ReadFn>(FModule, kRead);
-        FClose = Import<CloseFn>(FModule, kClose);
-        FQuery = Import<QueryFn>(FModule, kQuery);
-        FOpen = Import<OpenFn>(FModule, kOpen);
+        FWrite = Import<WriteFn>(FModule, usbapi::kWriteOrdinal);
+        FRead = Import<ReadFn>(FModule, usbapi::kReadOrdinal);
+        FClose = Import<CloseFn>(FModule, usbapi::kCloseOrdinal);
+        FQuery = Import<QueryFn>(FModule, usbapi::kQueryOrdinal);
+        FOpen = Import<OpenFn>(FModule, usbapi::kOpenOrdinal);
         if (!FWrite || !FRead || !FClose || !FQuery || !FOpen) {
             // A library without all five is not the one we know: use none of it.
             FWrite = nullptr;

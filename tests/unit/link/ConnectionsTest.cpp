@@ -1,6 +1,7 @@
 #include "link/Connections.h"
+#include "link/CutterSession.h"
 
-#include "../serial/FakeSerialDriver.h"
+#include "support/FakeSerialDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@ namespace zopra {
 namespace {
 
 namespace pf = zopra::platform;
+using namespace std::chrono_literals;
 
 // Printer-class interfaces by path; opening a path gives a handle on /dev/null unless
 // the path is told to refuse its n-th open.
@@ -132,7 +134,7 @@ TEST_F(ConnectionsTest, LinkKindFromPositionAndText) {
     struct Case {
         int position;
         const char* text;
-        std::int32_t kind;
+        LinkKind kind;
     };
     // Each case starts from the kind the one before left.
     const Case cases[] = {
@@ -179,6 +181,53 @@ TEST_F(ConnectionsTest, SerialPortWithAnActiveLineOpensAt57600) {
     EXPECT_EQ(links->Comm2().DataControlBlock().baudRate, 57600u);
     links->WriteToLink("OH;");
     EXPECT_EQ(serial->written, "OH;");
+}
+
+// A vendor library whose read takes the count it is given as the number of bytes to read,
+// as the real one may: it answers only a caller that hands UsbRead what UsbQueryInput left.
+class CountAsInputUsbApi final : public pf::UsbApi {
+public:
+    std::string reply;
+
+    std::int32_t UsbOpenDevice(std::int32_t index) override { return index == 0 ? 7 : kNoDevice; }
+    std::int32_t UsbCloseDevice(std::int32_t) override { return 0; }
+    std::int32_t UsbWrite(std::int32_t, const void* bytes, std::int32_t count) override {
+        if (std::string(static_cast<const char*>(bytes), count) == "\x1b.R4:")
+            reply = "R4,QRM-CT,Vantor II 24 PZ,V2.10,2023-11-08,14:05;";
+        return count;
+    }
+    std::int32_t UsbQueryInput(std::int32_t, std::int32_t* count) override {
+        if (reply.empty())
+            return -1;
+        *count = static_cast<std::int32_t>(reply.size());
+        return 0;
+    }
+    std::int32_t UsbRead(std::int32_t, void* buffer, std::int32_t capacity,
+                         std::int32_t* count) override {
+        if (*count <= 0 || reply.empty())
+            return -1;
+        const auto n = static_cast<std::size_t>(std::min({*count, capacity}));
+        reply.copy(static_cast<char*>(buffer), n);
+        reply.erase(0, n);
+        *count = static_cast<std::int32_t>(n);
+        return 0;
+    }
+};
+
+TEST(VendorLibraryLink, ReadGetsTheCountTheQueryLeft) {
+    auto links = std::make_unique<CutterConnections>(
+        std::make_unique<CUsbIF>(std::make_shared<FakePrinters>()),
+        std::make_unique<CountAsInputUsbApi>(),
+        std::make_shared<testing::FakeSerialDriver>(std::make_shared<testing::FakeSerial>()),
+        [] { return std::vector<std::string>{}; });
+    CutterSession session(std::move(links));
+    session.Dispatcher().SetReplyBound(5s);
+    ASSERT_EQ(session.Links().ChooseLinkKind(-1, "QRM USB0"), kLinkVendorUsb);
+    ASSERT_EQ(session.Links().OpenConnection(-1, "QRM USB0"), 1);
+    session.SendCommand(kCmdReadIdentity);
+    session.SendCommand(kCmdNone); // waits for the reply to be read
+    EXPECT_EQ(session.Record().Read().FModelName, "Vantor II 24 PZ");
+    EXPECT_EQ(session.Record().FIdentityReady, 1);
 }
 
 TEST(VendorDeviceNumber, FromListText) {

@@ -4,7 +4,7 @@
 #include "link/Connections.h"
 #include "link/OpenHint.h"
 
-#include "../serial/FakeSerialDriver.h"
+#include "support/FakeSerialDriver.h"
 
 #include <gtest/gtest.h>
 

@@ -15,15 +15,17 @@ using namespace std::chrono_literals;
 // A link whose reads hand out prepared chunks, one chunk per read.
 class FakeLinks : public LinkReader {
 public:
-    std::atomic<std::int32_t> kind{0};
+    std::atomic<LinkKind> kind{kLinkSerial};
     std::atomic<bool> serialOpen{true};
+    std::atomic<std::uint64_t> openings{0};
 
     void Queue(std::string chunk) {
         std::lock_guard lock(mutex_);
         chunks_.push_back(std::move(chunk));
     }
 
-    std::int32_t Kind() const override { return kind; }
+    LinkKind Kind() const override { return kind; }
+    std::uint64_t Openings() const override { return openings; }
     bool SerialOpen() override { return serialOpen; }
     int SerialInQueCount() override {
         std::lock_guard lock(mutex_);
@@ -31,11 +33,14 @@ public:
     }
     int SerialRead(char* buffer, int count) override { return Take(buffer, count); }
     int PrinterRead(char* buffer, int capacity) override { return Take(buffer, capacity); }
-    int UsbQueryInput() override {
-        std::lock_guard lock(mutex_);
-        return chunks_.empty() ? -1 : 0;
+    std::optional<int> UsbReceive(char* buffer, int capacity) override {
+        {
+            std::lock_guard lock(mutex_);
+            if (chunks_.empty())
+                return std::nullopt;
+        }
+        return Take(buffer, capacity);
     }
-    int UsbRead(char* buffer, int capacity) override { return Take(buffer, capacity); }
 
 private:
     int Take(char* buffer, int capacity) {
@@ -95,25 +100,6 @@ TEST_F(ReadThreadTest, TwoLinesInOneReadAreDeliveredAcrossAResume) {
     EXPECT_EQ(replies.All(), (std::vector<std::string>{"12,34", "56"}));
 }
 
-TEST_F(ReadThreadTest, LineAssembledFromSeveralReads) {
-    links.Queue("1");
-    links.Queue("2,3");
-    links.Queue("4\r");
-    thread.Resume();
-    ASSERT_TRUE(replies.WaitFor(1));
-    EXPECT_FALSE(replies.WaitFor(2, 100ms));
-    EXPECT_EQ(replies.All(), (std::vector<std::string>{"12,34"}));
-}
-
-TEST_F(ReadThreadTest, LfAfterCrStartsTheNextLine) {
-    links.Queue("A\r\nB\r");
-    thread.Resume();
-    ASSERT_TRUE(replies.WaitFor(1));
-    thread.Resume();
-    ASSERT_TRUE(replies.WaitFor(2));
-    EXPECT_EQ(replies.All(), (std::vector<std::string>{"A", "\nB"}));
-}
-
 TEST_F(ReadThreadTest, EarlyWakeUpIsKept) {
     // The dispatcher may wake the thread before it has suspended itself.
     links.Queue("A\rB\r");
@@ -138,24 +124,71 @@ TEST_F(ReadThreadTest, ClosedPortDeliversNothingNotEvenLeftovers) {
     EXPECT_EQ(replies.All(), (std::vector<std::string>{"A", "C"}));
 }
 
-TEST_F(ReadThreadTest, OverlongLineIsDroppedUpToItsCr) {
-    links.Queue(std::string(5000, 'x'));
-    links.Queue("tail\rnext\r");
-    thread.Resume();
-    ASSERT_TRUE(replies.WaitFor(1));
-    EXPECT_EQ(replies.All(), (std::vector<std::string>{"next"}));
-}
-
 TEST_F(ReadThreadTest, UsbLinksDeliverOneReadAsOneAnswer) {
-    links.kind = 2; // printer class: the CR stays in the answer
+    links.kind = kLinkPrinterClass; // printer class: the CR stays in the answer
     links.Queue("A,B\r");
     thread.Resume();
     ASSERT_TRUE(replies.WaitFor(1));
-    links.kind = 1; // vendor library: whatever one read returns, split or glued
+    links.kind = kLinkVendorUsb; // vendor library: whatever one read returns, split or glued
     links.Queue("x,1;\ry,2;");
     thread.Resume();
     ASSERT_TRUE(replies.WaitFor(2));
     EXPECT_EQ(replies.All(), (std::vector<std::string>{"A,B\r", "x,1;\ry,2;"}));
+}
+
+TEST_F(ReadThreadTest, UsbAnswerEndsAtItsFirstZeroByte) {
+    links.kind = kLinkPrinterClass;
+    links.Queue(std::string("A,B\0junk", 8));
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(1));
+    links.kind = kLinkVendorUsb;
+    links.Queue(std::string("x,1;\0\0y", 7));
+    thread.Resume();
+    ASSERT_TRUE(replies.WaitFor(2));
+    EXPECT_EQ(replies.All(), (std::vector<std::string>{"A,B", "x,1;"}));
+}
+
+// Every opening of a link, and every change of link kind, starts the assembly afresh: bytes
+// of an ended connection are never delivered, and no other link's read reaches a serial
+// remainder.
+TEST(ReadThread, BytesOfAnEndedConnectionAreNeverDelivered) {
+    struct Step {
+        LinkKind kind;
+        bool reopened; // the link was closed and opened again while the thread was suspended
+        std::string bytes;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        std::vector<std::string> delivered;
+    };
+    const Case cases[] = {
+        {"port reopened while suspended",
+         {{kLinkSerial, false, "A\rB\r"}, {kLinkSerial, true, "C\r"}},
+         {"A", "C"}},
+        {"printer-class answer in between",
+         {{kLinkSerial, false, "A\rBCDEF\r"},
+          {kLinkPrinterClass, false, "xyz"},
+          {kLinkSerial, false, "G\r"}},
+         {"A", "xyz", "G"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeLinks links;
+        Replies replies;
+        ReadThread thread(links, [&](std::string_view r) { replies.Add(r); });
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& step = c.steps[i];
+            links.kind = step.kind;
+            if (step.reopened)
+                ++links.openings;
+            links.Queue(step.bytes);
+            thread.Resume();
+            ASSERT_TRUE(replies.WaitFor(i + 1));
+        }
+        EXPECT_FALSE(replies.WaitFor(c.steps.size() + 1, 100ms));
+        EXPECT_EQ(replies.All(), c.delivered);
+    }
 }
 
 TEST_F(ReadThreadTest, StopEndsAPollingThread) {

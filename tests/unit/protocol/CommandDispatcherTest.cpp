@@ -52,7 +52,8 @@ TEST(CommandDispatcher, FlagAndWritesByCode) {
     ParseReply(record, "0,0,40000,20000");
 
     // Codes without a command write zero bytes and leave the flag alone.
-    for (std::int32_t code : {0, 8, 9, 10, 11, 12, 13, 14, 15, 16, 18}) {
+    for (int number : {0, 8, 9, 10, 11, 12, 13, 14, 15, 16, 18}) {
+        const auto code = static_cast<CommandCode>(number);
         d.SendCommand(code);
         EXPECT_EQ(record.FPendingCommand, code);
         EXPECT_EQ(record.FWaitingReply, 0);

@@ -11,21 +11,23 @@ const std::string E(1, '\x1b');
 
 TEST(Commands, QueryTextsAreExactBytesWithoutLineEnd) {
     struct Case {
-        std::int32_t code;
+        CommandCode code;
         std::string text;
     };
     for (const Case& c :
-         {Case{1, "OH;"}, Case{2, E + ".R1:"}, Case{3, E + ".R4:"}, Case{7, E + ".R3:"},
-          Case{17, E + ".R5:"}, Case{19, E + ".R6:"}}) {
+         {Case{kCmdHardClipLimits, "OH;"}, Case{kCmdReadParameters, E + ".R1:"},
+          Case{kCmdReadIdentity, E + ".R4:"}, Case{kCmdReadScale, E + ".R3:"},
+          Case{kCmdReadAasOffsets, E + ".R5:"}, Case{kCmdReadBladeHolder, E + ".R6:"}}) {
         EXPECT_TRUE(IsQuery(c.code));
         EXPECT_EQ(QueryText(c.code), c.text) << c.code;
     }
     // Codes without a command write zero bytes.
-    for (std::int32_t code : {0, 8, 9, 10, 11, 12, 13, 14, 15, 16, 18, 20, -1}) {
+    for (int number : {0, 8, 9, 10, 11, 12, 13, 14, 15, 16, 18, 20, -1}) {
+        const auto code = static_cast<CommandCode>(number);
         EXPECT_FALSE(IsQuery(code));
         EXPECT_EQ(BuildCommandText(code, {}, {}), "") << code;
     }
-    for (std::int32_t code : {4, 5, 6})
+    for (CommandCode code : {kCmdTestSquare, kCmdCalibrate, kCmdCalibrateAgain})
         EXPECT_FALSE(IsQuery(code));
 }
 
@@ -60,7 +62,7 @@ TEST(Commands, FieldsThatAreNoUsableNumberThrow) {
                              CommandInputs{"500", "500", "", "500"},
                              CommandInputs{"0", "500", "505", "500"},      // divides by zero
                              CommandInputs{"1e12", "500", "500", "500"}}) { // does not fit
-        const std::int32_t code = in.testX == "1e12" ? kCmdTestSquare : kCmdCalibrate;
+        const CommandCode code = in.testX == "1e12" ? kCmdTestSquare : kCmdCalibrate;
         EXPECT_THROW(BuildCommandText(code, in, record), ConversionError) << in.testX;
     }
 }
@@ -91,8 +93,11 @@ TEST(Commands, IdentificationProbeIsSevenBytes) {
 }
 
 TEST(Commands, ParameterReadOrder) {
-    const std::vector<std::int32_t> full = {1, 2, 19, 7, 3};
-    const std::vector<std::int32_t> withoutHolder = {1, 2, 7, 3};
+    // The codes on the wire stay 1, 2, 19, 7, 3.
+    const std::vector<CommandCode> full = {CommandCode{1}, CommandCode{2}, CommandCode{19},
+                                           CommandCode{7}, CommandCode{3}};
+    const std::vector<CommandCode> withoutHolder = {CommandCode{1}, CommandCode{2},
+                                                    CommandCode{7}, CommandCode{3}};
     EXPECT_EQ(ParameterReadOrder("COM3"), full);
     EXPECT_EQ(ParameterReadOrder("Vantor II 24 PZ"), full);
     EXPECT_EQ(ParameterReadOrder("QT-24"), withoutHolder);

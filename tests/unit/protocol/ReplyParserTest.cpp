@@ -7,7 +7,7 @@ namespace zopra {
 namespace {
 
 // Parses one reply with a code outstanding, as the receive thread does.
-std::optional<ReplyFailure> Parse(MachineRecord& record, std::int32_t code,
+std::optional<ReplyFailure> Parse(MachineRecord& record, CommandCode code,
                                   std::string_view reply) {
     record.FPendingCommand = code;
     record.FWaitingReply = 1;
@@ -93,9 +93,9 @@ TEST(ReplyParser, PairsAndBladeHolder) {
 }
 
 TEST(ReplyParser, CommandsWithoutReplyStoreNothingAndClearTheFlag) {
-    for (std::int32_t code : {4, 5, 0, 18}) {
+    for (int code : {4, 5, 0, 18}) {
         MachineRecord record;
-        EXPECT_FALSE(Parse(record, code, "x,1,2,3,4;"));
+        EXPECT_FALSE(Parse(record, static_cast<CommandCode>(code), "x,1,2,3,4;"));
         const MachineSettings v = record.Read();
         EXPECT_EQ(v.FPaperLength, 0);
         EXPECT_EQ(v.FSpeed, 0);

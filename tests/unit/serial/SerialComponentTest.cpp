@@ -1,6 +1,7 @@
 // The serial component's states, settings, errors and transfers, against the fake driver.
 #include "link/SerialComponent.h"
-#include "FakeSerialDriver.h"
+#include "support/ErrorOf.h"
+#include "support/FakeSerialDriver.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -9,17 +10,9 @@
 namespace zopra {
 namespace {
 
+using testing::ErrorOf;
 using testing::FakeSerial;
 using testing::FakeSerialDriver;
-
-template <typename F> std::string ErrorOf(F&& call) {
-    try {
-        call();
-    } catch (const ECommError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
 
 class CommTest : public ::testing::Test {
 protected:

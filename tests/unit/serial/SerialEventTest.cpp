@@ -1,7 +1,7 @@
 // The event thread: events reach the handlers, failed waits do not spin, and Close ends the
 // thread at once without deadlocking against a hand-over and without a handler after it.
-#include "BoundedWait.h"
-#include "FakeSerialDriver.h"
+#include "support/BoundedWait.h"
+#include "support/FakeSerialDriver.h"
 #include "link/SerialComponent.h"
 
 #include <atomic>

@@ -1,6 +1,7 @@
 // The termios driver and the component over real pseudo-terminals: line settings read back,
 // transfers, the queue counts, the refused modem lines, the open errors and the event wait.
-#include "../serial/BoundedWait.h"
+#include "support/BoundedWait.h"
+#include "support/ErrorOf.h"
 #include "link/SerialComponent.h"
 #include "platform/posix/SerialTermios.h"
 
@@ -20,18 +21,10 @@
 namespace zopra {
 namespace {
 
+using testing::ErrorOf;
 using testing::Eventually;
 using testing::ReturnsInTime;
 namespace pf = platform;
-
-template <typename F> std::string ErrorOf(F&& call) {
-    try {
-        call();
-    } catch (const ECommError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
 
 // A pseudo-terminal: the test holds the master, the component opens the slave path.
 class Pty {

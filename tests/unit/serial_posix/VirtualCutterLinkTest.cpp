@@ -1,6 +1,6 @@
 // The serial component against a virtual cutter on a pty, as the window uses it: open at
 // 57600 8N1 without handshake, ask for the identity, read exactly what has queued.
-#include "../serial/BoundedWait.h"
+#include "support/BoundedWait.h"
 #include "link/SerialComponent.h"
 #include "platform/SerialPortList.h"
 #include "virtual-cutter/VirtualCutter.h"

@@ -2,6 +2,9 @@
 // ordinals 2, 3, 4, 8 and 9. It fakes cutters at device numbers 0 and 2 that answer the
 // identity query "ESC.R4:" with one reply, and remembers which ordinal was called last so
 // that a test can tell that the loader mapped each operation to the right entry.
+//
+// Like a library may, its read takes the count it is given as the number of bytes to read:
+// it only works when the caller hands UsbRead the count that UsbQueryInput left.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -46,9 +49,11 @@ std::int32_t __stdcall FakeUsbRead(std::int32_t handle, void* buffer, std::int32
                                    std::int32_t* count) {
     gLastOrdinal = 3;
     FakeDevice* device = Find(handle);
-    if (device == nullptr || device->Reply.empty() || buffer == nullptr || capacity <= 0)
+    if (device == nullptr || device->Reply.empty() || buffer == nullptr || capacity <= 0 ||
+        count == nullptr || *count <= 0)
         return -1;
-    const auto n = std::min(device->Reply.size(), static_cast<std::size_t>(capacity));
+    const auto wanted = static_cast<std::size_t>(std::min(*count, capacity));
+    const auto n = std::min(device->Reply.size(), wanted);
     std::memcpy(buffer, device->Reply.data(), n);
     device->Reply.erase(0, n);
     *count = static_cast<std::int32_t>(n);

@@ -2,9 +2,11 @@
 // a stand-in DLL and from nowhere, the device setup services with no printer present, and
 // the bounded reads and writes of a printer-class handle, over a named pipe standing in
 // for the device.
+#include "link/CutterSession.h"
 #include "link/PrinterProbe.h"
 #include "link/PrinterClassLink.h"
 #include "link/UsbApiLink.h"
+#include "platform/SerialDriver.h"
 #include "platform/win32/UsbApiLibrary.h"
 
 #include <windows.h>
@@ -49,6 +51,62 @@ TEST(UsbApiLibrary, MapsEachOperationToItsOrdinal) {
     }
 }
 
+#if defined(__i386__)
+// Calls `entry` through its declared type and returns how far the stack pointer moved over
+// the whole call, argument set-up and clean-up included. Unoptimised, so that the clean-up
+// after the call is not merged into later code: 0 when caller and callee agree on who
+// removes the arguments, the arguments' size when they do not.
+template <typename Entry, typename... Args>
+__attribute__((noinline, optimize("O0"))) std::ptrdiff_t StackShift(std::int32_t& result,
+                                                                  Entry entry, Args... args) {
+    std::uintptr_t before = 0;
+    std::uintptr_t after = 0;
+    asm volatile("movl %%esp, %0" : "=m"(before));
+    result = entry(args...);
+    asm volatile("movl %%esp, %0" : "=m"(after));
+    return static_cast<std::ptrdiff_t>(after - before);
+}
+#endif
+
+TEST(UsbApiLibrary, EntriesAreStdcallAtTheirOrdinals) {
+#if !defined(__i386__)
+    GTEST_SKIP() << "the vendor library is 32-bit: only a 32-bit build can call it";
+#else
+    namespace usbapi = platform::usbapi;
+    HMODULE dll = LoadLibraryA(kFakeLibrary);
+    ASSERT_NE(dll, nullptr);
+    auto entry = [dll](std::uint16_t ordinal) {
+        return reinterpret_cast<void (*)()>(GetProcAddress(dll, MAKEINTRESOURCEA(ordinal)));
+    };
+    const auto open = reinterpret_cast<usbapi::OpenEntry>(entry(usbapi::kOpenOrdinal));
+    const auto write = reinterpret_cast<usbapi::WriteEntry>(entry(usbapi::kWriteOrdinal));
+    const auto query = reinterpret_cast<usbapi::QueryEntry>(entry(usbapi::kQueryOrdinal));
+    const auto read = reinterpret_cast<usbapi::ReadEntry>(entry(usbapi::kReadOrdinal));
+    const auto close = reinterpret_cast<usbapi::CloseEntry>(entry(usbapi::kCloseOrdinal));
+    ASSERT_TRUE(open && write && query && read && close);
+
+    // Each entry at its ordinal does its own work, and the stack is where it was after it.
+    std::int32_t handle = -1;
+    std::int32_t result = 0;
+    std::int32_t count = 0;
+    char buffer[UsbApi::kReadCapacity + 1] = {};
+    EXPECT_EQ(StackShift(handle, open, std::int32_t{0}), 0);
+    ASSERT_NE(handle, -1);
+    EXPECT_EQ(StackShift(result, write, handle, static_cast<const void*>("\x1b.R4:"),
+                         std::int32_t{5}), 0);
+    EXPECT_EQ(result, 5);
+    EXPECT_EQ(StackShift(result, query, handle, &count), 0);
+    EXPECT_GE(result, 0);
+    EXPECT_EQ(count, static_cast<std::int32_t>(kFakeIdentity.size()));
+    EXPECT_EQ(StackShift(result, read, handle, static_cast<void*>(buffer),
+                         std::int32_t{UsbApi::kReadCapacity}, &count), 0);
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(count)), kFakeIdentity);
+    EXPECT_EQ(StackShift(result, close, handle), 0);
+    EXPECT_EQ(result, 0);
+    FreeLibrary(dll);
+#endif
+}
+
 TEST(UsbApiLibrary, FollowsTheResultConventions) {
     auto api = platform::LoadUsbApiLibrary(kFakeLibrary);
     ASSERT_TRUE(platform::UsbApiLibraryLoaded(*api));
@@ -89,6 +147,23 @@ TEST(UsbApiLibrary, AMissingLibraryOrOrdinalFailsHarmlessly) {
         EXPECT_LT(api->UsbWrite(-1, "OH;", 3), 0);
         EXPECT_LT(api->UsbCloseDevice(-1), 0);
     }
+}
+
+// The stand-in reads as many bytes as the count it is given says: a query over the vendor
+// link is answered only when UsbRead gets the count that UsbQueryInput left.
+TEST(UsbApiLibrary, AQueryOverTheVendorLinkIsAnswered) {
+    auto links = std::make_unique<CutterConnections>(
+        std::make_unique<CUsbIF>(), platform::LoadUsbApiLibrary(kFakeLibrary),
+        platform::SystemSerialDriver(), [] { return std::vector<std::string>{}; });
+    CutterSession session(std::move(links));
+    session.Dispatcher().SetReplyBound(5s);
+    ASSERT_EQ(session.Links().ChooseLinkKind(-1, "QRM USB0"), kLinkVendorUsb);
+    session.Links().OpenConnection(-1, "QRM USB0");
+    session.SendCommand(kCmdReadIdentity);
+    session.SendCommand(kCmdNone); // waits until the reply has been read
+    // "Cutter,V2.10,Vantor II 24 PZ,1,0": the identity's fields after the first comma.
+    EXPECT_EQ(session.Record().Read().FModelName, "Vantor II 24 PZ");
+    EXPECT_EQ(session.Record().FIdentityReady, 1);
 }
 
 TEST(UsbApiLibrary, WithoutUsbApiDllTheSystemLibraryFindsNoDevice) {
@@ -177,6 +252,31 @@ TEST(PrinterClassHandle, ReadsAndWritesWithABoundAndProbes) {
 
     device.Close();
     EXPECT_EQ(handle.Read(buffer, sizeof buffer, 1000ms), -1);
+}
+
+TEST(PrinterClassHandle, AReadThatFindsNothingStaysPendingAndKeepsWhatComes) {
+    PipeDevice device;
+    ASSERT_TRUE(device.Listening());
+    auto handle = platform::SystemPrinterClassDevices()->Open(device.Name());
+    ASSERT_TRUE(handle.Valid());
+    device.Accept();
+
+    char buffer[256];
+    EXPECT_EQ(handle.Read(buffer, sizeof buffer, 50ms), 0);
+    device.Write("A,B\r");
+    // The read that found nothing was not cancelled: it took the bytes at once, and none
+    // wait in the pipe for a new read.
+    DWORD waiting = 99;
+    ASSERT_TRUE(PeekNamedPipe(reinterpret_cast<HANDLE>(handle.NativeHandle()), nullptr, 0,
+                              nullptr, &waiting, nullptr));
+    EXPECT_EQ(waiting, 0u);
+    ASSERT_EQ(handle.Read(buffer, sizeof buffer, 5000ms), 4);
+    EXPECT_EQ(std::string(buffer, 4), "A,B\r");
+
+    // A read left pending is cancelled by closing the handle.
+    EXPECT_EQ(handle.Read(buffer, sizeof buffer, 50ms), 0);
+    handle.Close();
+    EXPECT_FALSE(handle.Valid());
 }
 
 TEST(PrinterClassHandle, AMissingPathGivesTheInvalidHandle) {
