@@ -10,6 +10,7 @@
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -119,6 +120,7 @@ struct CutterOutcome {
     std::optional<ReadResult> read;
     std::string error;
     bool interrupted = false;
+    bool skipped = false;
 };
 
 // Reads every entry of the list, each on its own thread over its own connection.
@@ -130,6 +132,15 @@ std::vector<CutterOutcome> ReadEveryCutter(const Options& options, std::ostream&
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         outcomes[i].device = entries[i].text;
+        const bool left = std::any_of(options.except.begin(), options.except.end(),
+                                      [&](const std::string& name) {
+                                          return name == entries[i].text ||
+                                                 name == std::to_string(i);
+                                      });
+        if (left) {
+            outcomes[i].skipped = true;
+            continue;
+        }
         threads.emplace_back([&, i] {
             CutterOutcome& outcome = outcomes[i];
             try {
@@ -151,17 +162,23 @@ std::vector<CutterOutcome> ReadEveryCutter(const Options& options, std::ostream&
 // Ends an --all command: Ctrl-C wins, then any failure.
 void FinishAll(const std::vector<CutterOutcome>& outcomes, std::ostream& err) {
     std::size_t failed = 0;
+    std::size_t tried = 0;
     for (const CutterOutcome& outcome : outcomes) {
         if (outcome.interrupted)
             throw Interrupted();
+        if (outcome.skipped)
+            continue;
+        ++tried;
         if (!outcome.read) {
             err << "zopra-cli: " << (outcome.device.empty() ? "(no name)" : outcome.device)
                 << ": " << outcome.error << "\n";
             ++failed;
         }
     }
+    if (tried == 0)
+        throw CutterFailure("every entry of the connection list was left out");
     if (failed > 0)
-        throw CutterFailure(std::to_string(failed) + " of " + std::to_string(outcomes.size()) +
+        throw CutterFailure(std::to_string(failed) + " of " + std::to_string(tried) +
                             " cutters failed");
 }
 
@@ -186,7 +203,8 @@ void RunReadAll(const Options& options, std::ostream& out, std::ostream& err) {
     if (options.json) {
         Json cutters = Json::array();
         for (const CutterOutcome& outcome : outcomes)
-            cutters.push_back(outcome.read ? ReadJson(*outcome.read)
+            if (!outcome.skipped)
+                cutters.push_back(outcome.read ? ReadJson(*outcome.read)
                                            : Json{{"device", outcome.device},
                                                   {"error", outcome.error}});
         out << Json{{"version", kJsonVersion}, {"cutters", cutters}}.dump(2) << "\n";

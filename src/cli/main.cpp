@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     CLI::App* read = app.add_subcommand("read", "identity and every parameter of a cutter");
     read->add_option("DEVICE", device, "entry of the connection list");
     read->add_flag("--all", all, "every listed cutter, at the same time");
+    read->add_option("--except", options.except, "with --all: leave out this entry (repeatable)");
     json(read);
     inch(read);
 
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     backup->add_option("DEVICE", device, "entry of the connection list (with --all: DIR)");
     backup->add_option("FILE", second, "the file to write");
     backup->add_flag("--all", all, "every listed cutter, at the same time, into the folder DIR");
+    backup->add_option("--except", options.except, "with --all: leave out this entry (repeatable)");
 
     CLI::App* restore = app.add_subcommand("restore", "write a backup back, then read back and compare");
     restore->add_option("DEVICE", device, "entry of the connection list")->required();
