@@ -4,7 +4,7 @@
 // reading them one after the other would take N times as long.
 //
 // usage: build/bench/cli_read_all_bench [RUNS]   (default 5 runs per size; the median counts)
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include <nlohmann/json.hpp>
 

@@ -93,7 +93,7 @@ void Cutter::ThrowIfUnreadableReply() {
 
 MachineSettings Cutter::ReadParameters() {
     try {
-        for (const std::int32_t code : ParameterReadOrder(target_.text))
+        for (const auto code : ParameterReadOrder(target_.text))
             session_->SendCommand(code);
         // The window shows the record 200 ms after the identity query whether or not its
         // reply has come; here the reply is waited for, within the same bound as the others.

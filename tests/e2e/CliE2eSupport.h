@@ -1,7 +1,7 @@
 #pragma once
 // What the zopra-cli end-to-end tests share: a private runtime folder per test, virtual
 // cutters as processes with their command log, and zopra-cli runs.
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include <nlohmann/json.hpp>
 
