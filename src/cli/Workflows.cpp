@@ -36,9 +36,13 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 std::vector<ConnectionEntry> Discover(std::ostream& err) {
     std::vector<std::string> messages;
     std::vector<ConnectionEntry> entries = DiscoverConnections(messages);
-    // The window shows these in message boxes and goes on; so does the command line.
-    for (const std::string& message : messages)
-        err << "zopra-cli: " << message << "\n";
+    // The window shows these in message boxes and goes on; so does the command line. A
+    // message may carry a second line of advice; each line is one line of standard error.
+    for (const std::string& message : messages) {
+        std::istringstream lines(message);
+        for (std::string line; std::getline(lines, line);)
+            err << "zopra-cli: " << line << "\n";
+    }
     return entries;
 }
 
