@@ -112,11 +112,12 @@ std::string ReportedWord(Choice choice, const MachineSettings& values) {
     return FormatGeneral(ReportedCode(choice, values));
 }
 
-std::string OffsetEntryList() {
+std::string OffsetEntryList(bool inches) {
     std::string list;
     for (std::size_t i = 0; i < kBladeOffsetEntries.size(); ++i)
-        list += (i ? ", " : "") + BladeOffsetEntryText(static_cast<int>(i));
-    return list;
+        list += (i ? ", " : "") + (inches ? BladeOffsetText(kBladeOffsetEntries[i], true)
+                                          : BladeOffsetEntryText(static_cast<int>(i)));
+    return list + (inches ? " (in)" : " (mm)");
 }
 
 std::optional<std::int32_t> WholeNumber(double value) {
@@ -198,10 +199,11 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
         } catch (const ConversionError& error) {
             throw UsageError(error.what());
         }
-        const auto index = BladeOffsetEntryIndex(BladeOffsetFromDisplay(typed, false));
+        const auto index =
+            BladeOffsetEntryIndex(BladeOffsetFromDisplay(typed, request.offsetInInches));
         if (!index)
             throw UsageError("offset=" + *request.offset + " is not one of the blade offsets " +
-                             OffsetEntryList() + " (mm)");
+                             OffsetEntryList(request.offsetInInches));
         update.offsetIndex = *index;
     } else if (const auto index = BladeOffsetEntryIndex(current.FBladeOffset)) {
         update.offsetIndex = *index;

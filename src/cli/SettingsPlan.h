@@ -27,7 +27,8 @@ const char* ChoiceLabel(Choice choice, int index);
 
 // What the user asked for; unset values are not chosen.
 struct SettingsRequest {
-    std::optional<std::string> offset; // millimetres, as typed
+    std::optional<std::string> offset; // millimetres (inches with offsetInInches), as typed
+    bool offsetInInches = false;       // inches counted as 25 mm, the window's inch list
     std::optional<std::int32_t> force; // the force as the cutter reports it
     std::array<std::optional<int>, kChoices.size()> choices{};
 };

@@ -228,7 +228,8 @@ void RunSet(const std::string& device, const std::vector<std::string>& assignmen
             const Options& options, std::ostream& out, std::ostream& err) {
     if (assignments.empty())
         throw UsageError("name at least one setting, for example force=120");
-    const SettingsRequest request = ParseSettingsRequest(assignments);
+    SettingsRequest request = ParseSettingsRequest(assignments);
+    request.offsetInInches = options.inches;
     auto cutter = Connect(device, options, err);
     const MachineSettings current = cutter->ReadParameters();
     const SettingsUpdate update = PlanSettingsUpdate(request, current, cutter->ReadsBladeHolder());

@@ -95,6 +95,15 @@ TEST(SettingsPlan, ParseRefusesBadWords) {
     EXPECT_EQ(r.offset, "0.25");
 }
 
+TEST(SettingsPlan, OffsetInInchesIsAnEntryOfTheWindowsInchList) {
+    // The inch list shows mm x 0.04: 0.011 is the entry of 275 um.
+    SettingsRequest request = ParseSettingsRequest({"offset=0.011"});
+    request.offsetInInches = true;
+    EXPECT_EQ(PlanSettingsUpdate(request, Reported("Vantor 52"), true).offsetIndex, 3);
+    request.offsetInInches = false;
+    EXPECT_THROW(PlanSettingsUpdate(request, Reported("Vantor 52"), true), UsageError);
+}
+
 TEST(SettingsPlan, ReadBackNamesEachSettingTheCutterDidNotTake) {
     const MachineSettings before = Reported("Vantor II 24 PZ");
     const SettingsUpdate u = PlanSettingsUpdate(
