@@ -95,7 +95,7 @@ void WriteFile(const fs::path& path, const std::string& text) {
     file << text;
     file.close();
     if (!file)
-        throw CutterFailure("cannot write " + path.string());
+        throw UsageError("cannot write " + path.string());
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -267,7 +267,7 @@ void RunBackupAll(const std::string& folder, const Options& options, std::ostrea
         try {
             WriteFile(path, BackupJson(*outcome.read).dump(2) + "\n");
             out << path.string() << "\n";
-        } catch (const CutterFailure& failure) {
+        } catch (const UsageError& failure) {
             outcome.read.reset();
             outcome.error = failure.what();
         }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 
 namespace zopra::e2e {
 namespace {
@@ -31,6 +32,20 @@ TEST_F(CliTest, ReadAllReadsFourCuttersAndASilentOneFailsAlone) {
     VirtualCutterProcess second({"--model", "QT-24", "--force", "114"});
     const std::vector<std::string> ours = {serial.Device(), "Vantor 52", "QRM USB0",
                                            second.Device()};
+
+    // The window's order: printer-class cutters by model, then serial ports, then the vendor
+    // library's devices.
+    const auto list = Cli({"list"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    std::vector<std::string> lines;
+    std::istringstream listed(list.out);
+    for (std::string line; std::getline(listed, line);)
+        lines.push_back(line.substr(line.find("  ") + 2));
+    ASSERT_GE(lines.size(), 4u) << list.out;
+    EXPECT_EQ(lines.front(), "Vantor 52");
+    EXPECT_EQ(lines.back(), "QRM USB0");
+    for (const std::string& port : {serial.Device(), second.Device()})
+        EXPECT_NE(std::find(lines.begin() + 1, lines.end() - 1, port), lines.end() - 1) << port;
 
     std::vector<std::string> args = {"read", "--all", "--json"};
     for (const std::string& a : ExceptOthers(ours))
