@@ -76,6 +76,15 @@ CutterConnections::RefreshConnections(const MessageSink& showMessage) {
     return FEntries;
 }
 
+void CutterConnections::UseEntries(std::vector<ConnectionEntry> entries) {
+    const bool anyPrinter = std::any_of(entries.begin(), entries.end(), [](const auto& entry) {
+        return entry.kind == kLinkPrinterClass;
+    });
+    if (anyPrinter)
+        FUsbIF->EnumerateDevices();
+    FEntries = std::move(entries);
+}
+
 void CutterConnections::ProbePrinterDevices(const MessageSink& showMessage) {
     const int count = FUsbIF->EnumerateDevices();
     for (int slot = 0; slot < count; ++slot) {

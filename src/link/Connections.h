@@ -54,6 +54,11 @@ public:
     // hint line when the cause is known.
     const std::vector<ConnectionEntry>& RefreshConnections(const MessageSink& showMessage);
     const std::vector<ConnectionEntry>& Entries() const { return FEntries; }
+    // Takes entries that another instance's discovery found, without probing any device
+    // again: several connections run side by side, and a probe sent to a cutter that
+    // another connection is reading would corrupt that read. The printer-class table is
+    // walked afresh (no device is opened) so that the entries' slots can be opened here.
+    void UseEntries(std::vector<ConnectionEntry> entries);
     const std::string& ProbeModel() const { return FProbeModel; }
 
     // The link kind for the list's selected position (-1 for a typed text) and its text:

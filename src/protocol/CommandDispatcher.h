@@ -66,6 +66,11 @@ public:
     // before anything is written.
     void SendCommand(CommandCode code, const CommandInputs& inputs = {});
 
+    // Waits until the outstanding reply, if any, has been read: the same bounded wait that
+    // SendCommand does first, for a caller that needs the last reply of a series before it
+    // goes on (NoAnswerError when it does not come).
+    void WaitForReply() { WaitWhileReplyOutstanding(); }
+
 private:
     void WaitWhileReplyOutstanding();
 

@@ -62,4 +62,13 @@ std::int32_t BladeForceValue(std::string_view modelName, std::int32_t position) 
     return Trunc(position * step * 256 + 0.5L);
 }
 
+std::optional<std::int32_t> ForcePositionForValue(std::string_view modelName,
+                                                  std::int32_t value) {
+    const int maximum = RulesForModel(modelName).forceMaximum;
+    for (std::int32_t position = kForcePositionMinimum; position <= maximum; ++position)
+        if (BladeForceValue(modelName, position) == value)
+            return position;
+    return std::nullopt;
+}
+
 } // namespace zopra

@@ -41,4 +41,13 @@ ModelRules RulesForModel(std::string_view name);
 // p for known models; p x 0.64 rounded for a cutter outside the table.
 std::int32_t BladeForceValue(std::string_view modelName, std::int32_t position);
 
+// The lowest force scroll bar position (5 up to the model's maximum) whose value
+// BladeForceValue sends as `value`, or nothing when no position sends it. For a cutter
+// outside the table, the value 77 it reports comes back from position 120.
+std::optional<std::int32_t> ForcePositionForValue(std::string_view modelName,
+                                                  std::int32_t value);
+
+// The force scroll bar's minimum (grams).
+inline constexpr std::int32_t kForcePositionMinimum = 5;
+
 } // namespace zopra

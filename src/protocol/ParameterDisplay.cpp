@@ -16,6 +16,15 @@ int BladeOffsetIndex(double micrometres) {
     return 7;
 }
 
+std::optional<int> BladeOffsetEntryIndex(long double micrometres) {
+    for (std::size_t i = 0; i < kBladeOffsetEntries.size(); ++i) {
+        const long double difference = micrometres - kBladeOffsetEntries[i];
+        if (difference > -0.001L && difference < 0.001L)
+            return static_cast<int>(i);
+    }
+    return std::nullopt;
+}
+
 ParameterDisplay MakeParameterDisplay(const MachineSettings& v, char sep) {
     ParameterDisplay d;
     d.length = FormatGeneral(v.FPaperLength, sep);
@@ -57,6 +66,16 @@ std::string BladeOffsetText(double micrometres, bool inches, char sep) {
 
 std::string AasOffsetText(double plotterUnits, bool inches, char sep) {
     return FormatGeneral(static_cast<double>(AasUnitsToDisplay(plotterUnits, inches)), sep);
+}
+
+std::int32_t AasOffsetAfterAdjustment(long double adjustment, double currentPlotterUnits,
+                                      bool inches) {
+    // The window takes the current offset back from the text of its label, not from the
+    // record, so the sum is the one the user sees.
+    const long double shown = StrToFloat(AasOffsetText(currentPlotterUnits, inches));
+    const long double sum =
+        static_cast<long double>(AasUnits(adjustment, inches)) + AasUnits(shown, inches);
+    return Trunc(sum);
 }
 
 } // namespace zopra

@@ -3,7 +3,9 @@
 // window applies this to its controls; nothing here knows about widgets.
 #include "protocol/MachineSettings.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace zopra {
@@ -34,6 +36,13 @@ bool IsHeavyMedia(double speed);
 // values fall into position 1.
 int BladeOffsetIndex(double micrometres);
 
+// The blade offsets of the offset list by position, in micrometres (0.000 ... 1.000 mm).
+inline constexpr std::array<int, 8> kBladeOffsetEntries{0, 175, 250, 275, 300, 500, 750, 1000};
+
+// The list position whose offset is `micrometres` (within a thousandth of a micrometre, so
+// that a typed 0.175 mm x 1000 still finds 175), or nothing when no entry is that offset.
+std::optional<int> BladeOffsetEntryIndex(long double micrometres);
+
 // Throws ConversionError when a value that becomes a list position or the force position
 // does not fit an integer.
 ParameterDisplay MakeParameterDisplay(const MachineSettings& values, char decimalSeparator = '.');
@@ -43,5 +52,11 @@ std::string BladeOffsetText(double micrometres, bool inches, char decimalSeparat
 
 // An AAS offset label: plotter units in mm, or in inches (mm x 0.04).
 std::string AasOffsetText(double plotterUnits, bool inches, char decimalSeparator = '.');
+
+// An AAS offset after the offset update, in plotter units: the adjustment (mm, or inches of
+// 1000 units) plus the current offset taken back from its label text, each truncated. With
+// 3 units shown as 0.075 mm, an adjustment of 0.1 gives 7, -0.03 gives 2 and 0.02 gives 3.
+std::int32_t AasOffsetAfterAdjustment(long double adjustment, double currentPlotterUnits,
+                                      bool inches);
 
 } // namespace zopra

@@ -105,3 +105,5 @@ timeout 120 wine cmd /c exit >>"$logs/wine-start.log" 2>&1 </dev/null
 echo "windows leg: $com_port is $pty"
 
 ZOPRA_WIN_COM="$com_port" ctest --test-dir "$win_build" --output-on-failure --timeout 300
+
+"$root/tests/win/cli-under-wine.sh" "$win_build/src/cli/zopra-cli.exe" "$com_port"

@@ -230,6 +230,23 @@ TEST(VendorLibraryLink, ReadGetsTheCountTheQueryLeft) {
     EXPECT_EQ(session.Record().FIdentityReady, 1);
 }
 
+TEST_F(ConnectionsTest, EntriesFoundElsewhereOpenTheirDevicesWithoutAProbe) {
+    printers->paths = {"dev-a", "dev-b"};
+    Make({});
+    usb->present = {1};
+    links->UseEntries({{"Vantor 52", kLinkPrinterClass, 1}, {"QRM USB1", kLinkVendorUsb, 1}});
+    // Walking the table opens nothing and asks no vendor device.
+    EXPECT_TRUE(printers->opened.empty());
+    EXPECT_TRUE(usb->calls.empty());
+
+    ASSERT_EQ(links->ChooseLinkKind(0, "Vantor 52"), kLinkPrinterClass);
+    EXPECT_EQ(links->OpenConnection(0, "Vantor 52"), 1);
+    EXPECT_EQ(printers->opened, (std::vector<std::string>{"dev-b\\", "dev-b\\"}));
+    ASSERT_EQ(links->ChooseLinkKind(1, "QRM USB1"), kLinkVendorUsb);
+    EXPECT_EQ(links->OpenConnection(1, "QRM USB1"), 1);
+    EXPECT_EQ(usb->calls, (std::vector<std::string>{"open 1"}));
+}
+
 TEST(VendorDeviceNumber, FromListText) {
     EXPECT_EQ(VendorDeviceNumber("QRM USB3"), 3);
     EXPECT_EQ(VendorDeviceNumber("QRM USB"), 0);

@@ -59,5 +59,26 @@ TEST(ModelRules, BladeHolderHiddenForQt24Entries) {
     EXPECT_FALSE(HidesBladeHolder("qt-24"));
 }
 
+TEST(ModelRules, ForcePositionForValueInvertsTheSentValueWithinTheRange) {
+    struct Case {
+        const char* name;
+        std::int32_t value;
+        std::optional<std::int32_t> position;
+    };
+    const Case cases[] = {
+        {"Vantor II 24 PZ", 120, 120}, {"Vantor II 24 PZ", 350, 350},
+        {"Vantor II 24 PZ", 351, std::nullopt}, {"Vantor II 24 PZ", 4, std::nullopt},
+        {"Tiber", 250, 250},           {"Tiber", 300, std::nullopt},
+        {"unknown", 77, 120},          {"unknown", 256, 400},
+        {"unknown", 3, 5},             {"unknown", 257, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ForcePositionForValue(c.name, c.value), c.position) << c.name << " " << c.value;
+        if (c.position) {
+            EXPECT_EQ(BladeForceValue(c.name, *c.position), c.value);
+        }
+    }
+}
+
 } // namespace
 } // namespace zopra

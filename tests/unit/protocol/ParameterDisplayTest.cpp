@@ -80,5 +80,34 @@ TEST(ParameterDisplay, AasOffsetLabels) {
     EXPECT_EQ(AasOffsetText(120, true), "0.12");
 }
 
+TEST(ParameterDisplay, BladeOffsetEntryIndexFindsOnlyListEntries) {
+    struct Case {
+        long double micrometres;
+        std::optional<int> index;
+    };
+    for (const Case& c : {Case{0, 0}, Case{0.175L * 1000, 1}, Case{250, 2}, Case{1000, 7},
+                          Case{0.011L * 1000 * 25, 3}, Case{260, std::nullopt},
+                          Case{-175, std::nullopt}, Case{1100, std::nullopt}}) {
+        EXPECT_EQ(BladeOffsetEntryIndex(c.micrometres), c.index)
+            << static_cast<double>(c.micrometres);
+    }
+}
+
+TEST(ParameterDisplay, AasOffsetAfterAdjustmentAddsTheShownOffset) {
+    struct Case {
+        long double adjustment;
+        double current;
+        bool inches;
+        std::int32_t expected;
+    };
+    for (const Case& c : {Case{0.1L, 3, false, 7}, Case{-0.03L, 3, false, 2},
+                          Case{0.02L, 3, false, 3}, Case{0.1L, 0, true, 100},
+                          Case{-0.05L, 120, false, 118}, Case{0.001L, -40, true, -38}}) {
+        // -40 units show as -0.04 inch, which comes back as -39 units: the label loses one.
+        EXPECT_EQ(AasOffsetAfterAdjustment(c.adjustment, c.current, c.inches), c.expected)
+            << static_cast<double>(c.adjustment) << " + " << c.current;
+    }
+}
+
 } // namespace
 } // namespace zopra

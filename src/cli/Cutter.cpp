@@ -1,0 +1,165 @@
+#include "cli/Cutter.h"
+
+#include "cli/CliErrors.h"
+#include "cli/Interrupt.h"
+#include "link/SerialComponent.h"
+#include "protocol/CommandDispatcher.h"
+#include "protocol/ModelRules.h"
+#include "protocol/Numbers.h"
+
+#include <algorithm>
+#include <cctype>
+#include <thread>
+
+namespace zopra::cli {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The window's pauses: after the queries of a read, and before it reconnects after the AAS
+// offset update.
+constexpr auto kPauseAfterRead = 200ms;
+constexpr auto kPauseAfterAasUpdate = 2000ms;
+
+bool AllDigits(const std::string& text) {
+    return !text.empty() && text.size() < 6 &&
+           std::all_of(text.begin(), text.end(),
+                       [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
+bool NamesALink(const std::string& text) {
+    return text.find("COM") != std::string::npos || text.rfind("/dev/", 0) == 0 ||
+           text.find("QRM USB") != std::string::npos;
+}
+
+} // namespace
+
+std::vector<ConnectionEntry> DiscoverConnections(std::vector<std::string>& messages) {
+    CutterConnections links;
+    return links.RefreshConnections(
+        [&messages](const std::string& text) { messages.push_back(text); });
+}
+
+Target ResolveDevice(const std::string& device, const std::vector<ConnectionEntry>& entries) {
+    if (AllDigits(device)) {
+        const int position = std::stoi(device);
+        if (position >= static_cast<int>(entries.size()))
+            throw UsageError("there is no entry " + device + " in the connection list (it has " +
+                             std::to_string(entries.size()) + ")");
+        return {position, entries[position].text};
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].text == device)
+            return {static_cast<int>(i), device};
+    if (NamesALink(device))
+        return {-1, device};
+    throw UsageError("'" + device + "' is not in the connection list (zopra-cli list shows it)");
+}
+
+Cutter::Cutter(std::vector<ConnectionEntry> entries, Target target,
+               std::chrono::milliseconds replyBound)
+    : target_(std::move(target)) {
+    auto links = std::make_unique<CutterConnections>();
+    links->UseEntries(std::move(entries));
+    session_ = std::make_unique<CutterSession>(std::move(links));
+    session_->Dispatcher().SetReplyBound(replyBound);
+    // Ctrl-C ends a wait for a reply; the session then closes the link as it goes.
+    session_->Dispatcher().SetWaitHook([](std::chrono::milliseconds step) {
+        ThrowIfInterrupted();
+        std::this_thread::sleep_for(step);
+    });
+}
+
+Cutter::~Cutter() = default;
+
+void Cutter::Open() {
+    CutterConnections& links = session_->Links();
+    links.ChooseLinkKind(target_.position, target_.text);
+    int opened = 0;
+    try {
+        opened = links.OpenConnection(target_.position, target_.text);
+    } catch (const ECommError& error) {
+        throw CutterFailure(error.what());
+    }
+    if (opened == 0)
+        throw CutterFailure("No Machine Connected");
+}
+
+void Cutter::ThrowIfUnreadableReply() {
+    if (const auto failure = session_->TakeUnreadableReply())
+        throw CutterFailure("The machine sent a reply that could not be read: " + failure->reply);
+}
+
+MachineSettings Cutter::ReadParameters() {
+    try {
+        for (const auto code : ParameterReadOrder(target_.text))
+            session_->SendCommand(code);
+        // The window shows the record 200 ms after the identity query whether or not its
+        // reply has come; here the reply is waited for, within the same bound as the others.
+        session_->Dispatcher().WaitForReply();
+        Pause(kPauseAfterRead);
+        ThrowIfUnreadableReply();
+        MachineRecord& record = session_->Record();
+        if (record.FIdentityReady.exchange(0) != 1)
+            throw CutterFailure("The machine did not tell its identity.");
+        if (HasAasOffsets(record.Read().FModelName)) {
+            session_->SendCommand(kCmdReadAasOffsets);
+            session_->Dispatcher().WaitForReply();
+            ThrowIfUnreadableReply();
+        }
+    } catch (const NoAnswerError& error) {
+        throw CutterFailure(error.what());
+    } catch (const ECommError& error) {
+        throw CutterFailure(error.what());
+    }
+    return Values();
+}
+
+bool Cutter::ReadsBladeHolder() const { return !HidesBladeHolder(target_.text); }
+
+void Cutter::WriteAll(const std::vector<std::string>& writes) {
+    // A series is never cut short by Ctrl-C: half of it would leave the cutter with settings
+    // that were never committed.
+    try {
+        for (const std::string& bytes : writes)
+            session_->WriteToLink(bytes);
+    } catch (const ECommError& error) {
+        throw CutterFailure(error.what());
+    }
+}
+
+void Cutter::WriteSettings(const SettingsUpdate& update) { WriteAll(SettingsUpdateWrites(update)); }
+
+void Cutter::PlotTestSquare(const CommandInputs& inputs) {
+    try {
+        session_->SendCommand(kCmdTestSquare, inputs);
+    } catch (const NoAnswerError& error) {
+        throw CutterFailure(error.what());
+    } catch (const ECommError& error) {
+        throw CutterFailure(error.what());
+    }
+}
+
+void Cutter::Calibrate(const CommandInputs& inputs) {
+    try {
+        session_->SendCommand(kCmdCalibrate, inputs);
+    } catch (const NoAnswerError& error) {
+        throw CutterFailure(error.what());
+    } catch (const ECommError& error) {
+        throw CutterFailure(error.what());
+    }
+}
+
+MachineSettings Cutter::WriteAasOffsetsAndReread(std::int32_t x, std::int32_t y) {
+    WriteAll(AasOffsetWrites(x, y));
+    Pause(kPauseAfterAasUpdate);
+    Open();
+    return ReadParameters();
+}
+
+void Cutter::WriteScaleFactors(std::int32_t xScale, std::int32_t yScale) {
+    WriteAll({CalibrationText(xScale, yScale)});
+}
+
+} // namespace zopra::cli

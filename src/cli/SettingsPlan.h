@@ -1,0 +1,59 @@
+#pragma once
+// `set NAME=VALUE ...` and `restore`: which of the nine values of the settings update the
+// user chose, checked against the model before anything is sent; the rest taken from what
+// the cutter reported; and, after the read-back, what the cutter did not take.
+#include "protocol/Commands.h"
+#include "protocol/MachineSettings.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zopra::cli {
+
+// A setting of the update that is one of two list entries.
+enum class Choice { Weight, Quality, Smooth, Unroll, Media, Holder };
+inline constexpr std::array<Choice, 6> kChoices = {Choice::Weight, Choice::Quality,
+                                                   Choice::Smooth, Choice::Unroll,
+                                                   Choice::Media,  Choice::Holder};
+
+// The name of a choice on the command line and in JSON ("weight", ...).
+const char* ChoiceName(Choice choice);
+// The value word of list position 0 or 1 ("heavy"/"light", "off"/"on", ...).
+const char* ChoiceWord(Choice choice, int index);
+// The list entry as the window shows it ("Heavy", "Disable", ...).
+const char* ChoiceLabel(Choice choice, int index);
+
+// What the user asked for; unset values are not chosen.
+struct SettingsRequest {
+    std::optional<std::string> offset; // millimetres (inches with offsetInInches), as typed
+    bool offsetInInches = false;       // inches counted as 25 mm, the window's inch list
+    std::optional<std::int32_t> force; // the force as the cutter reports it
+    std::array<std::optional<int>, kChoices.size()> choices{};
+};
+
+// Reads NAME=VALUE words. UsageError for an unknown name, a name given twice, a value that
+// is not one of the choice's words or a force that is not a whole number.
+SettingsRequest ParseSettingsRequest(const std::vector<std::string>& words);
+
+// The nine values to send: the chosen ones, checked against the model of `current` (force
+// range, the eight blade offsets, media only where the model lets it be chosen, the blade
+// holder only where the entry has one); every other value as the cutter reported it.
+// UsageError when a value is out of range, or when a value the user did not choose was
+// reported in a form that has no list entry (the window would send something else).
+SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineSettings& current,
+                                  bool readsBladeHolder);
+
+// The request that writes `values` (a read or a backup) back as they are.
+SettingsRequest RequestFromValues(const MachineSettings& values, bool withBladeHolder);
+
+// The settings of `sent` that the read-back `after` does not show, one text each
+// ("weight=heavy (the cutter reports light)").
+std::vector<std::string> SettingsNotTaken(const SettingsUpdate& sent, const MachineSettings& after,
+                                          bool readsBladeHolder);
+
+// The offset list entry text ("0.250") of a list position.
+std::string BladeOffsetEntryText(int index);
+
+} // namespace zopra::cli

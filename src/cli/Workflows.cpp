@@ -1,0 +1,446 @@
+#include "cli/Workflows.h"
+
+#include "cli/CliErrors.h"
+#include "cli/Cutter.h"
+#include "cli/Interrupt.h"
+#include "cli/Reports.h"
+#include "cli/SettingsPlan.h"
+#include "protocol/Calibration.h"
+#include "protocol/ModelRules.h"
+#include "protocol/Numbers.h"
+#include "protocol/ParameterDisplay.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+namespace zopra::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Several lines, one per setting that the cutter did not take.
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\n") + line;
+    return text;
+}
+
+std::vector<ConnectionEntry> Discover(std::ostream& err) {
+    std::vector<std::string> messages;
+    std::vector<ConnectionEntry> entries = DiscoverConnections(messages);
+    // The window shows these in message boxes and goes on; so does the command line. A
+    // message may carry a second line of advice; each line is one line of standard error.
+    for (const std::string& message : messages) {
+        std::istringstream lines(message);
+        for (std::string line; std::getline(lines, line);)
+            err << "zopra-cli: " << line << "\n";
+    }
+    return entries;
+}
+
+std::unique_ptr<Cutter> Connect(const std::string& device, const Options& options,
+                                std::ostream& err) {
+    std::vector<ConnectionEntry> entries = Discover(err);
+    Target target = ResolveDevice(device, entries);
+    auto cutter = std::make_unique<Cutter>(std::move(entries), std::move(target), options.replyBound);
+    cutter->Open();
+    return cutter;
+}
+
+ReadResult Read(Cutter& cutter) {
+    const MachineSettings values = cutter.ReadParameters();
+    return {cutter.Text(), values, cutter.ReadsBladeHolder(), HasAasOffsets(values.FModelName)};
+}
+
+void PrintRead(const ReadResult& read, const Options& options, std::ostream& out) {
+    if (options.json) {
+        Json document = {{"version", kJsonVersion}};
+        document.update(ReadJson(read));
+        out << document.dump(2) << "\n";
+    } else {
+        out << ReadText(read, options.inches);
+    }
+}
+
+// "500x500" (or "19.685x19.685") into its two texts, each a number above 0.
+std::pair<std::string, std::string> SizePair(const std::string& text, const char* what,
+                                             char separator) {
+    const auto at = text.find_first_of(separator == 'x' ? "xX" : ",");
+    if (at == std::string::npos)
+        throw UsageError(std::string(what) + " '" + text + "' is not two numbers joined by '" +
+                         separator + "'");
+    std::pair<std::string, std::string> sides{text.substr(0, at), text.substr(at + 1)};
+    for (const std::string& side : {sides.first, sides.second}) {
+        try {
+            StrToFloat(side);
+        } catch (const ConversionError& error) {
+            throw UsageError(std::string(what) + ": " + error.what());
+        }
+    }
+    return sides;
+}
+
+long double Value(const std::string& text) { return StrToFloat(text); }
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    if (!file)
+        throw UsageError("cannot write " + path.string());
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw UsageError("cannot read " + path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// A file name for a cutter's backup in a folder: its list position and its entry text with
+// everything but letters, digits, '-', '_' and '.' made '_'.
+std::string BackupFileName(std::size_t position, const std::string& text) {
+    std::string name = std::to_string(position) + "-";
+    for (const char c : text)
+        name += std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.'
+                    ? c
+                    : '_';
+    return name + ".json";
+}
+
+// One cutter of an --all command: what it read, or why it failed.
+struct CutterOutcome {
+    std::string device;
+    std::optional<ReadResult> read;
+    std::string error;
+    bool interrupted = false;
+    bool skipped = false;
+};
+
+// Reads every entry of the list, each on its own thread over its own connection.
+std::vector<CutterOutcome> ReadEveryCutter(const Options& options, std::ostream& err) {
+    const std::vector<ConnectionEntry> entries = Discover(err);
+    if (entries.empty())
+        throw CutterFailure("the connection list is empty");
+    std::vector<CutterOutcome> outcomes(entries.size());
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        outcomes[i].device = entries[i].text;
+        const bool left = std::any_of(options.except.begin(), options.except.end(),
+                                      [&](const std::string& name) {
+                                          return name == entries[i].text ||
+                                                 name == std::to_string(i);
+                                      });
+        if (left) {
+            outcomes[i].skipped = true;
+            continue;
+        }
+        threads.emplace_back([&, i] {
+            CutterOutcome& outcome = outcomes[i];
+            try {
+                Cutter cutter(entries, {static_cast<int>(i), entries[i].text}, options.replyBound);
+                cutter.Open();
+                outcome.read = Read(cutter);
+            } catch (const Interrupted&) {
+                outcome.interrupted = true;
+            } catch (const std::exception& error) {
+                outcome.error = error.what();
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    return outcomes;
+}
+
+// Ends an --all command: Ctrl-C wins, then any failure.
+void FinishAll(const std::vector<CutterOutcome>& outcomes, std::ostream& err) {
+    std::size_t failed = 0;
+    std::size_t tried = 0;
+    for (const CutterOutcome& outcome : outcomes) {
+        if (outcome.interrupted)
+            throw Interrupted();
+        if (outcome.skipped)
+            continue;
+        ++tried;
+        if (!outcome.read) {
+            err << "zopra-cli: " << (outcome.device.empty() ? "(no name)" : outcome.device)
+                << ": " << outcome.error << "\n";
+            ++failed;
+        }
+    }
+    if (tried == 0)
+        throw CutterFailure("every entry of the connection list was left out");
+    if (failed > 0)
+        throw CutterFailure(std::to_string(failed) + " of " + std::to_string(tried) +
+                            " cutters failed");
+}
+
+} // namespace
+
+void RunList(const Options& options, std::ostream& out, std::ostream& err) {
+    const std::vector<ConnectionEntry> entries = Discover(err);
+    if (options.json)
+        out << ConnectionsJson(entries).dump(2) << "\n";
+    else
+        out << ConnectionsText(entries);
+}
+
+void RunRead(const std::string& device, const Options& options, std::ostream& out,
+             std::ostream& err) {
+    auto cutter = Connect(device, options, err);
+    PrintRead(Read(*cutter), options, out);
+}
+
+void RunReadAll(const Options& options, std::ostream& out, std::ostream& err) {
+    const std::vector<CutterOutcome> outcomes = ReadEveryCutter(options, err);
+    if (options.json) {
+        Json cutters = Json::array();
+        for (const CutterOutcome& outcome : outcomes)
+            if (!outcome.skipped)
+                cutters.push_back(outcome.read ? ReadJson(*outcome.read)
+                                           : Json{{"device", outcome.device},
+                                                  {"error", outcome.error}});
+        out << Json{{"version", kJsonVersion}, {"cutters", cutters}}.dump(2) << "\n";
+    } else {
+        bool first = true;
+        for (const CutterOutcome& outcome : outcomes) {
+            if (!outcome.read)
+                continue;
+            out << (first ? "" : "\n") << ReadText(*outcome.read, options.inches);
+            first = false;
+        }
+    }
+    FinishAll(outcomes, err);
+}
+
+void RunSet(const std::string& device, const std::vector<std::string>& assignments,
+            const Options& options, std::ostream& out, std::ostream& err) {
+    if (assignments.empty())
+        throw UsageError("name at least one setting, for example force=120");
+    SettingsRequest request = ParseSettingsRequest(assignments);
+    request.offsetInInches = options.inches;
+    auto cutter = Connect(device, options, err);
+    const MachineSettings current = cutter->ReadParameters();
+    const SettingsUpdate update = PlanSettingsUpdate(request, current, cutter->ReadsBladeHolder());
+    cutter->WriteSettings(update);
+    const ReadResult after = Read(*cutter);
+    PrintRead(after, options, out);
+    const std::vector<std::string> missing =
+        SettingsNotTaken(update, after.values, cutter->ReadsBladeHolder());
+    if (!missing.empty())
+        throw CutterFailure(JoinLines(missing));
+}
+
+void RunBackup(const std::string& device, const std::string& file, const Options& options,
+               std::ostream& out, std::ostream& err) {
+    auto cutter = Connect(device, options, err);
+    const std::string text = BackupJson(Read(*cutter)).dump(2) + "\n";
+    if (file.empty() || file == "-")
+        out << text;
+    else
+        WriteFile(file, text);
+}
+
+void RunBackupAll(const std::string& folder, const Options& options, std::ostream& out,
+                  std::ostream& err) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (!fs::is_directory(folder))
+        throw UsageError("cannot make the folder " + folder);
+    std::vector<CutterOutcome> outcomes = ReadEveryCutter(options, err);
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        CutterOutcome& outcome = outcomes[i];
+        if (!outcome.read)
+            continue;
+        const fs::path path = fs::path(folder) / BackupFileName(i, outcome.device);
+        try {
+            WriteFile(path, BackupJson(*outcome.read).dump(2) + "\n");
+            out << path.string() << "\n";
+        } catch (const UsageError& failure) {
+            outcome.read.reset();
+            outcome.error = failure.what();
+        }
+    }
+    FinishAll(outcomes, err);
+}
+
+void RunRestore(const std::string& device, const std::string& file, bool dryRun, bool force,
+                const Options& options, std::ostream& out, std::ostream& err) {
+    const Backup backup = ParseBackup(ReadWholeFile(file));
+    const MachineSettings& wanted = backup.values;
+    for (const double scale : {wanted.FXScale, wanted.FYScale})
+        if (!(scale >= 1 && scale <= 2147483647.0 && scale == static_cast<std::int32_t>(scale)))
+            throw UsageError("the backup's scale factors are not whole numbers above 0");
+
+    auto cutter = Connect(device, options, err);
+    const MachineSettings current = cutter->ReadParameters();
+    const std::string& model = current.FModelName;
+    if (wanted.FModelName != model && !force)
+        throw UsageError("the backup is of '" + wanted.FModelName + "', the cutter is '" + model +
+                         "' (--force writes it anyway)");
+
+    const bool holder = cutter->ReadsBladeHolder();
+    SettingsRequest request = RequestFromValues(wanted, backup.bladeHolder && holder);
+    // Where the window keeps the media list disabled, the media type cannot be written: it
+    // stays as it is, and the comparison below reports it if it differs.
+    if (!RulesForModel(model).mediaListEnabled)
+        request.choices[static_cast<std::size_t>(Choice::Media)].reset();
+    const SettingsUpdate update = PlanSettingsUpdate(request, current, holder);
+
+    const auto xScale = static_cast<std::int32_t>(wanted.FXScale);
+    const auto yScale = static_cast<std::int32_t>(wanted.FYScale);
+    const bool writeScales = current.FXScale != xScale || current.FYScale != yScale;
+    const bool aas = backup.aasOffsets && HasAasOffsets(model);
+    const bool writeAas = aas && (current.FAASXOffset != wanted.FAASXOffset ||
+                                  current.FAASYOffset != wanted.FAASYOffset);
+    std::int32_t aasX = 0, aasY = 0;
+    if (aas) {
+        try {
+            aasX = Trunc(wanted.FAASXOffset);
+            aasY = Trunc(wanted.FAASYOffset);
+        } catch (const ConversionError& error) {
+            throw UsageError(std::string("the backup's AAS offsets: ") + error.what());
+        }
+    }
+
+    if (dryRun) {
+        std::vector<std::string> writes = SettingsUpdateWrites(update);
+        if (writeScales)
+            writes.push_back(CalibrationText(xScale, yScale));
+        if (writeAas)
+            for (const std::string& bytes : AasOffsetWrites(aasX, aasY))
+                writes.push_back(bytes);
+        for (const std::string& bytes : writes)
+            out << Readable(bytes) << "\n";
+        return;
+    }
+
+    cutter->WriteSettings(update);
+    if (writeScales)
+        cutter->WriteScaleFactors(xScale, yScale);
+    const MachineSettings afterValues =
+        writeAas ? cutter->WriteAasOffsetsAndReread(aasX, aasY) : cutter->ReadParameters();
+    const ReadResult after{cutter->Text(), afterValues, holder, HasAasOffsets(afterValues.FModelName)};
+    PrintRead(after, options, out);
+
+    std::vector<std::string> missing = SettingsNotTaken(update, afterValues, holder);
+    const auto media = RequestFromValues(wanted, false).choices[static_cast<std::size_t>(Choice::Media)];
+    const auto mediaNow = RequestFromValues(afterValues, false).choices[static_cast<std::size_t>(Choice::Media)];
+    if (media && media != mediaNow)
+        missing.push_back(std::string("media=") + ChoiceWord(Choice::Media, *media) +
+                          " (the model does not let it be chosen; the cutter reports " +
+                          (mediaNow ? ChoiceWord(Choice::Media, *mediaNow) : "none") + ")");
+    if (afterValues.FXScale != xScale || afterValues.FYScale != yScale)
+        missing.push_back("scale=" + std::to_string(xScale) + "," + std::to_string(yScale) +
+                          " (the cutter reports " + FormatGeneral(afterValues.FXScale) + "," +
+                          FormatGeneral(afterValues.FYScale) + ")");
+    if (aas && (afterValues.FAASXOffset != aasX || afterValues.FAASYOffset != aasY))
+        missing.push_back("aas=" + std::to_string(aasX) + "," + std::to_string(aasY) +
+                          " units (the cutter reports " + FormatGeneral(afterValues.FAASXOffset) +
+                          "," + FormatGeneral(afterValues.FAASYOffset) + ")");
+    if (!missing.empty())
+        throw CutterFailure(JoinLines(missing));
+}
+
+void RunSquare(const std::string& device, const std::string& size, const Options& options,
+               std::ostream& out, std::ostream& err) {
+    const auto [x, y] = SizePair(size, "the square", 'x');
+    std::int32_t xUnits = 0, yUnits = 0;
+    try {
+        xUnits = TestSquareUnits(Value(x), options.inches);
+        yUnits = TestSquareUnits(Value(y), options.inches);
+    } catch (const ConversionError& error) {
+        throw UsageError(std::string("the square: ") + error.what());
+    }
+    if (xUnits <= 0 || yUnits <= 0)
+        throw UsageError("the square's sides must be above 0");
+
+    auto cutter = Connect(device, options, err);
+    const MachineSettings values = cutter->ReadParameters();
+    cutter->PlotTestSquare({x, y, "", "", options.inches, '.'});
+    if (options.json)
+        out << Json{{"version", kJsonVersion},
+                    {"device", cutter->Text()},
+                    {"model", values.FModelName},
+                    {"square_units", {{"x", xUnits}, {"y", yUnits}}}}
+                   .dump(2)
+            << "\n";
+    else
+        out << "Plotted the test square " << xUnits << " x " << yUnits << " plotter units ("
+            << FormatGeneral(xUnits * units::kMmPerPlotterUnit) << " x "
+            << FormatGeneral(yUnits * units::kMmPerPlotterUnit) << " mm) on " << cutter->Text()
+            << "\n";
+}
+
+void RunCalibrate(const std::string& device, const std::string& test, const std::string& measured,
+                  const Options& options, std::ostream& out, std::ostream& err) {
+    const auto [tx, ty] = SizePair(test, "--test", 'x');
+    const auto [mx, my] = SizePair(measured, "--measured", 'x');
+    bool accepted = false;
+    try {
+        accepted = CalibrationSizesAccepted(Value(tx), Value(ty), Value(mx), Value(my));
+    } catch (const DivisionByZeroError& error) {
+        throw UsageError(error.what());
+    }
+    if (!accepted)
+        throw UsageError(kCalibrationOutOfBandMessage);
+
+    auto cutter = Connect(device, options, err);
+    const MachineSettings values = cutter->ReadParameters();
+    if (!(values.FXScale > 0 && values.FYScale > 0))
+        throw CutterFailure("the cutter reported no scale factors");
+    const CommandInputs inputs{tx, ty, mx, my, options.inches, '.'};
+    std::string text;
+    try {
+        text = BuildCommandText(kCmdCalibrate, inputs, values);
+    } catch (const ConversionError& error) {
+        throw UsageError(error.what());
+    }
+    cutter->Calibrate(inputs);
+    if (options.json)
+        out << Json{{"version", kJsonVersion},
+                    {"device", cutter->Text()},
+                    {"model", values.FModelName},
+                    {"scale_before", {{"x", values.FXScale}, {"y", values.FYScale}}},
+                    {"sent", Readable(text)}}
+                   .dump(2)
+            << "\n";
+    else
+        out << "Sent " << Readable(text) << " to " << cutter->Text() << " (scale factors were "
+            << FormatGeneral(values.FXScale) << " and " << FormatGeneral(values.FYScale) << ")\n";
+}
+
+void RunAas(const std::string& device, const std::string& adjust, const Options& options,
+            std::ostream& out, std::ostream& err) {
+    const auto [ax, ay] = SizePair(adjust, "--adjust", ',');
+    auto cutter = Connect(device, options, err);
+    const MachineSettings current = cutter->ReadParameters();
+    if (!HasAasOffsets(current.FModelName))
+        throw UsageError("'" + current.FModelName + "' has no AAS offsets");
+    std::int32_t x = 0, y = 0;
+    try {
+        x = AasOffsetAfterAdjustment(Value(ax), current.FAASXOffset, options.inches);
+        y = AasOffsetAfterAdjustment(Value(ay), current.FAASYOffset, options.inches);
+    } catch (const ConversionError& error) {
+        throw UsageError(std::string("--adjust: ") + error.what());
+    }
+    const MachineSettings after = cutter->WriteAasOffsetsAndReread(x, y);
+    PrintRead({cutter->Text(), after, cutter->ReadsBladeHolder(), true}, options, out);
+    if (after.FAASXOffset != x || after.FAASYOffset != y)
+        throw CutterFailure("aas=" + std::to_string(x) + "," + std::to_string(y) +
+                            " units (the cutter reports " + FormatGeneral(after.FAASXOffset) +
+                            "," + FormatGeneral(after.FAASYOffset) + ")");
+}
+
+} // namespace zopra::cli

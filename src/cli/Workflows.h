@@ -1,0 +1,46 @@
+#pragma once
+// The commands of zopra-cli, each the window's workflow for one button or the read of the
+// connect button, on one cutter or on every listed cutter at once. Each writes its result
+// to `out` and ends by returning (done) or by throwing UsageError, CutterFailure or
+// Interrupted.
+#include <chrono>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace zopra::cli {
+
+struct Options {
+    bool json = false;
+    bool inches = false;
+    std::chrono::milliseconds replyBound{10000};
+    // --all leaves out the entries named here (text or list position): a port that is known
+    // to hold no cutter would only add a wait for the reply bound.
+    std::vector<std::string> except;
+};
+
+void RunList(const Options& options, std::ostream& out, std::ostream& err);
+void RunRead(const std::string& device, const Options& options, std::ostream& out,
+             std::ostream& err);
+void RunSet(const std::string& device, const std::vector<std::string>& assignments,
+            const Options& options, std::ostream& out, std::ostream& err);
+// file "" or "-" writes the backup to `out`.
+void RunBackup(const std::string& device, const std::string& file, const Options& options,
+               std::ostream& out, std::ostream& err);
+void RunRestore(const std::string& device, const std::string& file, bool dryRun, bool force,
+                const Options& options, std::ostream& out, std::ostream& err);
+void RunSquare(const std::string& device, const std::string& size, const Options& options,
+               std::ostream& out, std::ostream& err);
+void RunCalibrate(const std::string& device, const std::string& test, const std::string& measured,
+                  const Options& options, std::ostream& out, std::ostream& err);
+void RunAas(const std::string& device, const std::string& adjust, const Options& options,
+            std::ostream& out, std::ostream& err);
+
+// Every listed cutter, each over its own connection, all at the same time. A cutter that
+// fails fails alone: its error goes to `err` as "DEVICE: message" and the command ends with
+// CutterFailure after the others are done.
+void RunReadAll(const Options& options, std::ostream& out, std::ostream& err);
+void RunBackupAll(const std::string& folder, const Options& options, std::ostream& out,
+                  std::ostream& err);
+
+} // namespace zopra::cli

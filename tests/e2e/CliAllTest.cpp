@@ -1,0 +1,118 @@
+// zopra-cli --all: every listed cutter at the same time, each over its own connection.
+#include "CliE2eSupport.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace zopra::e2e {
+namespace {
+
+// --except for every list entry that is not one of this test's cutters (a serial port of
+// the machine running the tests, say).
+std::vector<std::string> ExceptOthers(const std::vector<std::string>& ours) {
+    std::vector<std::string> args;
+    const Json list = ParseJson(Cli({"list", "--json"}).out);
+    for (const Json& entry : list["connections"]) {
+        const std::string text = entry["text"];
+        if (std::find(ours.begin(), ours.end(), text) == ours.end()) {
+            args.push_back("--except");
+            args.push_back(std::to_string(entry["position"].get<int>()));
+        }
+    }
+    return args;
+}
+
+TEST_F(CliTest, ReadAllReadsFourCuttersAndASilentOneFailsAlone) {
+    VirtualCutterProcess serial({"--model", "Vantor II 24 PZ", "--force", "111"});
+    VirtualCutterProcess printer({"--link", "printer", "--model", "Vantor 52", "--force", "112"});
+    VirtualCutterProcess usb({"--link", "usbapi", "--model", "Tiber", "--force", "113"});
+    VirtualCutterProcess second({"--model", "QT-24", "--force", "114"});
+    const std::vector<std::string> ours = {serial.Device(), "Vantor 52", "QRM USB0",
+                                           second.Device()};
+
+    // The window's order: printer-class cutters by model, then serial ports, then the vendor
+    // library's devices.
+    const auto list = Cli({"list"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    std::vector<std::string> lines;
+    std::istringstream listed(list.out);
+    for (std::string line; std::getline(listed, line);)
+        lines.push_back(line.substr(line.find("  ") + 2));
+    ASSERT_GE(lines.size(), 4u) << list.out;
+    EXPECT_EQ(lines.front(), "Vantor 52");
+    EXPECT_EQ(lines.back(), "QRM USB0");
+    for (const std::string& port : {serial.Device(), second.Device()})
+        EXPECT_NE(std::find(lines.begin() + 1, lines.end() - 1, port), lines.end() - 1) << port;
+
+    std::vector<std::string> args = {"read", "--all", "--json"};
+    for (const std::string& a : ExceptOthers(ours))
+        args.push_back(a);
+    const auto all = Cli(args);
+    ASSERT_EQ(all.status, 0) << all.err;
+    const Json read = ParseJson(all.out);
+    EXPECT_EQ(read["version"], 1);
+    std::map<std::string, int> forces;
+    for (const Json& cutter : read["cutters"])
+        forces[cutter["identity"]["model"]] = cutter["parameters"]["blade_force_g"];
+    EXPECT_EQ(forces, (std::map<std::string, int>{
+                          {"Vantor II 24 PZ", 111}, {"Vantor 52", 112}, {"Tiber", 113}, {"QT-24", 114}}));
+
+    // A fifth, silent cutter fails on its own; the four are read as before.
+    VirtualCutterProcess silent({"--silent"});
+    std::vector<std::string> withSilent = ours;
+    withSilent.push_back(silent.Device());
+    args = {"--timeout", "1", "read", "--all", "--json"};
+    for (const std::string& a : ExceptOthers(withSilent))
+        args.push_back(a);
+    const auto mixed = Cli(args);
+    EXPECT_EQ(mixed.status, 1);
+    int read_ok = 0;
+    const Json mixedRead = ParseJson(mixed.out);
+    for (const Json& cutter : mixedRead["cutters"]) {
+        if (cutter["device"] == silent.Device())
+            EXPECT_EQ(cutter["error"], "The machine did not answer.");
+        else
+            read_ok += cutter.contains("identity");
+    }
+    EXPECT_EQ(read_ok, 4);
+    EXPECT_EQ(mixed.err, "zopra-cli: " + silent.Device() +
+                             ": The machine did not answer.\nzopra-cli: 1 of 5 cutters failed\n");
+
+    // Each cutter saw one read per run, in the window's order, and nothing else. The entry is
+    // a serial port, not a "QT-24" entry, so the blade holder is asked for.
+    const std::vector<std::string> log = second.StopAndLog();
+    std::vector<std::string> commands;
+    for (const std::string& line : log)
+        if (!line.empty() && line[0] != ' ' && line.rfind("stopped", 0) != 0)
+            commands.push_back(line);
+    const std::vector<std::string> qt24Read = {"OH;", "ESC.R1:", "ESC.R6:", "ESC.R3:",
+                                               "ESC.R4:"};
+    std::vector<std::string> twice = qt24Read;
+    twice.insert(twice.end(), qt24Read.begin(), qt24Read.end());
+    EXPECT_EQ(commands, twice);
+}
+
+TEST_F(CliTest, BackupAllWritesOneFilePerCutter) {
+    VirtualCutterProcess a({"--model", "Vantor II 24 PZ"});
+    VirtualCutterProcess b({"--link", "usbapi", "--model", "Vantor 24"});
+    std::vector<std::string> args = {"backup", "--all", (folder_ / "backups").string()};
+    for (const std::string& x : ExceptOthers({a.Device(), "QRM USB0"}))
+        args.push_back(x);
+    const auto run = Cli(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> models;
+    for (const auto& file : std::filesystem::directory_iterator(folder_ / "backups")) {
+        std::ifstream in(file.path());
+        const Json document = Json::parse(in);
+        EXPECT_EQ(document["document"], "zopra-backup");
+        models.push_back(document["identity"]["model"]);
+    }
+    std::sort(models.begin(), models.end());
+    EXPECT_EQ(models, (std::vector<std::string>{"Vantor 24", "Vantor II 24 PZ"}));
+}
+
+} // namespace
+} // namespace zopra::e2e

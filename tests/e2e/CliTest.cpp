@@ -1,0 +1,229 @@
+// zopra-cli on one cutter at a time: every command against virtual-cutter processes, with
+// what the cutter received.
+#include "CliE2eSupport.h"
+
+#include <algorithm>
+#include <csignal>
+#include <fstream>
+
+namespace zopra::e2e {
+namespace {
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The cutter's values on the command line and as `read --json` must show them.
+const std::vector<std::string> kState = {
+    "--force",       "150", "--blade-offset", "500", "--vector-quality", "3",
+    "--vector-smooth", "1", "--media",        "3",   "--blade-holder",   "1",
+    "--scale-x", "10100",   "--aas-x",        "12",  "--aas-y",          "-40",
+    "--paper-length", "1000"};
+
+void ExpectState(const Json& read, const std::string& model) {
+    EXPECT_EQ(read["version"], 1);
+    EXPECT_EQ(read["identity"]["model"], model);
+    EXPECT_EQ(read["paper"]["length_mm"], 1000);
+    EXPECT_EQ(read["parameters"]["blade_force_g"], 150);
+    EXPECT_EQ(read["parameters"]["blade_offset_um"], 500);
+    EXPECT_EQ(read["settings"]["quality"], "draft");
+    EXPECT_EQ(read["settings"]["smooth"], "on");
+    EXPECT_EQ(read["settings"]["media"], "single");
+    EXPECT_EQ(read["settings"]["holder"], "plastic");
+    EXPECT_EQ(read["scale"]["x"], 10100);
+    EXPECT_EQ(read["aas_offsets_units"], (Json{{"x", 12}, {"y", -40}}));
+}
+
+TEST_F(CliTest, ReadShowsTheCutterAndSetChangesItOnEveryPresentation) {
+    struct Case {
+        const char* link;
+        const char* model;
+    };
+    for (const Case c : {Case{"serial", "Vantor II 24 PZ"}, Case{"printer", "Vantor 24 PZ"},
+                         Case{"usbapi", "Vantor II 52 PZ"}}) {
+        SCOPED_TRACE(c.link);
+        std::vector<std::string> args = {"--link", c.link, "--model", c.model};
+        args.insert(args.end(), kState.begin(), kState.end());
+        VirtualCutterProcess cutter(args);
+        std::string device = cutter.Device();
+        if (std::string(c.link) == "printer")
+            device = std::to_string(ListPosition(c.model).value_or(-1));
+        else if (std::string(c.link) == "usbapi")
+            device = "QRM USB0";
+
+        const auto read = Cli({"read", device, "--json"});
+        ASSERT_EQ(read.status, 0) << read.err;
+        ExpectState(ParseJson(read.out), c.model);
+
+        const auto set = Cli({"set", device, "force=200", "weight=heavy", "offset=0.175",
+                              "holder=metal", "--json"});
+        ASSERT_EQ(set.status, 0) << set.err;
+        const auto after = ParseJson(Cli({"read", device, "--json"}).out);
+        EXPECT_EQ(after["parameters"]["blade_force_g"], 200);
+        EXPECT_EQ(after["parameters"]["blade_offset_um"], 175);
+        EXPECT_EQ(after["settings"]["weight"], "heavy");
+        EXPECT_EQ(after["settings"]["holder"], "metal");
+        // What was not named stays as the cutter had it.
+        EXPECT_EQ(after["settings"]["quality"], "draft");
+        EXPECT_EQ(after["settings"]["media"], "single");
+        EXPECT_EQ(ParseJson(set.out)["settings"], after["settings"]);
+
+        // The update is the window's: nine writes in its order, the commit before the holder.
+        const std::vector<std::string> writes = WritesIn(cutter.StopAndLog());
+        const std::vector<std::string> expected = {
+            "ESC.C1;16;1:", "ESC.C1;17;0:", "ESC.C1;18;1:", "ESC.C1;19;1:", "ESC.C1;20;0:",
+            "ESC.C1;21;0:", "ESC.C1;22;200:", "ESC.C1;0;:",  "ESC.C1;32;0:"};
+        EXPECT_EQ(writes, expected);
+    }
+}
+
+TEST_F(CliTest, TextOutputInInchesUsesTheWindowsTexts) {
+    VirtualCutterProcess cutter({"--force", "100", "--aas-x", "120"});
+    const auto read = Cli({"read", cutter.Device(), "--inch"});
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_NE(read.out.find("Blade force     3.53 oz\n"), std::string::npos) << read.out;
+    EXPECT_NE(read.out.find("Blade offset    0.01 in\n"), std::string::npos) << read.out;
+    EXPECT_NE(read.out.find("AAS X offset    0.12 in\n"), std::string::npos) << read.out;
+}
+
+TEST_F(CliTest, BackupChangeRestoreGivesTheBackupBack) {
+    VirtualCutterProcess cutter(kState);
+    const std::string backup = (folder_ / "cutter.json").string();
+    ASSERT_EQ(Cli({"backup", cutter.Device(), backup}).status, 0);
+
+    ASSERT_EQ(Cli({"set", cutter.Device(), "force=90", "offset=1", "quality=fine"}).status, 0);
+    ASSERT_EQ(Cli({"calibrate", cutter.Device(), "--test", "500x500", "--measured", "510x490"})
+                  .status,
+              0);
+    ASSERT_EQ(Cli({"aas", cutter.Device(), "--adjust", "1,1"}).status, 0);
+    const Json changed = ParseJson(Cli({"read", cutter.Device(), "--json"}).out);
+    ASSERT_NE(changed["scale"]["y"], 10000);
+
+    // A dry run prints the nine settings, the scale block and the two AAS writes, and sends
+    // none of them.
+    const auto dry = Cli({"restore", cutter.Device(), backup, "--dry-run"});
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(std::count(dry.out.begin(), dry.out.end(), '\n'), 12) << dry.out;
+    EXPECT_NE(dry.out.find("ESC.D6;12;-40:\n"), std::string::npos) << dry.out;
+
+    const auto restore = Cli({"restore", cutter.Device(), backup, "--json"});
+    ASSERT_EQ(restore.status, 0) << restore.err;
+    std::ifstream file(backup);
+    const Json saved = Json::parse(file);
+    const Json now = ParseJson(Cli({"read", cutter.Device(), "--json"}).out);
+    for (const char* key : {"identity", "paper", "parameters", "scale", "aas_offsets_units",
+                            "settings"})
+        EXPECT_EQ(now[key], saved[key]) << key;
+
+    const std::vector<std::string> log = cutter.StopAndLog();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "ESC.C1;22;90:"), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "ESC.C1;22;150:"), 1)
+        << "the dry run sent nothing";
+}
+
+TEST_F(CliTest, RestoreRefusesAnotherModelUnlessForced) {
+    VirtualCutterProcess cutter({"--model", "Vantor II 24 PZ"});
+    const std::string backup = (folder_ / "other.json").string();
+    ASSERT_EQ(Cli({"backup", cutter.Device(), backup}).status, 0);
+    std::ifstream in(backup);
+    Json document = Json::parse(in);
+    document["identity"]["model"] = "Tiber";
+    std::ofstream(backup) << document.dump();
+
+    const auto refused = Cli({"restore", cutter.Device(), backup});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(ErrorLines(refused), 1) << refused.err;
+    EXPECT_EQ(Cli({"restore", cutter.Device(), backup, "--force"}).status, 0);
+    EXPECT_EQ(WritesIn(cutter.StopAndLog()).size(), 9u);
+}
+
+TEST_F(CliTest, SquareAndCalibrateSendTheWindowsCommandsAndCorrectTheScale) {
+    VirtualCutterProcess cutter({"--error-x", "1.01"});
+    const auto square = Cli({"square", cutter.Device(), "500x500"});
+    ASSERT_EQ(square.status, 0) << square.err;
+    ASSERT_EQ(Cli({"calibrate", cutter.Device(), "--test", "500x500", "--measured", "505x500"})
+                  .status,
+              0);
+    ASSERT_EQ(Cli({"square", cutter.Device(), "19.685x19.685", "--inch"}).status, 0);
+
+    const std::vector<std::string> log = cutter.StopAndLog();
+    EXPECT_TRUE(Contains(log, "PD0,0,20000,0,0,20000,-20000,0,0,-20000;"));
+    EXPECT_TRUE(Contains(log, "  plotted 505.00 x 500.00 mm"));
+    EXPECT_TRUE(Contains(log, "ESC.C6;1;10100:"));
+    EXPECT_TRUE(Contains(log, "ESC.C6;0;10000:"));
+    // 19.685 inches are 19999 units; after the calibration the X side comes out true.
+    EXPECT_TRUE(Contains(log, "PD0,0,19999,0,0,19999,-19999,0,0,-19999;"));
+    EXPECT_TRUE(Contains(log, "  plotted 499.98 x 499.98 mm"));
+}
+
+TEST_F(CliTest, BadNamesAndValuesExit2WithOneLineAndSendNothing) {
+    VirtualCutterProcess cutter({"--model", "Vantor 52"});
+    const std::string d = cutter.Device();
+    const std::vector<std::vector<std::string>> cases = {
+        {"set", d, "colour=red"},
+        {"set", d, "force=300"}, // Vantor 52 goes up to 250
+        {"set", d, "force=12.5"},
+        {"set", d, "offset=0.26"},
+        {"set", d, "weight=medium"},
+        {"set", d, "media=single"}, // the media list is disabled on known models
+        {"set", d, "force"},
+        {"set", d, "force=100", "force=120"},
+        {"set", d},
+        {"square", d, "0x500"},
+        {"square", d, "500"},
+        {"calibrate", d, "--test", "500x500", "--measured", "527x500"},
+        {"calibrate", d, "--test", "500x500", "--measured", "0x500"},
+        {"aas", d, "--adjust", "0.1,0.1"}, // no AAS offsets on this model
+        {"aas", d, "--adjust", "0.1"},
+        {"restore", d, (folder_ / "missing.json").string()},
+        {"read", "no-such-cutter"},
+        {"read", "99"},
+        {"frobnicate"},
+    };
+    for (const auto& args : cases) {
+        const auto run = Cli(args);
+        std::string line;
+        for (const auto& a : args)
+            line += a + " ";
+        EXPECT_EQ(run.status, 2) << line << run.err;
+        EXPECT_EQ(ErrorLines(run), 1) << line << run.err;
+    }
+    EXPECT_TRUE(WritesIn(cutter.StopAndLog()).empty());
+}
+
+TEST_F(CliTest, SilentAndVanishingCuttersExit1WithinTheBound) {
+    VirtualCutterProcess silent({"--silent"});
+    const auto run = Cli({"--timeout", "1", "read", silent.Device()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "zopra-cli: The machine did not answer.\n");
+
+    // Gone after the third query.
+    VirtualCutterProcess vanishing({"--vanish-after", "3"});
+    const auto vanished = Cli({"--timeout", "1", "read", vanishing.Device()});
+    EXPECT_EQ(vanished.status, 1);
+    EXPECT_EQ(ErrorLines(vanished), 1) << vanished.err;
+}
+
+TEST_F(CliTest, CtrlCEndsAWaitingReadAndClosesTheLink) {
+    VirtualCutterProcess silent({"--silent"});
+    testing::ChildProcess cli({CLI_PROGRAM, "read", silent.Device()});
+    // Once the first query is out the program waits for its reply.
+    ASSERT_TRUE(silent.WaitForLog("OH;"));
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(5s), 130);
+    EXPECT_EQ(cli.Err(), "zopra-cli: interrupted\n");
+    // The port was closed: it opens again at once.
+    EXPECT_EQ(Cli({"--timeout", "0.5", "read", silent.Device()}).status, 1);
+}
+
+TEST_F(CliTest, VersionAndHelpGoToStandardOutput) {
+    const auto version = Cli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("zopra-cli ", 0), 0u);
+    const auto help = Cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("calibrate"), std::string::npos);
+}
+
+} // namespace
+} // namespace zopra::e2e
