@@ -1,5 +1,7 @@
 #include "protocol/Calibration.h"
 
+#include "protocol/Numbers.h"
+
 #include <gtest/gtest.h>
 
 namespace zopra {
@@ -31,6 +33,57 @@ TEST(Calibration, MeasuredZeroIsADivisionByZero) {
     } catch (const DivisionByZeroError& e) {
         EXPECT_STREQ(e.what(), "Floating point division by zero");
     }
+}
+
+TEST(AasAdjustment, OffsetsSentFromAdjustmentAndLabel) {
+    struct Case {
+        const char *adjustX, *adjustY, *currentX, *currentY;
+        bool inches;
+        std::int64_t x, y;
+    };
+    const Case cases[] = {
+        {"0.1", "0", "0.075", "0", false, 7, 0},      // 4 + 3
+        {"-0.03", "0.02", "0.075", "0", false, 2, 0}, // -1 and 0 from the truncation
+        {"0.0", "0.0", "-1", "3", false, -40, 120},   // the labels come back whole
+        {"0.001", "0.003", "0.003", "-0.001", true, 4, 2}, // 1000 units an inch
+        {"1e6", "0", "0", "0", false, 40000000, 0},        // no range check
+    };
+    for (const Case& c : cases) {
+        const AasOffsetPair p =
+            AdjustedAasOffsets(c.adjustX, c.adjustY, c.currentX, c.currentY, c.inches);
+        EXPECT_EQ(p.x, c.x) << c.adjustX << " + " << c.currentX;
+        EXPECT_EQ(p.y, c.y) << c.adjustY << " + " << c.currentY;
+    }
+    // The texts are read adjustment X, Y, then current X, Y: the first bad one is reported.
+    try {
+        AdjustedAasOffsets("0", "y?", "x?", "0", false);
+        FAIL();
+    } catch (const ConversionError& e) {
+        EXPECT_STREQ(e.what(), "'y?' is not a valid floating point value");
+    }
+    EXPECT_THROW(AdjustedAasOffsets("1e300", "0", "0", "0", false), ConversionError);
+}
+
+TEST(AasAdjustment, SpinnerStepsAndPageDefaults) {
+    const char* mm[] = {"0.025", "0.05", "0.075"};
+    const char* inch[] = {"0.001", "0.002", "0.003"};
+    for (int step = 1; step <= 3; ++step) {
+        EXPECT_EQ(AasStepText(step), mm[step - 1]);
+        EXPECT_EQ(AasAdjustmentInInches(AasStepText(step)), inch[step - 1]);
+    }
+    EXPECT_EQ(AasStepText(-100), "-2.5");
+    EXPECT_EQ(AasStepText(3, ','), "0,075");
+
+    const AdjustPageDefaults millimetres = MakeAdjustPageDefaults(false, 120, -40);
+    EXPECT_EQ(millimetres.testSize, "500.0");
+    EXPECT_EQ(millimetres.adjustment, "0.0");
+    EXPECT_EQ(millimetres.aasX, "3");
+    EXPECT_EQ(millimetres.aasY, "-1");
+    const AdjustPageDefaults inches = MakeAdjustPageDefaults(true, 120, -40, ',');
+    EXPECT_EQ(inches.testSize, "19,685");
+    EXPECT_EQ(inches.adjustment, "0,000");
+    EXPECT_EQ(inches.aasX, "0,12");
+    EXPECT_EQ(inches.aasY, "-0,04");
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "protocol/ParameterDisplay.h"
 
+#include "protocol/Numbers.h"
+
 #include <gtest/gtest.h>
 
 namespace zopra {
@@ -54,7 +56,7 @@ TEST(ParameterDisplay, ListPositionsFromCodes) {
     EXPECT_EQ(d.bladeHolderIndex, 1) << "any holder other than 0 is Plastic";
     EXPECT_EQ(d.unrollIndex, 1);
     EXPECT_EQ(d.smoothIndex, 1);
-    EXPECT_EQ(d.forcePosition, 120);
+    EXPECT_EQ(d.forcePosition, std::optional<std::int32_t>(120));
     EXPECT_EQ(d.force, "120.7");
 }
 
@@ -78,6 +80,72 @@ TEST(ParameterDisplay, AasOffsetLabels) {
     EXPECT_EQ(AasOffsetText(-40, true), "-0.04");
     EXPECT_EQ(AasOffsetText(120, false), "3");
     EXPECT_EQ(AasOffsetText(120, true), "0.12");
+}
+
+TEST(ParameterDisplay, ValueWithoutListPositionLeavesOnlyItsListUnselected) {
+    const double huge = 1e300;
+    struct Case {
+        double unroll, smooth, force;
+        int unrollIndex, smoothIndex;
+        std::optional<std::int32_t> forcePosition;
+        const char* unrollLabel;
+    };
+    const Case cases[] = {
+        {7, 1, 120, -1, 1, 120, "7"},
+        {-1, 0, 120, -1, 0, 120, "-1"},
+        {huge, 1, 120, -1, 1, 120, "1E300"},
+        {0, 2, 120, 0, -1, 120, "0"},
+        {1, 1, huge, 1, 1, std::nullopt, "1"},
+        {1.9, -0.5, 400.9, 1, 0, 400, "1.9"},
+    };
+    for (const Case& c : cases) {
+        MachineSettings v;
+        v.FAutoUnroll = c.unroll;
+        v.FVectorSmooth = c.smooth;
+        v.FBladeForce = c.force;
+        v.FMediaType = 3;
+        v.FBladeOffset = 500;
+        const ParameterDisplay d = MakeParameterDisplay(v);
+        EXPECT_EQ(d.unrollIndex, c.unrollIndex) << c.unroll;
+        EXPECT_EQ(d.smoothIndex, c.smoothIndex) << c.smooth;
+        EXPECT_EQ(d.forcePosition, c.forcePosition) << c.force;
+        EXPECT_EQ(d.unroll, c.unrollLabel);
+        // The rest of the display is there whatever the odd value.
+        EXPECT_EQ(d.mediaIndex, 0);
+        EXPECT_EQ(d.offsetIndex, 5);
+    }
+}
+
+TEST(UnitDisplay, LengthsForceAndOffsetInBothUnits) {
+    EXPECT_EQ(PaperSizeText(610, true), "24.01");
+    EXPECT_EQ(PaperSizeText(1000, true), "39.37");
+    EXPECT_EQ(PaperSizeText(610, false), "610");
+    EXPECT_EQ(PaperSizeText(610.5, false, ','), "610,5");
+    EXPECT_EQ(BladeForceText(100, true), "3.53");
+    EXPECT_EQ(BladeForceText(100, false), "100");
+    EXPECT_EQ(OffsetBarText(10), "0.25");
+    EXPECT_EQ(OffsetBarText(40), "1");
+
+    const std::vector<std::string> mm = {"0.000", "0.175", "0.250", "0.275",
+                                         "0.300", "0.500", "0.750", "1.000"};
+    const std::vector<std::string> inch = {"0.000", "0.007", "0.010", "0.011",
+                                           "0.012", "0.020", "0.030", "0.040"};
+    EXPECT_EQ(BladeOffsetEntries(false), mm);
+    EXPECT_EQ(BladeOffsetEntries(true), inch);
+    EXPECT_EQ(BladeOffsetEntries(true, ',')[2], "0,010");
+}
+
+TEST(UnitDisplay, OffsetTextConvertedOnceEachWay) {
+    struct Case {
+        const char* text;
+        bool toInches;
+        const char* converted;
+    };
+    for (const Case& c : {Case{"0.2", true, "0.008"}, Case{"0.008", false, "0.2"},
+                          Case{"0.250", true, "0.01"}, Case{"0.01", false, "0.25"},
+                          Case{"1", true, "0.04"}, Case{"-0.5", false, "-12.5"}})
+        EXPECT_EQ(ConvertBladeOffsetText(c.text, c.toInches), c.converted) << c.text;
+    EXPECT_THROW(ConvertBladeOffsetText("", true), ConversionError);
 }
 
 } // namespace
