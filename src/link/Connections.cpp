@@ -30,7 +30,7 @@ bool IsDevicePath(const std::string& text) {
 LinkWriteResult WriteOutcome(const std::string& device, long long written, std::size_t count) {
     if (written >= 0 && static_cast<std::size_t>(written) == count)
         return LinkWriteResult::Done();
-    if (written < 0)
+    if (written <= 0)
         return LinkWriteResult::Failed(device + " refused the write.");
     return LinkWriteResult::Failed(device + " took " + std::to_string(written) + " of " +
                                    std::to_string(count) + " bytes.");
