@@ -24,7 +24,9 @@ namespace zopra {
 
 namespace {
 
-QString Text(const std::string& text) { return QString::fromStdString(text); }
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 long double NumberIn(const QLineEdit* edit) {
     return StrToFloat(edit->text().toStdString(), HostDecimalSeparator());
@@ -37,9 +39,8 @@ void TMainForm_::TSSettingChange() {
     if (unit != 0 && unit != 1)
         return; // no column of defaults for a unit list without a selection
     const MachineSettings values = FRecord.Read();
-    const AdjustPageDefaults d =
-        MakeAdjustPageDefaults(unit == 1, values.FAASXOffset, values.FAASYOffset,
-                               HostDecimalSeparator());
+    const AdjustPageDefaults d = MakeAdjustPageDefaults(unit == 1, values.FAASXOffset,
+                                                        values.FAASYOffset, HostDecimalSeparator());
     EdAASII_X_Offset->setText(Text(d.adjustment));
     EdAASII_Y_Offset->setText(Text(d.adjustment));
     for (QLineEdit* sizeEdit : {EdTestDraw_X, EdTestDraw_Y, EdMeasure_x, EdMeasure_y})
@@ -106,8 +107,8 @@ void TMainForm_::BuAASIIUpdateClick() {
         LaAASII_X_Offset->text().toStdString(), LaAASII_Y_Offset->text().toStdString(), inches,
         HostDecimalSeparator());
 
-    const std::vector<std::string> writes = AasOffsetWrites(static_cast<double>(offsets.x),
-                                                            static_cast<double>(offsets.y));
+    const std::vector<std::string> writes =
+        AasOffsetWrites(static_cast<double>(offsets.x), static_cast<double>(offsets.y));
     AASOFFSET_outputevalue->setText(Text(writes.front()));
     for (const std::string& command : writes)
         WriteToLink(command);
@@ -131,8 +132,8 @@ void TMainForm_::PauseKeepingWindowPainted(std::chrono::milliseconds pause) {
     for (auto now = std::chrono::steady_clock::now(); now < end;
          now = std::chrono::steady_clock::now()) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        std::this_thread::sleep_for(
-            std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(10)));
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            end - now, std::chrono::milliseconds(10)));
     }
 }
 

@@ -19,11 +19,15 @@ namespace zopra {
 
 namespace {
 
-QString Text(const std::string& text) { return QString::fromStdString(text); }
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 } // namespace
 
-bool TMainForm_::InchesSelected() const { return CoUnit->currentIndex() == 1; }
+bool TMainForm_::InchesSelected() const {
+    return CoUnit->currentIndex() == 1;
+}
 
 void TMainForm_::BuQueryClick() {
     BuQuery->setEnabled(false);
@@ -36,8 +40,8 @@ void TMainForm_::BuQueryClick() {
 // list's field that is none of its entries).
 QStringList TMainForm_::UnselectedUpdateLists() const {
     const std::pair<const TComboBox*, const TAutoSizeLabel*> lists[] = {
-        {CBOffset, Label7},  {CBWeight, Label6}, {CBAccel, Label10},      {CBSmooth, Label11},
-        {CBUnroll, Label8},  {CBMedia, Label9},  {CBBladeHolder, Label39}};
+        {CBOffset, Label7}, {CBWeight, Label6}, {CBAccel, Label10},      {CBSmooth, Label11},
+        {CBUnroll, Label8}, {CBMedia, Label9},  {CBBladeHolder, Label39}};
     QStringList names;
     for (const auto& [list, caption] : lists)
         if (list->currentIndex() < 0)
@@ -77,16 +81,16 @@ void TMainForm_::BuUpdateClick() {
 }
 
 void TMainForm_::SBForceChange() {
-    LaForce->setText(Text(BladeForceText(SBForce->value(), InchesSelected(), HostDecimalSeparator())));
+    LaForce->setText(
+        Text(BladeForceText(SBForce->value(), InchesSelected(), HostDecimalSeparator())));
 }
 
 void TMainForm_::CBOffsetChange() {
     const long double typed =
         StrToFloat(CBOffset->currentText().toStdString(), HostDecimalSeparator());
     const long double micrometres = BladeOffsetFromDisplay(typed, InchesSelected());
-    FRecord.Write([&](MachineSettings& values) {
-        values.FBladeOffset = static_cast<double>(micrometres);
-    });
+    FRecord.Write(
+        [&](MachineSettings& values) { values.FBladeOffset = static_cast<double>(micrometres); });
 }
 
 void TMainForm_::SBSpeedChange() {
@@ -126,8 +130,8 @@ void TMainForm_::CoUnitChange() {
     LaForce->setText(Text(BladeForceText(SBForce->value(), inches, separator)));
 
     const QString length = QString::fromLatin1(LengthUnitName(inches));
-    for (TAutoSizeLabel* label : {Label20, Label29, Label32, Label33, Label18, Label35, Label27,
-                                  Label26})
+    for (TAutoSizeLabel* label :
+         {Label20, Label29, Label32, Label33, Label18, Label35, Label27, Label26})
         label->setText(length);
     Label28->setText(QString::fromLatin1(ForceUnitName(inches)));
     FShownUnit = unit;

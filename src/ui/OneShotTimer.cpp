@@ -79,9 +79,9 @@ TimerTickHold::TimerTickHold(std::initializer_list<TOneShotTimer*> timers) : FTi
 }
 
 TimerTickHold::~TimerTickHold() {
-    std::stable_sort(FTimers.begin(), FTimers.end(), [](const TOneShotTimer* a, const TOneShotTimer* b) {
-        return a->DueAt() < b->DueAt();
-    });
+    std::stable_sort(
+        FTimers.begin(), FTimers.end(),
+        [](const TOneShotTimer* a, const TOneShotTimer* b) { return a->DueAt() < b->DueAt(); });
     for (TOneShotTimer* timer : FTimers)
         timer->ReleaseTicks();
 }

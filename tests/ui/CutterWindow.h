@@ -14,8 +14,8 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace cutter_window {

@@ -97,8 +97,7 @@ void TestAdjustPage::calibrationLoopConverges() {
     QTest::mouseClick(w.BuScale2, Qt::LeftButton);
     // The new scales come from the cutter's own, as read: 505 / 500 x 10000 and 10000.
     const std::vector<std::string> calibration = {
-        Esc + ".C6;1;10100:", Esc + ".C6;0;10000:", Esc + ".C1;0;:", Esc + ".C6;2;:", "PD;",
-        "PU;"};
+        Esc + ".C6;1;10100:", Esc + ".C6;0;10000:", Esc + ".C1;0;:", Esc + ".C6;2;:", "PD;", "PU;"};
     QVERIFY(WaitForHistory(*cutter, calibration.size()));
     QCOMPARE(cutter->Commands(), calibration);
     QCOMPARE(cutter->State().scaleX, 10100);
@@ -116,10 +115,15 @@ void TestAdjustPage::measurementOutsideTheBandSendsNothing_data() {
     QTest::addColumn<QString>("measuredY");
     QTest::addColumn<QString>("message");
     const QString band = QString::fromLatin1(zopra::kCalibrationOutOfBandMessage);
-    QTest::newRow("476 x 500") << "476" << "500" << band;
-    QTest::newRow("527 x 500") << "527" << "500" << band;
-    QTest::newRow("500 x 476") << "500" << "476" << band;
-    QTest::newRow("measured 0") << "0" << "500" << "Floating point division by zero";
+    QTest::newRow("476 x 500") << "476"
+                               << "500" << band;
+    QTest::newRow("527 x 500") << "527"
+                               << "500" << band;
+    QTest::newRow("500 x 476") << "500"
+                               << "476" << band;
+    QTest::newRow("measured 0") << "0"
+                                << "500"
+                                << "Floating point division by zero";
 }
 
 void TestAdjustPage::measurementOutsideTheBandSendsNothing() {
@@ -195,9 +199,9 @@ void TestAdjustPage::offsetUpdateSendsPausesAndReadsBack() {
     QTRY_VERIFY_WITH_TIMEOUT(!w.Timer2->isActive(), 5000);
     disconnect(tickSpy);
 
-    const std::vector<std::string> expected = {
-        Esc + ".D6;7;-41:", Esc + ".C1;0;:", "OH;",        Esc + ".R1:",
-        Esc + ".R6:",       Esc + ".R3:",    Esc + ".R4:", Esc + ".R5:"};
+    const std::vector<std::string> expected = {Esc + ".D6;7;-41:", Esc + ".C1;0;:", "OH;",
+                                               Esc + ".R1:",       Esc + ".R6:",    Esc + ".R3:",
+                                               Esc + ".R4:",       Esc + ".R5:"};
     QCOMPARE(cutter->Commands(), expected);
     QCOMPARE(w.AASOFFSET_outputevalue->text(), QString::fromStdString(expected[0]));
     // After the reconnect the labels show the cutter's new offsets.

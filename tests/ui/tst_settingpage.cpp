@@ -97,9 +97,9 @@ void TestSettingPage::updateThenReadShowsTheChoices() {
 
     QVERIFY(WaitForHistory(*cutter, 9));
     const std::vector<std::string> expected = {
-        Esc + ".C1;16;5:", Esc + ".C1;17;0:",  Esc + ".C1;18;1:", Esc + ".C1;19;1:",
-        Esc + ".C1;20;1:", Esc + ".C1;21;0:",  Esc + ".C1;22;200:", Esc + ".C1;0;:",
-        Esc + ".C1;32;1:"};
+        Esc + ".C1;16;5:",   Esc + ".C1;17;0:", Esc + ".C1;18;1:",
+        Esc + ".C1;19;1:",   Esc + ".C1;20;1:", Esc + ".C1;21;0:",
+        Esc + ".C1;22;200:", Esc + ".C1;0;:",   Esc + ".C1;32;1:"};
     QCOMPARE(cutter->Commands(), expected);
     QVERIFY(!w.BuUpdate->isEnabled());
 
@@ -254,8 +254,8 @@ void TestSettingPage::unitsSwitchLengthsOffsetAndForce() {
         QCOMPARE(w.CBOffset->currentIndex(), 2);
         QCOMPARE(w.CBOffset->currentText(), QLatin1String(shown.offset));
         QCOMPARE(w.LaForce->text(), QLatin1String(shown.force));
-        for (zopra::TAutoSizeLabel* label : {w.Label20, w.Label21, w.Label29, w.Label32,
-                                             w.Label33, w.Label18, w.Label35, w.Label27, w.Label26})
+        for (zopra::TAutoSizeLabel* label : {w.Label20, w.Label21, w.Label29, w.Label32, w.Label33,
+                                             w.Label18, w.Label35, w.Label27, w.Label26})
             QCOMPARE(label->text(), QLatin1String(shown.lengthUnit));
         QCOMPARE(w.Label28->text(), QLatin1String(shown.forceUnit));
     }
