@@ -196,9 +196,10 @@ LinkWriteResult CutterConnections::WriteToLink(const std::string& bytes) {
     case kLinkSerial: {
         LinkWriteResult result = LinkWriteResult::Failed("The serial port is not open.");
         if (FComm2->Enabled())
-            result = WriteOutcome("The serial port",
-                                  FComm2->Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())),
-                                  bytes.size());
+            result =
+                WriteOutcome("The serial port",
+                             FComm2->Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())),
+                             bytes.size());
         // The pause follows every serial write, open port or not, failed or not.
         std::this_thread::sleep_for(kSerialPause);
         return result;

@@ -44,8 +44,8 @@ std::string AasAdjustmentInInches(std::string_view mmText, char sep) {
 }
 
 AasOffsetPair AdjustedAasOffsets(std::string_view adjustX, std::string_view adjustY,
-                                 std::string_view currentX, std::string_view currentY,
-                                 bool inches, char sep) {
+                                 std::string_view currentX, std::string_view currentY, bool inches,
+                                 char sep) {
     const long double ax = StrToFloat(adjustX, sep);
     const long double ay = StrToFloat(adjustY, sep);
     const long double cx = StrToFloat(currentX, sep);

@@ -55,7 +55,7 @@ struct AasOffsetPair {
     std::int64_t y = 0;
 };
 AasOffsetPair AdjustedAasOffsets(std::string_view adjustX, std::string_view adjustY,
-                                 std::string_view currentX, std::string_view currentY,
-                                 bool inches, char decimalSeparator = '.');
+                                 std::string_view currentX, std::string_view currentY, bool inches,
+                                 char decimalSeparator = '.');
 
 } // namespace zopra

@@ -72,9 +72,13 @@ std::string AasOffsetText(double plotterUnits, bool inches, char sep) {
     return FormatGeneral(static_cast<double>(AasUnitsToDisplay(plotterUnits, inches)), sep);
 }
 
-const char* LengthUnitName(bool inches) { return inches ? "Inch" : "mm"; }
+const char* LengthUnitName(bool inches) {
+    return inches ? "Inch" : "mm";
+}
 
-const char* ForceUnitName(bool inches) { return inches ? "oz" : "g"; }
+const char* ForceUnitName(bool inches) {
+    return inches ? "oz" : "g";
+}
 
 std::string PaperSizeText(double mm, bool inches, char sep) {
     return inches ? PaperInchText(mm, sep) : FormatGeneral(mm, sep);

@@ -42,9 +42,9 @@ TEST(AasAdjustment, OffsetsSentFromAdjustmentAndLabel) {
         std::int64_t x, y;
     };
     const Case cases[] = {
-        {"0.1", "0", "0.075", "0", false, 7, 0},      // 4 + 3
-        {"-0.03", "0.02", "0.075", "0", false, 2, 0}, // -1 and 0 from the truncation
-        {"0.0", "0.0", "-1", "3", false, -40, 120},   // the labels come back whole
+        {"0.1", "0", "0.075", "0", false, 7, 0},           // 4 + 3
+        {"-0.03", "0.02", "0.075", "0", false, 2, 0},      // -1 and 0 from the truncation
+        {"0.0", "0.0", "-1", "3", false, -40, 120},        // the labels come back whole
         {"0.001", "0.003", "0.003", "-0.001", true, 4, 2}, // 1000 units an inch
         {"1e6", "0", "0", "0", false, 40000000, 0},        // no range check
     };

@@ -91,12 +91,9 @@ TEST(ParameterDisplay, ValueWithoutListPositionLeavesOnlyItsListUnselected) {
         const char* unrollLabel;
     };
     const Case cases[] = {
-        {7, 1, 120, -1, 1, 120, "7"},
-        {-1, 0, 120, -1, 0, 120, "-1"},
-        {huge, 1, 120, -1, 1, 120, "1E300"},
-        {0, 2, 120, 0, -1, 120, "0"},
-        {1, 1, huge, 1, 1, std::nullopt, "1"},
-        {1.9, -0.5, 400.9, 1, 0, 400, "1.9"},
+        {7, 1, 120, -1, 1, 120, "7"},          {-1, 0, 120, -1, 0, 120, "-1"},
+        {huge, 1, 120, -1, 1, 120, "1E300"},   {0, 2, 120, 0, -1, 120, "0"},
+        {1, 1, huge, 1, 1, std::nullopt, "1"}, {1.9, -0.5, 400.9, 1, 0, 400, "1.9"},
     };
     for (const Case& c : cases) {
         MachineSettings v;
@@ -141,9 +138,9 @@ TEST(UnitDisplay, OffsetTextConvertedOnceEachWay) {
         bool toInches;
         const char* converted;
     };
-    for (const Case& c : {Case{"0.2", true, "0.008"}, Case{"0.008", false, "0.2"},
-                          Case{"0.250", true, "0.01"}, Case{"0.01", false, "0.25"},
-                          Case{"1", true, "0.04"}, Case{"-0.5", false, "-12.5"}})
+    for (const Case& c :
+         {Case{"0.2", true, "0.008"}, Case{"0.008", false, "0.2"}, Case{"0.250", true, "0.01"},
+          Case{"0.01", false, "0.25"}, Case{"1", true, "0.04"}, Case{"-0.5", false, "-12.5"}})
         EXPECT_EQ(ConvertBladeOffsetText(c.text, c.toInches), c.converted) << c.text;
     EXPECT_THROW(ConvertBladeOffsetText("", true), ConversionError);
 }
