@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include <optional>
 #include <thread>
 
 namespace zopra {
@@ -54,10 +55,17 @@ void TMainForm_::ReadParameters() {
 }
 
 void TMainForm_::Timer1Timer() {
+    // A link that broke after the read must not hide what was read: the offset query that
+    // could not be written is reported once the values are shown.
+    std::optional<LinkWriteError> offsetQueryFailed;
     if (FRecord.FIdentityReady.load(std::memory_order_acquire) == 1) {
         FRecord.FIdentityReady.store(0, std::memory_order_release);
         EnableParameterControls();
-        ApplyModelRules(FRecord.Read().FModelName);
+        try {
+            ApplyModelRules(FRecord.Read().FModelName);
+        } catch (const LinkWriteError& error) {
+            offsetQueryFailed = error;
+        }
     }
     ShowParameterValues();
     Timer1->stop();
@@ -65,6 +73,8 @@ void TMainForm_::Timer1Timer() {
     CBOffset->setEditText(QString::fromStdString(BladeOffsetText(
         FRecord.Read().FBladeOffset, CoUnit->currentIndex() == 1, HostDecimalSeparator())));
     ReportUnreadableReply();
+    if (offsetQueryFailed)
+        throw *offsetQueryFailed;
 }
 
 void TMainForm_::Timer2Timer() {

@@ -31,6 +31,7 @@ private slots:
     void failedWritesAreReported_data();
     void failedWritesAreReported();
     void valuesWithoutListPositionLeaveOnlyTheirList();
+    void displayGoesOnWhenTheOffsetQueryCannotBeWritten();
     void unitsSwitchLengthsOffsetAndForce();
     void sameUnitTwiceChangesNothing();
 
@@ -224,6 +225,30 @@ void TestSettingPage::valuesWithoutListPositionLeaveOnlyTheirList() {
     QCOMPARE(w.CBOffset->currentText(), QStringLiteral("0.25"));
     QVERIFY(w.CoUnit->isEnabled());
     QVERIFY(FMessages->entries().empty());
+}
+
+void TestSettingPage::displayGoesOnWhenTheOffsetQueryCannotBeWritten() {
+    vc::Options options = CutterOptions();
+    auto cutter = ConnectTo(options);
+    if (QTest::currentTestFailed())
+        return;
+    // The cutter reports other values and its identity, then the link breaks before the
+    // display's tick sends the offset query.
+    vc::CutterState state = cutter->State();
+    state.paperLengthMm = 1500;
+    cutter->SetState(state);
+    QTRY_VERIFY_WITH_TIMEOUT(FWindow->BuQuery->isEnabled(), 6000);
+    QTest::mouseClick(FWindow->BuQuery, Qt::LeftButton);
+    QCOMPARE(FWindow->Record().FIdentityReady.load(), 1);
+    // No event has been handled since the read: its tick is still to come, and comes anew.
+    FWindow->Links().Comm2().Close();
+    FWindow->Timer1->start();
+    WaitForDisplay(*FWindow);
+
+    QCOMPARE(FWindow->LaLength->text(), QStringLiteral("1500"));
+    QCOMPARE(FMessages->entries().size(), 1u);
+    QCOMPARE(FMessages->entries()[0].second,
+             QStringLiteral("The machine could not be written to. The serial port is not open."));
 }
 
 void TestSettingPage::unitsSwitchLengthsOffsetAndForce() {
