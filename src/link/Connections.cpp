@@ -1,5 +1,6 @@
 #include "link/Connections.h"
 
+#include "link/OpenHint.h"
 #include "link/PrinterProbe.h"
 #include "platform/SerialPortList.h"
 
@@ -81,7 +82,7 @@ CutterConnections::RefreshConnections(const MessageSink& showMessage) {
     FEntries.clear();
     ProbePrinterDevices(showMessage);
     AddSerialPorts();
-    AddVendorDevices();
+    AddVendorDevices(showMessage);
     return FEntries;
 }
 
@@ -90,10 +91,12 @@ void CutterConnections::ProbePrinterDevices(const MessageSink& showMessage) {
     for (int slot = 0; slot < count; ++slot) {
         platform::PrinterHandle readHandle = FUsbIF->OpenDevicePath(slot, kEmptySuffix);
         if (!readHandle.Valid())
-            showMessage("Error Read Handle");
+            showMessage(WithOpenHint("Error Read Handle", readHandle.OpenError(),
+                                     kLinkPrinterClass, FUsbIF->DeviceName(slot, kEmptySuffix)));
         platform::PrinterHandle writeHandle = FUsbIF->OpenDevicePath(slot, kEmptySuffix);
         if (!writeHandle.Valid()) {
-            showMessage("Error Write Handle");
+            showMessage(WithOpenHint("Error Write Handle", writeHandle.OpenError(),
+                                     kLinkPrinterClass, FUsbIF->DeviceName(slot, kEmptySuffix)));
             continue; // no entry, and the positions after it still name their own devices
         }
         FProbeModel = ModelNameFromProbeAnswer(ProbePrinterAnswer(writeHandle, readHandle));
@@ -111,8 +114,9 @@ void CutterConnections::AddSerialPorts() {
         FEntries.push_back({port, kLinkSerial, -1});
 }
 
-void CutterConnections::AddVendorDevices() {
+void CutterConnections::AddVendorDevices(const MessageSink& showMessage) {
     for (int number = 0; number < kUsbApiDeviceNumbers; ++number) {
+        const std::string text = "QRM USB" + std::to_string(number);
         bool present = false;
         {
             // The device that is open now is listed without a second open, which could
@@ -121,7 +125,10 @@ void CutterConnections::AddVendorDevices() {
             present = number == FUsbDevice && FUsbHandle.Valid();
         }
         if (present || OpenUsbApiDevice(*FUsbApi, number).Valid())
-            FEntries.push_back({"QRM USB" + std::to_string(number), kLinkVendorUsb, number});
+            FEntries.push_back({text, kLinkVendorUsb, number});
+        else if (const int error = FUsbApi->LastOpenError(); error != 0)
+            // A cutter is there but refused: without a word it would just be missing.
+            showMessage(WithOpenHint("Error Open " + text, error, kLinkVendorUsb, {}));
     }
 }
 
@@ -146,7 +153,13 @@ int CutterConnections::OpenConnection(int position, const std::string& text) {
     switch (FLinkKind()) {
     case kLinkSerial:
         FComm2->SetDeviceName(platform::SerialDeviceName(text));
-        FComm2->Open();
+        try {
+            FComm2->Open();
+        } catch (const ECommError& error) {
+            throw ECommError(WithOpenHint(error.what(), error.Code(), kLinkSerial,
+                                          platform::SerialDeviceName(text)),
+                             error.Code());
+        }
         if (!ModemLinesActive()) {
             FComm2->Close();
             return 0;

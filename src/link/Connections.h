@@ -54,7 +54,9 @@ public:
 
     // Rebuilds the entries: printer-class cutters by the model name their probe answered,
     // then the serial ports, then the vendor-library devices that open. showMessage gets
-    // "Error Read Handle" / "Error Write Handle" for a device that cannot be opened.
+    // "Error Read Handle" / "Error Write Handle" for a device that cannot be opened, and
+    // "Error Open QRM USB<n>" for a vendor device that is there but refused; each with a
+    // hint line when the cause is known.
     const std::vector<ConnectionEntry>& RefreshConnections(const MessageSink& showMessage);
     const std::vector<ConnectionEntry>& Entries() const { return FEntries; }
     const std::string& ProbeModel() const { return FProbeModel; }
@@ -68,7 +70,7 @@ public:
 
     // Opens the link of the current kind for the chosen entry. 1 on success; 0 for a
     // serial port without any active modem line (closed again). A port the system refuses
-    // throws ECommError.
+    // throws ECommError, its message followed by a hint line when the cause is known.
     int OpenConnection(int position, const std::string& text);
     bool ModemLinesActive();
 
@@ -88,7 +90,7 @@ public:
 private:
     void ProbePrinterDevices(const MessageSink& showMessage);
     void AddSerialPorts();
-    void AddVendorDevices();
+    void AddVendorDevices(const MessageSink& showMessage);
     void OpenPrinterDevice(int slot);
     void OpenVendorDevice(int number);
 

@@ -9,8 +9,15 @@ PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
         // The handle being replaced is closed, not leaked.
         Close();
         FNative = other.Release();
+        FOpenError = other.FOpenError;
     }
     return *this;
+}
+
+PrinterHandle PrinterHandle::Failed(int code) noexcept {
+    PrinterHandle handle;
+    handle.FOpenError = code;
+    return handle;
 }
 
 PrinterHandle::Native PrinterHandle::Release() noexcept {

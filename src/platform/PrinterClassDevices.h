@@ -39,13 +39,19 @@ public:
 
     PrinterHandle() noexcept = default;
     explicit PrinterHandle(Native native) noexcept : FNative(native) {}
-    PrinterHandle(PrinterHandle&& other) noexcept : FNative(other.Release()) {}
+    PrinterHandle(PrinterHandle&& other) noexcept
+        : FNative(other.Release()), FOpenError(other.FOpenError) {}
     PrinterHandle& operator=(PrinterHandle&& other) noexcept;
     PrinterHandle(const PrinterHandle&) = delete;
     PrinterHandle& operator=(const PrinterHandle&) = delete;
     ~PrinterHandle() { Close(); }
 
     bool Valid() const noexcept { return FNative != kInvalid; }
+    // A handle whose open failed with the system error `code` (errno, GetLastError), kept
+    // so that the message about it can say why.
+    static PrinterHandle Failed(int code) noexcept;
+    // The system error of the failed open; 0 for a handle that opened or when it is unknown.
+    int OpenError() const noexcept { return FOpenError; }
     Native NativeHandle() const noexcept { return FNative; }
     // Gives up ownership without closing.
     Native Release() noexcept;
@@ -63,6 +69,7 @@ public:
 
 private:
     Native FNative = kInvalid;
+    int FOpenError = 0;
 };
 
 enum class InterfaceQuery {

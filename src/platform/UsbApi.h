@@ -29,6 +29,10 @@ public:
     virtual std::int32_t UsbQueryInput(std::int32_t handle, std::int32_t* count) = 0;
     virtual std::int32_t UsbRead(std::int32_t handle, void* buffer, std::int32_t capacity,
                                  std::int32_t* count) = 0;
+    // Why the last UsbOpenDevice that found a device could not open it, as a system error
+    // code (EACCES, EBUSY); 0 when it opened, when there was no device at that number, or
+    // when the library cannot tell (USBAPI.DLL cannot).
+    virtual int LastOpenError() const { return 0; }
 };
 
 // The library of this computer. On Windows a missing USBAPI.DLL gives an instance whose

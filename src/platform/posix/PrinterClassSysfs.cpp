@@ -135,10 +135,10 @@ public:
     PrinterHandle Open(const std::string& name) override {
         const std::string node = DeviceNodeOfPath(name);
         if (node.empty())
-            return PrinterHandle();
+            return PrinterHandle::Failed(ENOENT);
         int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
-            return PrinterHandle();
+            return PrinterHandle::Failed(errno);
         // A virtual cutter's device is a pty: raw, so that CR and LF pass unchanged.
         termios settings{};
         if (::isatty(fd) && ::tcgetattr(fd, &settings) == 0) {

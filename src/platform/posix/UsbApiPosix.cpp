@@ -3,6 +3,7 @@
 #include "platform/virtual/RuntimeDir.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -126,18 +127,22 @@ bool FindEndpoints(libusb_device* device, Endpoints& endpoints) {
 
 class LibusbDevice final : public Device {
 public:
-    static std::unique_ptr<LibusbDevice> Open(libusb_device* device) {
+    // `error` gets the errno-style cause when the device is there but cannot be had.
+    static std::unique_ptr<LibusbDevice> Open(libusb_device* device, int& error) {
         Endpoints endpoints;
         if (!FindEndpoints(device, endpoints))
             return nullptr;
         libusb_device_handle* handle = nullptr;
-        if (libusb_open(device, &handle) != 0)
+        if (const int result = libusb_open(device, &handle); result != 0) {
+            error = ErrnoOf(result);
             return nullptr;
+        }
         // usblp may hold the interface; libusb gives it back when we release it.
         if (libusb_set_auto_detach_kernel_driver(handle, 1) != LIBUSB_SUCCESS &&
             libusb_kernel_driver_active(handle, kCutterInterface) == 1)
             libusb_detach_kernel_driver(handle, kCutterInterface);
-        if (libusb_claim_interface(handle, kCutterInterface) != 0) {
+        if (const int result = libusb_claim_interface(handle, kCutterInterface); result != 0) {
+            error = ErrnoOf(result);
             libusb_close(handle);
             return nullptr;
         }
@@ -168,6 +173,20 @@ protected:
     }
 
 private:
+    static int ErrnoOf(int libusbError) {
+        switch (libusbError) {
+        case LIBUSB_ERROR_ACCESS:
+            return EACCES;
+        case LIBUSB_ERROR_BUSY:
+            return EBUSY;
+        case LIBUSB_ERROR_NO_DEVICE:
+        case LIBUSB_ERROR_NOT_FOUND:
+            return ENODEV;
+        default:
+            return EIO;
+        }
+    }
+
     LibusbDevice(libusb_device_handle* handle, Endpoints endpoints)
         : FHandle(handle), FEndpoints(endpoints) {}
 
@@ -239,19 +258,22 @@ public:
     }
 
     std::int32_t UsbOpenDevice(std::int32_t index) override {
+        FLastOpenError.store(0, std::memory_order_relaxed);
         if (index < 0)
             return kNoDevice;
         std::unique_ptr<Device> device;
         DeviceList busList;
         const auto busDevices = CutterDevicesInBusOrder(busList);
         const auto position = static_cast<std::size_t>(index);
+        int error = 0;
         if (position < busDevices.size()) {
-            device = LibusbDevice::Open(busDevices[position]);
+            device = LibusbDevice::Open(busDevices[position], error);
         } else {
             const auto announced = AnnouncedDevices("usbapi");
             if (position - busDevices.size() < announced.size())
                 device = SocketDevice::Connect(announced[position - busDevices.size()]);
         }
+        FLastOpenError.store(device ? 0 : error, std::memory_order_relaxed);
         if (!device)
             return kNoDevice;
         std::lock_guard lock(FTableMutex);
@@ -303,6 +325,8 @@ public:
             return -1;
         return device->Read(static_cast<std::uint8_t*>(buffer), capacity, count);
     }
+
+    int LastOpenError() const override { return FLastOpenError.load(std::memory_order_relaxed); }
 
 private:
     std::shared_ptr<Device> Find(std::int32_t handle) {
@@ -359,6 +383,7 @@ private:
     std::mutex FTableMutex;
     std::map<std::int32_t, std::shared_ptr<Device>> FOpen;
     std::int32_t FLastHandle = 0;
+    std::atomic<int> FLastOpenError{0};
 };
 
 } // namespace

@@ -98,6 +98,8 @@ public:
         HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OVERLAPPED, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return PrinterHandle::Failed(static_cast<int>(GetLastError()));
         return PrinterHandle(reinterpret_cast<PrinterHandle::Native>(handle));
     }
 };

@@ -1,0 +1,28 @@
+// Causes of failed opens on Windows. Devices there have no owning group: access to a COM
+// port is refused because another program has it open, not because of the user.
+#include "platform/DeviceAccess.h"
+
+#include <windows.h>
+
+namespace zopra::platform {
+
+OpenFailure ClassifyOpenError(int code) {
+    switch (static_cast<DWORD>(code)) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+        return OpenFailure::Busy;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DEV_NOT_EXIST:
+        return OpenFailure::NotFound;
+    default:
+        return OpenFailure::Unknown;
+    }
+}
+
+std::string DeviceGroup(const std::string&) {
+    return {};
+}
+
+} // namespace zopra::platform
