@@ -64,27 +64,5 @@ TEST(AasAdjustment, OffsetsSentFromAdjustmentAndLabel) {
     EXPECT_THROW(AdjustedAasOffsets("1e300", "0", "0", "0", false), ConversionError);
 }
 
-TEST(AasAdjustment, SpinnerStepsAndPageDefaults) {
-    const char* mm[] = {"0.025", "0.05", "0.075"};
-    const char* inch[] = {"0.001", "0.002", "0.003"};
-    for (int step = 1; step <= 3; ++step) {
-        EXPECT_EQ(AasStepText(step), mm[step - 1]);
-        EXPECT_EQ(AasAdjustmentInInches(AasStepText(step)), inch[step - 1]);
-    }
-    EXPECT_EQ(AasStepText(-100), "-2.5");
-    EXPECT_EQ(AasStepText(3, ','), "0,075");
-
-    const AdjustPageDefaults millimetres = MakeAdjustPageDefaults(false, 120, -40);
-    EXPECT_EQ(millimetres.testSize, "500.0");
-    EXPECT_EQ(millimetres.adjustment, "0.0");
-    EXPECT_EQ(millimetres.aasX, "3");
-    EXPECT_EQ(millimetres.aasY, "-1");
-    const AdjustPageDefaults inches = MakeAdjustPageDefaults(true, 120, -40, ',');
-    EXPECT_EQ(inches.testSize, "19,685");
-    EXPECT_EQ(inches.adjustment, "0,000");
-    EXPECT_EQ(inches.aasX, "0,12");
-    EXPECT_EQ(inches.aasY, "-0,04");
-}
-
 } // namespace
 } // namespace zopra

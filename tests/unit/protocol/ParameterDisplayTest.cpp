@@ -1,7 +1,5 @@
 #include "protocol/ParameterDisplay.h"
 
-#include "protocol/Numbers.h"
-
 #include <gtest/gtest.h>
 
 namespace zopra {
@@ -111,38 +109,6 @@ TEST(ParameterDisplay, ValueWithoutListPositionLeavesOnlyItsListUnselected) {
         EXPECT_EQ(d.mediaIndex, 0);
         EXPECT_EQ(d.offsetIndex, 5);
     }
-}
-
-TEST(UnitDisplay, LengthsForceAndOffsetInBothUnits) {
-    EXPECT_EQ(PaperSizeText(610, true), "24.01");
-    EXPECT_EQ(PaperSizeText(1000, true), "39.37");
-    EXPECT_EQ(PaperSizeText(610, false), "610");
-    EXPECT_EQ(PaperSizeText(610.5, false, ','), "610,5");
-    EXPECT_EQ(BladeForceText(100, true), "3.53");
-    EXPECT_EQ(BladeForceText(100, false), "100");
-    EXPECT_EQ(OffsetBarText(10), "0.25");
-    EXPECT_EQ(OffsetBarText(40), "1");
-
-    const std::vector<std::string> mm = {"0.000", "0.175", "0.250", "0.275",
-                                         "0.300", "0.500", "0.750", "1.000"};
-    const std::vector<std::string> inch = {"0.000", "0.007", "0.010", "0.011",
-                                           "0.012", "0.020", "0.030", "0.040"};
-    EXPECT_EQ(BladeOffsetEntries(false), mm);
-    EXPECT_EQ(BladeOffsetEntries(true), inch);
-    EXPECT_EQ(BladeOffsetEntries(true, ',')[2], "0,010");
-}
-
-TEST(UnitDisplay, OffsetTextConvertedOnceEachWay) {
-    struct Case {
-        const char* text;
-        bool toInches;
-        const char* converted;
-    };
-    for (const Case& c :
-         {Case{"0.2", true, "0.008"}, Case{"0.008", false, "0.2"}, Case{"0.250", true, "0.01"},
-          Case{"0.01", false, "0.25"}, Case{"1", true, "0.04"}, Case{"-0.5", false, "-12.5"}})
-        EXPECT_EQ(ConvertBladeOffsetText(c.text, c.toInches), c.converted) << c.text;
-    EXPECT_THROW(ConvertBladeOffsetText("", true), ConversionError);
 }
 
 } // namespace
