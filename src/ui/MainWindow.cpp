@@ -121,10 +121,17 @@ void TMainForm_::WriteToLink(const std::string& bytes) {
         throw LinkWriteError(written.reason);
 }
 
+bool TMainForm_::InchesSelected() const {
+    return CoUnit->currentIndex() == 1;
+}
+
 CommandInputs TMainForm_::CurrentCommandInputs() const {
-    return {EdTestDraw_X->text().toStdString(), EdTestDraw_Y->text().toStdString(),
-            EdMeasure_x->text().toStdString(),  EdMeasure_y->text().toStdString(),
-            CoUnit->currentIndex() == 1,        HostDecimalSeparator()};
+    return {EdTestDraw_X->text().toStdString(),
+            EdTestDraw_Y->text().toStdString(),
+            EdMeasure_x->text().toStdString(),
+            EdMeasure_y->text().toStdString(),
+            InchesSelected(),
+            HostDecimalSeparator()};
 }
 
 void TMainForm_::ReportUnreadableReply() {

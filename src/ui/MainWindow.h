@@ -213,8 +213,9 @@ private:
     // The queries of a parameter read, then the display tick and the pause after a read.
     void ReadParameters();
 
-    // Setting page and units.
+    // "Inch/oz" chosen in the unit list.
     bool InchesSelected() const;
+    // Setting page.
     QStringList UnselectedUpdateLists() const;
 
     // Adjust page.

@@ -74,7 +74,7 @@ void TMainForm_::ShowSpinnerAdjustment(QLineEdit* edit, int position) {
 }
 
 void TMainForm_::SpinnerAdjustmentToInches(QLineEdit* edit) {
-    if (CoUnit->currentIndex() == 1)
+    if (InchesSelected())
         edit->setText(
             Text(AasAdjustmentInInches(edit->text().toStdString(), HostDecimalSeparator())));
 }

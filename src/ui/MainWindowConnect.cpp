@@ -70,8 +70,8 @@ void TMainForm_::Timer1Timer() {
     ShowParameterValues();
     Timer1->stop();
     CoUnitChange();
-    CBOffset->setEditText(QString::fromStdString(BladeOffsetText(
-        FRecord.Read().FBladeOffset, CoUnit->currentIndex() == 1, HostDecimalSeparator())));
+    CBOffset->setEditText(QString::fromStdString(
+        BladeOffsetText(FRecord.Read().FBladeOffset, InchesSelected(), HostDecimalSeparator())));
     ReportUnreadableReply();
     if (offsetQueryFailed)
         throw *offsetQueryFailed;
@@ -79,7 +79,7 @@ void TMainForm_::Timer1Timer() {
 
 void TMainForm_::Timer2Timer() {
     const MachineSettings values = FRecord.Read();
-    const bool inches = CoUnit->currentIndex() == 1;
+    const bool inches = InchesSelected();
     const char separator = HostDecimalSeparator();
     LaAASII_X_Offset->setText(
         QString::fromStdString(AasOffsetText(values.FAASXOffset, inches, separator)));

@@ -25,10 +25,6 @@ QString Text(const std::string& text) {
 
 } // namespace
 
-bool TMainForm_::InchesSelected() const {
-    return CoUnit->currentIndex() == 1;
-}
-
 void TMainForm_::BuQueryClick() {
     BuQuery->setEnabled(false);
     Timer3->start();
