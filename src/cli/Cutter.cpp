@@ -121,9 +121,11 @@ bool Cutter::ReadsBladeHolder() const { return !HidesBladeHolder(target_.text); 
 void Cutter::WriteAll(const std::vector<std::string>& writes) {
     // A series is never cut short by Ctrl-C: half of it would leave the cutter with settings
     // that were never committed.
+    // The first write that does not go out ends the series, as in the window.
     try {
         for (const std::string& bytes : writes)
-            session_->WriteToLink(bytes);
+            if (const LinkWriteResult written = session_->WriteToLink(bytes); !written)
+                throw CutterFailure(LinkWriteError(written.reason).what());
     } catch (const ECommError& error) {
         throw CutterFailure(error.what());
     }
@@ -151,7 +153,7 @@ void Cutter::Calibrate(const CommandInputs& inputs) {
     }
 }
 
-MachineSettings Cutter::WriteAasOffsetsAndReread(std::int32_t x, std::int32_t y) {
+MachineSettings Cutter::WriteAasOffsetsAndReread(std::int64_t x, std::int64_t y) {
     WriteAll(AasOffsetWrites(x, y));
     Pause(kPauseAfterAasUpdate);
     Open();

@@ -63,7 +63,7 @@ public:
 
     // The AAS offset update: its two writes, the window's 2000 ms pause, then the connect
     // action again (the link is opened anew) and a fresh read.
-    MachineSettings WriteAasOffsetsAndReread(std::int32_t x, std::int32_t y);
+    MachineSettings WriteAasOffsetsAndReread(std::int64_t x, std::int64_t y);
 
     // Writes the calibration block with these scale factors as they stand (for restore).
     void WriteScaleFactors(std::int32_t xScale, std::int32_t yScale);

@@ -428,13 +428,17 @@ void RunAas(const std::string& device, const std::string& adjust, const Options&
     const MachineSettings current = cutter->ReadParameters();
     if (!HasAasOffsets(current.FModelName))
         throw UsageError("'" + current.FModelName + "' has no AAS offsets");
-    std::int32_t x = 0, y = 0;
+    // As the window does: the current offsets are taken back from the text it shows them in.
+    AasOffsetPair offsets;
     try {
-        x = AasOffsetAfterAdjustment(Value(ax), current.FAASXOffset, options.inches);
-        y = AasOffsetAfterAdjustment(Value(ay), current.FAASYOffset, options.inches);
+        offsets = AdjustedAasOffsets(ax, ay, AasOffsetText(current.FAASXOffset, options.inches),
+                                     AasOffsetText(current.FAASYOffset, options.inches),
+                                     options.inches);
     } catch (const ConversionError& error) {
         throw UsageError(std::string("--adjust: ") + error.what());
     }
+    const std::int64_t x = offsets.x;
+    const std::int64_t y = offsets.y;
     const MachineSettings after = cutter->WriteAasOffsetsAndReread(x, y);
     PrintRead({cutter->Text(), after, cutter->ReadsBladeHolder(), true}, options, out);
     if (after.FAASXOffset != x || after.FAASYOffset != y)

@@ -27,6 +27,16 @@ bool IsDevicePath(const std::string& text) {
     return text.rfind("/dev/", 0) == 0;
 }
 
+// What a write that reported `written` of `count` bytes came to; `device` names the link.
+LinkWriteResult WriteOutcome(const std::string& device, long long written, std::size_t count) {
+    if (written >= 0 && static_cast<std::size_t>(written) == count)
+        return LinkWriteResult::Done();
+    if (written <= 0)
+        return LinkWriteResult::Failed(device + " refused the write.");
+    return LinkWriteResult::Failed(device + " took " + std::to_string(written) + " of " +
+                                   std::to_string(count) + " bytes.");
+}
+
 } // namespace
 
 int VendorDeviceNumber(const std::string& text) {
@@ -206,25 +216,37 @@ bool CutterConnections::ModemLinesActive() {
     return false;
 }
 
-void CutterConnections::WriteToLink(const std::string& bytes) {
+LinkWriteResult CutterConnections::WriteToLink(const std::string& bytes) {
     switch (FLinkKind()) {
-    case kLinkSerial:
+    case kLinkSerial: {
+        LinkWriteResult result = LinkWriteResult::Failed("The serial port is not open.");
         if (FComm2->Enabled())
-            FComm2->Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+            result =
+                WriteOutcome("The serial port",
+                             FComm2->Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())),
+                             bytes.size());
+        // The pause follows every serial write, open port or not, failed or not.
         std::this_thread::sleep_for(kSerialPause);
-        break;
+        return result;
+    }
     case kLinkVendorUsb: {
         std::lock_guard lock(FHandlesMutex);
-        FUsbApi->UsbWrite(FUsbHandle.Get(), bytes.data(), static_cast<std::int32_t>(bytes.size()));
-        break;
+        if (!FUsbHandle.Valid())
+            return LinkWriteResult::Failed("No USB device is open.");
+        return WriteOutcome("The USB device",
+                            FUsbApi->UsbWrite(FUsbHandle.Get(), bytes.data(),
+                                              static_cast<std::int32_t>(bytes.size())),
+                            bytes.size());
     }
     case kLinkPrinterClass: {
         std::lock_guard lock(FHandlesMutex);
-        FWriteHandle.Write(bytes.data(), bytes.size());
-        break;
+        if (!FWriteHandle.Valid())
+            return LinkWriteResult::Failed("No USB printer-class device is open.");
+        return WriteOutcome("The USB device", FWriteHandle.Write(bytes.data(), bytes.size()),
+                            bytes.size());
     }
     default:
-        break;
+        return LinkWriteResult::Failed("No link is open.");
     }
 }
 

@@ -10,6 +10,7 @@
 #include "link/UsbApiLink.h"
 #include "platform/PrinterClassDevices.h"
 #include "platform/UsbApi.h"
+#include "protocol/LinkWrite.h"
 
 #include <atomic>
 #include <functional>
@@ -74,8 +75,9 @@ public:
     int OpenConnection(int position, const std::string& text);
     bool ModemLinesActive();
 
-    // The one raw write to whichever link is open; the number written is not checked.
-    void WriteToLink(const std::string& bytes);
+    // The one raw write to whichever link is open. Tells whether every byte went out, and
+    // if not why (no link open, the write refused, fewer bytes taken); nothing is retried.
+    LinkWriteResult WriteToLink(const std::string& bytes);
 
     // LinkReader, for the receive thread.
     LinkKind Kind() const override { return FLinkKind(); }

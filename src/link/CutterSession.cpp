@@ -7,7 +7,7 @@ namespace zopra {
 CutterSession::CutterSession(std::unique_ptr<CutterConnections> links)
     : FLinks(std::move(links)),
       FDispatcher(
-          FRecord, [this](const std::string& bytes) { WriteToLink(bytes); },
+          FRecord, [this](const std::string& bytes) { return WriteToLink(bytes); },
           [this] { FReadThread->Resume(); }) {
     FLinks->SetLinkKind(kLinkPrinterClass);
     FRecord.FIdentityReady = 0;

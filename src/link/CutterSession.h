@@ -36,8 +36,8 @@ public:
     void SendCommand(CommandCode code, const CommandInputs& inputs = {}) {
         FDispatcher.SendCommand(code, inputs);
     }
-    // The raw write to whichever link is open.
-    void WriteToLink(const std::string& bytes) { FLinks->WriteToLink(bytes); }
+    // The raw write to whichever link is open; tells whether every byte went out.
+    LinkWriteResult WriteToLink(const std::string& bytes) { return FLinks->WriteToLink(bytes); }
 
     // The first reply since the last call that the parser could not read, if any.
     std::optional<ReplyFailure> TakeUnreadableReply();

@@ -1,7 +1,11 @@
 #pragma once
-// STEP2 of the calibration: whether the size measured on the plotted test square is close
-// enough to the size asked for that new scale factors may be sent.
+// The arithmetic of the "Adjust" page: whether the size measured on the plotted test square
+// is close enough to the size asked for that new scale factors may be sent (STEP2), and the
+// AAS offset adjustment. The command texts themselves are in Commands.h.
+#include <cstdint>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 namespace zopra {
 
@@ -21,5 +25,37 @@ inline constexpr const char* kCalibrationOutOfBandMessage =
 // Throws DivisionByZeroError when a measured size is 0; a test size of 0 is simply outside.
 bool CalibrationSizesAccepted(long double testX, long double testY, long double measuredX,
                               long double measuredY);
+
+// What a change of page writes into the page's fields, in the unit system shown: no
+// adjustment ("0.0" or "0.000"), a test square of 500 mm ("500.0" or "19.685" inches) and
+// the current AAS offsets (plotter units) as the labels show them.
+struct AdjustPageDefaults {
+    std::string adjustment;
+    std::string testSize;
+    std::string aasX;
+    std::string aasY;
+};
+AdjustPageDefaults MakeAdjustPageDefaults(bool inches, double aasX, double aasY,
+                                          char decimalSeparator = '.');
+
+// A spinner position as the adjustment it stands for: one plotter unit (0.025 mm) a step.
+std::string AasStepText(int position, char decimalSeparator = '.');
+
+// The spinner's adjustment text in mm shown in inches (x 0.04, an inch counted as 25 mm).
+// Throws ConversionError for a text that is not a number.
+std::string AasAdjustmentInInches(std::string_view mmText, char decimalSeparator = '.');
+
+// The AAS offsets an update sends, in plotter units: the typed adjustment and the current
+// offset (as its label shows it) are each turned into plotter units and truncated, then
+// added. The texts are read in the order adjustment X, Y, current X, Y; a text that is not
+// a number, or a value that does not fit, throws ConversionError before anything is sent.
+// No range check beyond that: a typed adjustment of any size is sent.
+struct AasOffsetPair {
+    std::int64_t x = 0;
+    std::int64_t y = 0;
+};
+AasOffsetPair AdjustedAasOffsets(std::string_view adjustX, std::string_view adjustY,
+                                 std::string_view currentX, std::string_view currentY, bool inches,
+                                 char decimalSeparator = '.');
 
 } // namespace zopra

@@ -52,7 +52,10 @@ void CommandDispatcher::SendCommand(CommandCode code, const CommandInputs& input
     else if (code == kCmdTestSquare)
         record_.FWaitingReply.store(0, std::memory_order_release);
 
-    writer_(text);
+    if (const LinkWriteResult written = writer_(text); !written) {
+        record_.FWaitingReply.store(0, std::memory_order_release);
+        throw LinkWriteError(written.reason);
+    }
 
     if (record_.FWaitingReply.load(std::memory_order_acquire) == 1) {
         std::this_thread::sleep_for(kPauseBeforeWake);

@@ -3,6 +3,7 @@
 // the code of the command is recorded for the reply parser, and the receive thread is
 // woken when an answer is due.
 #include "protocol/Commands.h"
+#include "protocol/LinkWrite.h"
 #include "protocol/MachineSettings.h"
 
 #include <chrono>
@@ -37,7 +38,7 @@ protected:
 
 class CommandDispatcher {
 public:
-    using Writer = std::function<void(const std::string& bytes)>;
+    using Writer = std::function<LinkWriteResult(const std::string& bytes)>;
     using Wake = std::function<void()>;
     // Waits a little while the dispatcher polls the flag. The window keeps itself alive
     // here (repaints, no user input); the default is a plain sleep.
@@ -63,7 +64,8 @@ public:
     // the code, builds its text from
     // inputs and the record, marks a query as outstanding, writes, and for a query pauses
     // 30 ms and wakes the receiver. A field that is not a number throws ConversionError
-    // before anything is written.
+    // before anything is written. A write that fails throws LinkWriteError at once; a
+    // query whose bytes did not go out is no longer outstanding, so nothing waits for it.
     void SendCommand(CommandCode code, const CommandInputs& inputs = {});
 
     // Waits until the outstanding reply, if any, has been read: the same bounded wait that

@@ -2,6 +2,8 @@
 
 #include "protocol/Numbers.h"
 
+#include <cmath>
+
 namespace zopra {
 
 bool IsHeavyMedia(double speed) { return speed >= 1 && speed < 30; }
@@ -23,6 +25,13 @@ std::optional<int> BladeOffsetEntryIndex(long double micrometres) {
             return static_cast<int>(i);
     }
     return std::nullopt;
+}
+
+int ListPosition(double value, int count) {
+    if (!std::isfinite(value))
+        return -1;
+    const double position = std::trunc(value);
+    return position >= 0 && position < count ? static_cast<int>(position) : -1;
 }
 
 ParameterDisplay MakeParameterDisplay(const MachineSettings& v, char sep) {
@@ -52,9 +61,13 @@ ParameterDisplay MakeParameterDisplay(const MachineSettings& v, char sep) {
     else if (v.FVectorQuality == 3 || v.FVectorQuality == 5)
         d.accelIndex = 1;
     d.mediaIndex = v.FMediaType == 3 ? 0 : 1;
-    d.unrollIndex = Trunc(v.FAutoUnroll);
-    d.smoothIndex = Trunc(v.FVectorSmooth);
-    d.forcePosition = Trunc(v.FBladeForce);
+    d.unrollIndex = ListPosition(v.FAutoUnroll, 2);
+    d.smoothIndex = ListPosition(v.FVectorSmooth, 2);
+    try {
+        d.forcePosition = Trunc(v.FBladeForce);
+    } catch (const ConversionError&) {
+        // A force beyond any integer has no bar position; the label above still shows it.
+    }
     d.bladeHolderIndex = v.FBladeHolder == 0 ? 0 : 1;
     d.offsetIndex = BladeOffsetIndex(v.FBladeOffset);
     return d;
@@ -68,14 +81,36 @@ std::string AasOffsetText(double plotterUnits, bool inches, char sep) {
     return FormatGeneral(static_cast<double>(AasUnitsToDisplay(plotterUnits, inches)), sep);
 }
 
-std::int32_t AasOffsetAfterAdjustment(long double adjustment, double currentPlotterUnits,
-                                      bool inches) {
-    // The window takes the current offset back from the text of its label, not from the
-    // record, so the sum is the one the user sees.
-    const long double shown = StrToFloat(AasOffsetText(currentPlotterUnits, inches));
-    const long double sum =
-        static_cast<long double>(AasUnits(adjustment, inches)) + AasUnits(shown, inches);
-    return Trunc(sum);
+const char* LengthUnitName(bool inches) {
+    return inches ? "Inch" : "mm";
+}
+
+const char* ForceUnitName(bool inches) {
+    return inches ? "oz" : "g";
+}
+
+std::string PaperSizeText(double mm, bool inches, char sep) {
+    return inches ? PaperInchText(mm, sep) : FormatGeneral(mm, sep);
+}
+
+std::string BladeForceText(std::int32_t grams, bool inches, char sep) {
+    return inches ? OunceText(grams, sep) : std::to_string(grams);
+}
+
+std::vector<std::string> BladeOffsetEntries(bool inches, char sep) {
+    std::vector<std::string> entries;
+    for (int micrometres : kBladeOffsetEntries)
+        entries.push_back(FormatFixed(BladeOffsetToDisplay(micrometres, inches), 3, sep));
+    return entries;
+}
+
+std::string ConvertBladeOffsetText(std::string_view text, bool toInches, char sep) {
+    const long double factor = toInches ? units::kInchPerMmAas : units::kMmPerInchAas;
+    return FormatGeneral(StrToFloat(text, sep) * factor, sep);
+}
+
+std::string OffsetBarText(int position, char sep) {
+    return FormatGeneral(position * 25 * units::kMmPerMicrometre, sep);
 }
 
 } // namespace zopra

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace zopra {
 
@@ -17,16 +19,22 @@ struct ParameterDisplay {
     std::string cname, model, version, date, time;
     std::string weight; // "Heavy" or "Light"
 
-    // List positions (-1 selects nothing) and the force scroll bar position.
+    // List positions (-1 selects nothing) and the force scroll bar position. A value that
+    // names no entry of its list leaves that list alone without a selection (its label
+    // still shows the value); a force that does not fit an integer leaves the bar as it is.
     int weightIndex = -1;
     int accelIndex = -1;
     int mediaIndex = -1;
     int unrollIndex = -1;
     int smoothIndex = -1;
-    std::int32_t forcePosition = 0;
+    std::optional<std::int32_t> forcePosition;
     int bladeHolderIndex = -1;
     int offsetIndex = -1;
 };
+
+// The position of a list of `count` entries that a value read names: the value truncated,
+// or -1 when that is no position of the list (negative, too large, not finite).
+int ListPosition(double value, int count);
 
 // 1 <= speed < 30 means heavy media.
 bool IsHeavyMedia(double speed);
@@ -36,15 +44,7 @@ bool IsHeavyMedia(double speed);
 // values fall into position 1.
 int BladeOffsetIndex(double micrometres);
 
-// The blade offsets of the offset list by position, in micrometres (0.000 ... 1.000 mm).
-inline constexpr std::array<int, 8> kBladeOffsetEntries{0, 175, 250, 275, 300, 500, 750, 1000};
-
-// The list position whose offset is `micrometres` (within a thousandth of a micrometre, so
-// that a typed 0.175 mm x 1000 still finds 175), or nothing when no entry is that offset.
-std::optional<int> BladeOffsetEntryIndex(long double micrometres);
-
-// Throws ConversionError when a value that becomes a list position or the force position
-// does not fit an integer.
+// Never throws for a value read: whatever the cutter reported, every label gets its text.
 ParameterDisplay MakeParameterDisplay(const MachineSettings& values, char decimalSeparator = '.');
 
 // The blade-offset list's text after a read: the offset in mm, or in inches (mm x 0.04).
@@ -53,10 +53,38 @@ std::string BladeOffsetText(double micrometres, bool inches, char decimalSeparat
 // An AAS offset label: plotter units in mm, or in inches (mm x 0.04).
 std::string AasOffsetText(double plotterUnits, bool inches, char decimalSeparator = '.');
 
-// An AAS offset after the offset update, in plotter units: the adjustment (mm, or inches of
-// 1000 units) plus the current offset taken back from its label text, each truncated. With
-// 3 units shown as 0.075 mm, an adjustment of 0.1 gives 7, -0.03 gives 2 and 0.02 gives 3.
-std::int32_t AasOffsetAfterAdjustment(long double adjustment, double currentPlotterUnits,
-                                      bool inches);
+// Units of the window: "mm/g" (inches false) or "Inch/oz". Only what is shown changes; the
+// record keeps the cutter's own units.
+
+// The caption beside a length ("mm" or "Inch") and beside the blade force ("g" or "oz").
+const char* LengthUnitName(bool inches);
+const char* ForceUnitName(bool inches);
+
+// Paper length or width: mm in general format, or hundredths of an inch (PaperInchText).
+std::string PaperSizeText(double mm, bool inches, char decimalSeparator = '.');
+
+// Blade force: grams as a whole number, or ounces to two decimals (OunceText).
+std::string BladeForceText(std::int32_t grams, bool inches, char decimalSeparator = '.');
+
+// The blade offsets the list offers, in micrometres. The cutter is sent the position, never
+// the length, so both unit systems list the same offsets in the same order.
+inline constexpr std::array<int, 8> kBladeOffsetEntries = {0, 175, 250, 275, 300, 500, 750, 1000};
+
+// The eight entries of the blade-offset list, pattern "0.000": mm, or inches counted as
+// 25 mm ("0.250" is "0.010").
+std::vector<std::string> BladeOffsetEntries(bool inches, char decimalSeparator = '.');
+
+// The blade-offset list's text taken into the other unit system: x 0.04 to inches, x 25
+// back to mm, in general format. Only for a real change of unit: applied twice it would
+// turn a typed "0.2" mm into "5". Throws ConversionError for a text that is not a number.
+std::string ConvertBladeOffsetText(std::string_view text, bool toInches,
+                                   char decimalSeparator = '.');
+
+// The off-window blade-offset bar: 25 micrometres per step, shown in mm.
+std::string OffsetBarText(int position, char decimalSeparator = '.');
+
+// The list position whose offset is `micrometres` (within a thousandth of a micrometre, so
+// that a typed 0.175 mm x 1000 still finds 175), or nothing when no entry is that offset.
+std::optional<int> BladeOffsetEntryIndex(long double micrometres);
 
 } // namespace zopra

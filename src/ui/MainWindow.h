@@ -1,9 +1,12 @@
 #pragma once
 
 #include "link/CutterSession.h"
+#include "ui/OneShotTimer.h"
 
+#include <QStringList>
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -12,7 +15,6 @@ class QPushButton;
 class QScrollBar;
 class QShowEvent;
 class QTabWidget;
-class QTimer;
 
 namespace zopra {
 
@@ -28,6 +30,10 @@ enum class UpDownDirection;
 // Qt's parent ownership. Each event handler is a private slot named after its control and
 // event, connected in ConnectHandlers() through the guard that shows an escaping error in the
 // standard error box.
+//
+// One class over several files: MainWindowLayout.cpp (the pixel layout), MainWindow.cpp
+// (construction and the protocol side), MainWindowConnect.cpp (connect flow, timers,
+// parameter display), MainWindowSettingPage.cpp and MainWindowAdjustPage.cpp.
 class TMainForm_ : public QWidget {
     Q_OBJECT
 
@@ -142,9 +148,9 @@ public:
     TAutoSizeLabel* AASOFFSET_outputevalue = nullptr;
 
     // One-shot timers, stopped until a workflow starts them.
-    QTimer* Timer1 = nullptr;
-    QTimer* Timer2 = nullptr;
-    QTimer* Timer3 = nullptr;
+    TOneShotTimer* Timer1 = nullptr;
+    TOneShotTimer* Timer2 = nullptr;
+    TOneShotTimer* Timer3 = nullptr;
 
     // What the window knows of the cutter, its links and its dispatcher, for tests.
     MachineRecord& Record() { return FSession.Record(); }
@@ -195,6 +201,7 @@ private:
 
     // The protocol side of the window.
     void SendCommand(CommandCode code);
+    // Writes to the open link; throws LinkWriteError when not every byte went out.
     void WriteToLink(const std::string& bytes);
     CommandInputs CurrentCommandInputs() const;
     void ReportUnreadableReply();
@@ -203,12 +210,32 @@ private:
     void ApplyModelRules(const std::string& modelName);
     void RefreshConnections();
     int OpenConnection();
+    // The queries of a parameter read, then the display tick and the pause after a read.
+    void ReadParameters();
+
+    // "Inch/oz" chosen in the unit list.
+    bool InchesSelected() const;
+    // Setting page.
+    QStringList UnselectedUpdateLists() const;
+
+    // Adjust page.
+    void ShowSpinnerAdjustment(QLineEdit* edit, int position);
+    void SpinnerAdjustmentToInches(QLineEdit* edit);
+    // Waits `pause` while the window keeps painting; takes no user input, and holds back the
+    // ticks of the window's timers until the pause is over, as a plain sleep would.
+    void PauseKeepingWindowPainted(std::chrono::milliseconds pause);
+
+    static constexpr std::chrono::milliseconds kPauseAfterRead{200};
+    static constexpr std::chrono::milliseconds kPauseBeforeReconnect{2000};
 
     // The cutter's record (filled by the receive thread, shown by the timers), its links,
     // dispatcher and receive thread.
     CutterSession FSession;
     MachineRecord& FRecord = FSession.Record();
     CutterConnections* const FLinks = &FSession.Links();
+    // The unit system the display shows now (0 "mm/g", 1 "Inch/oz"): a switch converts the
+    // blade offset's text only when the unit really changes.
+    int FShownUnit = 0;
 };
 
 // The one main window of the running program; null before it is created and after it is gone.

@@ -2,6 +2,7 @@
 // choosing an entry, the queries sent, what the window shows, and the faults a cutter can
 // have on each of its presentations.
 
+#include "CutterWindow.h"
 #include "MessageRecorder.h"
 
 #include "support/FakeSerialDriver.h"
@@ -27,17 +28,7 @@ using zopra::MessageKind;
 using zopra::TMainForm_;
 namespace vc = zopra::vc;
 
-namespace {
-
-const std::string Esc = "\x1b";
-
-vc::Options CutterOptions(vc::Link link = vc::Link::Serial) {
-    vc::Options options;
-    options.link = link;
-    return options;
-}
-
-} // namespace
+using namespace cutter_window;
 
 class TestConnect : public QObject {
     Q_OBJECT
@@ -62,11 +53,8 @@ private slots:
     void closingWhileAReadIsPendingEndsCleanly();
 
 private:
-    // Opens the drop-down (which rebuilds the list) and chooses the entry with `text`.
-    void Choose(const QString& text);
-    // Presses "Connect" and waits for the parameter display's tick.
-    void Connect();
-    std::unique_ptr<vc::VirtualCutter> StartCutter(vc::Options options);
+    void Choose(const QString& text) { cutter_window::Choose(*FWindow, text); }
+    void Connect() { cutter_window::Connect(*FWindow); }
 
     std::unique_ptr<QTemporaryDir> FRuntime;
     std::unique_ptr<MessageRecorder> FMessages;
@@ -74,11 +62,8 @@ private:
 };
 
 void TestConnect::initTestCase() {
-    // Virtual cutters announce themselves here; a private folder keeps other tests' cutters
-    // out of the connection list. Short, because socket paths are.
-    FRuntime = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/zt-XXXXXX"));
+    FRuntime = UsePrivateRuntimeDir();
     QVERIFY(FRuntime->isValid());
-    qputenv("XDG_RUNTIME_DIR", FRuntime->path().toLocal8Bit());
 }
 
 void TestConnect::init() {
@@ -91,28 +76,6 @@ void TestConnect::init() {
 void TestConnect::cleanup() {
     FWindow.reset();
     FMessages.reset();
-}
-
-std::unique_ptr<vc::VirtualCutter> TestConnect::StartCutter(vc::Options options) {
-    auto cutter = std::make_unique<vc::VirtualCutter>(std::move(options));
-    cutter->Start();
-    return cutter;
-}
-
-void TestConnect::Choose(const QString& text) {
-    zopra::TComboBox* list = FWindow->CBConnects;
-    list->showPopup();
-    list->hidePopup();
-    const int position = list->findText(text);
-    QVERIFY2(position >= 0, qPrintable(QStringLiteral("no entry ") + text));
-    list->setCurrentIndex(position);
-    emit list->activated(position);
-}
-
-void TestConnect::Connect() {
-    QVERIFY(FWindow->BuConnect->isEnabled());
-    QTest::mouseClick(FWindow->BuConnect, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!FWindow->Timer1->isActive(), 5000);
 }
 
 void TestConnect::choosingThePortEnablesConnect() {

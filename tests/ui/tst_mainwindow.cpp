@@ -282,6 +282,9 @@ void TestMainForm::typedText() {
     QFETCH(QString, text);
     ShowWindow();
 
+    // A unit typed in full switches the display, which reads the blade offset's text: give it
+    // one, as a read does before the unit list is enabled.
+    FWindow->CBOffset->setCurrentIndex(2);
     auto* list = Control<zopra::TComboBox>(name);
     list->setEnabled(true);
     list->addItems(extraItems);

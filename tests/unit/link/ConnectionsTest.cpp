@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <map>
+#include <optional>
 
 namespace zopra {
 namespace {
@@ -56,6 +57,7 @@ class FakeUsbApi final : public pf::UsbApi {
 public:
     std::vector<int> present;
     std::vector<std::string> calls;
+    std::optional<std::int32_t> writeResult; // unset: every byte written
 
     std::int32_t UsbOpenDevice(std::int32_t index) override {
         calls.push_back("open " + std::to_string(index));
@@ -68,7 +70,7 @@ public:
     }
     std::int32_t UsbWrite(std::int32_t handle, const void*, std::int32_t count) override {
         calls.push_back("write " + std::to_string(handle) + " " + std::to_string(count));
-        return count;
+        return writeResult.value_or(count);
     }
     std::int32_t UsbQueryInput(std::int32_t, std::int32_t*) override { return -1; }
     std::int32_t UsbRead(std::int32_t, void*, std::int32_t, std::int32_t*) override {
@@ -245,6 +247,42 @@ TEST_F(ConnectionsTest, EntriesFoundElsewhereOpenTheirDevicesWithoutAProbe) {
     ASSERT_EQ(links->ChooseLinkKind(1, "QRM USB1"), kLinkVendorUsb);
     EXPECT_EQ(links->OpenConnection(1, "QRM USB1"), 1);
     EXPECT_EQ(usb->calls, (std::vector<std::string>{"open 1"}));
+}
+
+TEST_F(ConnectionsTest, WriteToLinkTellsWhetherEveryByteWentOutAndWhyNot) {
+    serial->existing = {"/dev/ttyFAKE"};
+    serial->modemStatus = 0x10;
+    Make({"/dev/ttyFAKE"});
+    usb->present = {0};
+    Texts();
+    const auto failure = [this](const std::string& bytes) {
+        const LinkWriteResult result = links->WriteToLink(bytes);
+        EXPECT_EQ(result.written, result.reason.empty()) << result.reason;
+        return result.reason;
+    };
+
+    // Nothing opened yet on the printer class; then the serial port before and after opening.
+    EXPECT_EQ(failure("OH;"), "No USB printer-class device is open.");
+    links->ChooseLinkKind(-1, "/dev/ttyFAKE");
+    EXPECT_EQ(failure("OH;"), "The serial port is not open.");
+    ASSERT_EQ(links->OpenConnection(-1, "/dev/ttyFAKE"), 1);
+    EXPECT_EQ(failure("OH;"), "");
+    EXPECT_EQ(failure(""), "") << "a command without text writes zero bytes, all of them";
+    serial->writePolls = 1;
+    serial->writePollError = 5; // one byte moved, then the write failed
+    EXPECT_EQ(failure("OH;"), "The serial port took 1 of 3 bytes.");
+
+    links->ChooseLinkKind(-1, "QRM USB0");
+    EXPECT_EQ(failure("OH;"), "No USB device is open.");
+    ASSERT_EQ(links->OpenConnection(-1, "QRM USB0"), 1);
+    EXPECT_EQ(failure("OH;"), "");
+    usb->writeResult = -1;
+    EXPECT_EQ(failure("OH;"), "The USB device refused the write.");
+    usb->writeResult = 2;
+    EXPECT_EQ(failure("OH;"), "The USB device took 2 of 3 bytes.");
+
+    links->SetLinkKind(static_cast<LinkKind>(7));
+    EXPECT_EQ(failure("OH;"), "No link is open.");
 }
 
 TEST(VendorDeviceNumber, FromListText) {

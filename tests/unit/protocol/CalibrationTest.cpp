@@ -1,5 +1,7 @@
 #include "protocol/Calibration.h"
 
+#include "protocol/Numbers.h"
+
 #include <gtest/gtest.h>
 
 namespace zopra {
@@ -31,6 +33,35 @@ TEST(Calibration, MeasuredZeroIsADivisionByZero) {
     } catch (const DivisionByZeroError& e) {
         EXPECT_STREQ(e.what(), "Floating point division by zero");
     }
+}
+
+TEST(AasAdjustment, OffsetsSentFromAdjustmentAndLabel) {
+    struct Case {
+        const char *adjustX, *adjustY, *currentX, *currentY;
+        bool inches;
+        std::int64_t x, y;
+    };
+    const Case cases[] = {
+        {"0.1", "0", "0.075", "0", false, 7, 0},           // 4 + 3
+        {"-0.03", "0.02", "0.075", "0", false, 2, 0},      // -1 and 0 from the truncation
+        {"0.0", "0.0", "-1", "3", false, -40, 120},        // the labels come back whole
+        {"0.001", "0.003", "0.003", "-0.001", true, 4, 2}, // 1000 units an inch
+        {"1e6", "0", "0", "0", false, 40000000, 0},        // no range check
+    };
+    for (const Case& c : cases) {
+        const AasOffsetPair p =
+            AdjustedAasOffsets(c.adjustX, c.adjustY, c.currentX, c.currentY, c.inches);
+        EXPECT_EQ(p.x, c.x) << c.adjustX << " + " << c.currentX;
+        EXPECT_EQ(p.y, c.y) << c.adjustY << " + " << c.currentY;
+    }
+    // The texts are read adjustment X, Y, then current X, Y: the first bad one is reported.
+    try {
+        AdjustedAasOffsets("0", "y?", "x?", "0", false);
+        FAIL();
+    } catch (const ConversionError& e) {
+        EXPECT_STREQ(e.what(), "'y?' is not a valid floating point value");
+    }
+    EXPECT_THROW(AdjustedAasOffsets("1e300", "0", "0", "0", false), ConversionError);
 }
 
 } // namespace

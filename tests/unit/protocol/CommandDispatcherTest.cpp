@@ -15,11 +15,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Records what the dispatcher writes and how often it wakes the receiver.
+// Records what the dispatcher writes and how often it wakes the receiver; refuses every
+// write while `refuse` holds a reason.
 struct Link {
     std::mutex mutex;
     std::vector<std::string> writes;
     int wakes = 0;
+    std::string refuse;
 
     std::vector<std::string> Writes() {
         std::lock_guard lock(mutex);
@@ -32,7 +34,10 @@ CommandDispatcher MakeDispatcher(MachineRecord& record, Link& link) {
         record,
         [&link](const std::string& bytes) {
             std::lock_guard lock(link.mutex);
+            if (!link.refuse.empty())
+                return LinkWriteResult::Failed(link.refuse);
             link.writes.push_back(bytes);
+            return LinkWriteResult::Done();
         },
         [&link] {
             std::lock_guard lock(link.mutex);
@@ -134,6 +139,31 @@ TEST(CommandDispatcher, BoundedWaitGivesUpAndStaysUsable) {
     d.SendCommand(kCmdReadScale);
     EXPECT_EQ(link.Writes().size(), 2u);
     EXPECT_EQ(record.FPendingCommand, kCmdReadScale);
+}
+
+TEST(CommandDispatcher, FailedWriteEndsAtOnceAndLeavesNoReplyOutstanding) {
+    MachineRecord record;
+    Link link;
+    CommandDispatcher d = MakeDispatcher(record, link);
+    d.SetReplyBound(60s); // a wait for the reply would outlast the test
+    link.refuse = "The serial port is not open.";
+    for (CommandCode code : {kCmdHardClipLimits, kCmdTestSquare}) {
+        try {
+            d.SendCommand(code, {"500.0", "500.0", "", "", false, '.'});
+            FAIL() << "expected LinkWriteError for code " << code;
+        } catch (const LinkWriteError& e) {
+            EXPECT_STREQ(e.what(),
+                         "The machine could not be written to. The serial port is not open.");
+        }
+        EXPECT_EQ(record.FWaitingReply, 0) << code;
+    }
+    EXPECT_EQ(link.wakes, 0) << "no reply is due for bytes that did not go out";
+
+    // The next query goes out at once; had it to wait, the bound would end it with an error.
+    link.refuse.clear();
+    d.SetReplyBound(2s);
+    d.SendCommand(kCmdReadParameters);
+    EXPECT_EQ(link.Writes(), (std::vector<std::string>{"\x1b.R1:"}));
 }
 
 } // namespace

@@ -54,7 +54,7 @@ TEST(ParameterDisplay, ListPositionsFromCodes) {
     EXPECT_EQ(d.bladeHolderIndex, 1) << "any holder other than 0 is Plastic";
     EXPECT_EQ(d.unrollIndex, 1);
     EXPECT_EQ(d.smoothIndex, 1);
-    EXPECT_EQ(d.forcePosition, 120);
+    EXPECT_EQ(d.forcePosition, std::optional<std::int32_t>(120));
     EXPECT_EQ(d.force, "120.7");
 }
 
@@ -93,19 +93,34 @@ TEST(ParameterDisplay, BladeOffsetEntryIndexFindsOnlyListEntries) {
     }
 }
 
-TEST(ParameterDisplay, AasOffsetAfterAdjustmentAddsTheShownOffset) {
+TEST(ParameterDisplay, ValueWithoutListPositionLeavesOnlyItsListUnselected) {
+    const double huge = 1e300;
     struct Case {
-        long double adjustment;
-        double current;
-        bool inches;
-        std::int32_t expected;
+        double unroll, smooth, force;
+        int unrollIndex, smoothIndex;
+        std::optional<std::int32_t> forcePosition;
+        const char* unrollLabel;
     };
-    for (const Case& c : {Case{0.1L, 3, false, 7}, Case{-0.03L, 3, false, 2},
-                          Case{0.02L, 3, false, 3}, Case{0.1L, 0, true, 100},
-                          Case{-0.05L, 120, false, 118}, Case{0.001L, -40, true, -38}}) {
-        // -40 units show as -0.04 inch, which comes back as -39 units: the label loses one.
-        EXPECT_EQ(AasOffsetAfterAdjustment(c.adjustment, c.current, c.inches), c.expected)
-            << static_cast<double>(c.adjustment) << " + " << c.current;
+    const Case cases[] = {
+        {7, 1, 120, -1, 1, 120, "7"},          {-1, 0, 120, -1, 0, 120, "-1"},
+        {huge, 1, 120, -1, 1, 120, "1E300"},   {0, 2, 120, 0, -1, 120, "0"},
+        {1, 1, huge, 1, 1, std::nullopt, "1"}, {1.9, -0.5, 400.9, 1, 0, 400, "1.9"},
+    };
+    for (const Case& c : cases) {
+        MachineSettings v;
+        v.FAutoUnroll = c.unroll;
+        v.FVectorSmooth = c.smooth;
+        v.FBladeForce = c.force;
+        v.FMediaType = 3;
+        v.FBladeOffset = 500;
+        const ParameterDisplay d = MakeParameterDisplay(v);
+        EXPECT_EQ(d.unrollIndex, c.unrollIndex) << c.unroll;
+        EXPECT_EQ(d.smoothIndex, c.smoothIndex) << c.smooth;
+        EXPECT_EQ(d.forcePosition, c.forcePosition) << c.force;
+        EXPECT_EQ(d.unroll, c.unrollLabel);
+        // The rest of the display is there whatever the odd value.
+        EXPECT_EQ(d.mediaIndex, 0);
+        EXPECT_EQ(d.offsetIndex, 5);
     }
 }
 
