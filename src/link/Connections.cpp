@@ -98,25 +98,37 @@ void CutterConnections::UseEntries(std::vector<ConnectionEntry> entries) {
 void CutterConnections::ProbePrinterDevices(const MessageSink& showMessage) {
     const int count = FUsbIF->EnumerateDevices();
     for (int slot = 0; slot < count; ++slot) {
-        platform::PrinterHandle readHandle = FUsbIF->OpenDevicePath(slot, kEmptySuffix);
-        if (!readHandle.Valid())
-            showMessage(WithOpenHint("Error Read Handle", readHandle.OpenError(),
-                                     kLinkPrinterClass, FUsbIF->DeviceName(slot, kEmptySuffix)));
-        platform::PrinterHandle writeHandle = FUsbIF->OpenDevicePath(slot, kEmptySuffix);
-        if (!writeHandle.Valid()) {
-            showMessage(WithOpenHint("Error Write Handle", writeHandle.OpenError(),
-                                     kLinkPrinterClass, FUsbIF->DeviceName(slot, kEmptySuffix)));
+        const std::string name = FUsbIF->DeviceName(slot, kEmptySuffix);
+        ReleasePrinterHandlesOn(name);
+        platform::PrinterHandlePair handles = FUsbIF->OpenDevicePair(slot, kEmptySuffix);
+        if (!handles.Read.Valid())
+            showMessage(WithOpenHint("Error Read Handle", handles.Read.OpenError(),
+                                     kLinkPrinterClass, name));
+        if (!handles.Write.Valid()) {
+            showMessage(WithOpenHint("Error Write Handle", handles.Write.OpenError(),
+                                     kLinkPrinterClass, name));
             continue; // no entry, and the positions after it still name their own devices
         }
-        FProbeModel = ModelNameFromProbeAnswer(ProbePrinterAnswer(writeHandle, readHandle));
+        FProbeModel = ModelNameFromProbeAnswer(ProbePrinterAnswer(handles.Write, handles.Read));
         FEntries.push_back({FProbeModel, kLinkPrinterClass, slot});
         // The probed device's handles stay open in the link fields; the ones they replace
         // are closed.
         std::lock_guard lock(FHandlesMutex);
-        FReadHandle = std::move(readHandle);
-        FWriteHandle = std::move(writeHandle);
+        FReadHandle = std::move(handles.Read);
+        FWriteHandle = std::move(handles.Write);
+        FPrinterName = name;
         CountOpening();
     }
+}
+
+void CutterConnections::ReleasePrinterHandlesOn(const std::string& name) {
+    std::lock_guard lock(FHandlesMutex);
+    if (name != FPrinterName)
+        return;
+    FReadHandle.Close();
+    FWriteHandle.Close();
+    FPrinterName.clear();
+    CountOpening();
 }
 
 void CutterConnections::AddSerialPorts() {
@@ -201,11 +213,13 @@ void CutterConnections::OpenVendorDevice(int number) {
 }
 
 void CutterConnections::OpenPrinterDevice(int slot) {
-    platform::PrinterHandle readHandle = FUsbIF->OpenDevicePath(slot, kEmptySuffix);
-    platform::PrinterHandle writeHandle = FUsbIF->OpenDevicePath(slot, kEmptySuffix);
+    const std::string name = FUsbIF->DeviceName(slot, kEmptySuffix);
+    ReleasePrinterHandlesOn(name);
+    platform::PrinterHandlePair handles = FUsbIF->OpenDevicePair(slot, kEmptySuffix);
     std::lock_guard lock(FHandlesMutex);
-    FReadHandle = std::move(readHandle);
-    FWriteHandle = std::move(writeHandle);
+    FReadHandle = std::move(handles.Read);
+    FWriteHandle = std::move(handles.Write);
+    FPrinterName = name;
 }
 
 bool CutterConnections::ModemLinesActive() {

@@ -93,6 +93,10 @@ private:
     void AddSerialPorts();
     void AddVendorDevices(const MessageSink& showMessage);
     void OpenPrinterDevice(int slot);
+    // Closes the link's printer handles when they were opened on `name`, so that the same
+    // node can be opened again: usblp refuses a second open of a node while one is open,
+    // and discovery keeps the last probed device's handles while a connect reopens it.
+    void ReleasePrinterHandlesOn(const std::string& name);
     void OpenVendorDevice(int number);
     void CountOpening() { FOpenings.fetch_add(1, std::memory_order_acq_rel); }
 
@@ -109,6 +113,8 @@ private:
     std::mutex FHandlesMutex;
     platform::PrinterHandle FReadHandle;
     platform::PrinterHandle FWriteHandle;
+    // The device name the printer handles were opened on; "" when none are held.
+    std::string FPrinterName;
     // -1 until a vendor-library device is opened, so that no read goes to a stray handle.
     UsbApiHandle FUsbHandle;
     int FUsbDevice = -1;

@@ -94,6 +94,13 @@ platform::PrinterHandle CUsbIF::OpenDevicePath(int slot,
     return FDevices->Open(DeviceName(slot, suffix));
 }
 
+platform::PrinterHandlePair CUsbIF::OpenDevicePair(int slot,
+                                                   std::optional<std::string_view> suffix) const {
+    if (!InTable(slot) || !FDevices)
+        return {};
+    return FDevices->OpenPair(DeviceName(slot, suffix));
+}
+
 std::string_view CUsbIF::DevicePath(int slot) const {
     return InTable(slot) ? SlotText(FDevicePaths[static_cast<std::size_t>(slot)])
                          : std::string_view();

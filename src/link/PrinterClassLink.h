@@ -33,9 +33,14 @@ public:
 
     // Opens the device of `slot` for reading and writing, by its path followed by "\" and
     // the suffix when a suffix is given, by the bare path otherwise. Every call is a new,
-    // separate open, so a read handle and a write handle on one device are two calls.
+    // separate open; a connection's two handles come from OpenDevicePair.
     // The handle is invalid when the open fails or the slot is outside the table.
     platform::PrinterHandle OpenDevicePath(int slot, std::optional<std::string_view> suffix) const;
+    // The read and the write handle of a connection to the device of `slot`, by the same
+    // name: two opens on Windows, one open shared by both handles on Linux (see
+    // PrinterClassDevices::OpenPair). Both invalid for a slot outside the table.
+    platform::PrinterHandlePair OpenDevicePair(int slot,
+                                               std::optional<std::string_view> suffix) const;
 
     // The name OpenDevicePath opens for these arguments ("" for a slot outside the table).
     std::string DeviceName(int slot, std::optional<std::string_view> suffix) const;

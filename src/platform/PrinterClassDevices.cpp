@@ -21,6 +21,12 @@ PrinterHandle PrinterHandle::Failed(int code) noexcept {
     return handle;
 }
 
+PrinterHandlePair PrinterClassDevices::OpenPair(const std::string& name) {
+    PrinterHandle read = Open(name);
+    PrinterHandle write = Open(name);
+    return {std::move(read), std::move(write)};
+}
+
 PrinterHandle::Native PrinterHandle::Release() noexcept {
     FPending.reset();
     return std::exchange(FNative, kInvalid);

@@ -102,6 +102,12 @@ public:
     virtual std::optional<std::uint32_t> PortNumber(int index) = 0;
 };
 
+// The read handle and the write handle of one connection to a device.
+struct PrinterHandlePair {
+    PrinterHandle Read;
+    PrinterHandle Write;
+};
+
 class PrinterClassDevices {
 public:
     virtual ~PrinterClassDevices() = default;
@@ -111,6 +117,11 @@ public:
     PresentInterfaces(const InterfaceClassGuid& interfaceClass) = 0;
     // Opens a device path for reading and writing; an invalid handle when that fails.
     virtual PrinterHandle Open(const std::string& name) = 0;
+    // The two handles of a connection to a device path. Here two opens, the read handle
+    // first, as Windows allows. Linux opens the node once and gives the write handle a
+    // duplicate of the read handle's descriptor: usblp refuses every further open of a
+    // node while it is open. A handle that fails keeps its system error.
+    virtual PrinterHandlePair OpenPair(const std::string& name);
 };
 
 // The printer-class devices of this computer.
