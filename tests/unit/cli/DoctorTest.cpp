@@ -108,6 +108,10 @@ struct DoctorCase {
     std::vector<std::string> absent;  // none of these may be
 };
 
+void PrintTo(const DoctorCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class Doctor : public ::testing::TestWithParam<DoctorCase> {
 protected:
     void SetUp() override {
