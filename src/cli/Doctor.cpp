@@ -55,8 +55,8 @@ void PrintNodes(const std::vector<DeviceNodeReport>& nodes, std::ostream& out) {
         out << "  " << Padded(node.Path, pathWidth) << "  driver "
             << Padded(node.Driver.empty() ? "none" : node.Driver, driverWidth) << "  ";
         if (node.NodeExists)
-            out << Padded(node.Owner + ":" + node.Group, ownerWidth) << " "
-                << ModeText(node.Mode) << "  ";
+            out << Padded(node.Owner + ":" + node.Group, ownerWidth) << " " << ModeText(node.Mode)
+                << "  ";
         else
             out << "no device node  ";
         if (node.OpenError == 0) {
@@ -64,8 +64,8 @@ void PrintNodes(const std::vector<DeviceNodeReport>& nodes, std::ostream& out) {
             continue;
         }
         out << "cannot open: " << std::generic_category().message(node.OpenError) << "\n";
-        const std::string hint = OpenHint(platform::ClassifyOpenError(node.OpenError),
-                                          KindOf(node.Role), node.Group);
+        const std::string hint =
+            OpenHint(platform::ClassifyOpenError(node.OpenError), KindOf(node.Role), node.Group);
         if (!hint.empty())
             out << "    " << hint << "\n";
     }
@@ -81,7 +81,8 @@ void PrintRules(const std::vector<fs::path>& folders, std::ostream& out) {
         if (!fs::exists(file, error))
             continue;
         std::ifstream in(file);
-        const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::string text{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
         if (text.find("7a3c") != std::string::npos && text.find("uaccess") != std::string::npos)
             out << "udev rules: installed (" << file.string() << ")\n";
         else
@@ -90,7 +91,8 @@ void PrintRules(const std::vector<fs::path>& folders, std::ostream& out) {
         return;
     }
     out << "udev rules: not installed (" << kUdevRulesPath
-        << " comes with the zopra package); without them the USB nodes usually belong to root alone\n";
+        << " comes with the zopra package); without them the USB nodes usually belong to root "
+           "alone\n";
 }
 
 } // namespace
@@ -114,8 +116,9 @@ int RunDoctor(const DoctorRoots& roots, std::ostream& out) {
 
     PrintRules(roots.RulesFolders, out);
 
-    const bool allOpen = std::all_of(report.CutterNodes.begin(), report.CutterNodes.end(),
-                                     [](const DeviceNodeReport& node) { return node.OpenError == 0; });
+    const bool allOpen =
+        std::all_of(report.CutterNodes.begin(), report.CutterNodes.end(),
+                    [](const DeviceNodeReport& node) { return node.OpenError == 0; });
     return allOpen ? kExitDone : kExitCutterFailed;
 }
 

@@ -26,10 +26,10 @@ struct DeviceNodeReport {
     std::string Device; // the sysfs device name ("ttyUSB0", "1-2"), for the reader
     std::string Driver; // the kernel driver bound to it ("ftdi_sio", "usblp"); "" for none
     bool NodeExists = false;
-    std::string Owner;  // user and group names of the node (numbers when they have none)
+    std::string Owner; // user and group names of the node (numbers when they have none)
     std::string Group;
-    unsigned Mode = 0;  // permission bits, 0660
-    int OpenError = 0;  // 0 when this user opened the node for reading and writing; errno else
+    unsigned Mode = 0; // permission bits, 0660
+    int OpenError = 0; // 0 when this user opened the node for reading and writing; errno else
 };
 
 struct DeviceReport {

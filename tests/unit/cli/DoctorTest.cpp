@@ -2,8 +2,8 @@
 // test's own: which nodes it finds, what it says of each, the advice where a node cannot be
 // opened, the udev rules, and the exit status. The doctor runs in a child process that is
 // not root (root opens any node), so that a node of mode 0000 is refused as it is to a user.
-#include "cli/CliErrors.h"
 #include "cli/Doctor.h"
+#include "cli/CliErrors.h"
 
 #include <gtest/gtest.h>
 
@@ -66,8 +66,9 @@ DoctorRun RunUnprivileged(const DoctorRoots& roots) {
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipeFds[0]);
-        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-                                 ::setresuid(65534, 65534, 65534) != 0))
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+             ::setresuid(65534, 65534, 65534) != 0))
             ::_exit(99);
         std::ostringstream out;
         const int status = RunDoctor(roots, out);
@@ -104,8 +105,8 @@ struct DoctorCase {
     bool refusedPrinter; // the second cutter (on usblp) is there, its nodes of mode 0000
     Rules rules;
     int exitStatus;
-    std::vector<std::string> lines;   // each must be in the report ({dev} stands for /dev)
-    std::vector<std::string> absent;  // none of these may be
+    std::vector<std::string> lines;  // each must be in the report ({dev} stands for /dev)
+    std::vector<std::string> absent; // none of these may be
 };
 
 void PrintTo(const DoctorCase& c, std::ostream* out) {
@@ -119,8 +120,9 @@ protected:
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         root_ = pattern;
         // The child that is not root must reach the nodes.
-        fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                   fs::perms::others_read | fs::perms::others_exec);
+        fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read |
+                                   fs::perms::group_exec | fs::perms::others_read |
+                                   fs::perms::others_exec);
     }
     void TearDown() override { fs::remove_all(root_); }
 
@@ -159,9 +161,11 @@ TEST_P(Doctor, SaysWhoMayOpenEachNode) {
     const fs::path etcRules = root_ / "etc-rules", libRules = root_ / "lib-rules";
     fs::create_directories(etcRules);
     if (c.rules == Rules::Installed)
-        Write(libRules / "70-zopra.rules", "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"7a3c\", TAG+=\"uaccess\"");
+        Write(libRules / "70-zopra.rules",
+              "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"7a3c\", TAG+=\"uaccess\"");
     if (c.rules == Rules::Masked) {
-        Write(libRules / "70-zopra.rules", "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"7a3c\", TAG+=\"uaccess\"");
+        Write(libRules / "70-zopra.rules",
+              "SUBSYSTEM==\"usb\", ATTR{idVendor}==\"7a3c\", TAG+=\"uaccess\"");
         Write(etcRules / "70-zopra.rules", "");
     }
 
@@ -170,27 +174,37 @@ TEST_P(Doctor, SaysWhoMayOpenEachNode) {
     EXPECT_EQ(run.status, c.exitStatus) << run.out;
     for (const std::string& line : c.lines)
         EXPECT_NE(run.out.find(Expand(line, dev.string())), std::string::npos)
-            << "missing: " << Expand(line, dev.string()) << "\nin:\n" << run.out;
+            << "missing: " << Expand(line, dev.string()) << "\nin:\n"
+            << run.out;
     for (const std::string& line : c.absent)
         EXPECT_EQ(run.out.find(Expand(line, dev.string())), std::string::npos)
-            << "unexpected: " << Expand(line, dev.string()) << "\nin:\n" << run.out;
+            << "unexpected: " << Expand(line, dev.string()) << "\nin:\n"
+            << run.out;
 }
 
 const DoctorCase kCases[] = {
-    {"OneCutterOpensTheOtherIsRefused", true, Rules::Installed, kExitCutterFailed,
+    {"OneCutterOpensTheOtherIsRefused",
+     true,
+     Rules::Installed,
+     kExitCutterFailed,
      {"Serial ports:\n  {dev}/ttyUSB0  driver ftdi_sio  ",
       "0666  can open\nUSB devices of vendor 7a3c:\n  {dev}/bus/usb/001/004  driver none ",
       // The usbfs node of the printer-class cutter, then its usblp node, each with advice.
       "{dev}/bus/usb/001/005  driver usblp  ",
       "0000  cannot open: Permission denied\n    Your user may not open this USB device. "
       "Install zopra's udev rules",
-      "{dev}/usb/lp0          driver usblp  ",
-      "udev rules: installed ("},
+      "{dev}/usb/lp0          driver usblp  ", "udev rules: installed ("},
      {"ttyS0", "001/003", "usbhid"}},
-    {"EveryCutterOpensWithoutRules", false, Rules::Missing, kExitDone,
+    {"EveryCutterOpensWithoutRules",
+     false,
+     Rules::Missing,
+     kExitDone,
      {"{dev}/bus/usb/001/004  driver none  ", "can open\nudev rules: not installed"},
      {"cannot open", "lp0"}},
-    {"AnEmptiedRulesFileMasksThePackagesFile", true, Rules::Masked, kExitCutterFailed,
+    {"AnEmptiedRulesFileMasksThePackagesFile",
+     true,
+     Rules::Masked,
+     kExitCutterFailed,
      {"etc-rules/70-zopra.rules is there but gives no access to vendor 7a3c"},
      {"udev rules: installed"}},
 };
