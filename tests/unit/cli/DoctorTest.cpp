@@ -9,6 +9,7 @@
 
 #include <grp.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -116,6 +117,8 @@ void PrintTo(const DoctorCase& c, std::ostream* out) {
 class Doctor : public ::testing::TestWithParam<DoctorCase> {
 protected:
     void SetUp() override {
+        // The child that is not root must read the tree, whatever umask the test runs under.
+        previousMask_ = ::umask(022);
         char pattern[] = "/tmp/zopra-doctor-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         root_ = pattern;
@@ -124,9 +127,13 @@ protected:
                                    fs::perms::group_exec | fs::perms::others_read |
                                    fs::perms::others_exec);
     }
-    void TearDown() override { fs::remove_all(root_); }
+    void TearDown() override {
+        fs::remove_all(root_);
+        ::umask(previousMask_);
+    }
 
     fs::path root_;
+    mode_t previousMask_ = 022;
 };
 
 std::string Expand(std::string text, const std::string& dev) {
