@@ -42,11 +42,10 @@ files=(
     usr/share/metainfo/$app.metainfo.xml
     usr/share/man/man1/zopra.1.gz
     usr/share/man/man1/virtual-cutter.1.gz
+    usr/share/man/man1/zopra-cli.1.gz
     usr/lib/udev/rules.d/70-zopra.rules
+    usr/bin/zopra-cli
 )
-cli=false
-[ -x "$build/src/cli/zopra-cli" ] && cli=true
-$cli && files+=(usr/bin/zopra-cli)
 for f in "${files[@]}"; do
     [ -s "$root/$f" ] || fail "missing $f"
 done
@@ -76,9 +75,8 @@ run() { env -u DISPLAY -u WAYLAND_DISPLAY "$@"; }
 run "$root/usr/bin/virtual-cutter" --help | grep -q -- "--link" || fail "virtual-cutter --help"
 [ "$(run "$root/usr/bin/zopra" --version)" = "zopra $version" ] || fail "zopra --version"
 run "$root/usr/bin/zopra" --help | grep -q -- "--version" || fail "zopra --help"
-if $cli; then
-    run "$root/usr/bin/zopra-cli" --version | grep -q "$version" || fail "zopra-cli --version"
-fi
+[ "$(run "$root/usr/bin/zopra-cli" --version)" = "zopra-cli $version" ] || fail "zopra-cli --version"
+run "$root/usr/bin/zopra-cli" --help | grep -q "doctor" || fail "zopra-cli --help"
 ok "installed programs start"
 
 if ((failures)); then

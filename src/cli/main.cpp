@@ -1,5 +1,6 @@
 // zopra-cli: the cutter's settings, backups and calibration from a terminal or a script.
 #include "cli/CliErrors.h"
+#include "cli/Doctor.h"
 #include "cli/Interrupt.h"
 #include "cli/Workflows.h"
 #include "protocol/Numbers.h"
@@ -104,6 +105,10 @@ int main(int argc, char** argv) {
     json(aas);
     inch(aas);
 
+    CLI::App* doctor = app.add_subcommand(
+        "doctor", "why a cutter is not listed or cannot be opened: every serial port and USB "
+                  "device of vendor 7a3c, its driver, owner, group and mode, and what to do");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -118,7 +123,9 @@ int main(int argc, char** argv) {
     std::ostringstream out;
     int status = kExitDone;
     try {
-        if (list->parsed()) {
+        if (doctor->parsed()) {
+            status = RunDoctor({}, out);
+        } else if (list->parsed()) {
             RunList(options, out, std::cerr);
         } else if (read->parsed()) {
             if (all == !device.empty())

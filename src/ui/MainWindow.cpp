@@ -4,6 +4,7 @@
 
 #include "protocol/Calibration.h"
 #include "protocol/ParameterDisplay.h"
+#include "ui/BusyCursor.h"
 #include "ui/Controls.h"
 #include "ui/EventGuard.h"
 #include "ui/HostLocale.h"
@@ -113,10 +114,14 @@ void TMainForm_::FormShow() {
 // The protocol side of the window.
 
 void TMainForm_::SendCommand(CommandCode code) {
+    // The dispatcher waits here for the reply before (and after) the command goes out.
+    const BusyCursor busy;
     FSession.SendCommand(code, CurrentCommandInputs());
 }
 
 void TMainForm_::WriteToLink(const std::string& bytes) {
+    // The serial link pauses after every write.
+    const BusyCursor busy;
     if (const LinkWriteResult written = FSession.WriteToLink(bytes); !written)
         throw LinkWriteError(written.reason);
 }

@@ -7,6 +7,7 @@
 #include "protocol/Calibration.h"
 #include "protocol/Commands.h"
 #include "protocol/Numbers.h"
+#include "ui/BusyCursor.h"
 #include "ui/Controls.h"
 #include "ui/HostLocale.h"
 #include "ui/MessageBox.h"
@@ -126,6 +127,7 @@ void TMainForm_::BuAASIIUpdateClick() {
 }
 
 void TMainForm_::PauseKeepingWindowPainted(std::chrono::milliseconds pause) {
+    const BusyCursor busy;
     // Timer3 was started just before: its tick, and any other, must come after the pause.
     const TimerTickHold hold{Timer1, Timer2, Timer3};
     const auto end = std::chrono::steady_clock::now() + pause;

@@ -5,6 +5,7 @@
 #include "protocol/Commands.h"
 #include "protocol/ModelRules.h"
 #include "protocol/ParameterDisplay.h"
+#include "ui/BusyCursor.h"
 #include "ui/Controls.h"
 #include "ui/HostLocale.h"
 #include "ui/MessageBox.h"
@@ -44,6 +45,7 @@ void TMainForm_::BuConnectClick() {
 }
 
 void TMainForm_::ReadParameters() {
+    const BusyCursor busy; // the replies, then the pause after the read
     // Each query goes out once the reply to the one before has been read; a cutter that
     // does not answer ends the series with "The machine did not answer.", a query that
     // cannot be written ends it at once with "The machine could not be written to.".
@@ -154,6 +156,7 @@ void TMainForm_::ShowParameterValues() {
 // Discovery and opening: the links do the work, the window shows the result.
 
 void TMainForm_::RefreshConnections() {
+    const BusyCursor busy; // each printer-class device is asked who it is
     const QString typed = CBConnects->currentText();
     const std::vector<ConnectionEntry>& entries = FLinks->RefreshConnections(
         [](const std::string& text) { ShowMessage(QString::fromStdString(text)); });
@@ -175,6 +178,7 @@ void TMainForm_::RefreshConnections() {
 }
 
 int TMainForm_::OpenConnection() {
+    const BusyCursor busy; // opening a serial port pauses around it
     int opened = 0;
     try {
         opened = FLinks->OpenConnection(CBConnects->currentIndex(),

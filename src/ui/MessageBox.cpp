@@ -1,5 +1,7 @@
 #include "ui/MessageBox.h"
 
+#include "ui/BusyCursor.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -26,6 +28,7 @@ MessageHook& CurrentHook() {
 }
 
 void Show(MessageKind kind, const QString& text) {
+    const ArrowOverBusyCursor arrow;
     const MessageHook& hook = CurrentHook();
     if (hook) {
         hook(kind, text);

@@ -13,6 +13,8 @@
 #include "ui/UpDown.h"
 #include "virtual-cutter/VirtualCutter.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -46,6 +48,7 @@ private slots:
     void workButtonsComeBackAfterTwoSeconds();
     void tickBeforeTheIdentityEnablesNothing();
     void silentCutterEndsTheSeriesAndALaterConnectWorks();
+    void busyCursorDuringTheReplyWaitOnlyUntilTheBound();
     void cutterVanishingMidReadIsReported();
     void splitRepliesAreAssembled();
     void garbageReplyIsReportedOnce();
@@ -222,6 +225,43 @@ void TestConnect::silentCutterEndsTheSeriesAndALaterConnectWorks() {
     Choose(QString::fromStdString(healthy->DevicePath().string()));
     Connect();
     QCOMPARE(FWindow->LaMName->text(), QStringLiteral("Vantor II 24 PZ"));
+}
+
+// The shape of the override cursor now; ArrowCursor when there is none.
+static Qt::CursorShape CursorNow() {
+    const QCursor* cursor = QApplication::overrideCursor();
+    return cursor ? cursor->shape() : Qt::ArrowCursor;
+}
+
+void TestConnect::busyCursorDuringTheReplyWaitOnlyUntilTheBound() {
+    vc::Options options = CutterOptions();
+    options.faults.silent = true;
+    auto silent = StartCutter(options);
+    FWindow->Dispatcher().SetReplyBound(300ms);
+    Choose(QString::fromStdString(silent->DevicePath().string()));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    // Seen from inside the wait: the dispatcher's wait processes the timer's event.
+    bool sawWait = false;
+    Qt::CursorShape duringWait = Qt::ArrowCursor;
+    QTimer::singleShot(50ms, FWindow.get(), [&] {
+        sawWait = FWindow->Record().FWaitingReply.load() != 0;
+        duringWait = CursorNow();
+    });
+    std::vector<std::pair<QString, bool>> messages; // text, and whether a cursor was set
+    const zopra::ScopedMessageHook hook([&](MessageKind, const QString& text) {
+        messages.emplace_back(text, QApplication::overrideCursor() != nullptr);
+    });
+    QTest::mouseClick(FWindow->BuConnect, Qt::LeftButton);
+
+    QVERIFY2(sawWait, "the timer ran while the reply was awaited");
+    QCOMPARE(duringWait, Qt::WaitCursor);
+    // The bound ended the wait with an error: the error box shows the ordinary pointer, and
+    // nothing is left on the cursor stack afterwards.
+    QCOMPARE(messages.size(), 1u);
+    QCOMPARE(messages[0].first, QStringLiteral("The machine did not answer."));
+    QVERIFY2(!messages[0].second, "no busy cursor over the error box");
+    QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
 void TestConnect::cutterVanishingMidReadIsReported() {

@@ -1,9 +1,11 @@
 // Causes of failed opens and owners of device nodes on Linux.
 #include "platform/DeviceAccess.h"
+#include "platform/posix/AccountNames.h"
 #include "platform/posix/PrinterClassSysfs.h"
 
 #include <cerrno>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,26 +29,46 @@ OpenFailure ClassifyOpenError(int code) {
     }
 }
 
+namespace {
+
+// getpwuid_r and getgrgid_r take a buffer that may turn out too small.
+template <typename Entry, typename Id, typename Lookup, typename NameOf>
+std::string NameOfId(Id id, int sizeHint, Lookup lookup, NameOf nameOf) {
+    const long size = ::sysconf(sizeHint);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 1024);
+    for (;;) {
+        Entry entry{};
+        Entry* found = nullptr;
+        const int error = lookup(id, &entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < (1u << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (error != 0 || found == nullptr || nameOf(*found) == nullptr)
+            return std::to_string(id); // an id without a name is still worth showing
+        return nameOf(*found);
+    }
+}
+
+} // namespace
+
+std::string UserName(uid_t uid) {
+    return NameOfId<passwd>(uid, _SC_GETPW_R_SIZE_MAX, ::getpwuid_r,
+                            [](const passwd& entry) { return entry.pw_name; });
+}
+
+std::string GroupName(gid_t gid) {
+    return NameOfId<group>(gid, _SC_GETGR_R_SIZE_MAX, ::getgrgid_r,
+                           [](const group& entry) { return entry.gr_name; });
+}
+
 std::string DeviceGroup(const std::string& deviceName) {
     // A printer-class name carries the device's ids after the node ("#vid_7a3c&...").
     const std::string node = DeviceNodeOfPath(deviceName);
     struct stat info {};
     if (node.empty() || ::stat(node.c_str(), &info) != 0)
         return {};
-    long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 1024);
-    for (;;) {
-        group entry{};
-        group* found = nullptr;
-        const int error = ::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found);
-        if (error == ERANGE && buffer.size() < (1u << 20)) {
-            buffer.resize(buffer.size() * 2);
-            continue;
-        }
-        if (error != 0 || found == nullptr || found->gr_name == nullptr)
-            return std::to_string(info.st_gid); // a group without a name is still a hint
-        return found->gr_name;
-    }
+    return GroupName(info.st_gid);
 }
 
 } // namespace zopra::platform

@@ -22,8 +22,10 @@ std::string DriverName(const fs::path& device) {
     return error ? std::string() : driver.filename().string();
 }
 
-// The driver that owns the port. Newer kernels put the serial core's own port and
-// controller devices ("port", "ctrl") between the tty and the UART's device.
+} // namespace
+
+// Newer kernels put the serial core's own port and controller devices ("port", "ctrl")
+// between the tty and the UART's device.
 std::string OwningDriver(const fs::path& ttyDir) {
     std::error_code error;
     fs::path device = fs::canonical(ttyDir / "device", error);
@@ -36,8 +38,6 @@ std::string OwningDriver(const fs::path& ttyDir) {
     }
     return name;
 }
-
-} // namespace
 
 std::vector<std::string> ListHardwareSerialPorts(const fs::path& classDir, const fs::path& devDir,
                                                  const UartProbe& isKnownUart) {

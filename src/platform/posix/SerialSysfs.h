@@ -19,6 +19,10 @@ std::vector<std::string> ListHardwareSerialPorts(const std::filesystem::path& cl
                                                  const std::filesystem::path& devDir,
                                                  const UartProbe& isKnownUart);
 
+// The kernel driver that owns the port of a tty's sysfs entry (/sys/class/tty/ttyUSB0 gives
+// "ftdi_sio"); "" when none is bound.
+std::string OwningDriver(const std::filesystem::path& ttyDir);
+
 // Opens the device node and asks TIOCGSERIAL for the UART type.
 bool ProbeKnownUart(const std::string& devicePath);
 
