@@ -3,6 +3,7 @@
 // line end except the identification probe.
 #include "protocol/MachineSettings.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -78,5 +79,8 @@ std::string IdentificationProbe();
 // The queries of a parameter read, in order: 1, 2, 19, 7, 3; without 19 when the
 // connection entry names a cutter without a blade holder ("QT-24").
 std::vector<std::int32_t> ParameterReadOrder(std::string_view connectionText);
+
+// The pause after the last query of a parameter read, before the display shows the record.
+inline constexpr std::chrono::milliseconds kParameterReadEndPause{200};
 
 } // namespace zopra

@@ -448,7 +448,7 @@ void TMainForm_::BuConnectClick() {
     for (std::int32_t code : ParameterReadOrder(CBConnects->currentText().toStdString()))
         SendCommand(code);
     Timer1->start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(kParameterReadEndPause);
 }
 
 void TMainForm_::Timer1Timer() {
