@@ -5,7 +5,7 @@
 // each reply, and the pause at the end of the read. The floor comes from the constants of
 // the code.
 //
-// usage: connect_bench [RUNS]   (default 10)
+// usage: connect_bench [RUNS] [--rows]   (default 10; --rows leaves the heading out)
 #include "SessionBench.h"
 
 #include "protocol/Commands.h"
@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -37,7 +38,14 @@ Ms Floor(std::size_t queries) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    int runs = 10;
+    bool heading = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--rows") == 0)
+            heading = false;
+        else
+            runs = std::max(1, std::atoi(argv[i]));
+    }
     PrivateRuntimeDir runtime;
     const auto cutter = StartCutter(Presentation::SerialPty);
     const std::string entry = EntryText(Presentation::SerialPty, *cutter);
@@ -69,9 +77,16 @@ int main(int argc, char** argv) {
     }
     std::sort(times.begin(), times.end());
     const double median = times[times.size() / 2];
-    std::printf("%-12s %5s %9s %9s %9s %9s %7s\n", "connect", "runs", "floor ms", "min ms",
-                "median ms", "max ms", "ratio");
-    std::printf("%-12s %5d %9.1f %9.1f %9.1f %9.1f %7.3f\n", "serial pty", runs, floor.count(),
-                times.front(), median, times.back(), median / floor.count());
+    if (heading)
+        PrintHeading();
+    char text[32];
+    const char* link = Name(Presentation::SerialPty);
+    PrintRow("connect", link, "runs", std::to_string(runs), "");
+    std::snprintf(text, sizeof text, "%.1f", floor.count());
+    PrintRow("connect", link, "floor of pauses (ms)", text, "");
+    std::snprintf(text, sizeof text, "%.1f / %.1f / %.1f", times.front(), median, times.back());
+    PrintRow("connect", link, "min / median / max (ms)", text, "");
+    std::snprintf(text, sizeof text, "%.3f", median / floor.count());
+    PrintRow("connect", link, "median / floor", text, "< 1.05");
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "platform/posix/UsbApiPosix.h"
 #include "protocol/Commands.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -104,6 +105,16 @@ std::string ConnectAndRead(CutterSession& session, Presentation presentation,
         values.FXScale != state.scaleX || values.FBladeHolder != state.bladeHolder)
         return "values differ from the cutter's";
     return {};
+}
+
+void PrintRow(const std::string& bench, const std::string& link, const std::string& measure,
+              const std::string& value, const std::string& aim) {
+    std::printf("%-8s %-11s %-24s %20s  %s\n", bench.c_str(), link.c_str(), measure.c_str(),
+                value.c_str(), aim.c_str());
+}
+
+void PrintHeading() {
+    PrintRow("bench", "link", "measure", "value", "aim");
 }
 
 } // namespace zopra::bench

@@ -57,4 +57,11 @@ bool WaitForLastReply(CutterSession& session);
 // The connection-list text for the cutter.
 std::string EntryText(Presentation presentation, const vc::VirtualCutter& cutter);
 
+// One row of the benchmark table that `./run bench` prints:
+// benchmark, link, measure, value, aim.
+void PrintRow(const std::string& bench, const std::string& link, const std::string& measure,
+              const std::string& value, const std::string& aim);
+// The table's heading.
+void PrintHeading();
+
 } // namespace zopra::bench

@@ -3,8 +3,8 @@
 // descriptors and threads must not grow. Growth counts from cycle 10 on, after the caches
 // and pools of the first cycles have settled.
 //
-// usage: soak_bench [CYCLES] [--check]   (default 1000; --check exits 1 on any failure or
-//        any growth of descriptors or threads)
+// usage: soak_bench [CYCLES] [--check] [--rows]   (default 1000; --check exits 1 on any
+//        failure or any growth of descriptors or threads; --rows leaves the heading out)
 #include "SessionBench.h"
 
 #include <cstdio>
@@ -20,6 +20,7 @@ constexpr int kSettleCycles = 10;
 struct SoakResult {
     int cycles = 0;
     int failures = 0;
+    ProcessCounts settled;
     ProcessCounts growth;
     std::string firstFailure;
 };
@@ -41,6 +42,7 @@ SoakResult Soak(Presentation presentation, int cycles) {
             settled = CountProcess();
     }
     const ProcessCounts end = CountProcess();
+    result.settled = settled;
     result.growth = {end.rssKb - settled.rssKb, end.fds - settled.fds,
                      end.threads - settled.threads};
     return result;
@@ -51,9 +53,12 @@ SoakResult Soak(Presentation presentation, int cycles) {
 int main(int argc, char** argv) {
     int cycles = 1000;
     bool check = false;
+    bool heading = true;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--check") == 0)
             check = true;
+        else if (std::strcmp(argv[i], "--rows") == 0)
+            heading = false;
         else
             cycles = std::atoi(argv[i]);
     }
@@ -61,13 +66,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "soak_bench: more than %d cycles, please\n", kSettleCycles);
         return 2;
     }
+    if (heading)
+        PrintHeading();
     bool clean = true;
-    std::printf("%-12s %7s %8s %14s %9s %11s\n", "soak", "cycles", "failures", "RSS growth kB",
-                "fd growth", "thread growth");
     for (Presentation presentation : {Presentation::SerialPty, Presentation::VendorUsb}) {
         const SoakResult r = Soak(presentation, cycles);
-        std::printf("%-12s %7d %8d %14ld %9ld %11ld\n", Name(presentation), r.cycles, r.failures,
-                    r.growth.rssKb, r.growth.fds, r.growth.threads);
+        PrintRow("soak", Name(presentation), "cycles", std::to_string(r.cycles), "");
+        PrintRow("soak", Name(presentation), "failures", std::to_string(r.failures), "0");
+        PrintRow("soak", Name(presentation), "RSS at cycle 10 (kB)",
+                 std::to_string(r.settled.rssKb), "");
+        PrintRow("soak", Name(presentation), "RSS growth (kB)", std::to_string(r.growth.rssKb),
+                 "< 1024");
+        PrintRow("soak", Name(presentation), "descriptor growth", std::to_string(r.growth.fds),
+                 "0");
+        PrintRow("soak", Name(presentation), "thread growth", std::to_string(r.growth.threads),
+                 "0");
         if (!r.firstFailure.empty())
             std::printf("  first failure: %s\n", r.firstFailure.c_str());
         std::fflush(stdout);
