@@ -29,7 +29,6 @@ asan_leg() {
     configure "$build" "-fsanitize=address,undefined"
     cmake --build "$build" -j "$jobs"
     ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1" \
-    LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0" \
     UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
         ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600
 }
