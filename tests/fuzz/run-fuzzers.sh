@@ -12,7 +12,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
 seconds="${1:-60}"
 build="$(readlink -m "${2:-$root/build-fuzz}")"
-export CCACHE_BASEDIR="$root"
+# Paths relative to the clone and no working folder in the hash, so that a fresh clone in
+# another folder (as CI makes) finds what an earlier build compiled.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

@@ -9,7 +9,9 @@ set -euo pipefail
 
 root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
 here="$root/tests/sanitizers"
-export CCACHE_BASEDIR="$root"
+# Paths relative to the clone and no working folder in the hash, so that a fresh clone in
+# another folder (as CI makes) finds what an earlier build compiled.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
 jobs="$(nproc)"
 
 launcher=()
