@@ -17,11 +17,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The window's pauses: after the queries of a read, and before it reconnects after the AAS
-// offset update.
-constexpr auto kPauseAfterRead = 200ms;
-constexpr auto kPauseAfterAasUpdate = 2000ms;
-
 bool AllDigits(const std::string& text) {
     return !text.empty() && text.size() < 6 &&
            std::all_of(text.begin(), text.end(),
@@ -98,7 +93,7 @@ MachineSettings Cutter::ReadParameters() {
         // The window shows the record 200 ms after the identity query whether or not its
         // reply has come; here the reply is waited for, within the same bound as the others.
         session_->Dispatcher().WaitForReply();
-        Pause(kPauseAfterRead);
+        Pause(kParameterReadEndPause);
         ThrowIfUnreadableReply();
         MachineRecord& record = session_->Record();
         if (record.FIdentityReady.exchange(0) != 1)
@@ -155,7 +150,7 @@ void Cutter::Calibrate(const CommandInputs& inputs) {
 
 MachineSettings Cutter::WriteAasOffsetsAndReread(std::int64_t x, std::int64_t y) {
     WriteAll(AasOffsetWrites(x, y));
-    Pause(kPauseAfterAasUpdate);
+    Pause(kAasUpdatePause);
     Open();
     return ReadParameters();
 }

@@ -14,7 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kSerialPause = 20ms;
 // Devices are opened by their path followed by "\" and this suffix.
 constexpr std::string_view kEmptySuffix;
 

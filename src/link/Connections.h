@@ -37,6 +37,8 @@ public:
 
     // Short, so that replacing a handle never waits long for a read in progress.
     static constexpr std::chrono::milliseconds kPrinterReadSlice{50};
+    // The fixed pause after each serial write and around opening a serial port.
+    static constexpr std::chrono::milliseconds kSerialPause{20};
 
     // The devices of this computer.
     CutterConnections();

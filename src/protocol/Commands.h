@@ -4,6 +4,7 @@
 #include "protocol/CommandCode.h"
 #include "protocol/MachineSettings.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -65,5 +66,12 @@ std::string IdentificationProbe();
 // The queries of a parameter read, in order: 1, 2, 19, 7, 3; without 19 when the
 // connection entry names a cutter without a blade holder ("QT-24").
 std::vector<CommandCode> ParameterReadOrder(std::string_view connectionText);
+
+// The pause after the last query of a parameter read, before the display shows the record.
+inline constexpr std::chrono::milliseconds kParameterReadEndPause{200};
+
+// The pause after the AAS-offset writes, before the connection is opened and read again: the
+// cutter stores the offsets in that time.
+inline constexpr std::chrono::milliseconds kAasUpdatePause{2000};
 
 } // namespace zopra

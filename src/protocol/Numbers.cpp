@@ -1,10 +1,13 @@
 #include "protocol/Numbers.h"
 
+#include "protocol/ExactDecimal.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 
 namespace zopra {
 
@@ -39,48 +42,34 @@ long double StrToFloat(std::string_view text, char decimalSeparator) {
         t.remove_suffix(1);
 
     // The digits are read by hand, not with strtold (which follows the process locale) or
-    // from_chars (which MinGW reads in double precision only): up to 19 significant digits
-    // into an exact integer, and a power of ten.
-    constexpr int kMaxDigits = 19;
-    std::uint64_t mantissa = 0;
-    int significantDigits = 0;
-    int digits = 0;
+    // from_chars (which MinGW reads in double precision only).
+    std::string digits;
     long exponent10 = 0;
-    auto takeDigit = [&](char c, bool fraction) {
-        ++digits;
-        if (significantDigits < kMaxDigits) {
-            mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
-            if (mantissa != 0)
-                ++significantDigits;
-            if (fraction)
-                --exponent10;
-        } else if (!fraction) {
-            ++exponent10; // digits beyond what the mantissa holds only scale it
-        }
-    };
-
     std::size_t i = 0;
     bool negative = false;
     if (i < t.size() && (t[i] == '+' || t[i] == '-'))
         negative = t[i++] == '-';
     while (i < t.size() && IsDigit(t[i]))
-        takeDigit(t[i++], false);
+        digits += t[i++];
     if (i < t.size() && t[i] == decimalSeparator) {
         ++i;
-        while (i < t.size() && IsDigit(t[i]))
-            takeDigit(t[i++], true);
+        while (i < t.size() && IsDigit(t[i])) {
+            digits += t[i++];
+            --exponent10;
+        }
     }
-    if (digits == 0)
+    if (digits.empty())
         NotAFloat(text);
     if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
         ++i;
         bool negativeExponent = false;
         if (i < t.size() && (t[i] == '+' || t[i] == '-'))
             negativeExponent = t[i++] == '-';
+        // Far beyond either end of the range already; capping keeps the sum from overflowing.
         long written = 0;
         int exponentDigits = 0;
         while (i < t.size() && IsDigit(t[i])) {
-            written = std::min(written * 10 + (t[i++] - '0'), 100000L);
+            written = std::min(written * 10 + (t[i++] - '0'), 100000000L);
             ++exponentDigits;
         }
         if (exponentDigits == 0)
@@ -90,23 +79,38 @@ long double StrToFloat(std::string_view text, char decimalSeparator) {
     if (i != t.size())
         NotAFloat(text);
 
-    // Up to 10^27 every power of ten is exact in extended precision, so one multiplication
-    // or division of two exact values rounds correctly.
+    // Quick and exact for what people type: up to 19 significant digits fit the 64-bit
+    // mantissa, and up to 10^27 every power of ten is exact too, so one multiplication or
+    // division of two exact values rounds correctly. Everything else takes the slow road.
+    const std::size_t firstSignificant = std::min(digits.find_first_not_of('0'), digits.size());
+    const std::string_view significant = std::string_view(digits).substr(firstSignificant);
+    constexpr std::size_t kMantissaDigits = 19;
     constexpr long kExactPowers = 27;
-    long double value = static_cast<long double>(mantissa);
-    if (mantissa != 0) {
-        if (exponent10 >= -kExactPowers && exponent10 <= kExactPowers) {
-            long double power = 1;
-            for (long k = 0; k < std::labs(exponent10); ++k)
-                power *= 10;
-            value = exponent10 < 0 ? value / power : value * power;
-        } else {
-            value *= std::pow(10.0L, static_cast<long double>(exponent10));
-        }
+    long double value = 0;
+    if (significant.size() <= kMantissaDigits && exponent10 >= -kExactPowers &&
+        exponent10 <= kExactPowers) {
+        std::uint64_t mantissa = 0;
+        for (char c : significant)
+            mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+        long double power = 1;
+        for (long k = 0; k < std::labs(exponent10); ++k)
+            power *= 10;
+        value = static_cast<long double>(mantissa);
+        value = exponent10 < 0 ? value / power : value * power;
+    } else {
+        const std::optional<long double> nearest = NearestExtended(significant, exponent10);
+        if (!nearest)
+            NotAFloat(text); // beyond the largest extended value
+        value = *nearest;
     }
-    if (!std::isfinite(value))
-        NotAFloat(text);
     return negative ? -value : value;
+}
+
+long double StrToFloatForDouble(std::string_view text, char decimalSeparator) {
+    const long double value = StrToFloat(text, decimalSeparator);
+    if (!std::isfinite(static_cast<double>(value)))
+        NotAFloat(text);
+    return value;
 }
 
 std::int32_t Trunc(long double value) {
@@ -140,9 +144,14 @@ std::string FormatGeneral(long double value, char decimalSeparator) {
 }
 
 std::string FormatFixed(long double value, int decimals, char decimalSeparator) {
-    char buffer[128];
-    std::snprintf(buffer, sizeof buffer, "%.*Lf", decimals, value);
-    std::string text = buffer;
+    // Sized by a first measuring pass: the largest extended value has 4933 integer digits,
+    // and a fixed text is never cut.
+    const int length = std::snprintf(nullptr, 0, "%.*Lf", decimals, value);
+    if (length <= 0)
+        return std::string();
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    std::snprintf(text.data(), text.size(), "%.*Lf", decimals, value);
+    text.pop_back();
     // A value that rounds to zero is shown without a sign.
     if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos)
         text.erase(0, 1);

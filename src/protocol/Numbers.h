@@ -25,6 +25,11 @@ public:
 // Throws ConversionError("'<text>' is not a valid floating point value").
 long double StrToFloat(std::string_view text, char decimalSeparator = '.');
 
+// StrToFloat for a value that will be kept in a double: one beyond the double's range
+// (which the extended type still holds) would turn into infinity there, so it is refused
+// with the same error.
+long double StrToFloatForDouble(std::string_view text, char decimalSeparator = '.');
+
 // Truncation toward zero into a 32-bit integer. A value that is not finite or lies outside
 // the integer's range throws ConversionError instead of being undefined.
 std::int32_t Trunc(long double value);

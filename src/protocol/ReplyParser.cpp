@@ -37,7 +37,8 @@ private:
     std::string w_;
 };
 
-long double Number(const std::string& token) { return StrToFloat(token, '.'); }
+// Every reply value lands in a double of the record.
+long double Number(const std::string& token) { return StrToFloatForDouble(token, '.'); }
 
 void ParseHardClip(Fields& f, MachineSettings& v) {
     f.Skip(',');

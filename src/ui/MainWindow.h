@@ -225,8 +225,6 @@ private:
     // ticks of the window's timers until the pause is over, as a plain sleep would.
     void PauseKeepingWindowPainted(std::chrono::milliseconds pause);
 
-    static constexpr std::chrono::milliseconds kPauseAfterRead{200};
-    static constexpr std::chrono::milliseconds kPauseBeforeReconnect{2000};
 
     // The cutter's record (filled by the receive thread, shown by the timers), its links,
     // dispatcher and receive thread.

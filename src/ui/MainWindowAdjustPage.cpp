@@ -122,7 +122,7 @@ void TMainForm_::BuAASIIUpdateClick() {
 
     BuAASIIUpdate->setEnabled(false);
     Timer3->start();
-    PauseKeepingWindowPainted(kPauseBeforeReconnect);
+    PauseKeepingWindowPainted(kAasUpdatePause);
     BuConnectClick();
 }
 

@@ -53,7 +53,7 @@ void TMainForm_::ReadParameters() {
         SendCommand(code);
     Timer1->start();
     // A plain sleep: the display tick comes after it, as it always has.
-    std::this_thread::sleep_for(kPauseAfterRead);
+    std::this_thread::sleep_for(kParameterReadEndPause);
 }
 
 void TMainForm_::Timer1Timer() {

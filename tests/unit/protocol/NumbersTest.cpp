@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <random>
@@ -57,6 +59,41 @@ TEST(StrToFloat, RoundsLikeTheCLibraryInExtendedPrecision) {
     }
 }
 
+TEST(StrToFloat, ExactDownToTheSmallestSubnormalAndUpToTheLargestValue) {
+    using Limits = std::numeric_limits<long double>;
+    struct Case {
+        const char* text;
+        long double value;
+    };
+    for (const Case& c : {
+             Case{"3.64519953188247460253e-4951", Limits::denorm_min()},
+             Case{"-3.64519953188247460253e-4951", -Limits::denorm_min()},
+             Case{"3.36210314311209350626e-4932", Limits::min()},
+             Case{"1.18973149535723176502e4932", Limits::max()},
+             Case{"1e-5000", 0.0L}, // nearer to zero than to the smallest subnormal
+             Case{"0.000000000000000000000000000000000000001e39", 1.0L},
+             // Halfway between 1 and the next value: to even; a digit beyond it: up.
+             Case{"1.0000000000000000000542101086242752217003726400434970855712890625", 1.0L},
+             Case{"1.00000000000000000005421010862427522170037264004349708557128906250001",
+                  1.0L + std::ldexp(1.0L, -63)},
+         }) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(StrToFloat(c.text), c.value);
+    }
+    EXPECT_THROW(StrToFloat("1.2e4932"), ConversionError); // above the largest value
+
+    // Every printed digit of values at the bottom of the range (subnormal or with
+    // subnormal powers of ten on the way) reads back as the very same value.
+    std::mt19937_64 random(4951);
+    for (int n = 0; n < 2000; ++n) {
+        const long double value = std::ldexp(static_cast<long double>(random()),
+                                             -16445 - 63 + static_cast<int>(random() % 200));
+        char text[64];
+        std::snprintf(text, sizeof text, "%.20Le", value);
+        ASSERT_EQ(StrToFloat(text), value) << text;
+    }
+}
+
 TEST(StrToFloat, FollowsTheGivenDecimalSeparator) {
     EXPECT_EQ(StrToFloat("1,5", ','), 1.5L);
     EXPECT_THROW(StrToFloat("1.5", ','), ConversionError);
@@ -86,6 +123,18 @@ TEST(FormatGeneral, ShortestTextWithoutTrailingZeros) {
         EXPECT_EQ(FormatGeneral(c.value), c.text) << static_cast<double>(c.value);
     }
     EXPECT_EQ(FormatGeneral(0.25L, ','), "0,25");
+}
+
+TEST(FormatFixed, LargeValuesAreWrittenWholeAndReadBackExactly) {
+    for (long double value : {std::ldexp(1.0L, 1000), -std::numeric_limits<double>::max() * 1.0L,
+                              std::numeric_limits<long double>::max()}) {
+        for (int decimals : {1, 3}) {
+            const std::string text = FormatFixed(value, decimals);
+            SCOPED_TRACE(text.substr(0, 40));
+            EXPECT_EQ(text.substr(text.size() - decimals - 1), "." + std::string(decimals, '0'));
+            EXPECT_EQ(StrToFloat(text), value);
+        }
+    }
 }
 
 TEST(FormatFixed, PatternsOneAndThreeDecimals) {

@@ -1,5 +1,5 @@
-#include "protocol/Commands.h"
 #include "protocol/ReplyParser.h"
+#include "protocol/Commands.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +42,42 @@ TEST(ReplyParser, ConversionFailureStoresTheFieldsBeforeIt) {
     EXPECT_EQ(v.FBladeForce, 120);
     EXPECT_EQ(v.FBladeOffset, 0);
     EXPECT_EQ(v.FVectorQuality, 9);
+}
+
+TEST(ReplyParser, ValuesBeyondTheRangeOfADoubleAreUnreadable) {
+    // The extended type reads them, but the record's double would hold infinity: each is a
+    // conversion failure, and its field keeps the value it had.
+    struct Case {
+        CommandCode code;
+        const char* reply;
+        const char* token;
+        double MachineSettings::*field;
+    };
+    for (const Case& c : {
+             Case{kCmdReadParameters, "x,1e400,120,250,1,0,1,3;", "1e400",
+                  &MachineSettings::FSpeed},
+             Case{kCmdReadParameters, "x,30,-2e308,250,1,0,1,3;", "-2e308",
+                  &MachineSettings::FBladeForce},
+             Case{kCmdHardClipLimits, "0,0,1e309,20000", "1e309", &MachineSettings::FPaperLength},
+             Case{kCmdHardClipLimits, "0,0,40000,1e4000", "1e4000", &MachineSettings::FPaperWidth},
+             Case{kCmdReadScale, "x,1e400,1;", "1e400", &MachineSettings::FXScale},
+             Case{kCmdReadAasOffsets, "x,1,-1e400;", "-1e400", &MachineSettings::FAASYOffset},
+             Case{kCmdReadBladeHolder, "x,1e400;", "1e400", &MachineSettings::FBladeHolder},
+         }) {
+        SCOPED_TRACE(c.reply);
+        MachineRecord record;
+        record.Write([&](MachineSettings& v) { v.*c.field = 7; });
+        const auto failure = Parse(record, c.code, c.reply);
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->message,
+                  "'" + std::string(c.token) + "' is not a valid floating point value");
+        EXPECT_EQ(record.Read().*c.field, 7);
+        EXPECT_EQ(record.FWaitingReply, 0);
+    }
+    // The largest double itself is a value like any other.
+    MachineRecord record;
+    EXPECT_FALSE(Parse(record, kCmdReadBladeHolder, "x,1.7976931348623157e308;"));
+    EXPECT_EQ(record.Read().FBladeHolder, 1.7976931348623157e308);
 }
 
 TEST(ReplyParser, SevenCuttingParameters) {
