@@ -1,8 +1,10 @@
 #include "link/PrinterProbe.h"
 
+#include "platform/Trace.h"
 #include "protocol/Commands.h"
 
 #include <array>
+#include <string>
 #include <thread>
 
 namespace zopra {
@@ -25,7 +27,12 @@ std::string_view AfterComma(std::string_view text) {
 std::string ProbePrinterAnswer(platform::PrinterHandle& writeHandle,
                                platform::PrinterHandle& readHandle) {
     const std::string probe = IdentificationProbe();
-    writeHandle.Write(probe.data(), probe.size());
+    // An unwritten probe shows as no answer; the trace says why.
+    if (const auto written = writeHandle.Write(probe.data(), probe.size());
+        written != static_cast<std::ptrdiff_t>(probe.size()))
+        platform::TraceNote("the identification probe was not written whole",
+                            std::to_string(written) + " of " + std::to_string(probe.size()) +
+                                " bytes");
     std::this_thread::sleep_for(kProbePause);
     std::array<char, kProbeAnswerCapacity> buffer{};
     const auto got = readHandle.Read(buffer.data(), buffer.size(), kProbeAnswerWait);

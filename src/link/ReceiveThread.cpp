@@ -1,5 +1,7 @@
 #include "link/ReceiveThread.h"
 
+#include "platform/Trace.h"
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -22,7 +24,9 @@ ReadThread::ReadThread(LinkReader& links, ReplyHandler onReply)
     : links_(links), onReply_(std::move(onReply)), lastKind_(links.Kind()),
       lastOpenings_(links.Openings()), thread_([this] { Execute(); }) {}
 
-ReadThread::~ReadThread() { Stop(); }
+ReadThread::~ReadThread() {
+    Stop();
+}
 
 void ReadThread::Resume() {
     {
@@ -137,7 +141,11 @@ void ReadThread::Deliver(std::string_view reply) {
     // escapes must still not end the only reader of the link.
     try {
         onReply_(reply);
+    } catch (const std::exception& error) {
+        platform::TraceNote("the receive thread dropped an error of the reply handler",
+                            error.what());
     } catch (...) {
+        platform::TraceNote("the receive thread dropped an unknown error of the reply handler");
     }
 }
 

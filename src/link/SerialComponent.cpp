@@ -1,5 +1,7 @@
 #include "link/SerialComponent.h"
 
+#include "platform/Trace.h"
+
 #include <algorithm>
 #include <chrono>
 
@@ -138,9 +140,14 @@ void TCommEventThread::Execute(std::shared_ptr<Shared> shared) {
             }
             try {
                 shared->handler(shared->sender, mask);
-            } catch (...) {
+            } catch (const std::exception& error) {
                 // Neither the event thread nor the event loop could report it; the window's
                 // handlers catch and show their own errors.
+                pf::TraceNote("the serial event thread dropped an error of the event handler",
+                              error.what());
+            } catch (...) {
+                pf::TraceNote("the serial event thread dropped an unknown error of the event "
+                              "handler");
             }
             std::lock_guard guard(shared->mutex);
             shared->taskRunning = false;
@@ -287,7 +294,9 @@ void TThreadComm::Close() {
         thread->Stop();
     std::lock_guard guard(lock_);
     if (std::shared_ptr<pf::SerialPort> port = Port(); port && thread)
-        port->Purge(pf::kPurgeTxAbort | pf::kPurgeRxAbort | pf::kPurgeTxClear | pf::kPurgeRxClear);
+        pf::Traced("Purge (closing the serial port)",
+                   port->Purge(pf::kPurgeTxAbort | pf::kPurgeRxAbort | pf::kPurgeTxClear |
+                               pf::kPurgeRxClear));
     thread.reset();
     DestroyHandle();
 }
@@ -315,7 +324,7 @@ void TThreadComm::CreateHandle() {
         createError_ = typeError;
         DestroyHandle();
     } else {
-        port->SetEventMask(pf::kEvAll);
+        pf::Traced("SetEventMask (opening the serial port)", port->SetEventMask(pf::kEvAll));
     }
 }
 
@@ -344,7 +353,7 @@ int TThreadComm::WriteEx(const char* buffer, uint32_t count, int waitMode) {
     if (started.state == pf::SerialIo::Done)
         return static_cast<int>(started.count);
     if (started.state != pf::SerialIo::Pending) {
-        port->ClearError(errors, status);
+        pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
         return 0;
     }
     const int bound = writeTimeout_.load();
@@ -353,7 +362,7 @@ int TThreadComm::WriteEx(const char* buffer, uint32_t count, int waitMode) {
         if (polled.state == pf::SerialIo::Done)
             return static_cast<int>(polled.count);
         if (polled.state == pf::SerialIo::Failed) {
-            port->ClearError(errors, status);
+            pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
             return static_cast<int>(polled.count);
         }
         ++polls;
@@ -376,9 +385,9 @@ int TThreadComm::Read(char* buffer, uint32_t count) {
         return -1;
     uint32_t errors = 0;
     pf::SerialComStat status;
-    port->ClearError(errors, status);
+    pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
     if (count == 0) {
-        port->ClearError(errors, status);
+        pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
         return 0;
     }
     const pf::SerialIoResult started = port->StartRead(buffer, count);
@@ -390,7 +399,7 @@ int TThreadComm::Read(char* buffer, uint32_t count) {
     while (waited.state == pf::SerialIo::Incomplete)
         waited = port->WaitRead();
     if (waited.state == pf::SerialIo::Failed)
-        port->ClearError(errors, status);
+        pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
     return static_cast<int>(waited.count);
 }
 
@@ -403,7 +412,7 @@ int TThreadComm::InQueCount() {
     uint32_t errors = 0;
     pf::SerialComStat status;
     // A failed query counts as an empty queue: the receive thread reads what this reports.
-    if (port->ClearError(errors, status) != 0)
+    if (pf::Traced("ClearError (the serial port's queues)", port->ClearError(errors, status)) != 0)
         return 0;
     return static_cast<int>(status.cbInQue);
 }
@@ -416,19 +425,19 @@ int TThreadComm::OutQueCount() {
         return -1;
     uint32_t errors = 0;
     pf::SerialComStat status;
-    if (port->ClearError(errors, status) != 0)
+    if (pf::Traced("ClearError (the serial port's queues)", port->ClearError(errors, status)) != 0)
         return 0;
     return static_cast<int>(status.cbOutQue);
 }
 
 void TThreadComm::PurgeIn() {
     if (std::shared_ptr<pf::SerialPort> port = Enabled() ? Port() : nullptr)
-        port->Purge(pf::kPurgeRxAbort | pf::kPurgeRxClear);
+        pf::Traced("Purge (input)", port->Purge(pf::kPurgeRxAbort | pf::kPurgeRxClear));
 }
 
 void TThreadComm::PurgeOut() {
     if (std::shared_ptr<pf::SerialPort> port = Enabled() ? Port() : nullptr)
-        port->Purge(pf::kPurgeTxAbort | pf::kPurgeTxClear);
+        pf::Traced("Purge (output)", port->Purge(pf::kPurgeTxAbort | pf::kPurgeTxClear));
 }
 
 bool TThreadComm::GetModemState(int n) {
@@ -450,7 +459,7 @@ bool TThreadComm::GetComState(int n) {
         return false;
     uint32_t errors = 0;
     pf::SerialComStat status;
-    port->ClearError(errors, status);
+    pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
     switch (n) {
     case 2:
         return status.fDsrHold;
@@ -497,7 +506,8 @@ void TThreadComm::SetBREAKState(bool on) {
     EscapeComm(static_cast<int>(on ? pf::kSetBreak : pf::kClrBreak));
     std::lock_guard guard(lock_);
     if (std::shared_ptr<pf::SerialPort> port = Enabled() ? Port() : nullptr)
-        port->Purge(pf::kPurgeTxAbort | pf::kPurgeRxAbort | pf::kPurgeTxClear | pf::kPurgeRxClear);
+        pf::Traced("Purge (after a break)", port->Purge(pf::kPurgeTxAbort | pf::kPurgeRxAbort |
+                                                        pf::kPurgeTxClear | pf::kPurgeRxClear));
 }
 
 void TThreadComm::UpdateCommTimeouts() {
@@ -520,8 +530,9 @@ void TThreadComm::UpdateDataControlBlock() {
     std::shared_ptr<pf::SerialPort> port = Enabled() ? Port() : nullptr;
     if (!port)
         return;
-    port->SetupBuffers(readBufSize_, writeBufSize_);
-    port->GetState(dcb_);
+    pf::Traced("SetupBuffers (the serial port's queues)",
+               port->SetupBuffers(readBufSize_, writeBufSize_));
+    pf::Traced("GetState (the serial port's settings)", port->GetState(dcb_));
 
     dcb_.baudRate = BaudRateValue(baudRate_);
     dcb_.parity = static_cast<uint8_t>(parity_);
@@ -593,7 +604,7 @@ void TThreadComm::HandleCommEvent(TCommEventThread* /*sender*/, uint32_t eventMa
     const uint32_t closes = closeCount_.load(std::memory_order_acquire);
     uint32_t errors = 0;
     pf::SerialComStat status;
-    port->ClearError(errors, status);
+    pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
     port.reset();
 
     // A handler may close the port; the handlers after it then no longer run.

@@ -1,5 +1,6 @@
 #include "platform/posix/PrinterClassSysfs.h"
 
+#include "platform/Trace.h"
 #include "platform/virtual/RuntimeDir.h"
 
 #include <algorithm>
@@ -141,9 +142,14 @@ public:
             return PrinterHandle::Failed(errno);
         // A virtual cutter's device is a pty: raw, so that CR and LF pass unchanged.
         termios settings{};
-        if (::isatty(fd) && ::tcgetattr(fd, &settings) == 0) {
+        if (!::isatty(fd)) {
+            // A real usblp node: nothing to set.
+        } else if (::tcgetattr(fd, &settings) != 0) {
+            TraceFailure("tcgetattr (a printer-class pty)", errno);
+        } else {
             ::cfmakeraw(&settings);
-            ::tcsetattr(fd, TCSANOW, &settings);
+            if (::tcsetattr(fd, TCSANOW, &settings) != 0)
+                TraceFailure("tcsetattr (a printer-class pty, raw)", errno);
         }
         return PrinterHandle(fd);
     }
@@ -156,8 +162,7 @@ public:
             PrinterHandle write = PrinterHandle::Failed(read.OpenError());
             return {std::move(read), std::move(write)};
         }
-        const int copy =
-            ::fcntl(static_cast<int>(read.NativeHandle()), F_DUPFD_CLOEXEC, 0);
+        const int copy = ::fcntl(static_cast<int>(read.NativeHandle()), F_DUPFD_CLOEXEC, 0);
         PrinterHandle write = copy < 0 ? PrinterHandle::Failed(errno) : PrinterHandle(copy);
         return {std::move(read), std::move(write)};
     }

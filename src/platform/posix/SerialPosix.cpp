@@ -6,6 +6,7 @@
 // finished by one wait, both bounded by the time-outs the component set, as the Windows
 // driver bounds them.
 #include "platform/SerialDriver.h"
+#include "platform/Trace.h"
 #include "platform/posix/SerialPosixSpeed.h"
 #include "platform/posix/SerialTermios.h"
 
@@ -63,12 +64,17 @@ public:
         shadow_.xonLim = 2048;
         shadow_.xoffLim = 512;
         termios tio{};
-        if (isatty(fd_) && tcgetattr(fd_, &tio) == 0) {
+        if (!isatty(fd_)) {
+            // IsCharacterDevice refuses it; nothing to set.
+        } else if (tcgetattr(fd_, &tio) != 0) {
+            TraceFailure("tcgetattr (a new serial port)", LastErrno());
+        } else {
             cfmakeraw(&tio);
             tio.c_cflag |= CLOCAL | CREAD;
             tio.c_cc[VMIN] = 0;
             tio.c_cc[VTIME] = 0;
-            tcsetattr(fd_, TCSANOW, &tio);
+            if (tcsetattr(fd_, TCSANOW, &tio) != 0)
+                TraceFailure("tcsetattr (a new serial port, raw)", LastErrno());
         }
         LineCounters counters;
         haveCounters_ = ReadLineCounters(fd_, counters);
@@ -126,15 +132,15 @@ public:
         // DTR and RTS held as asked. A pty has no modem lines and refuses: that is no
         // failure of the settings.
         int dtr = TIOCM_DTR;
-        if (block.fDtrControl == kDtrControlEnable)
-            ioctl(fd_, TIOCMBIS, &dtr);
-        else if (block.fDtrControl == kDtrControlDisable)
-            ioctl(fd_, TIOCMBIC, &dtr);
+        if (block.fDtrControl == kDtrControlEnable && ioctl(fd_, TIOCMBIS, &dtr) != 0)
+            TraceFailure("ioctl TIOCMBIS (DTR on)", LastErrno());
+        else if (block.fDtrControl == kDtrControlDisable && ioctl(fd_, TIOCMBIC, &dtr) != 0)
+            TraceFailure("ioctl TIOCMBIC (DTR off)", LastErrno());
         int rts = TIOCM_RTS;
-        if (block.fRtsControl == kRtsControlEnable)
-            ioctl(fd_, TIOCMBIS, &rts);
-        else if (block.fRtsControl == kRtsControlDisable)
-            ioctl(fd_, TIOCMBIC, &rts);
+        if (block.fRtsControl == kRtsControlEnable && ioctl(fd_, TIOCMBIS, &rts) != 0)
+            TraceFailure("ioctl TIOCMBIS (RTS on)", LastErrno());
+        else if (block.fRtsControl == kRtsControlDisable && ioctl(fd_, TIOCMBIC, &rts) != 0)
+            TraceFailure("ioctl TIOCMBIC (RTS off)", LastErrno());
 
         std::lock_guard guard(stateMutex_);
         shadow_ = block;
@@ -235,7 +241,15 @@ public:
         status.cbOutQue = static_cast<uint32_t>(std::max(0, outQueue));
         int lines = 0;
         termios tio{};
-        if (ioctl(fd_, TIOCMGET, &lines) == 0 && tcgetattr(fd_, &tio) == 0)
+        if (ioctl(fd_, TIOCMGET, &lines) != 0) {
+            // A pty has no modem lines: CTS never holds the output there. Traced once per
+            // port, since this runs on every pass of the receive thread.
+            if (!modemReadTraced_.exchange(true))
+                TraceFailure("ioctl TIOCMGET (CTS hold; not traced again for this port)",
+                             LastErrno());
+        } else if (tcgetattr(fd_, &tio) != 0)
+            TraceFailure("tcgetattr (CTS hold)", LastErrno());
+        else
             status.fCtsHold = (tio.c_cflag & CRTSCTS) && !(lines & TIOCM_CTS);
         errors = 0;
         LineCounters now;
@@ -456,6 +470,7 @@ private:
     std::atomic<bool> txPending_{false};
     std::atomic<bool> writing_{false};
     std::atomic<bool> txAbort_{false};
+    std::atomic<bool> modemReadTraced_{false};
     std::atomic<bool> rxAbort_{false};
 
     // The write under way (the writer's own, kept one at a time by the component's lock).

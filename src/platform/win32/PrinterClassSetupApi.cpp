@@ -5,6 +5,7 @@
 // not: it stays pending until it brings something or the handle is closed, because a reply
 // that completes a read while that read is being cancelled can be lost.
 #include "platform/PrinterClassDevices.h"
+#include "platform/Trace.h"
 
 #include <windows.h>
 
@@ -130,8 +131,10 @@ public:
         if (!started && GetLastError() != ERROR_IO_PENDING)
             return -1;
         const auto wait = static_cast<DWORD>(std::clamp<long long>(timeout.count(), 0, 0x7fffffff));
-        if (WaitForSingleObject(FOverlapped.hEvent, wait) != WAIT_OBJECT_0)
-            CancelIoEx(handle, &FOverlapped);
+        if (WaitForSingleObject(FOverlapped.hEvent, wait) != WAIT_OBJECT_0 &&
+            !CancelIoEx(handle, &FOverlapped) && GetLastError() != ERROR_NOT_FOUND)
+            TraceFailure("CancelIoEx (a printer-class transfer past its bound)",
+                         static_cast<int>(GetLastError()));
         // After a cancel the operation ends promptly; what it moved before still counts.
         if (GetOverlappedResult(handle, &FOverlapped, &moved, TRUE))
             return static_cast<std::ptrdiff_t>(moved);
@@ -185,8 +188,13 @@ void PrinterHandle::PendingReadDeleter::operator()(PendingRead* read) const noex
     if (read->Active) {
         // The buffer may be freed only once the system has let go of it.
         DWORD moved = 0;
-        CancelIoEx(read->Handle, &read->Overlapped);
-        GetOverlappedResult(read->Handle, &read->Overlapped, &moved, TRUE);
+        if (!CancelIoEx(read->Handle, &read->Overlapped) && GetLastError() != ERROR_NOT_FOUND)
+            TraceFailure("CancelIoEx (the pending printer-class read)",
+                         static_cast<int>(GetLastError()));
+        if (!GetOverlappedResult(read->Handle, &read->Overlapped, &moved, TRUE) &&
+            GetLastError() != ERROR_OPERATION_ABORTED)
+            TraceFailure("GetOverlappedResult (the pending printer-class read)",
+                         static_cast<int>(GetLastError()));
     }
     delete read;
 }

@@ -2,14 +2,31 @@
 // I/O, one OVERLAPPED record with its own event for each direction and one for the event
 // wait.
 #include "platform/SerialDriver.h"
+#include "platform/Trace.h"
 
 #include <windows.h>
+
+#include <string>
 
 namespace zopra::platform {
 
 namespace {
 
 // The error of a failed call; never 0, so that a failure never reads as success.
+// Cancels an operation and waits until the system has let go of its record; returns the
+// bytes it moved. A cancel that finds the operation already ended, and the abort that the
+// wait then reports, are the normal course; any other failure is traced.
+DWORD CancelAndWait(HANDLE handle, OVERLAPPED* overlapped, const char* what) {
+    if (!CancelIoEx(handle, overlapped) && GetLastError() != ERROR_NOT_FOUND)
+        TraceFailure(std::string("CancelIoEx (") + what + ")", static_cast<int>(GetLastError()));
+    DWORD moved = 0;
+    if (!GetOverlappedResult(handle, overlapped, &moved, TRUE) &&
+        GetLastError() != ERROR_OPERATION_ABORTED)
+        TraceFailure(std::string("GetOverlappedResult (") + what + ")",
+                     static_cast<int>(GetLastError()));
+    return moved;
+}
+
 int FailureCode() {
     const DWORD error = GetLastError();
     return error != 0 ? static_cast<int>(error) : static_cast<int>(ERROR_GEN_FAILURE);
@@ -160,12 +177,9 @@ public:
     }
 
     uint32_t CancelWrite() override {
-        CancelIoEx(handle_, write_.Get());
-        DWORD written = 0;
         // Waits until the system has let go of the record, whether the cancel or the write
         // itself ended it.
-        GetOverlappedResult(handle_, write_.Get(), &written, TRUE);
-        return written;
+        return CancelAndWait(handle_, write_.Get(), "a write past its bound");
     }
 
     SerialIoResult StartRead(void* buffer, uint32_t count) override {
@@ -241,8 +255,7 @@ public:
         // Woken (or the wait itself failed): the pending wait is cancelled and ended before
         // its record and mask go out of scope.
         const int error2 = which == WAIT_OBJECT_0 + 1 ? 0 : FailureCode();
-        CancelIoEx(handle_, event_.Get());
-        GetOverlappedResult(handle_, event_.Get(), &ignored, TRUE);
+        CancelAndWait(handle_, event_.Get(), "the event wait");
         if (error2 != 0)
             return {SerialWait::Failed, 0, error2};
         return {SerialWait::Woken, 0, 0};
