@@ -22,8 +22,6 @@ constexpr UINT kRunTasks = WM_APP + 1;
 constexpr int kIconResource = 1;
 // A fixed frame: no resizing, no minimise or maximise box.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-// Control ids: the layout's id above the ids Win32 gives meanings of its own (IDOK, ...).
-constexpr int kFirstControlId = 1000;
 // Every box is titled with the program's name.
 constexpr wchar_t kBoxTitle[] = L"zopra";
 

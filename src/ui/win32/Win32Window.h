@@ -20,6 +20,10 @@ namespace zopra::win32 {
 
 class Win32Child;
 
+// A control's Win32 id is its layout id above the ids Win32 gives meanings of its own (IDOK,
+// IDCANCEL, ...): a driver or a screen reader finds a control by it.
+inline constexpr int kFirstControlId = 1000;
+
 class Win32Window final : public IFormWindow {
 public:
     // Creates the window and every control of the layout, hidden; Show() maps it.
