@@ -265,8 +265,9 @@ public:
     // Latin-1 character.
     virtual char DecimalSeparator() const = 0;
 
-    // The window's first show (not a repeat when the window system maps or restores it):
-    // report it once, after the controls are built and before the user can act.
+    // The window shown by the program (not the window system's repeat when it maps or
+    // restores the window): report it after the controls are built and the form is made,
+    // before the user can act.
     void OnShow(std::function<void()> handler) { FShow = std::move(handler); }
     void ReportShow() const {
         if (FShow)

@@ -149,8 +149,6 @@ public:
 
 private:
     void ConnectHandlers();
-    // Runs a handler as an event does: an error that escapes it is shown in the error box.
-    void RunGuarded(void (TMainForm_::*handler)());
 
     // The protocol side of the window.
     void SendCommand(CommandCode code);

@@ -21,6 +21,7 @@ namespace zopra {
 class TOneShotTimer {
 public:
     TOneShotTimer(IFormWindow& window, ControlId id);
+    ~TOneShotTimer();
 
     TOneShotTimer(const TOneShotTimer&) = delete;
     TOneShotTimer& operator=(const TOneShotTimer&) = delete;
@@ -49,6 +50,8 @@ private:
     bool FDueWhileHeld = false; // a tick came due during the hold
     bool FKeptTick = false;     // ... and waits for the next turn of the event loop
     std::chrono::steady_clock::time_point FDueAt;
+    // A kept tick's delivery is posted; it must not reach a timer that is gone.
+    std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 };
 
 // Holds the ticks of the given timers while it lives; the ticks kept come in the order in

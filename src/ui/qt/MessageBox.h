@@ -1,16 +1,12 @@
 #pragma once
 
+#include "form/Controls.h"
+
 #include <QString>
 
 #include <functional>
 
 namespace zopra {
-
-// Which of the two boxes the program puts up.
-enum class MessageKind {
-    Message, // plain box with an OK button ("No Machine Connected")
-    Error,   // the toolkit's standard error box, for errors raised inside event handlers
-};
 
 // The function that actually shows a box. Every box of the program goes through it, so a test
 // can install a recorder and never block on a modal dialog.

@@ -1,16 +1,12 @@
 #pragma once
 
+#include "form/Controls.h"
+
 #include <QWidget>
 
 class QToolButton;
 
 namespace zopra {
-
-// Which way a spinner is about to move.
-enum class UpDownDirection { None, Up, Down };
-
-// Which arrow of a spinner was pressed.
-enum class UpDownButton { Up, Down };
 
 // An up-down spinner: two arrow buttons, the up arrow above the down arrow, stepping a position
 // that is not tied to any edit field. Position stays within Min..Max and never wraps around.
@@ -19,8 +15,9 @@ enum class UpDownButton { Up, Down };
 // direction, and a handler may refuse the move by clearing allowChange. Only when the move is
 // allowed does the position change, and clicked() follows with the arrow that was pressed.
 // A press that cannot move the position (already at the limit) reports nothing, so a handler
-// never sees a step that did not happen. Holding an arrow down repeats the press.
-class TUpDown : public QWidget {
+// never sees a step that did not happen. Holding an arrow down repeats the press. The signals
+// are also reported to the form, as its up-down interface says.
+class TUpDown : public QWidget, public IUpDown {
     Q_OBJECT
 
 public:
@@ -37,6 +34,13 @@ public:
     // Moves the spinner without asking or reporting, clamped to the range.
     void setPosition(int position);
     void setIncrement(int increment);
+
+    int Position() const override { return FPosition; }
+    void SetPosition(int position) override { setPosition(position); }
+    void SetEnabled(bool enabled) override { setEnabled(enabled); }
+    bool Enabled() const override { return isEnabled(); }
+    void SetVisible(bool visible) override { setVisible(visible); }
+    bool Visible() const override { return !isHidden(); }
 
     QToolButton* upButton() const { return FUpButton; }
     QToolButton* downButton() const { return FDownButton; }

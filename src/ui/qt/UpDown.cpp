@@ -1,4 +1,4 @@
-#include "ui/UpDown.h"
+#include "ui/qt/UpDown.h"
 
 #include <QToolButton>
 
@@ -11,6 +11,11 @@ TUpDown::TUpDown(QWidget* parent) : QWidget(parent) {
     FDownButton = AddArrow(Qt::DownArrow);
     connect(FUpButton, &QToolButton::clicked, this, &TUpDown::UpPressed);
     connect(FDownButton, &QToolButton::clicked, this, &TUpDown::DownPressed);
+    connect(this, &TUpDown::changing, this,
+            [this](bool& allowChange, int newValue, UpDownDirection direction) {
+                allowChange = allowChange && ReportChanging(newValue, direction);
+            });
+    connect(this, &TUpDown::clicked, this, [this](UpDownButton button) { ReportClick(button); });
 }
 
 QToolButton* TUpDown::AddArrow(Qt::ArrowType arrow) {

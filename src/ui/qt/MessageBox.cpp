@@ -1,6 +1,6 @@
-#include "ui/MessageBox.h"
+#include "ui/qt/MessageBox.h"
 
-#include "ui/BusyCursor.h"
+#include "ui/qt/BusyCursor.h"
 
 #include <QApplication>
 #include <QMessageBox>

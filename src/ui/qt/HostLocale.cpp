@@ -1,4 +1,4 @@
-#include "ui/HostLocale.h"
+#include "ui/qt/HostLocale.h"
 
 #include <QLocale>
 

@@ -1,15 +1,15 @@
-#include "ui/BusyCursor.h"
+#include "ui/qt/BusyCursor.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 
 namespace zopra {
 
-BusyCursor::BusyCursor() {
+void PushBusyCursor() {
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
 }
 
-BusyCursor::~BusyCursor() {
+void PopBusyCursor() {
     QGuiApplication::restoreOverrideCursor();
 }
 

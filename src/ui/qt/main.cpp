@@ -1,7 +1,7 @@
 // The application entry: one window, its event loop, and the last line of error reporting.
 
-#include "ui/MainWindow.h"
-#include "ui/MessageBox.h"
+#include "ui/qt/MainWindow.h"
+#include "ui/qt/MessageBox.h"
 
 #include <QApplication>
 
@@ -42,7 +42,7 @@ bool AnswerWithoutWindow(int argc, char* argv[]) {
 // Makes the window known as MainForm_ for exactly as long as it exists.
 class MainFormRegistration {
 public:
-    explicit MainFormRegistration(zopra::TMainForm_& window) { zopra::MainForm_ = &window; }
+    explicit MainFormRegistration(zopra::TMainForm_& form) { zopra::MainForm_ = &form; }
     ~MainFormRegistration() { zopra::MainForm_ = nullptr; }
     MainFormRegistration(const MainFormRegistration&) = delete;
     MainFormRegistration& operator=(const MainFormRegistration&) = delete;
@@ -55,8 +55,8 @@ int main(int argc, char* argv[]) {
         return 0;
     QApplication application(argc, argv);
     try {
-        zopra::TMainForm_ window;
-        const MainFormRegistration registration(window);
+        zopra::TMainWindow window;
+        const MainFormRegistration registration(window.Form());
         window.show();
         QApplication::exec();
     } catch (const std::exception& error) {

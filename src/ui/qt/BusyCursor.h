@@ -1,17 +1,12 @@
 #pragma once
-// The busy cursor over the program's windows while the window waits without taking user
-// input (a reply wait, the fixed pauses, discovery's probing), put back when the wait ends,
-// also when it ends with an error. Guards nest: Qt keeps the override cursors as a stack.
+// The busy cursor is Qt's override cursor, which Qt keeps as a stack, so the form's busy
+// waits nest.
 
 namespace zopra {
 
-class BusyCursor {
-public:
-    BusyCursor();
-    ~BusyCursor();
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
+// The busy cursor over the program's windows from Push to the matching Pop.
+void PushBusyCursor();
+void PopBusyCursor();
 
 // The ordinary arrow while a message box asks for a click in the middle of a busy wait (a
 // device message during discovery), the busy cursor again after it. Nothing when no wait
