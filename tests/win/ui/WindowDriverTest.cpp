@@ -114,8 +114,8 @@ protected:
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION started{};
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            nullptr, &startup, &started))
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &started))
             return;
         CloseHandle(started.hThread);
         Process.reset(started.hProcess);
@@ -142,22 +142,21 @@ protected:
             << "zopra.exe has ended";
     }
 
+    struct Search {
+        int id;
+        HWND found;
+    };
+    static BOOL CALLBACK Match(HWND child, LPARAM data) {
+        auto* search = reinterpret_cast<Search*>(data);
+        if (GetDlgCtrlID(child) != search->id)
+            return TRUE;
+        search->found = child;
+        return FALSE;
+    }
+    // Controls sit on the window or on a tab page: the search goes through every level.
     static HWND Control(ControlId id) {
-        const int wanted = zopra::win32::kFirstControlId + static_cast<int>(id);
-        struct Search {
-            int id;
-            HWND found;
-        } search{wanted, nullptr};
-        EnumChildWindows(
-            Main,
-            [](HWND child, LPARAM data) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(data);
-                if (GetDlgCtrlID(child) != s->id)
-                    return TRUE;
-                s->found = child;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        Search search{zopra::win32::kFirstControlId + static_cast<int>(id), nullptr};
+        EnumChildWindows(Main, Match, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
 
@@ -204,8 +203,8 @@ protected:
         int index = -1;
         for (int i = 0; i < count && index < 0; ++i) {
             wchar_t text[256] = {};
-            SendMessageTimeoutW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text),
-                                SMTO_NORMAL, 5000, &result);
+            SendMessageTimeoutW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                                5000, &result);
             if (Narrow(text) == entry)
                 index = i;
         }
@@ -238,13 +237,15 @@ protected:
         GetClientRect(spinner, &area);
         const LPARAM upper = MAKELPARAM(area.right / 2, area.bottom / 4);
         DWORD_PTR result = 0;
-        SendMessageTimeoutW(spinner, WM_LBUTTONDOWN, MK_LBUTTON, upper, SMTO_NORMAL,
-                            kClickBoundMs, &result);
+        SendMessageTimeoutW(spinner, WM_LBUTTONDOWN, MK_LBUTTON, upper, SMTO_NORMAL, kClickBoundMs,
+                            &result);
         SendMessageTimeoutW(spinner, WM_LBUTTONUP, 0, upper, SMTO_NORMAL, 5000, &result);
     }
 
     // The window's series end with "Timer3" enabling the buttons again after 2 s.
-    static bool Idle() { return Eventually([] { return Enabled(ControlId::BuQuery); }); }
+    static bool Idle() {
+        return Eventually([] { return Enabled(ControlId::BuQuery); });
+    }
 
     static std::string Separator() {
         wchar_t separator[8] = {};
