@@ -72,14 +72,14 @@ public:
 // presses it from the keyboard).
 class IButton : public IControl {
 public:
-    void OnClick(std::function<void()> handler) { FClick = std::move(handler); }
+    void OnClick(std::function<void()> handler) { click_ = std::move(handler); }
     void ReportClick() const {
-        if (FClick)
-            FClick();
+        if (click_)
+            click_();
     }
 
 private:
-    std::function<void()> FClick;
+    std::function<void()> click_;
 };
 
 // An editable drop-down list: a text field with a list of entries under it.
@@ -104,20 +104,20 @@ public:
     virtual std::string Text() const = 0;
     virtual void SetText(const std::string& text) = 0;
 
-    void OnDropDown(std::function<void()> handler) { FDropDown = std::move(handler); }
-    void OnChange(std::function<void()> handler) { FChange = std::move(handler); }
+    void OnDropDown(std::function<void()> handler) { dropDown_ = std::move(handler); }
+    void OnChange(std::function<void()> handler) { change_ = std::move(handler); }
     void ReportDropDown() const {
-        if (FDropDown)
-            FDropDown();
+        if (dropDown_)
+            dropDown_();
     }
     void ReportChange() const {
-        if (FChange)
-            FChange();
+        if (change_)
+            change_();
     }
 
 private:
-    std::function<void()> FDropDown;
-    std::function<void()> FChange;
+    std::function<void()> dropDown_;
+    std::function<void()> change_;
 };
 
 // A horizontal scroll bar: Minimum..Maximum, one step per arrow click, the layout's large
@@ -132,10 +132,10 @@ public:
     virtual int Position() const = 0;
     virtual void SetPosition(int position) = 0;
 
-    void OnChange(std::function<void()> handler) { FChange = std::move(handler); }
+    void OnChange(std::function<void()> handler) { change_ = std::move(handler); }
     void ReportChange() const {
-        if (FChange)
-            FChange();
+        if (change_)
+            change_();
     }
 
     // The program's own moves, for the form: the window has always reacted to a position it
@@ -155,7 +155,7 @@ public:
     }
 
 private:
-    std::function<void()> FChange;
+    std::function<void()> change_;
 };
 
 // An up-down spinner (two arrows, up above down) stepping a position Minimum..Maximum by the
@@ -171,23 +171,23 @@ public:
 
     using ChangingHandler =
         std::function<void(bool& allow, int newPosition, UpDownDirection direction)>;
-    void OnChanging(ChangingHandler handler) { FChanging = std::move(handler); }
-    void OnClick(std::function<void(UpDownButton)> handler) { FClick = std::move(handler); }
+    void OnChanging(ChangingHandler handler) { changing_ = std::move(handler); }
+    void OnClick(std::function<void(UpDownButton)> handler) { click_ = std::move(handler); }
     // Returns whether the move is allowed.
     bool ReportChanging(int newPosition, UpDownDirection direction) const {
         bool allow = true;
-        if (FChanging)
-            FChanging(allow, newPosition, direction);
+        if (changing_)
+            changing_(allow, newPosition, direction);
         return allow;
     }
     void ReportClick(UpDownButton button) const {
-        if (FClick)
-            FClick(button);
+        if (click_)
+            click_(button);
     }
 
 private:
-    ChangingHandler FChanging;
-    std::function<void(UpDownButton)> FClick;
+    ChangingHandler changing_;
+    std::function<void(UpDownButton)> click_;
 };
 
 // The tab control with its pages (the rows of kind Page whose parent it is, in table order).
@@ -198,14 +198,14 @@ public:
     virtual int Page() const = 0;
     virtual void SetPage(int page) = 0;
 
-    void OnChange(std::function<void()> handler) { FChange = std::move(handler); }
+    void OnChange(std::function<void()> handler) { change_ = std::move(handler); }
     void ReportChange() const {
-        if (FChange)
-            FChange();
+        if (change_)
+            change_();
     }
 
 private:
-    std::function<void()> FChange;
+    std::function<void()> change_;
 };
 
 // A one-shot timer with the layout's interval. Start (re)arms it; Stop disarms it. Report Tick
@@ -219,14 +219,14 @@ public:
     virtual void Stop() = 0;
     virtual bool Active() const = 0;
 
-    void OnTick(std::function<void()> handler) { FTick = std::move(handler); }
+    void OnTick(std::function<void()> handler) { tick_ = std::move(handler); }
     void ReportTick() const {
-        if (FTick)
-            FTick();
+        if (tick_)
+            tick_();
     }
 
 private:
-    std::function<void()> FTick;
+    std::function<void()> tick_;
 };
 
 // The window as the form sees it: its controls by the layout table's ids, and the services of
@@ -268,26 +268,26 @@ public:
     // The window shown by the program (not the window system's repeat when it maps or
     // restores the window): report it after the controls are built and the form is made,
     // before the user can act.
-    void OnShow(std::function<void()> handler) { FShow = std::move(handler); }
+    void OnShow(std::function<void()> handler) { show_ = std::move(handler); }
     void ReportShow() const {
-        if (FShow)
-            FShow();
+        if (show_)
+            show_();
     }
 
 private:
-    std::function<void()> FShow;
+    std::function<void()> show_;
 };
 
 // The busy cursor while it lives.
 class BusyCursor {
 public:
-    explicit BusyCursor(IFormWindow& window) : FWindow(window) { FWindow.BeginBusyCursor(); }
-    ~BusyCursor() { FWindow.EndBusyCursor(); }
+    explicit BusyCursor(IFormWindow& window) : window_(window) { window_.BeginBusyCursor(); }
+    ~BusyCursor() { window_.EndBusyCursor(); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
 private:
-    IFormWindow& FWindow;
+    IFormWindow& window_;
 };
 
 } // namespace zopra

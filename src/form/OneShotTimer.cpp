@@ -5,76 +5,76 @@
 namespace zopra {
 
 TOneShotTimer::TOneShotTimer(IFormWindow& window, ControlId id)
-    : FWindow(window), FTimer(window.Timer(id)) {
-    FTimer.OnTick([this] { Tick(); });
+    : window_(window), timer_(window.Timer(id)) {
+    timer_.OnTick([this] { Tick(); });
 }
 
 TOneShotTimer::~TOneShotTimer() {
-    FTimer.OnTick(nullptr);
+    timer_.OnTick(nullptr);
 }
 
 void TOneShotTimer::Start() {
-    FKeptTick = false;
-    FDueWhileHeld = false;
-    FArmed = true;
-    FTimer.Start();
+    keptTick_ = false;
+    dueWhileHeld_ = false;
+    armed_ = true;
+    timer_.Start();
 }
 
 void TOneShotTimer::Stop() {
-    FKeptTick = false;
-    FDueWhileHeld = false;
-    FArmed = false;
-    FTimer.Stop();
+    keptTick_ = false;
+    dueWhileHeld_ = false;
+    armed_ = false;
+    timer_.Stop();
 }
 
 void TOneShotTimer::Tick() {
-    if (!FArmed)
+    if (!armed_)
         return; // stopped after the toolkit had already queued the tick
-    if (FHeld) {
+    if (held_) {
         // Only the first tick counts; the timer stays active until the hold ends.
-        if (!FDueWhileHeld) {
-            FDueWhileHeld = true;
-            FDueAt = std::chrono::steady_clock::now();
+        if (!dueWhileHeld_) {
+            dueWhileHeld_ = true;
+            dueAt_ = std::chrono::steady_clock::now();
         }
         return;
     }
-    FKeptTick = false; // this is the tick itself
-    FArmed = false;
-    if (FHandler)
-        FHandler();
+    keptTick_ = false; // this is the tick itself
+    armed_ = false;
+    if (handler_)
+        handler_();
 }
 
 void TOneShotTimer::ReleaseTicks() {
-    FHeld = false;
-    if (FDueWhileHeld && FArmed) {
-        FKeptTick = true;
-        FWindow.PostToInterfaceThread([alive = std::weak_ptr<int>(FAlive), this] {
+    held_ = false;
+    if (dueWhileHeld_ && armed_) {
+        keptTick_ = true;
+        window_.PostToInterfaceThread([alive = std::weak_ptr<int>(alive_), this] {
             if (alive.lock())
                 DeliverKeptTick();
         });
     }
-    FDueWhileHeld = false;
+    dueWhileHeld_ = false;
 }
 
 void TOneShotTimer::DeliverKeptTick() {
-    if (!FKeptTick || !FArmed)
+    if (!keptTick_ || !armed_)
         return;
-    FKeptTick = false;
-    FArmed = false;
-    if (FHandler)
-        FHandler();
+    keptTick_ = false;
+    armed_ = false;
+    if (handler_)
+        handler_();
 }
 
-TimerTickHold::TimerTickHold(std::initializer_list<TOneShotTimer*> timers) : FTimers(timers) {
-    for (TOneShotTimer* timer : FTimers)
+TimerTickHold::TimerTickHold(std::initializer_list<TOneShotTimer*> timers) : timers_(timers) {
+    for (TOneShotTimer* timer : timers_)
         timer->HoldTicks();
 }
 
 TimerTickHold::~TimerTickHold() {
     std::stable_sort(
-        FTimers.begin(), FTimers.end(),
+        timers_.begin(), timers_.end(),
         [](const TOneShotTimer* a, const TOneShotTimer* b) { return a->DueAt() < b->DueAt(); });
-    for (TOneShotTimer* timer : FTimers)
+    for (TOneShotTimer* timer : timers_)
         timer->ReleaseTicks();
 }
 

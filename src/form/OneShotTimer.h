@@ -29,29 +29,29 @@ public:
     void Start();
     void Stop();
     // Started, and its tick not yet delivered (also while a held tick waits).
-    bool Active() const { return FArmed; }
-    void OnTick(std::function<void()> handler) { FHandler = std::move(handler); }
+    bool Active() const { return armed_; }
+    void OnTick(std::function<void()> handler) { handler_ = std::move(handler); }
 
-    void HoldTicks() { FHeld = true; }
+    void HoldTicks() { held_ = true; }
     void ReleaseTicks();
-    bool TicksHeld() const { return FHeld; }
+    bool TicksHeld() const { return held_; }
     // When the first tick came due during the hold (for releasing several in that order).
-    std::chrono::steady_clock::time_point DueAt() const { return FDueAt; }
+    std::chrono::steady_clock::time_point DueAt() const { return dueAt_; }
 
 private:
     void Tick();
     void DeliverKeptTick();
 
-    IFormWindow& FWindow;
-    ITimer& FTimer;
-    std::function<void()> FHandler;
-    bool FArmed = false;
-    bool FHeld = false;
-    bool FDueWhileHeld = false; // a tick came due during the hold
-    bool FKeptTick = false;     // ... and waits for the next turn of the event loop
-    std::chrono::steady_clock::time_point FDueAt;
+    IFormWindow& window_;
+    ITimer& timer_;
+    std::function<void()> handler_;
+    bool armed_ = false;
+    bool held_ = false;
+    bool dueWhileHeld_ = false; // a tick came due during the hold
+    bool keptTick_ = false;     // ... and waits for the next turn of the event loop
+    std::chrono::steady_clock::time_point dueAt_;
     // A kept tick's delivery is posted; it must not reach a timer that is gone.
-    std::shared_ptr<int> FAlive = std::make_shared<int>(0);
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 // Holds the ticks of the given timers while it lives; the ticks kept come in the order in
@@ -64,7 +64,7 @@ public:
     TimerTickHold& operator=(const TimerTickHold&) = delete;
 
 private:
-    std::vector<TOneShotTimer*> FTimers;
+    std::vector<TOneShotTimer*> timers_;
 };
 
 } // namespace zopra

@@ -4,15 +4,15 @@ namespace zopra::testing {
 
 void LogLines::Attach(vc::Options& options) {
     options.onLog = [this](const std::string& line) {
-        std::lock_guard lock(FMutex);
-        FLines.push_back(line);
+        std::lock_guard lock(mutex_);
+        lines_.push_back(line);
     };
 }
 
 int LogLines::Count(const std::string& text) const {
-    std::lock_guard lock(FMutex);
+    std::lock_guard lock(mutex_);
     int count = 0;
-    for (const std::string& line : FLines)
+    for (const std::string& line : lines_)
         count += line.find(text) != std::string::npos ? 1 : 0;
     return count;
 }

@@ -26,8 +26,8 @@ public:
     bool Contains(const std::string& text) const { return Count(text) > 0; }
 
 private:
-    mutable std::mutex FMutex;
-    std::vector<std::string> FLines;
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
 };
 
 class FormTest : public ::testing::Test {

@@ -33,7 +33,7 @@ struct ModelLine {
 
 class ModelUsbApi : public platform::UsbApi {
 public:
-    explicit ModelUsbApi(std::shared_ptr<ModelLine> line) : FLine(std::move(line)) {}
+    explicit ModelUsbApi(std::shared_ptr<ModelLine> line) : line_(std::move(line)) {}
 
     std::int32_t UsbOpenDevice(std::int32_t index) override { return index == 0 ? 1 : kNoDevice; }
     std::int32_t UsbCloseDevice(std::int32_t /*handle*/) override { return 0; }
@@ -42,38 +42,38 @@ public:
         if (handle != 1 || count < 0)
             return -1;
         std::vector<vc::StreamItem> items;
-        std::lock_guard lock(FLine->mutex);
-        FLine->reader.Feed({static_cast<const char*>(bytes), static_cast<std::size_t>(count)},
+        std::lock_guard lock(line_->mutex);
+        line_->reader.Feed({static_cast<const char*>(bytes), static_cast<std::size_t>(count)},
                            items);
         for (const vc::StreamItem& item : items) {
             if (item.kind != vc::StreamItem::Kind::Command)
                 continue;
-            const vc::Outcome outcome = FLine->model.Execute(item.bytes);
-            if (FLine->onLog)
+            const vc::Outcome outcome = line_->model.Execute(item.bytes);
+            if (line_->onLog)
                 for (const std::string& note : outcome.notes)
-                    FLine->onLog("  " + note);
-            FLine->commands.push_back(item.bytes);
+                    line_->onLog("  " + note);
+            line_->commands.push_back(item.bytes);
             if (outcome.reply)
-                FLine->replies.push_back(*outcome.reply);
+                line_->replies.push_back(*outcome.reply);
         }
         return count;
     }
 
     std::int32_t UsbQueryInput(std::int32_t handle, std::int32_t* count) override {
-        std::lock_guard lock(FLine->mutex);
-        if (handle != 1 || FLine->replies.empty())
+        std::lock_guard lock(line_->mutex);
+        if (handle != 1 || line_->replies.empty())
             return -1;
-        *count = static_cast<std::int32_t>(FLine->replies.front().size());
+        *count = static_cast<std::int32_t>(line_->replies.front().size());
         return 0;
     }
 
     std::int32_t UsbRead(std::int32_t handle, void* buffer, std::int32_t capacity,
                          std::int32_t* count) override {
-        std::lock_guard lock(FLine->mutex);
-        if (handle != 1 || FLine->replies.empty())
+        std::lock_guard lock(line_->mutex);
+        if (handle != 1 || line_->replies.empty())
             return -1;
-        const std::string reply = std::move(FLine->replies.front());
-        FLine->replies.pop_front();
+        const std::string reply = std::move(line_->replies.front());
+        line_->replies.pop_front();
         const auto size = std::min<std::size_t>(reply.size(), static_cast<std::size_t>(capacity));
         std::memcpy(buffer, reply.data(), size);
         *count = static_cast<std::int32_t>(size);
@@ -81,40 +81,40 @@ public:
     }
 
 private:
-    std::shared_ptr<ModelLine> FLine;
+    std::shared_ptr<ModelLine> line_;
 };
 
 class ModelFormCutter : public FormCutter {
 public:
     explicit ModelFormCutter(const vc::Options& options)
-        : FLine(std::make_shared<ModelLine>(options)) {}
+        : line_(std::make_shared<ModelLine>(options)) {}
 
     std::unique_ptr<CutterConnections> MakeLinks() const override {
         // No serial port is listed: the leg's COM port belongs to other tests.
         return std::make_unique<CutterConnections>(
-            std::make_unique<CUsbIF>(), std::make_unique<ModelUsbApi>(FLine),
+            std::make_unique<CUsbIF>(), std::make_unique<ModelUsbApi>(line_),
             platform::SystemSerialDriver(), [] { return std::vector<std::string>{}; });
     }
     std::string Entry() const override { return "QRM USB0"; }
     std::vector<std::string> Commands() const override {
-        std::lock_guard lock(FLine->mutex);
-        return FLine->commands;
+        std::lock_guard lock(line_->mutex);
+        return line_->commands;
     }
     void ClearHistory() override {
-        std::lock_guard lock(FLine->mutex);
-        FLine->commands.clear();
+        std::lock_guard lock(line_->mutex);
+        line_->commands.clear();
     }
     vc::CutterState State() const override {
-        std::lock_guard lock(FLine->mutex);
-        return FLine->model.State();
+        std::lock_guard lock(line_->mutex);
+        return line_->model.State();
     }
     void SetState(const vc::CutterState& state) override {
-        std::lock_guard lock(FLine->mutex);
-        FLine->model.SetState(state);
+        std::lock_guard lock(line_->mutex);
+        line_->model.SetState(state);
     }
 
 private:
-    std::shared_ptr<ModelLine> FLine;
+    std::shared_ptr<ModelLine> line_;
 };
 
 } // namespace

@@ -21,22 +21,22 @@ public:
         std::string path = "/tmp/zf-XXXXXX";
         if (mkdtemp(path.data()) == nullptr)
             throw std::runtime_error("no private runtime folder");
-        FPath = path;
+        path_ = path;
         setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
     }
     ~PrivateRuntimeDir() {
         std::error_code ignored;
-        std::filesystem::remove_all(FPath, ignored);
+        std::filesystem::remove_all(path_, ignored);
     }
 
 private:
-    std::filesystem::path FPath;
+    std::filesystem::path path_;
 };
 
 class VirtualFormCutter : public FormCutter {
 public:
-    explicit VirtualFormCutter(vc::Options options) : FCutter(std::move(options)) {
-        FCutter.Start();
+    explicit VirtualFormCutter(vc::Options options) : cutter_(std::move(options)) {
+        cutter_.Start();
     }
 
     std::unique_ptr<CutterConnections> MakeLinks() const override {
@@ -45,25 +45,25 @@ public:
     // Its device on the serial presentation, the model its probe answered on the printer
     // class, the first vendor-library number on that presentation.
     std::string Entry() const override {
-        switch (FCutter.GetLink()) {
+        switch (cutter_.GetLink()) {
         case vc::Link::Printer:
-            return FCutter.State().model;
+            return cutter_.State().model;
         case vc::Link::UsbApi:
             return "QRM USB0";
         case vc::Link::Serial:
             break;
         }
-        return FCutter.DevicePath().string();
+        return cutter_.DevicePath().string();
     }
-    std::vector<std::string> Commands() const override { return FCutter.Commands(); }
-    void ClearHistory() override { FCutter.ClearHistory(); }
-    vc::CutterState State() const override { return FCutter.State(); }
-    void SetState(const vc::CutterState& state) override { FCutter.SetState(state); }
+    std::vector<std::string> Commands() const override { return cutter_.Commands(); }
+    void ClearHistory() override { cutter_.ClearHistory(); }
+    vc::CutterState State() const override { return cutter_.State(); }
+    void SetState(const vc::CutterState& state) override { cutter_.SetState(state); }
 
-    vc::VirtualCutter& Cutter() { return FCutter; }
+    vc::VirtualCutter& Cutter() { return cutter_; }
 
 private:
-    vc::VirtualCutter FCutter;
+    vc::VirtualCutter cutter_;
 };
 
 } // namespace

@@ -10,64 +10,64 @@
 namespace zopra::testing {
 
 void FakeList::Clear() {
-    FEntries.clear();
-    FPosition = -1;
-    FText.clear();
+    entries_.clear();
+    position_ = -1;
+    text_.clear();
 }
 
 void FakeList::SetPosition(int position) {
-    FPosition = position >= 0 && position < Count() ? position : -1;
-    FText = FPosition >= 0 ? FEntries[FPosition] : std::string();
+    position_ = position >= 0 && position < Count() ? position : -1;
+    text_ = position_ >= 0 ? entries_[position_] : std::string();
 }
 
 int FakeList::Find(const std::string& text) const {
-    const auto found = std::find(FEntries.begin(), FEntries.end(), text);
-    return found == FEntries.end() ? -1 : static_cast<int>(found - FEntries.begin());
+    const auto found = std::find(entries_.begin(), entries_.end(), text);
+    return found == entries_.end() ? -1 : static_cast<int>(found - entries_.begin());
 }
 
 void FakeScrollBar::SetRange(int minimum, int maximum) {
-    FMinimum = minimum;
-    FMaximum = std::max(minimum, maximum);
-    FPosition = std::clamp(FPosition, FMinimum, FMaximum);
+    minimum_ = minimum;
+    maximum_ = std::max(minimum, maximum);
+    position_ = std::clamp(position_, minimum_, maximum_);
 }
 
 void FakeScrollBar::SetPosition(int position) {
-    FPosition = std::clamp(position, FMinimum, FMaximum);
+    position_ = std::clamp(position, minimum_, maximum_);
 }
 
 void FakeUpDown::SetRange(int minimum, int maximum, int increment) {
-    FMinimum = minimum;
-    FMaximum = std::max(minimum, maximum);
-    FIncrement = increment;
-    FPosition = std::clamp(FPosition, FMinimum, FMaximum);
+    minimum_ = minimum;
+    maximum_ = std::max(minimum, maximum);
+    increment_ = increment;
+    position_ = std::clamp(position_, minimum_, maximum_);
 }
 
 void FakeUpDown::SetPosition(int position) {
-    FPosition = std::clamp(position, FMinimum, FMaximum);
+    position_ = std::clamp(position, minimum_, maximum_);
 }
 
 void FakeUpDown::Press(UpDownButton button) {
-    const long long delta = button == UpDownButton::Up ? FIncrement : -FIncrement;
+    const long long delta = button == UpDownButton::Up ? increment_ : -increment_;
     const int target =
-        static_cast<int>(std::clamp<long long>(FPosition + delta, FMinimum, FMaximum));
-    if (target == FPosition)
+        static_cast<int>(std::clamp<long long>(position_ + delta, minimum_, maximum_));
+    if (target == position_)
         return;
     if (!ReportChanging(target,
                         button == UpDownButton::Up ? UpDownDirection::Up : UpDownDirection::Down))
         return;
-    FPosition = target;
+    position_ = target;
     ReportClick(button);
 }
 
 void FakeTimer::Start() {
-    FActive = true;
-    FDue = std::chrono::steady_clock::now() + FInterval;
+    active_ = true;
+    due_ = std::chrono::steady_clock::now() + interval_;
 }
 
 bool FakeTimer::TickIfDue(std::chrono::steady_clock::time_point now) {
-    if (!FActive || now < FDue)
+    if (!active_ || now < due_)
         return false;
-    FActive = false;
+    active_ = false;
     ReportTick();
     return true;
 }
@@ -121,20 +121,20 @@ RecordingWindow::RecordingWindow() {
             // Shown through its tab control only.
             continue;
         case ControlKind::Timer:
-            FTimers[spec.id] = std::make_unique<FakeTimer>(spec.intervalMs);
+            timers_[spec.id] = std::make_unique<FakeTimer>(spec.intervalMs);
             continue;
         }
         control->SetEnabled(spec.enabled);
         control->SetVisible(spec.visible);
-        FControls[spec.id] = std::move(control);
+        controls_[spec.id] = std::move(control);
     }
 }
 
 template <typename Control> Control& RecordingWindow::Get(ControlId id) {
     if constexpr (std::is_same_v<Control, FakeTimer>) {
-        return *FTimers.at(id);
+        return *timers_.at(id);
     } else {
-        auto* control = dynamic_cast<Control*>(FControls.at(id).get());
+        auto* control = dynamic_cast<Control*>(controls_.at(id).get());
         if (control == nullptr)
             throw std::logic_error("the control " + std::string(SpecOf(id).name) +
                                    " is of another kind");
@@ -151,15 +151,15 @@ void RecordingWindow::ShowMessage(MessageKind kind, const std::string& text) {
 void RecordingWindow::ProcessPendingEvents() {
     std::deque<std::function<void()>> posted;
     {
-        const std::lock_guard lock(FPostedMutex);
-        posted.swap(FPosted);
+        const std::lock_guard lock(postedMutex_);
+        posted.swap(posted_);
     }
     for (const std::function<void()>& task : posted)
         task();
     // The timers due now, in the order they came due.
     std::vector<FakeTimer*> due;
     const auto now = std::chrono::steady_clock::now();
-    for (const auto& [id, timer] : FTimers)
+    for (const auto& [id, timer] : timers_)
         if (timer->Active() && timer->Due() <= now)
             due.push_back(timer.get());
     std::stable_sort(due.begin(), due.end(),
@@ -169,12 +169,12 @@ void RecordingWindow::ProcessPendingEvents() {
 }
 
 void RecordingWindow::PostToInterfaceThread(std::function<void()> task) {
-    const std::lock_guard lock(FPostedMutex);
-    FPosted.push_back(std::move(task));
+    const std::lock_guard lock(postedMutex_);
+    posted_.push_back(std::move(task));
 }
 
 std::string RecordingWindow::TextOf(ControlId id) {
-    IControl* control = FControls.at(id).get();
+    IControl* control = controls_.at(id).get();
     if (auto* label = dynamic_cast<ILabel*>(control))
         return label->Text();
     if (auto* edit = dynamic_cast<IEdit*>(control))
@@ -186,15 +186,15 @@ std::string RecordingWindow::TextOf(ControlId id) {
 }
 
 bool RecordingWindow::EnabledOf(ControlId id) {
-    return FControls.at(id)->Enabled();
+    return controls_.at(id)->Enabled();
 }
 
 bool RecordingWindow::VisibleOf(ControlId id) {
-    return FControls.at(id)->Visible();
+    return controls_.at(id)->Visible();
 }
 
 bool RecordingWindow::TakesInput(ControlId id) {
-    const IControl& control = *FControls.at(id);
+    const IControl& control = *controls_.at(id);
     if (control.Enabled() && control.Visible())
         return true;
     ADD_FAILURE() << SpecOf(id).name << " takes no input now";

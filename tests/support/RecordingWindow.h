@@ -25,144 +25,144 @@ struct ControlState {
 class FakeLabel : public ILabel {
 public:
     void SetText(const std::string& text) override {
-        FText = text;
+        text_ = text;
         if (OnSetText)
             OnSetText(text);
     }
     // Called with every text the form writes (to look at the program at that moment).
     std::function<void(const std::string&)> OnSetText;
-    std::string Text() const override { return FText; }
-    void SetEnabled(bool enabled) override { FState.enabled = enabled; }
-    bool Enabled() const override { return FState.enabled; }
-    void SetVisible(bool visible) override { FState.visible = visible; }
-    bool Visible() const override { return FState.visible; }
+    std::string Text() const override { return text_; }
+    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
+    bool Enabled() const override { return state_.enabled; }
+    void SetVisible(bool visible) override { state_.visible = visible; }
+    bool Visible() const override { return state_.visible; }
 
 private:
-    std::string FText;
-    ControlState FState;
+    std::string text_;
+    ControlState state_;
 };
 
 class FakeEdit : public IEdit {
 public:
-    void SetText(const std::string& text) override { FText = text; }
-    std::string Text() const override { return FText; }
-    void SetEnabled(bool enabled) override { FState.enabled = enabled; }
-    bool Enabled() const override { return FState.enabled; }
-    void SetVisible(bool visible) override { FState.visible = visible; }
-    bool Visible() const override { return FState.visible; }
+    void SetText(const std::string& text) override { text_ = text; }
+    std::string Text() const override { return text_; }
+    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
+    bool Enabled() const override { return state_.enabled; }
+    void SetVisible(bool visible) override { state_.visible = visible; }
+    bool Visible() const override { return state_.visible; }
 
 private:
-    std::string FText;
-    ControlState FState;
+    std::string text_;
+    ControlState state_;
 };
 
 class FakeButton : public IButton {
 public:
-    void SetEnabled(bool enabled) override { FState.enabled = enabled; }
-    bool Enabled() const override { return FState.enabled; }
-    void SetVisible(bool visible) override { FState.visible = visible; }
-    bool Visible() const override { return FState.visible; }
+    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
+    bool Enabled() const override { return state_.enabled; }
+    void SetVisible(bool visible) override { state_.visible = visible; }
+    bool Visible() const override { return state_.visible; }
 
 private:
-    ControlState FState;
+    ControlState state_;
 };
 
 class FakeList : public IList {
 public:
     void Clear() override;
-    void AddEntry(const std::string& entry) override { FEntries.push_back(entry); }
-    int Count() const override { return static_cast<int>(FEntries.size()); }
-    std::string Entry(int index) const override { return FEntries.at(index); }
-    int Position() const override { return FPosition; }
+    void AddEntry(const std::string& entry) override { entries_.push_back(entry); }
+    int Count() const override { return static_cast<int>(entries_.size()); }
+    std::string Entry(int index) const override { return entries_.at(index); }
+    int Position() const override { return position_; }
     void SetPosition(int position) override;
-    std::string Text() const override { return FText; }
-    void SetText(const std::string& text) override { FText = text; }
-    void SetEnabled(bool enabled) override { FState.enabled = enabled; }
-    bool Enabled() const override { return FState.enabled; }
-    void SetVisible(bool visible) override { FState.visible = visible; }
-    bool Visible() const override { return FState.visible; }
+    std::string Text() const override { return text_; }
+    void SetText(const std::string& text) override { text_ = text; }
+    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
+    bool Enabled() const override { return state_.enabled; }
+    void SetVisible(bool visible) override { state_.visible = visible; }
+    bool Visible() const override { return state_.visible; }
 
-    const std::vector<std::string>& Entries() const { return FEntries; }
+    const std::vector<std::string>& Entries() const { return entries_; }
     // The exact, case-sensitive match of text, or -1.
     int Find(const std::string& text) const;
 
 private:
-    std::vector<std::string> FEntries;
-    int FPosition = -1;
-    std::string FText;
-    ControlState FState;
+    std::vector<std::string> entries_;
+    int position_ = -1;
+    std::string text_;
+    ControlState state_;
 };
 
 class FakeScrollBar : public IScrollBar {
 public:
     void SetRange(int minimum, int maximum);
-    int Minimum() const override { return FMinimum; }
-    int Maximum() const override { return FMaximum; }
-    void SetMaximum(int maximum) override { SetRange(FMinimum, maximum); }
-    int Position() const override { return FPosition; }
+    int Minimum() const override { return minimum_; }
+    int Maximum() const override { return maximum_; }
+    void SetMaximum(int maximum) override { SetRange(minimum_, maximum); }
+    int Position() const override { return position_; }
     void SetPosition(int position) override;
-    void SetEnabled(bool enabled) override { FState.enabled = enabled; }
-    bool Enabled() const override { return FState.enabled; }
-    void SetVisible(bool visible) override { FState.visible = visible; }
-    bool Visible() const override { return FState.visible; }
+    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
+    bool Enabled() const override { return state_.enabled; }
+    void SetVisible(bool visible) override { state_.visible = visible; }
+    bool Visible() const override { return state_.visible; }
 
 private:
-    int FMinimum = 0;
-    int FMaximum = 0;
-    int FPosition = 0;
-    ControlState FState;
+    int minimum_ = 0;
+    int maximum_ = 0;
+    int position_ = 0;
+    ControlState state_;
 };
 
 class FakeUpDown : public IUpDown {
 public:
     void SetRange(int minimum, int maximum, int increment);
-    int Position() const override { return FPosition; }
+    int Position() const override { return position_; }
     void SetPosition(int position) override;
-    void SetEnabled(bool enabled) override { FState.enabled = enabled; }
-    bool Enabled() const override { return FState.enabled; }
-    void SetVisible(bool visible) override { FState.visible = visible; }
-    bool Visible() const override { return FState.visible; }
+    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
+    bool Enabled() const override { return state_.enabled; }
+    void SetVisible(bool visible) override { state_.visible = visible; }
+    bool Visible() const override { return state_.visible; }
 
     // A press of one arrow, as the interface's up-down does it.
     void Press(UpDownButton button);
 
 private:
-    int FMinimum = 0;
-    int FMaximum = 0;
-    int FIncrement = 1;
-    int FPosition = 0;
-    ControlState FState;
+    int minimum_ = 0;
+    int maximum_ = 0;
+    int increment_ = 1;
+    int position_ = 0;
+    ControlState state_;
 };
 
 class FakeTabs : public ITabs {
 public:
-    int Page() const override { return FPage; }
-    void SetPage(int page) override { FPage = page; }
-    void SetEnabled(bool enabled) override { FState.enabled = enabled; }
-    bool Enabled() const override { return FState.enabled; }
-    void SetVisible(bool visible) override { FState.visible = visible; }
-    bool Visible() const override { return FState.visible; }
+    int Page() const override { return page_; }
+    void SetPage(int page) override { page_ = page; }
+    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
+    bool Enabled() const override { return state_.enabled; }
+    void SetVisible(bool visible) override { state_.visible = visible; }
+    bool Visible() const override { return state_.visible; }
 
 private:
-    int FPage = 0;
-    ControlState FState;
+    int page_ = 0;
+    ControlState state_;
 };
 
 class FakeTimer : public ITimer {
 public:
-    explicit FakeTimer(int intervalMs) : FInterval(intervalMs) {}
+    explicit FakeTimer(int intervalMs) : interval_(intervalMs) {}
     void Start() override;
-    void Stop() override { FActive = false; }
-    bool Active() const override { return FActive; }
+    void Stop() override { active_ = false; }
+    bool Active() const override { return active_; }
 
-    std::chrono::steady_clock::time_point Due() const { return FDue; }
+    std::chrono::steady_clock::time_point Due() const { return due_; }
     // Disarms the timer and reports its tick, when it is armed and due.
     bool TickIfDue(std::chrono::steady_clock::time_point now);
 
 private:
-    std::chrono::milliseconds FInterval;
-    bool FActive = false;
-    std::chrono::steady_clock::time_point FDue;
+    std::chrono::milliseconds interval_;
+    bool active_ = false;
+    std::chrono::steady_clock::time_point due_;
 };
 
 class RecordingWindow : public IFormWindow {
@@ -186,8 +186,8 @@ public:
     ITimer& Timer(ControlId id) override { return Get<FakeTimer>(id); }
 
     void ShowMessage(MessageKind kind, const std::string& text) override;
-    void BeginBusyCursor() override { ++FBusy; }
-    void EndBusyCursor() override { --FBusy; }
+    void BeginBusyCursor() override { ++busy_; }
+    void EndBusyCursor() override { --busy_; }
     void ProcessPendingEvents() override;
     void PostToInterfaceThread(std::function<void()> task) override;
     char DecimalSeparator() const override { return Separator; }
@@ -197,7 +197,7 @@ public:
     std::vector<Message> Messages;
     // Called with each box as it is shown (to look at the window at that moment).
     std::function<void(const Message&)> OnMessage;
-    int BusyDepth() const { return FBusy; }
+    int BusyDepth() const { return busy_; }
 
     // Text of a label, edit or list, by name; "" and a test failure for another kind.
     std::string TextOf(ControlId id);
@@ -229,11 +229,11 @@ private:
     template <typename Control> Control& Get(ControlId id);
     bool TakesInput(ControlId id);
 
-    std::map<ControlId, std::unique_ptr<IControl>> FControls;
-    std::map<ControlId, std::unique_ptr<FakeTimer>> FTimers;
-    std::mutex FPostedMutex;
-    std::deque<std::function<void()>> FPosted;
-    int FBusy = 0;
+    std::map<ControlId, std::unique_ptr<IControl>> controls_;
+    std::map<ControlId, std::unique_ptr<FakeTimer>> timers_;
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
+    int busy_ = 0;
 };
 
 } // namespace zopra::testing

@@ -74,34 +74,34 @@ TButton::TButton(const QString& caption, QWidget* parent) : QPushButton(caption,
 
 TScrollBar::TScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
     connect(this, &QScrollBar::valueChanged, this, [this] {
-        if (!FProgramMove)
+        if (!programMove_)
             ReportChange();
     });
 }
 
 void TScrollBar::SetMaximum(int maximum) {
-    FProgramMove = true;
+    programMove_ = true;
     setMaximum(maximum);
-    FProgramMove = false;
+    programMove_ = false;
 }
 
 void TScrollBar::SetPosition(int position) {
-    FProgramMove = true;
+    programMove_ = true;
     setValue(position);
-    FProgramMove = false;
+    programMove_ = false;
 }
 
 TTabs::TTabs(QWidget* parent) : QTabWidget(parent) {
     connect(this, &QTabWidget::currentChanged, this, [this] {
-        if (!FProgramMove)
+        if (!programMove_)
             ReportChange();
     });
 }
 
 void TTabs::SetPage(int page) {
-    FProgramMove = true;
+    programMove_ = true;
     setCurrentIndex(page);
-    FProgramMove = false;
+    programMove_ = false;
 }
 
 TTimer::TTimer(int intervalMs, QObject* parent) : QTimer(parent) {

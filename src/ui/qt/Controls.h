@@ -109,7 +109,7 @@ public:
     bool Visible() const override { return !isHidden(); }
 
 private:
-    bool FProgramMove = false;
+    bool programMove_ = false;
 };
 
 // QTabWidget reports a page set by the program too; that one is kept from the form.
@@ -125,7 +125,7 @@ public:
     bool Visible() const override { return !isHidden(); }
 
 private:
-    bool FProgramMove = false;
+    bool programMove_ = false;
 };
 
 // A single-shot QTimer.

@@ -26,11 +26,11 @@ TMainWindow::TMainWindow(std::unique_ptr<CutterConnections> links, QWidget* pare
                           Qt::MSWindowsFixedSizeDialogHint) {
     SetUpWindow();
     CreateControls();
-    FForm = std::make_unique<TMainForm_>(*this, std::move(links));
+    form_ = std::make_unique<TMainForm_>(*this, std::move(links));
 }
 
 TMainWindow::~TMainWindow() {
-    FForm.reset();
+    form_.reset();
 }
 
 void TMainWindow::SetUpWindow() {
@@ -58,7 +58,7 @@ void TMainWindow::CreateControls() {
     for (const ControlSpec& spec : MainWindowLayout()) {
         QWidget* parent = this;
         if (spec.parent != ControlId::Window)
-            parent = qobject_cast<QWidget*>(FControls.at(spec.parent));
+            parent = qobject_cast<QWidget*>(controls_.at(spec.parent));
         QObject* control = CreateControl(spec, parent);
         // The row's name as object name, so that the control can be found by name (tests,
         // style sheets, accessibility).
@@ -68,7 +68,7 @@ void TMainWindow::CreateControls() {
             if (!spec.visible)
                 widget->hide();
         }
-        FControls[spec.id] = control;
+        controls_[spec.id] = control;
     }
 }
 
@@ -147,8 +147,8 @@ QObject* TMainWindow::CreateControl(const ControlSpec& spec, QWidget* parent) {
 }
 
 template <typename Interface> Interface& TMainWindow::Get(ControlId id) {
-    const auto found = FControls.find(id);
-    auto* control = found == FControls.end() ? nullptr : dynamic_cast<Interface*>(found->second);
+    const auto found = controls_.find(id);
+    auto* control = found == controls_.end() ? nullptr : dynamic_cast<Interface*>(found->second);
     if (control == nullptr)
         std::abort(); // the form asked for a control the table does not have in that kind
     return *control;

@@ -24,12 +24,12 @@ public:
     TMainWindow(const TMainWindow&) = delete;
     TMainWindow& operator=(const TMainWindow&) = delete;
 
-    TMainForm_& Form() { return *FForm; }
+    TMainForm_& Form() { return *form_; }
 
     // The Qt control of a layout row (for tests); null for the wrong type.
     template <typename Widget> Widget* Control(ControlId id) const {
-        const auto found = FControls.find(id);
-        return found == FControls.end() ? nullptr : dynamic_cast<Widget*>(found->second);
+        const auto found = controls_.find(id);
+        return found == controls_.end() ? nullptr : dynamic_cast<Widget*>(found->second);
     }
 
     ILabel& Label(ControlId id) override { return Get<ILabel>(id); }
@@ -58,9 +58,9 @@ private:
     template <typename Interface> Interface& Get(ControlId id);
 
     // Every control by its row; owned through Qt's parent ownership.
-    std::map<ControlId, QObject*> FControls;
+    std::map<ControlId, QObject*> controls_;
     // Made after the controls and gone before them.
-    std::unique_ptr<TMainForm_> FForm;
+    std::unique_ptr<TMainForm_> form_;
 };
 
 } // namespace zopra
