@@ -12,14 +12,14 @@ namespace {
 // Runs a change the program makes, with the control's reports of it ignored.
 class ProgramChange {
 public:
-    explicit ProgramChange(bool& flag) : FFlag(flag), FBefore(std::exchange(flag, true)) {}
-    ~ProgramChange() { FFlag = FBefore; }
+    explicit ProgramChange(bool& flag) : flag_(flag), before_(std::exchange(flag, true)) {}
+    ~ProgramChange() { flag_ = before_; }
     ProgramChange(const ProgramChange&) = delete;
     ProgramChange& operator=(const ProgramChange&) = delete;
 
 private:
-    bool& FFlag;
-    bool FBefore;
+    bool& flag_;
+    bool before_;
 };
 
 const wchar_t kPageClass[] = L"ZopraTabPage";
@@ -77,34 +77,34 @@ std::string WindowText(HWND handle) {
 Win32Label::Win32Label(Win32Window& window, const ControlSpec& spec, const Placement& place,
                        COLORREF background)
     : Win32Control(window, place, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, Owned(spec.caption)),
-      FColour(background), FBrush(CreateSolidBrush(background)) {
+      colour_(background), brush_(CreateSolidBrush(background)) {
     FitToText();
 }
 
 void Win32Label::SetText(const std::string& text) {
-    SetWindowTextW(FHandle, Widen(text).c_str());
+    SetWindowTextW(handle_, Widen(text).c_str());
     FitToText();
 }
 
 HBRUSH Win32Label::Background(HDC context) {
-    SetBkColor(context, FColour);
-    return FBrush.get();
+    SetBkColor(context, colour_);
+    return brush_.get();
 }
 
 void Win32Label::FitToText() {
     const std::wstring text = Widen(Text());
-    HDC context = GetDC(FHandle);
-    const HGDIOBJ before = SelectObject(context, FWindow.Font());
+    HDC context = GetDC(handle_);
+    const HGDIOBJ before = SelectObject(context, window_.Font());
     TEXTMETRICW metrics{};
     GetTextMetricsW(context, &metrics);
     SIZE size{0, metrics.tmHeight};
     if (!text.empty())
         GetTextExtentPoint32W(context, text.data(), static_cast<int>(text.size()), &size);
     SelectObject(context, before);
-    ReleaseDC(FHandle, context);
-    SetWindowPos(FHandle, nullptr, 0, 0, size.cx, size.cy,
+    ReleaseDC(handle_, context);
+    SetWindowPos(handle_, nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    InvalidateRect(FHandle, nullptr, TRUE);
+    InvalidateRect(handle_, nullptr, TRUE);
 }
 
 Win32Button::Win32Button(Win32Window& window, const ControlSpec& spec, const Placement& place)
@@ -120,7 +120,7 @@ Win32Edit::Win32Edit(Win32Window& window, const ControlSpec& spec, const Placeme
                    spec.border ? WS_EX_CLIENTEDGE : 0, Owned(spec.caption)) {}
 
 void Win32Edit::SetText(const std::string& text) {
-    SetWindowTextW(FHandle, Widen(text).c_str());
+    SetWindowTextW(handle_, Widen(text).c_str());
 }
 
 namespace {
@@ -140,12 +140,12 @@ Placement OpenListPlacement(Placement place) {
 Win32List::Win32List(Win32Window& window, const ControlSpec& spec, const Placement& place)
     : Win32Control(window, OpenListPlacement(place), L"COMBOBOX",
                    CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, "") {
-    SendMessageW(FHandle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
+    SendMessageW(handle_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
                  window.Scale(place.bounds.height) - kListFrame);
     // The design's lists are narrow: the edit's own margins would clip "Disable".
     COMBOBOXINFO parts{};
     parts.cbSize = sizeof parts;
-    if (GetComboBoxInfo(FHandle, &parts))
+    if (GetComboBoxInfo(handle_, &parts))
         SendMessageW(parts.hwndItem, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
                      MAKELPARAM(1, 0));
     for (std::string_view entry : spec.entries)
@@ -154,58 +154,58 @@ Win32List::Win32List(Win32Window& window, const ControlSpec& spec, const Placeme
 }
 
 void Win32List::Clear() {
-    const ProgramChange change(FProgramChange);
-    SendMessageW(FHandle, CB_RESETCONTENT, 0, 0);
-    SetWindowTextW(FHandle, L"");
-    FEntries.clear();
-    FPosition = -1;
+    const ProgramChange change(programChange_);
+    SendMessageW(handle_, CB_RESETCONTENT, 0, 0);
+    SetWindowTextW(handle_, L"");
+    entries_.clear();
+    position_ = -1;
 }
 
 void Win32List::AddEntry(const std::string& entry) {
-    const ProgramChange change(FProgramChange);
-    SendMessageW(FHandle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(entry).c_str()));
-    FEntries.push_back(entry);
+    const ProgramChange change(programChange_);
+    SendMessageW(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(entry).c_str()));
+    entries_.push_back(entry);
 }
 
 std::string Win32List::Entry(int index) const {
-    return FEntries.at(static_cast<std::size_t>(index));
+    return entries_.at(static_cast<std::size_t>(index));
 }
 
 void Win32List::SetPosition(int position) {
-    const ProgramChange change(FProgramChange);
+    const ProgramChange change(programChange_);
     if (position < 0 || position >= Count())
         position = -1;
     // CB_SETCURSEL shows the entry's text, or empties the text for -1.
-    SendMessageW(FHandle, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
-    FPosition = position;
+    SendMessageW(handle_, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+    position_ = position;
 }
 
 void Win32List::SetText(const std::string& text) {
-    const ProgramChange change(FProgramChange);
-    SetWindowTextW(FHandle, Widen(text).c_str());
+    const ProgramChange change(programChange_);
+    SetWindowTextW(handle_, Widen(text).c_str());
 }
 
 void Win32List::Command(WORD code) {
-    if (FProgramChange)
+    if (programChange_)
         return;
     switch (code) {
     case CBN_DROPDOWN:
         ReportDropDown();
         break;
     case CBN_SELCHANGE: {
-        const auto chosen = static_cast<int>(SendMessageW(FHandle, CB_GETCURSEL, 0, 0));
+        const auto chosen = static_cast<int>(SendMessageW(handle_, CB_GETCURSEL, 0, 0));
         if (chosen < 0 || chosen >= Count())
             break;
-        FPosition = chosen;
+        position_ = chosen;
         // The edit still shows the text from before the choice until this report returns.
-        SetText(FEntries[static_cast<std::size_t>(chosen)]);
+        SetText(entries_[static_cast<std::size_t>(chosen)]);
         ReportChange();
         break;
     }
     case CBN_EDITCHANGE: {
         // CB_FINDSTRINGEXACT ignores case; an entry is chosen by its exact text only.
-        const auto found = std::find(FEntries.begin(), FEntries.end(), Text());
-        FPosition = found == FEntries.end() ? -1 : static_cast<int>(found - FEntries.begin());
+        const auto found = std::find(entries_.begin(), entries_.end(), Text());
+        position_ = found == entries_.end() ? -1 : static_cast<int>(found - entries_.begin());
         ReportChange();
         break;
     }
@@ -217,62 +217,62 @@ void Win32List::Command(WORD code) {
 Win32UpDown::Win32UpDown(Win32Window& window, const ControlSpec& spec, const Placement& place,
                          HWND buddy)
     : Win32Control(window, place, UPDOWN_CLASSW, UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, ""),
-      FMinimum(spec.minimum), FMaximum(std::max(spec.minimum, spec.maximum)) {
+      minimum_(spec.minimum), maximum_(std::max(spec.minimum, spec.maximum)) {
     if (buddy)
-        SendMessageW(FHandle, UDM_SETBUDDY, reinterpret_cast<WPARAM>(buddy), 0);
-    SendMessageW(FHandle, UDM_SETRANGE32, static_cast<WPARAM>(FMinimum), FMaximum);
+        SendMessageW(handle_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(buddy), 0);
+    SendMessageW(handle_, UDM_SETRANGE32, static_cast<WPARAM>(minimum_), maximum_);
     UDACCEL step{0, static_cast<UINT>(spec.step)};
-    SendMessageW(FHandle, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
+    SendMessageW(handle_, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
     SetPosition(spec.position);
 }
 
 int Win32UpDown::Position() const {
-    return static_cast<int>(SendMessageW(FHandle, UDM_GETPOS32, 0, 0));
+    return static_cast<int>(SendMessageW(handle_, UDM_GETPOS32, 0, 0));
 }
 
 void Win32UpDown::SetPosition(int position) {
-    SendMessageW(FHandle, UDM_SETPOS32, 0, std::clamp(position, FMinimum, FMaximum));
+    SendMessageW(handle_, UDM_SETPOS32, 0, std::clamp(position, minimum_, maximum_));
 }
 
 bool Win32UpDown::Notify(const NMHDR& header, LRESULT& result) {
     if (header.code != UDN_DELTAPOS)
         return false;
     const auto& change = reinterpret_cast<const NMUPDOWN&>(header);
-    const int next = std::clamp(change.iPos + change.iDelta, FMinimum, FMaximum);
-    FMoved = false;
+    const int next = std::clamp(change.iPos + change.iDelta, minimum_, maximum_);
+    moved_ = false;
     if (next == change.iPos) {
         result = TRUE; // at the limit: nothing moves, nothing is reported
         return true;
     }
     const bool up = next > change.iPos;
-    FPressed = up ? UpDownButton::Up : UpDownButton::Down;
-    FMoved = ReportChanging(next, up ? UpDownDirection::Up : UpDownDirection::Down);
-    result = FMoved ? FALSE : TRUE;
+    pressed_ = up ? UpDownButton::Up : UpDownButton::Down;
+    moved_ = ReportChanging(next, up ? UpDownDirection::Up : UpDownDirection::Down);
+    result = moved_ ? FALSE : TRUE;
     return true;
 }
 
 void Win32UpDown::Scroll(WORD request) {
     // The control reports the position it took after each step it was allowed.
-    if (request == SB_THUMBPOSITION && std::exchange(FMoved, false))
-        ReportClick(FPressed);
+    if (request == SB_THUMBPOSITION && std::exchange(moved_, false))
+        ReportClick(pressed_);
 }
 
 Win32ScrollBar::Win32ScrollBar(Win32Window& window, const ControlSpec& spec, const Placement& place)
-    : Win32Control(window, place, L"SCROLLBAR", SBS_HORZ, 0, ""), FMinimum(spec.minimum),
-      FMaximum(std::max(spec.minimum, spec.maximum)), FStep(spec.step), FLargeStep(spec.largeStep) {
-    SetMaximum(FMaximum);
+    : Win32Control(window, place, L"SCROLLBAR", SBS_HORZ, 0, ""), minimum_(spec.minimum),
+      maximum_(std::max(spec.minimum, spec.maximum)), step_(spec.step), largeStep_(spec.largeStep) {
+    SetMaximum(maximum_);
     SetPosition(spec.position);
 }
 
 void Win32ScrollBar::SetMaximum(int maximum) {
     const int position = Position();
-    FMaximum = std::max(FMinimum, maximum);
+    maximum_ = std::max(minimum_, maximum);
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_RANGE;
-    info.nMin = FMinimum;
-    info.nMax = FMaximum;
-    SetScrollInfo(FHandle, SB_CTL, &info, TRUE);
+    info.nMin = minimum_;
+    info.nMax = maximum_;
+    SetScrollInfo(handle_, SB_CTL, &info, TRUE);
     SetPosition(position);
 }
 
@@ -280,7 +280,7 @@ int Win32ScrollBar::Position() const {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_POS;
-    GetScrollInfo(FHandle, SB_CTL, &info);
+    GetScrollInfo(handle_, SB_CTL, &info);
     return info.nPos;
 }
 
@@ -288,34 +288,34 @@ void Win32ScrollBar::SetPosition(int position) {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_POS;
-    info.nPos = std::clamp(position, FMinimum, FMaximum);
-    SetScrollInfo(FHandle, SB_CTL, &info, TRUE);
+    info.nPos = std::clamp(position, minimum_, maximum_);
+    SetScrollInfo(handle_, SB_CTL, &info, TRUE);
 }
 
 void Win32ScrollBar::Scroll(WORD request) {
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_POS | SIF_TRACKPOS;
-    GetScrollInfo(FHandle, SB_CTL, &info);
+    GetScrollInfo(handle_, SB_CTL, &info);
     int position = info.nPos;
     switch (request) {
     case SB_LINELEFT:
-        position -= FStep;
+        position -= step_;
         break;
     case SB_LINERIGHT:
-        position += FStep;
+        position += step_;
         break;
     case SB_PAGELEFT:
-        position -= FLargeStep;
+        position -= largeStep_;
         break;
     case SB_PAGERIGHT:
-        position += FLargeStep;
+        position += largeStep_;
         break;
     case SB_LEFT:
-        position = FMinimum;
+        position = minimum_;
         break;
     case SB_RIGHT:
-        position = FMaximum;
+        position = maximum_;
         break;
     case SB_THUMBTRACK:
     case SB_THUMBPOSITION:
@@ -340,46 +340,46 @@ Win32Tabs::Win32Tabs(Win32Window& window, const ControlSpec& /*spec*/, const Pla
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = caption.data();
-        SendMessageW(FHandle, TCM_INSERTITEMW, static_cast<WPARAM>(TabCtrl_GetItemCount(FHandle)),
+        SendMessageW(handle_, TCM_INSERTITEMW, static_cast<WPARAM>(TabCtrl_GetItemCount(handle_)),
                      reinterpret_cast<LPARAM>(&item));
     }
     // The pages fill the display area, which is known once the tabs are in.
     RECT area{};
-    GetClientRect(FHandle, &area);
-    TabCtrl_AdjustRect(FHandle, FALSE, &area);
+    GetClientRect(handle_, &area);
+    TabCtrl_AdjustRect(handle_, FALSE, &area);
     for (const ControlSpec* page : pages) {
         HWND pageWindow =
             CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, Widen(page->caption).c_str(),
                             WS_CHILD | WS_CLIPSIBLINGS, area.left, area.top, area.right - area.left,
-                            area.bottom - area.top, FHandle,
+                            area.bottom - area.top, handle_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(page->id)),
                             GetModuleHandleW(nullptr), &window);
-        FPages.emplace_back(page->id, pageWindow);
+        pages_.emplace_back(page->id, pageWindow);
     }
     // Adding the first tab selected it.
     ShowCurrentPage();
 }
 
 HWND Win32Tabs::PageWindow(ControlId page) const {
-    for (const auto& [id, window] : FPages)
+    for (const auto& [id, window] : pages_)
         if (id == page)
             return window;
     return nullptr;
 }
 
 int Win32Tabs::Page() const {
-    return TabCtrl_GetCurSel(FHandle);
+    return TabCtrl_GetCurSel(handle_);
 }
 
 void Win32Tabs::SetPage(int page) {
-    TabCtrl_SetCurSel(FHandle, page);
+    TabCtrl_SetCurSel(handle_, page);
     ShowCurrentPage();
 }
 
 void Win32Tabs::ShowCurrentPage() {
     const int current = Page();
-    for (int index = 0; index < static_cast<int>(FPages.size()); ++index)
-        ShowWindow(FPages[static_cast<std::size_t>(index)].second,
+    for (int index = 0; index < static_cast<int>(pages_.size()); ++index)
+        ShowWindow(pages_[static_cast<std::size_t>(index)].second,
                    index == current ? SW_SHOWNA : SW_HIDE);
 }
 

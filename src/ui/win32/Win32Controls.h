@@ -48,19 +48,19 @@ template <typename Interface> class Win32Control : public Interface, public Win3
 public:
     Win32Control(Win32Window& window, const Placement& place, const wchar_t* windowClass,
                  DWORD style, DWORD extendedStyle, const std::string& text)
-        : FWindow(window),
-          FHandle(CreateChild(window, place, windowClass, style, extendedStyle, text)) {}
+        : window_(window),
+          handle_(CreateChild(window, place, windowClass, style, extendedStyle, text)) {}
 
-    HWND Handle() const override { return FHandle; }
-    void SetEnabled(bool enabled) override { EnableWindow(FHandle, enabled); }
-    bool Enabled() const override { return IsWindowEnabled(FHandle); }
+    HWND Handle() const override { return handle_; }
+    void SetEnabled(bool enabled) override { EnableWindow(handle_, enabled); }
+    bool Enabled() const override { return IsWindowEnabled(handle_); }
     // The control's own visibility, whether or not its page is the one shown.
-    void SetVisible(bool visible) override { ShowWindow(FHandle, visible ? SW_SHOWNA : SW_HIDE); }
-    bool Visible() const override { return (GetWindowLongW(FHandle, GWL_STYLE) & WS_VISIBLE) != 0; }
+    void SetVisible(bool visible) override { ShowWindow(handle_, visible ? SW_SHOWNA : SW_HIDE); }
+    bool Visible() const override { return (GetWindowLongW(handle_, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 protected:
-    Win32Window& FWindow;
-    const HWND FHandle;
+    Win32Window& window_;
+    const HWND handle_;
 };
 
 // A caption that always has the size of its text. A heading has its own background colour.
@@ -69,7 +69,7 @@ public:
     Win32Label(Win32Window& window, const ControlSpec& spec, const Placement& place,
                COLORREF background);
     void SetText(const std::string& text) override;
-    std::string Text() const override { return WindowText(FHandle); }
+    std::string Text() const override { return WindowText(handle_); }
     HBRUSH Background(HDC context) override;
 
 private:
@@ -77,8 +77,8 @@ private:
     struct BrushDeleter {
         void operator()(HBRUSH brush) const { DeleteObject(brush); }
     };
-    const COLORREF FColour;
-    std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter> FBrush;
+    const COLORREF colour_;
+    std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter> brush_;
 };
 
 class Win32Button final : public Win32Control<IButton> {
@@ -91,7 +91,7 @@ class Win32Edit final : public Win32Control<IEdit> {
 public:
     Win32Edit(Win32Window& window, const ControlSpec& spec, const Placement& place);
     void SetText(const std::string& text) override;
-    std::string Text() const override { return WindowText(FHandle); }
+    std::string Text() const override { return WindowText(handle_); }
 };
 
 // The editable drop-down list. The object keeps the position itself, because the Win32 combo
@@ -103,20 +103,20 @@ public:
 
     void Clear() override;
     void AddEntry(const std::string& entry) override;
-    int Count() const override { return static_cast<int>(FEntries.size()); }
+    int Count() const override { return static_cast<int>(entries_.size()); }
     std::string Entry(int index) const override;
-    int Position() const override { return FPosition; }
+    int Position() const override { return position_; }
     void SetPosition(int position) override;
-    std::string Text() const override { return WindowText(FHandle); }
+    std::string Text() const override { return WindowText(handle_); }
     void SetText(const std::string& text) override;
 
     void Command(WORD code) override;
 
 private:
-    std::vector<std::string> FEntries;
-    int FPosition = -1;
+    std::vector<std::string> entries_;
+    int position_ = -1;
     // Set while the program changes the list, whose own reports then are not the user's.
-    bool FProgramChange = false;
+    bool programChange_ = false;
 };
 
 // The common up-down control, with the edit it stands beside as its buddy (the arrow keys in
@@ -133,18 +133,18 @@ public:
     void Scroll(WORD request) override;
 
 private:
-    const int FMinimum;
-    const int FMaximum;
-    UpDownButton FPressed = UpDownButton::Up;
-    bool FMoved = false;
+    const int minimum_;
+    const int maximum_;
+    UpDownButton pressed_ = UpDownButton::Up;
+    bool moved_ = false;
 };
 
 class Win32ScrollBar final : public Win32Control<IScrollBar> {
 public:
     Win32ScrollBar(Win32Window& window, const ControlSpec& spec, const Placement& place);
 
-    int Minimum() const override { return FMinimum; }
-    int Maximum() const override { return FMaximum; }
+    int Minimum() const override { return minimum_; }
+    int Maximum() const override { return maximum_; }
     void SetMaximum(int maximum) override;
     int Position() const override;
     void SetPosition(int position) override;
@@ -152,10 +152,10 @@ public:
     void Scroll(WORD request) override;
 
 private:
-    const int FMinimum;
-    int FMaximum;
-    const int FStep;
-    const int FLargeStep;
+    const int minimum_;
+    int maximum_;
+    const int step_;
+    const int largeStep_;
 };
 
 // The tab control with one child window per page; the controls of a page are children of its
@@ -174,7 +174,7 @@ public:
 
 private:
     void ShowCurrentPage();
-    std::vector<std::pair<ControlId, HWND>> FPages;
+    std::vector<std::pair<ControlId, HWND>> pages_;
 };
 
 } // namespace zopra::win32

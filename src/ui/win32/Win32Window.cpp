@@ -53,39 +53,39 @@ template <typename Action> void Contained(Action&& action) noexcept {
 class Win32Window::OneShot final : public ITimer {
 public:
     OneShot(HWND window, UINT_PTR id, UINT intervalMs)
-        : FWindow(window), FId(id), FInterval(intervalMs) {}
-    ~OneShot() override { KillTimer(FWindow, FId); }
+        : window_(window), id_(id), interval_(intervalMs) {}
+    ~OneShot() override { KillTimer(window_, id_); }
     OneShot(const OneShot&) = delete;
     OneShot& operator=(const OneShot&) = delete;
 
     // SetTimer on a running id starts its interval again.
-    void Start() override { FActive = SetTimer(FWindow, FId, FInterval, nullptr) != 0; }
+    void Start() override { active_ = SetTimer(window_, id_, interval_, nullptr) != 0; }
     void Stop() override {
-        FActive = false;
-        KillTimer(FWindow, FId);
+        active_ = false;
+        KillTimer(window_, id_);
     }
-    bool Active() const override { return FActive; }
+    bool Active() const override { return active_; }
     void Elapsed() {
-        KillTimer(FWindow, FId);
-        if (std::exchange(FActive, false))
+        KillTimer(window_, id_);
+        if (std::exchange(active_, false))
             ReportTick();
     }
 
 private:
-    HWND FWindow;
-    UINT_PTR FId;
-    UINT FInterval;
-    bool FActive = false;
+    HWND window_;
+    UINT_PTR id_;
+    UINT interval_;
+    bool active_ = false;
 };
 
-Win32Window::Win32Window() : FDpi(ScreenDpi()) {
+Win32Window::Win32Window() : dpi_(ScreenDpi()) {
     INITCOMMONCONTROLSEX classes{sizeof classes,
                                  ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);
 
     const WindowSpec& spec = MainWindowSpec();
     // Pixels, not points: a character height, hence negative.
-    FFont.reset(
+    font_.reset(
         CreateFontW(-Scale(spec.fontPixelSize), 0, 0, 0, spec.fontBold ? FW_BOLD : FW_NORMAL, FALSE,
                     FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, Widen(spec.fontFamily).c_str()));
@@ -106,21 +106,21 @@ Win32Window::Win32Window() : FDpi(ScreenDpi()) {
     CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, Widen(spec.title).c_str(), kWindowStyle,
                     Scale(spec.left), Scale(spec.top), frame.right - frame.left,
                     frame.bottom - frame.top, nullptr, nullptr, instance, this);
-    if (!FHandle)
+    if (!handle_)
         throw std::runtime_error(
             "The window could not be created (Error: " + std::to_string(GetLastError()) + ")");
-    SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
     Build();
 }
 
 Win32Window::~Win32Window() {
-    if (FHandle)
-        DestroyWindow(FHandle);
+    if (handle_)
+        DestroyWindow(handle_);
 }
 
 void Win32Window::Build() {
     const std::vector<ControlSpec>& layout = MainWindowLayout();
-    std::map<ControlId, HWND> parents{{ControlId::Window, FHandle}};
+    std::map<ControlId, HWND> parents{{ControlId::Window, handle_}};
     // An up-down's buddy is the edit the table places just before it on the same parent.
     std::map<HWND, HWND> lastEdit;
     for (const ControlSpec& spec : layout) {
@@ -128,8 +128,8 @@ void Win32Window::Build() {
             continue; // made by its tab control
         if (spec.kind == ControlKind::Timer) {
             const auto id = static_cast<UINT_PTR>(spec.id);
-            FTimers[spec.id] =
-                std::make_unique<OneShot>(FHandle, id, static_cast<UINT>(spec.intervalMs));
+            timers_[spec.id] =
+                std::make_unique<OneShot>(handle_, id, static_cast<UINT>(spec.intervalMs));
             continue;
         }
         const Placement place{parents.at(spec.parent), kFirstControlId + static_cast<int>(spec.id),
@@ -182,39 +182,39 @@ void Win32Window::Build() {
         shown->SetVisible(spec.visible);
         if (spec.kind == ControlKind::Edit)
             lastEdit[place.parent] = control->Handle();
-        FByHandle[control->Handle()] = control.get();
-        FControls[spec.id] = std::move(control);
+        byHandle_[control->Handle()] = control.get();
+        controls_[spec.id] = std::move(control);
     }
 }
 
 template <typename Interface> Interface& Win32Window::Find(ControlId id) {
-    const auto found = FControls.find(id);
+    const auto found = controls_.find(id);
     auto* control =
-        found == FControls.end() ? nullptr : dynamic_cast<Interface*>(found->second.get());
+        found == controls_.end() ? nullptr : dynamic_cast<Interface*>(found->second.get());
     if (!control)
         std::abort(); // a control asked for with the wrong kind: a programming error
     return *control;
 }
 
 ITimer& Win32Window::Timer(ControlId id) {
-    return *FTimers.at(id);
+    return *timers_.at(id);
 }
 
 int Win32Window::Scale(int designPixels) const {
-    return MulDiv(designPixels, FDpi, 96);
+    return MulDiv(designPixels, dpi_, 96);
 }
 
 void Win32Window::Show() {
     ReportShow();
-    ShowWindow(FHandle, SW_SHOWNORMAL);
-    UpdateWindow(FHandle);
+    ShowWindow(handle_, SW_SHOWNORMAL);
+    UpdateWindow(handle_);
 }
 
 int Win32Window::Run() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         // Tab and the arrow keys move between the controls as in a dialog.
-        if (FHandle && IsDialogMessageW(FHandle, &message))
+        if (handle_ && IsDialogMessageW(handle_, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -224,8 +224,8 @@ int Win32Window::Run() {
 
 bool Win32Window::Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     const auto find = [this](HWND handle) -> Win32Child* {
-        const auto found = FByHandle.find(handle);
-        return found == FByHandle.end() ? nullptr : found->second;
+        const auto found = byHandle_.find(handle);
+        return found == byHandle_.end() ? nullptr : found->second;
     };
     switch (message) {
     case WM_COMMAND:
@@ -266,18 +266,18 @@ bool Win32Window::Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& res
 void Win32Window::ShowMessage(MessageKind kind, const std::string& text) {
     // The box has its own arrow cursor; the wait cursor comes back over the window after it.
     const UINT icon = kind == MessageKind::Error ? MB_ICONERROR : 0;
-    MessageBoxW(FHandle, Widen(text).c_str(), kBoxTitle, MB_OK | icon);
-    if (FBusy > 0)
+    MessageBoxW(handle_, Widen(text).c_str(), kBoxTitle, MB_OK | icon);
+    if (busy_ > 0)
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
 }
 
 void Win32Window::BeginBusyCursor() {
-    if (FBusy++ == 0)
+    if (busy_++ == 0)
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
 }
 
 void Win32Window::EndBusyCursor() {
-    if (FBusy > 0 && --FBusy == 0)
+    if (busy_ > 0 && --busy_ == 0)
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
@@ -298,18 +298,18 @@ void Win32Window::ProcessPendingEvents() {
 
 void Win32Window::PostToInterfaceThread(std::function<void()> task) {
     {
-        const std::lock_guard lock(FTasksLock);
-        FTasks.push_back(std::move(task));
+        const std::lock_guard lock(tasksLock_);
+        tasks_.push_back(std::move(task));
     }
     // A wake-up that finds the queue already emptied does nothing.
-    PostMessageW(FHandle, kRunTasks, 0, 0);
+    PostMessageW(handle_, kRunTasks, 0, 0);
 }
 
 void Win32Window::RunPostedTasks() {
     std::deque<std::function<void()>> tasks;
     {
-        const std::lock_guard lock(FTasksLock);
-        tasks.swap(FTasks);
+        const std::lock_guard lock(tasksLock_);
+        tasks.swap(tasks_);
     }
     for (std::function<void()>& task : tasks)
         Contained(task);
@@ -329,7 +329,7 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wPara
     if (message == WM_NCCREATE) {
         auto* self = static_cast<Win32Window*>(
             reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->FHandle = window;
+        self->handle_ = window;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -341,8 +341,8 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wPara
 LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_TIMER:
-        if (const auto found = FTimers.find(static_cast<ControlId>(wParam));
-            found != FTimers.end()) {
+        if (const auto found = timers_.find(static_cast<ControlId>(wParam));
+            found != timers_.end()) {
             Contained([&] { found->second->Elapsed(); });
             return 0;
         }
@@ -351,16 +351,16 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         RunPostedTasks();
         return 0;
     case WM_SETCURSOR:
-        if (FBusy > 0) {
+        if (busy_ > 0) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             return TRUE;
         }
         break;
     case WM_DESTROY: {
         // Nothing reaches the controls once their windows are going.
-        const HWND window = std::exchange(FHandle, nullptr);
+        const HWND window = std::exchange(handle_, nullptr);
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        FByHandle.clear();
+        byHandle_.clear();
         PostQuitMessage(0);
         return 0;
     }
@@ -369,7 +369,7 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return result;
         break;
     }
-    return DefWindowProcW(FHandle, message, wParam, lParam);
+    return DefWindowProcW(handle_, message, wParam, lParam);
 }
 
 } // namespace zopra::win32

@@ -32,8 +32,8 @@ public:
     Win32Window(const Win32Window&) = delete;
     Win32Window& operator=(const Win32Window&) = delete;
 
-    HWND Handle() const { return FHandle; }
-    HFONT Font() const { return FFont.get(); }
+    HWND Handle() const { return handle_; }
+    HFONT Font() const { return font_.get(); }
     // Design pixels (96 dpi) to screen pixels.
     int Scale(int designPixels) const;
     // Reports the first show to the form, then maps the window.
@@ -74,16 +74,16 @@ private:
         void operator()(HFONT font) const { DeleteObject(font); }
     };
 
-    HWND FHandle = nullptr;
-    const int FDpi;
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> FFont;
-    std::map<ControlId, std::unique_ptr<Win32Child>> FControls;
-    std::map<HWND, Win32Child*> FByHandle;
-    std::map<ControlId, std::unique_ptr<OneShot>> FTimers;
-    int FBusy = 0;
+    HWND handle_ = nullptr;
+    const int dpi_;
+    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
+    std::map<ControlId, std::unique_ptr<Win32Child>> controls_;
+    std::map<HWND, Win32Child*> byHandle_;
+    std::map<ControlId, std::unique_ptr<OneShot>> timers_;
+    int busy_ = 0;
 
-    std::mutex FTasksLock;
-    std::deque<std::function<void()>> FTasks;
+    std::mutex tasksLock_;
+    std::deque<std::function<void()>> tasks_;
 };
 
 } // namespace zopra::win32

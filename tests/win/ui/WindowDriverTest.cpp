@@ -81,22 +81,22 @@ std::string TextOf(HWND control) {
 // The cutter's log from a given point on.
 class CutterLog {
 public:
-    explicit CutterLog(std::string path) : FPath(std::move(path)) {}
-    void Mark() { FMark = All().size(); }
-    std::string SinceMark() const { return All().substr(std::min(FMark, All().size())); }
+    explicit CutterLog(std::string path) : path_(std::move(path)) {}
+    void Mark() { mark_ = All().size(); }
+    std::string SinceMark() const { return All().substr(std::min(mark_, All().size())); }
     bool ShowsSinceMark(const std::string& text) const {
         return Eventually([&] { return SinceMark().find(text) != std::string::npos; });
     }
 
 private:
     std::string All() const {
-        std::ifstream file(FPath, std::ios::binary);
+        std::ifstream file(path_, std::ios::binary);
         std::stringstream text;
         text << file.rdbuf();
         return text.str();
     }
-    std::string FPath;
-    std::size_t FMark = 0;
+    std::string path_;
+    std::size_t mark_ = 0;
 };
 
 struct HandleCloser {
