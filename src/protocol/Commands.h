@@ -37,6 +37,14 @@ struct CommandInputs {
     char decimalSeparator = '.';
 };
 
+// The scale factors a calibration sends: measured / requested x the scale last read, each
+// truncated. Throws ConversionError when a field does not hold a usable number.
+struct ScaleFactors {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+ScaleFactors CalibratedScales(const CommandInputs& inputs, const MachineSettings& record);
+
 // The text for a dispatcher code: a query, the test square from the typed sides, the
 // calibration from measured / requested x the scale last read, or "" for codes without a
 // command. Throws ConversionError when a field does not hold a usable number.

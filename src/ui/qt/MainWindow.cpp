@@ -103,7 +103,7 @@ QObject* TMainWindow::CreateControl(const ControlSpec& spec, QWidget* parent) {
         return edit;
     }
     case ControlKind::List: {
-        auto* list = new TComboBox(parent);
+        auto* list = new TComboBox(spec.editable, parent);
         list->setGeometry(b.left, b.top, b.width, b.height);
         for (std::string_view entry : spec.entries)
             list->addItem(QString::fromUtf8(entry));

@@ -250,14 +250,21 @@ bool Win32Window::Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& res
             return true;
         }
         return false;
-    case WM_CTLCOLORSTATIC:
-        if (Win32Child* control = find(reinterpret_cast<HWND>(lParam))) {
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+        const auto asking = reinterpret_cast<HWND>(lParam);
+        // An editable list passes its field's request up: the field is the list's child.
+        Win32Child* control = find(asking);
+        if (control == nullptr)
+            control = find(GetParent(asking));
+        if (control != nullptr) {
             if (HBRUSH brush = control->Background(reinterpret_cast<HDC>(wParam))) {
                 result = reinterpret_cast<LRESULT>(brush);
                 return true;
             }
         }
         return false;
+    }
     default:
         return false;
     }
