@@ -78,9 +78,9 @@ void TestMainForm::ShowWindow() {
 void TestMainForm::windowFrame() {
     ShowWindow();
     QCOMPARE(FWindow->windowTitle(), QStringLiteral("ZOPRA V2.04-03"));
-    QCOMPARE(FWindow->size(), QSize(413, 398));
-    QCOMPARE(FWindow->minimumSize(), QSize(413, 398));
-    QCOMPARE(FWindow->maximumSize(), QSize(413, 398));
+    QCOMPARE(FWindow->size(), QSize(413, 418));
+    QCOMPARE(FWindow->minimumSize(), QSize(413, 418));
+    QCOMPARE(FWindow->maximumSize(), QSize(413, 418));
     QCOMPARE(FWindow->pos(), QPoint(367, 184));
 
     const Qt::WindowFlags flags = FWindow->windowFlags();
