@@ -246,8 +246,6 @@ const WindowSpec& MainWindowSpec() {
                                    .title = "ZOPRA V2.04-03",
                                    .clientWidth = 413,
                                    .clientHeight = 418,
-                                   .left = 367,
-                                   .top = 184,
                                    .fontFamily = "Arial",
                                    .fallbackFontFamily = "Liberation Sans",
                                    .fontPixelSize = 13,

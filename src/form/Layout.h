@@ -159,8 +159,6 @@ struct WindowSpec {
     std::string_view title;
     int clientWidth;
     int clientHeight;
-    int left; // initial position of the window on the screen
-    int top;
     // Arial bold, 13 pixels (not points: the design must not grow with the screen's dpi);
     // where Arial is missing, the second family has the same metrics.
     std::string_view fontFamily;

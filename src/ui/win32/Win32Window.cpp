@@ -1,6 +1,7 @@
 #include "ui/win32/Win32Window.h"
 
 #include "form/Layout.h"
+#include "form/Placement.h"
 #include "ui/win32/WideText.h"
 #include "ui/win32/Win32Controls.h"
 
@@ -103,9 +104,15 @@ Win32Window::Win32Window() : dpi_(ScreenDpi()) {
 
     RECT frame{0, 0, Scale(spec.clientWidth), Scale(spec.clientHeight)};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    const int frameWidth = frame.right - frame.left;
+    const int frameHeight = frame.bottom - frame.top;
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const ScreenPoint at =
+        CentredWithin({work.left, work.top, work.right - work.left, work.bottom - work.top},
+                      frameWidth, frameHeight);
     CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, Widen(spec.title).c_str(), kWindowStyle,
-                    Scale(spec.left), Scale(spec.top), frame.right - frame.left,
-                    frame.bottom - frame.top, nullptr, nullptr, instance, this);
+                    at.left, at.top, frameWidth, frameHeight, nullptr, nullptr, instance, this);
     if (!handle_)
         throw std::runtime_error(
             "The window could not be created (Error: " + std::to_string(GetLastError()) + ")");
