@@ -17,16 +17,18 @@ linux_build="$(readlink -f "${1:-$root/build}")"
 win_build="$(readlink -m "${2:-$root/build-win32}")"
 com_port=COM7
 
+# shellcheck source=windows-common.sh
+source "$root/tests/win/windows-common.sh"
+
 echo "windows leg: building in $win_build"
-cmake -S "$root" -B "$win_build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-    -DZOPRA_CORE_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$win_build" -j "$(nproc)"
+windows_build "$root" "$win_build"
 
 # Every program and DLL of the leg must be 32-bit x86: a 64-bit test would pass here and
 # still say nothing about the program that has to load the maker's DLL.
+# (The Wine prefixes and the packages, which hold Wine's programs and the setup, are not ours.)
 mapfile -t binaries < <(find "$win_build" \( -path "$win_build/wineprefix" -o \
-    -path "$win_build/CMakeFiles" \) -prune -o \( -name '*.exe' -o -name '*.dll' \) -type f -print)
+    -path "$win_build/CMakeFiles" -o -path "$win_build/packages" \) -prune -o \
+    \( -name '*.exe' -o -name '*.dll' \) -type f -print)
 if [ "${#binaries[@]}" -eq 0 ]; then
     echo "windows leg: no program was built" >&2
     exit 1
@@ -45,12 +47,7 @@ if [ ! -x "$cutter" ]; then
     exit 1
 fi
 
-export WINEPREFIX="$win_build/wineprefix"
-export WINEARCH=win32
-export WINEDEBUG=-all
-# A fresh prefix would offer to install Mono and Gecko; the tests need neither.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+wine_use_prefix "$win_build/wineprefix"
 logs="$win_build/leg-logs"
 mkdir -p "$logs"
 
@@ -69,40 +66,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Wine's first start keeps its output open in background processes: run it into a file,
-# never through a pipe, or the pipe's reader waits for ever.
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "windows leg: making the Wine prefix"
-    timeout 300 wine cmd /c exit >"$logs/wine-init.log" 2>&1 </dev/null
-fi
-wineserver -w
-
-"$cutter" --model "Vantor II 24 PZ" >"$logs/virtual-cutter.out" 2>"$logs/virtual-cutter.err" \
-    </dev/null &
-cutter_pid=$!
-pty=""
-for _ in $(seq 100); do
-    pty="$(head -n 1 "$logs/virtual-cutter.out" 2>/dev/null || true)"
-    [ -n "$pty" ] && break
-    kill -0 "$cutter_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if [ -z "$pty" ] || [ ! -e "$pty" ]; then
-    echo "windows leg: the virtual cutter gave no device" >&2
-    cat "$logs/virtual-cutter.err" >&2
-    exit 1
-fi
-
-# Wine's mount manager reads the port mappings when the prefix starts: write the mapping,
-# let that server end, and start the persistent one that the tests use.
-wine reg add 'HKLM\Software\Wine\Ports' /v "$com_port" /d "$pty" /f \
-    >"$logs/wine-reg.log" 2>&1 </dev/null
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w
+wine_make_prefix "$logs/wine-init.log"
+start_virtual_cutter "$cutter" "$logs"
+wine_map_port "$com_port" "$cutter_pty" "$logs/wine-reg.log"
+# A persistent server for the tests, so that Wine starts once and not for every test.
 wineserver -f -p >"$logs/wineserver.log" 2>&1 </dev/null &
 server_pid=$!
 timeout 120 wine cmd /c exit >>"$logs/wine-start.log" 2>&1 </dev/null
-echo "windows leg: $com_port is $pty"
+echo "windows leg: $com_port is $cutter_pty"
 
 ZOPRA_WIN_COM="$com_port" ctest --test-dir "$win_build" --output-on-failure --timeout 300
 
