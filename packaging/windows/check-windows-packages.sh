@@ -28,6 +28,7 @@ sign="$win_build/packaging/windows/signing/sign.sh"
 cutter="$linux_build/tools/virtual-cutter/virtual-cutter"
 [ -x "$cutter" ] || die "no virtual-cutter in $linux_build (build the Linux side first)"
 # What the build packs: zopra-cli.exe, and zopra.exe once the Windows build makes the window.
+[ -f "$win_build/packaging/windows/programs.txt" ] || die "$win_build does not make the packages"
 read -ra programs <"$win_build/packaging/windows/programs.txt"
 
 packages="$win_build/packages"
@@ -97,12 +98,14 @@ for program in "${programs[@]}"; do
     [ "$answer" = "${program%.exe} $version" ] || fail "$program --version said '$answer'"
 done
 [ -s "$installed/README.md" ] && [ -s "$installed/docs/USB.md" ] || fail "README or docs not installed"
+[ -z "$(find "$installed" -iname '*.dll')" ] || fail "the setup installed a DLL"
 "$sign" --verify "$installed/Uninstall.exe" || fail "the uninstaller is not signed"
 ok "installed and signed in C:\\Program Files\\zopra: ${programs[*]}"
 
 [ -f "$start_menu/Uninstall.lnk" ] || fail "no Start-menu entry for the uninstaller"
 if [[ " ${programs[*]} " == *" zopra.exe "* ]]; then
-    [ -f "$start_menu/zopra.lnk" ] || fail "no Start-menu shortcut to zopra"
+    grep -qaF 'C:\Program Files\zopra\zopra.exe' "$start_menu/zopra.lnk" ||
+        fail "no Start-menu shortcut to the installed zopra.exe"
 fi
 ok "Start menu: $(cd "$start_menu" 2>/dev/null && echo *)"
 
