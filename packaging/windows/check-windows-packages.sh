@@ -14,8 +14,8 @@ root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
 linux_build="$(readlink -f "${1:-$root/build}")"
 win_build="$(readlink -f "${2:-$root/build-win32}")"
 com_port=COM7
-# shellcheck source=../../tests/win/windows-common.sh
-source "$root/tests/win/windows-common.sh"
+# shellcheck source=../../tests/win/wine-session.sh
+source "$root/tests/win/wine-session.sh"
 
 failures=0
 fail() { echo "windows packages: FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -49,8 +49,10 @@ cleanup() {
     exit "$status"
 }
 trap cleanup EXIT
-wine_use_prefix "$work/wineprefix"
-[ -d "$WINEPREFIX" ] && { wineserver -k >/dev/null 2>&1 || true; }
+unset DISPLAY WAYLAND_DISPLAY
+if [ -d "$work/wineprefix" ]; then
+    WINEPREFIX="$work/wineprefix" wineserver -k >/dev/null 2>&1 || true
+fi
 rm -rf "$setup" "$zip" "$work"
 mkdir -p "$work"
 
@@ -78,9 +80,13 @@ done
 ok "the zip holds ${programs[*]}, README.md and docs/, signed"
 
 # --- install, silently, in a fresh prefix -------------------------------------------------
-wine_make_prefix "$work/wine-init.log"
-start_virtual_cutter "$cutter" "$work"
-wine_map_port "$com_port" "$cutter_pty" "$work/wine-reg.log"
+wine_prefix "$work/wineprefix" "$work"
+wine_start_cutter "$work/virtual-cutter.out" "$work/virtual-cutter.err" "$cutter" \
+    --model "Vantor II 24 PZ" || die "the virtual cutter gave no device"
+# No display: Wine's null driver runs the programs unseen.
+wine_set_display null "$work"
+wine_map_port "$com_port" "$cutter_device" "$work"
+wine_restart
 # The prefix's server is not persistent, so that `wineserver -w` returns once the setup,
 # and everything it started, has ended.
 timeout 300 wine "$setup" /S >"$work/setup.log" 2>&1 </dev/null || die "the setup failed"
