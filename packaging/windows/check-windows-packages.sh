@@ -14,7 +14,7 @@ root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
 linux_build="$(readlink -f "${1:-$root/build}")"
 win_build="$(readlink -f "${2:-$root/build-win32}")"
 com_port=COM7
-# shellcheck source=../../tests/win/wine-session.sh
+# shellcheck source=tests/win/wine-session.sh
 source "$root/tests/win/wine-session.sh"
 
 failures=0
@@ -62,7 +62,7 @@ mkdir -p "$work"
 [ -f "$setup" ] || die "no $(basename "$setup")"
 [ -f "$zip" ] || die "no $(basename "$zip")"
 ok "built $(basename "$setup") and $(basename "$zip")"
-"$sign" --verify "$setup" && ok "the setup's signature verifies" || fail "setup signature"
+if "$sign" --verify "$setup"; then ok "the setup's signature verifies"; else fail "setup signature"; fi
 
 # The zip holds one folder: the programs, README.md and docs/, and no DLL (USBAPI.DLL is
 # the user's to add).
@@ -103,7 +103,9 @@ for program in "${programs[@]}"; do
     answer=$(version_of "$installed/$program")
     [ "$answer" = "${program%.exe} $version" ] || fail "$program --version said '$answer'"
 done
-[ -s "$installed/README.md" ] && [ -s "$installed/docs/USB.md" ] || fail "README or docs not installed"
+for file in README.md docs/USB.md; do
+    [ -s "$installed/$file" ] || fail "not installed: $file"
+done
 [ -z "$(find "$installed" -iname '*.dll')" ] || fail "the setup installed a DLL"
 "$sign" --verify "$installed/Uninstall.exe" || fail "the uninstaller is not signed"
 ok "installed and signed in C:\\Program Files\\zopra: ${programs[*]}"
@@ -121,7 +123,7 @@ value() { awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^ +/, ""); print
 [ "$(value DisplayVersion)" = "$version" ] || fail "Apps & features version: '$(value DisplayVersion)'"
 [ -n "$(value Publisher)" ] || fail "Apps & features has no publisher"
 size=$(value EstimatedSize)
-[[ "$size" =~ ^0x[0-9a-f]+$ ]] && ((size > 0)) || fail "Apps & features size: '$size'"
+[[ "$size" =~ ^0x[0-9a-f]*[1-9a-f][0-9a-f]*$ ]] || fail "Apps & features size: '$size'"
 [[ "$(value UninstallString)" == *'\zopra\Uninstall.exe"' ]] ||
     fail "uninstall command: '$(value UninstallString)'"
 ok "Apps & features: $(value DisplayName) $(value DisplayVersion), $(value Publisher), $((size)) KiB"
