@@ -142,6 +142,12 @@ Win32List::Win32List(Win32Window& window, const ControlSpec& spec, const Placeme
                    CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, "") {
     SendMessageW(FHandle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
                  window.Scale(place.bounds.height) - kListFrame);
+    // The design's lists are narrow: the edit's own margins would clip "Disable".
+    COMBOBOXINFO parts{};
+    parts.cbSize = sizeof parts;
+    if (GetComboBoxInfo(FHandle, &parts))
+        SendMessageW(parts.hwndItem, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+                     MAKELPARAM(1, 0));
     for (std::string_view entry : spec.entries)
         AddEntry(Owned(entry));
     SetPosition(spec.position);
