@@ -214,9 +214,12 @@ void Win32List::Command(WORD code) {
     }
 }
 
-Win32UpDown::Win32UpDown(Win32Window& window, const ControlSpec& spec, const Placement& place)
+Win32UpDown::Win32UpDown(Win32Window& window, const ControlSpec& spec, const Placement& place,
+                         HWND buddy)
     : Win32Control(window, place, UPDOWN_CLASSW, UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, ""),
       FMinimum(spec.minimum), FMaximum(std::max(spec.minimum, spec.maximum)) {
+    if (buddy)
+        SendMessageW(FHandle, UDM_SETBUDDY, reinterpret_cast<WPARAM>(buddy), 0);
     SendMessageW(FHandle, UDM_SETRANGE32, static_cast<WPARAM>(FMinimum), FMaximum);
     UDACCEL step{0, static_cast<UINT>(spec.step)};
     SendMessageW(FHandle, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));

@@ -119,11 +119,12 @@ private:
     bool FProgramChange = false;
 };
 
-// The common up-down control. It stands beside the edit it adjusts, but writes nothing into
-// it (no UDS_SETBUDDYINT): the form writes the adjustment text itself.
+// The common up-down control, with the edit it stands beside as its buddy (the arrow keys in
+// the edit step it), but writing nothing into it (no UDS_SETBUDDYINT): the form writes the
+// adjustment text itself.
 class Win32UpDown final : public Win32Control<IUpDown> {
 public:
-    Win32UpDown(Win32Window& window, const ControlSpec& spec, const Placement& place);
+    Win32UpDown(Win32Window& window, const ControlSpec& spec, const Placement& place, HWND buddy);
 
     int Position() const override;
     void SetPosition(int position) override;

@@ -121,6 +121,8 @@ Win32Window::~Win32Window() {
 void Win32Window::Build() {
     const std::vector<ControlSpec>& layout = MainWindowLayout();
     std::map<ControlId, HWND> parents{{ControlId::Window, FHandle}};
+    // An up-down's buddy is the edit the table places just before it on the same parent.
+    std::map<HWND, HWND> lastEdit;
     for (const ControlSpec& spec : layout) {
         if (spec.kind == ControlKind::Page)
             continue; // made by its tab control
@@ -159,7 +161,7 @@ void Win32Window::Build() {
             make(std::make_unique<Win32ScrollBar>(*this, spec, place));
             break;
         case ControlKind::UpDown:
-            make(std::make_unique<Win32UpDown>(*this, spec, place));
+            make(std::make_unique<Win32UpDown>(*this, spec, place, lastEdit[place.parent]));
             break;
         case ControlKind::Tabs: {
             std::vector<const ControlSpec*> pages;
@@ -178,6 +180,8 @@ void Win32Window::Build() {
         }
         shown->SetEnabled(spec.enabled);
         shown->SetVisible(spec.visible);
+        if (spec.kind == ControlKind::Edit)
+            lastEdit[place.parent] = control->Handle();
         FByHandle[control->Handle()] = control.get();
         FControls[spec.id] = std::move(control);
     }
