@@ -123,10 +123,14 @@ value() { awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^ +/, ""); print
 [ "$(value DisplayVersion)" = "$version" ] || fail "Apps & features version: '$(value DisplayVersion)'"
 [ -n "$(value Publisher)" ] || fail "Apps & features has no publisher"
 size=$(value EstimatedSize)
-[[ "$size" =~ ^0x[0-9a-f]*[1-9a-f][0-9a-f]*$ ]] || fail "Apps & features size: '$size'"
+if [[ "$size" =~ ^0x[0-9a-f]*[1-9a-f][0-9a-f]*$ ]]; then
+    size=$((size))
+else
+    fail "Apps & features size: '$size'"
+fi
 [[ "$(value UninstallString)" == *'\zopra\Uninstall.exe"' ]] ||
     fail "uninstall command: '$(value UninstallString)'"
-ok "Apps & features: $(value DisplayName) $(value DisplayVersion), $(value Publisher), $((size)) KiB"
+ok "Apps & features: $(value DisplayName) $(value DisplayVersion), $(value Publisher), $size KiB"
 
 "$root/tests/win/cli-under-wine.sh" "$installed/zopra-cli.exe" "$com_port" ||
     fail "the installed zopra-cli.exe on $com_port"
