@@ -163,7 +163,8 @@ int ReplaceFile(const fs::path& path, std::string_view bytes) {
     if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
         error = LastErrno();
     if (error != 0) {
-        ::unlink(temporary.c_str());
+        if (::unlink(temporary.c_str()) != 0)
+            TraceFailure("unlink (the temporary file of a backup not written)", LastErrno());
         return error;
     }
     // The rename itself reaches the disk with the folder; the file is in place already.

@@ -1,6 +1,7 @@
 // Backup files on Windows: wide paths throughout, FlushFileBuffers before the file takes
 // the old one's place with MoveFileExW.
 #include "platform/LocalFiles.h"
+#include "platform/Trace.h"
 
 #include <algorithm>
 #include <random>
@@ -129,8 +130,8 @@ int ReplaceFile(const fs::path& path, std::string_view bytes) {
     if (error == 0 && !MoveFileExW(temporary.c_str(), path.c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         error = LastError();
-    if (error != 0)
-        DeleteFileW(temporary.c_str());
+    if (error != 0 && !DeleteFileW(temporary.c_str()))
+        TraceFailure("DeleteFileW (the temporary file of a backup not written)", LastError());
     return error;
 }
 
