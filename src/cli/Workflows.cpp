@@ -365,16 +365,16 @@ void RunSquare(const std::string& device, const std::string& size, const Options
     cutter->PlotTestSquare({x, y, "", "", options.inches, '.'});
     if (options.json)
         out << Json{{"version", kJsonVersion},
-                    {"device", cutter->Text()},
-                    {"model", values.FModelName},
+                    {"device", CutterText(cutter->Text())},
+                    {"model", CutterText(values.FModelName)},
                     {"square_units", {{"x", xUnits}, {"y", yUnits}}}}
                    .dump(2)
             << "\n";
     else
         out << "Plotted the test square " << xUnits << " x " << yUnits << " plotter units ("
             << FormatGeneral(xUnits * units::kMmPerPlotterUnit) << " x "
-            << FormatGeneral(yUnits * units::kMmPerPlotterUnit) << " mm) on " << cutter->Text()
-            << "\n";
+            << FormatGeneral(yUnits * units::kMmPerPlotterUnit) << " mm) on "
+            << ShownText(cutter->Text()) << "\n";
 }
 
 void RunCalibrate(const std::string& device, const std::string& test, const std::string& measured,
@@ -404,15 +404,16 @@ void RunCalibrate(const std::string& device, const std::string& test, const std:
     cutter->Calibrate(inputs);
     if (options.json)
         out << Json{{"version", kJsonVersion},
-                    {"device", cutter->Text()},
-                    {"model", values.FModelName},
+                    {"device", CutterText(cutter->Text())},
+                    {"model", CutterText(values.FModelName)},
                     {"scale_before", {{"x", values.FXScale}, {"y", values.FYScale}}},
                     {"sent", Readable(text)}}
                    .dump(2)
             << "\n";
     else
-        out << "Sent " << Readable(text) << " to " << cutter->Text() << " (scale factors were "
-            << FormatGeneral(values.FXScale) << " and " << FormatGeneral(values.FYScale) << ")\n";
+        out << "Sent " << Readable(text) << " to " << ShownText(cutter->Text())
+            << " (scale factors were " << FormatGeneral(values.FXScale) << " and "
+            << FormatGeneral(values.FYScale) << ")\n";
 }
 
 void RunAas(const std::string& device, const std::string& adjust, const Options& options,
