@@ -64,7 +64,7 @@ void WriteBackupFile(const fs::path& path, const std::string& text) {
     fs::path target = exists ? fs::canonical(path, error) : path;
     if (error)
         target = path;
-    if (const int failure = platform::ReplaceFile(target, text))
+    if (const int failure = platform::ReplaceFileAtomically(target, text))
         throw UsageError("cannot write " + PathText(path) + ": " + SystemMessage(failure));
 }
 

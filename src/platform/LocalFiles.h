@@ -37,6 +37,6 @@ InputRead ReadStandardInput(std::size_t limit, const std::function<bool()>& stop
 // `path`, so that `path` holds either its old content or all of the new. A file that is
 // replaced keeps its permissions. On failure the new file is removed and `path` is left
 // as it was. Returns 0, or the system's error number.
-int ReplaceFile(const std::filesystem::path& path, std::string_view bytes);
+int ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 } // namespace zopra::platform

@@ -135,7 +135,7 @@ InputRead ReadStandardInput(std::size_t limit, const std::function<bool()>& stop
     return result;
 }
 
-int ReplaceFile(const fs::path& path, std::string_view bytes) {
+int ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     struct stat old {};
     const bool replacing = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);

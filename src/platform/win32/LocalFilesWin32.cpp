@@ -98,7 +98,7 @@ InputRead ReadStandardInput(std::size_t limit, const std::function<bool()>& stop
     return ReadToEnd(GetStdHandle(STD_INPUT_HANDLE), limit, stop);
 }
 
-int ReplaceFile(const fs::path& path, std::string_view bytes) {
+int ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(L".");
     // A name of its own beside the file, so that the move stays on one volume.
     fs::path temporary;
