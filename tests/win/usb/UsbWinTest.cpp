@@ -3,8 +3,8 @@
 // the bounded reads and writes of a printer-class handle, over a named pipe standing in
 // for the device.
 #include "link/CutterSession.h"
-#include "link/PrinterClassLink.h"
 #include "link/PrinterProbe.h"
+#include "link/PrinterClassLink.h"
 #include "link/UsbApiLink.h"
 #include "platform/SerialDriver.h"
 #include "platform/win32/UsbApiLibrary.h"
@@ -59,7 +59,7 @@ TEST(UsbApiLibrary, MapsEachOperationToItsOrdinal) {
 // removes the arguments, the arguments' size when they do not.
 template <typename Entry, typename... Args>
 __attribute__((noinline, optimize("O0"))) std::ptrdiff_t StackShift(std::int32_t& result,
-                                                                    Entry entry, Args... args) {
+                                                                  Entry entry, Args... args) {
     std::uintptr_t before = 0;
     std::uintptr_t after = 0;
     asm volatile("movl %%esp, %0" : "=m"(before));
@@ -93,16 +93,14 @@ TEST(UsbApiLibrary, EntriesAreStdcallAtTheirOrdinals) {
     char buffer[UsbApi::kReadCapacity + 1] = {};
     EXPECT_EQ(StackShift(handle, open, std::int32_t{0}), 0);
     ASSERT_NE(handle, -1);
-    EXPECT_EQ(
-        StackShift(result, write, handle, static_cast<const void*>("\x1b.R4:"), std::int32_t{5}),
-        0);
+    EXPECT_EQ(StackShift(result, write, handle, static_cast<const void*>("\x1b.R4:"),
+                         std::int32_t{5}), 0);
     EXPECT_EQ(result, 5);
     EXPECT_EQ(StackShift(result, query, handle, &count), 0);
     EXPECT_GE(result, 0);
     EXPECT_EQ(count, static_cast<std::int32_t>(kFakeIdentity.size()));
     EXPECT_EQ(StackShift(result, read, handle, static_cast<void*>(buffer),
-                         std::int32_t{UsbApi::kReadCapacity}, &count),
-              0);
+                         std::int32_t{UsbApi::kReadCapacity}, &count), 0);
     EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(count)), kFakeIdentity);
     EXPECT_EQ(StackShift(result, close, handle), 0);
     EXPECT_EQ(result, 0);
@@ -276,8 +274,8 @@ TEST(PrinterClassHandle, AReadThatFindsNothingStaysPendingAndKeepsWhatComes) {
     // The read that found nothing was not cancelled: it took the bytes at once, and none
     // wait in the pipe for a new read.
     DWORD waiting = 99;
-    ASSERT_TRUE(PeekNamedPipe(reinterpret_cast<HANDLE>(handle.NativeHandle()), nullptr, 0, nullptr,
-                              &waiting, nullptr));
+    ASSERT_TRUE(PeekNamedPipe(reinterpret_cast<HANDLE>(handle.NativeHandle()), nullptr, 0,
+                              nullptr, &waiting, nullptr));
     EXPECT_EQ(waiting, 0u);
     ASSERT_EQ(handle.Read(buffer, sizeof buffer, 5000ms), 4);
     EXPECT_EQ(std::string(buffer, 4), "A,B\r");
