@@ -26,8 +26,10 @@ cmake --build "$win_build" -j "$(nproc)"
 
 # Every program and DLL of the leg must be 32-bit x86: a 64-bit test would pass here and
 # still say nothing about the program that has to load the maker's DLL.
+# (The packages folder holds the setup and the package check's Wine prefix, not our builds.)
 mapfile -t binaries < <(find "$win_build" \( -path "$win_build/wineprefix" -o \
-    -path "$win_build/CMakeFiles" \) -prune -o \( -name '*.exe' -o -name '*.dll' \) -type f -print)
+    -path "$win_build/CMakeFiles" -o -path "$win_build/packages" \) -prune -o \
+    \( -name '*.exe' -o -name '*.dll' \) -type f -print)
 if [ "${#binaries[@]}" -eq 0 ]; then
     echo "windows leg: no program was built" >&2
     exit 1

@@ -350,6 +350,19 @@ void Win32ScrollBar::Scroll(WORD request) {
         ReportChange();
 }
 
+FieldScrollBar::FieldScrollBar(const ControlSpec& spec)
+    : minimum_(spec.minimum), maximum_(std::max(spec.minimum, spec.maximum)),
+      position_(std::clamp(spec.position, minimum_, maximum_)) {}
+
+void FieldScrollBar::SetMaximum(int maximum) {
+    maximum_ = std::max(minimum_, maximum);
+    position_ = std::clamp(position_, minimum_, maximum_);
+}
+
+void FieldScrollBar::SetPosition(int position) {
+    position_ = std::clamp(position, minimum_, maximum_);
+}
+
 Win32Tabs::Win32Tabs(Win32Window& window, const ControlSpec& /*spec*/, const Placement& place,
                      const std::vector<const ControlSpec*>& pages)
     : Win32Control(window, place, WC_TABCONTROLW, WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP, 0,

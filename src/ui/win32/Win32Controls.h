@@ -184,4 +184,44 @@ private:
     std::vector<std::pair<ControlId, HWND>> pages_;
 };
 
+// A control of the layout that lies right of the client area, where it can never be seen: a
+// plain field with no window, which the form still writes and reads (creating a window costs
+// several round trips to the window system, under Wine many).
+template <typename Interface> class Field : public Interface {
+public:
+    void SetEnabled(bool enabled) override { enabled_ = enabled; }
+    bool Enabled() const override { return enabled_; }
+    void SetVisible(bool visible) override { visible_ = visible; }
+    bool Visible() const override { return visible_; }
+
+private:
+    bool enabled_ = true;
+    bool visible_ = true;
+};
+
+class FieldLabel final : public Field<ILabel> {
+public:
+    explicit FieldLabel(const ControlSpec& spec) : text_(spec.caption) {}
+    void SetText(const std::string& text) override { text_ = text; }
+    std::string Text() const override { return text_; }
+
+private:
+    std::string text_;
+};
+
+class FieldScrollBar final : public Field<IScrollBar> {
+public:
+    explicit FieldScrollBar(const ControlSpec& spec);
+    int Minimum() const override { return minimum_; }
+    int Maximum() const override { return maximum_; }
+    void SetMaximum(int maximum) override;
+    int Position() const override { return position_; }
+    void SetPosition(int position) override;
+
+private:
+    const int minimum_;
+    int maximum_;
+    int position_;
+};
+
 } // namespace zopra::win32

@@ -139,12 +139,23 @@ void Win32Window::Build() {
                 std::make_unique<OneShot>(handle_, id, static_cast<UINT>(spec.intervalMs));
             continue;
         }
+        // Right of the client area nothing is ever seen: labels and bars there are plain fields.
+        const bool offScreen =
+            spec.parent == ControlId::Window && spec.bounds.left >= MainWindowSpec().clientWidth;
+        if (offScreen && spec.kind == ControlKind::Label) {
+            controls_[spec.id] = std::make_unique<FieldLabel>(spec);
+            continue;
+        }
+        if (offScreen && spec.kind == ControlKind::ScrollBar) {
+            controls_[spec.id] = std::make_unique<FieldScrollBar>(spec);
+            continue;
+        }
         const Placement place{parents.at(spec.parent), kFirstControlId + static_cast<int>(spec.id),
                               spec.bounds};
-        std::unique_ptr<Win32Child> control;
-        IControl* shown = nullptr;
+        std::unique_ptr<IControl> control;
+        Win32Child* child = nullptr;
         const auto make = [&](auto made) {
-            shown = made.get();
+            child = made.get();
             control = std::move(made);
         };
         switch (spec.kind) {
@@ -185,11 +196,11 @@ void Win32Window::Build() {
         case ControlKind::Timer:
             break;
         }
-        shown->SetEnabled(spec.enabled);
-        shown->SetVisible(spec.visible);
+        control->SetEnabled(spec.enabled);
+        control->SetVisible(spec.visible);
         if (spec.kind == ControlKind::Edit)
-            lastEdit[place.parent] = control->Handle();
-        byHandle_[control->Handle()] = control.get();
+            lastEdit[place.parent] = child->Handle();
+        byHandle_[child->Handle()] = child;
         controls_[spec.id] = std::move(control);
     }
 }

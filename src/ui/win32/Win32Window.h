@@ -77,7 +77,7 @@ private:
     HWND handle_ = nullptr;
     const int dpi_;
     std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
-    std::map<ControlId, std::unique_ptr<Win32Child>> controls_;
+    std::map<ControlId, std::unique_ptr<IControl>> controls_;
     std::map<HWND, Win32Child*> byHandle_;
     std::map<ControlId, std::unique_ptr<OneShot>> timers_;
     int busy_ = 0;
