@@ -92,10 +92,7 @@ void TMainForm_::UpDown2Click(UpDownButton /*button*/) {
 }
 
 void TMainForm_::BuAASIIUpdateClick() {
-    // With no unit selected (a text typed into the unit list) the fields are in the unit the
-    // window shows.
-    const int unit = CoUnit.Position();
-    const bool inches = unit == 1 || (unit != 0 && FShownUnit == 1);
+    const bool inches = InchesSelected();
     const AasOffsetPair offsets = AdjustedAasOffsets(
         EdAASII_X_Offset.Text(), EdAASII_Y_Offset.Text(), LaAASII_X_Offset.Text(),
         LaAASII_Y_Offset.Text(), inches, Window.DecimalSeparator());

@@ -103,7 +103,7 @@ void TMainForm_::SBOffsetChange() {
 void TMainForm_::CoUnitChange() {
     const int unit = CoUnit.Position();
     if (unit != 0 && unit != 1)
-        return; // a typed text that is no unit changes nothing
+        return; // no unit chosen: nothing to switch to
     const bool inches = unit == 1;
     const char separator = Window.DecimalSeparator();
     const MachineSettings values = FRecord.Read();

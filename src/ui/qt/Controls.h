@@ -45,7 +45,7 @@ class TComboBox : public QComboBox, public IList {
     Q_OBJECT
 
 public:
-    TComboBox(bool editable, QWidget* parent);
+    explicit TComboBox(bool editable = true, QWidget* parent = nullptr);
 
     void showPopup() override;
 
