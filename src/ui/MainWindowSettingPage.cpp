@@ -101,35 +101,36 @@ void TMainForm_::CoUnitChange() {
     const int unit = CoUnit->currentIndex();
     if (unit != 0 && unit != 1)
         return; // a typed text that is no unit changes nothing
-    const bool inches = unit == 1;
-    const char separator = HostDecimalSeparator();
-    const MachineSettings values = FRecord.Read();
-
-    Label21->setText(QString::fromLatin1(LengthUnitName(inches)));
-    LaLength->setText(Text(PaperSizeText(values.FPaperLength, inches, separator)));
-    LaWidth->setText(Text(PaperSizeText(values.FPaperWidth, inches, separator)));
-
+    // Worked out whole before anything changes: a text that does not convert leaves every
+    // control, the unit list too, in the unit it showed. The offset text is converted only
+    // on a real change: picking the unit already shown, or the display's closing call in
+    // that unit, must not multiply it once more.
     const int position = CBOffset->currentIndex();
-    QString offsetText = CBOffset->currentText();
-    // Converted only on a real change: picking the unit already shown, or the display's
-    // closing call in that unit, must not multiply the text once more.
-    if (unit != FShownUnit)
-        offsetText = Text(ConvertBladeOffsetText(offsetText.toStdString(), inches, separator));
+    UnitSwitch u;
+    try {
+        u = MakeUnitSwitch(FRecord.Read(), unit == 1, unit != FShownUnit,
+                           CBOffset->currentText().toStdString(), SBForce->value(),
+                           HostDecimalSeparator());
+    } catch (...) {
+        CoUnit->setCurrentIndex(FShownUnit);
+        throw;
+    }
+
+    Label21->setText(Text(u.lengthUnit));
+    LaLength->setText(Text(u.length));
+    LaWidth->setText(Text(u.width));
     CBOffset->clear();
-    for (const std::string& entry : BladeOffsetEntries(inches, separator))
+    for (const std::string& entry : u.offsetEntries)
         CBOffset->addItem(Text(entry));
     CBOffset->setCurrentIndex(position);
     // An offset typed into the field (no entry selected) stays there, in the new unit.
     if (position < 0)
-        CBOffset->setEditText(offsetText);
-
-    LaForce->setText(Text(BladeForceText(SBForce->value(), inches, separator)));
-
-    const QString length = QString::fromLatin1(LengthUnitName(inches));
+        CBOffset->setEditText(Text(u.offsetText));
+    LaForce->setText(Text(u.force));
     for (TAutoSizeLabel* label :
          {Label20, Label29, Label32, Label33, Label18, Label35, Label27, Label26})
-        label->setText(length);
-    Label28->setText(QString::fromLatin1(ForceUnitName(inches)));
+        label->setText(Text(u.lengthUnit));
+    Label28->setText(Text(u.forceUnit));
     FShownUnit = unit;
 }
 

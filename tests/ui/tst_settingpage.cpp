@@ -7,9 +7,13 @@
 #include "MessageRecorder.h"
 
 #include <QLineEdit>
+#include <QLocale>
+
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <clocale>
+#include <string>
 
 using namespace cutter_window;
 using zopra::MessageKind;
@@ -34,6 +38,7 @@ private slots:
     void displayGoesOnWhenTheOffsetQueryCannotBeWritten();
     void unitsSwitchLengthsOffsetAndForce();
     void sameUnitTwiceChangesNothing();
+    void unitSwitchInACommaLocaleCompletesOrChangesNothing();
 
 private:
     // Starts a cutter, chooses it and connects.
@@ -323,6 +328,49 @@ void TestSettingPage::sameUnitTwiceChangesNothing() {
     }
     QCOMPARE(w.Label20->text(), QStringLiteral("mm"));
     QVERIFY(FMessages->entries().empty());
+}
+
+void TestSettingPage::unitSwitchInACommaLocaleCompletesOrChangesNothing() {
+    // As on a German desktop: Qt has set LC_NUMERIC from the environment, and the user
+    // sees and types ",".
+    struct GermanNumbers {
+        std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+        ~GermanNumbers() {
+            std::setlocale(LC_NUMERIC, saved.c_str());
+            QLocale::setDefault(QLocale::c());
+        }
+    } restore;
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        QSKIP("the locale de_DE.UTF-8 is not installed (./run test makes it)");
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    vc::Options options = CutterOptions();
+    options.state.force = 120;
+    options.state.paperLengthMm = 610;
+    auto cutter = ConnectTo(options);
+    if (QTest::currentTestFailed())
+        return;
+    TMainForm_& w = *FWindow;
+
+    Pick(w.CoUnit, 1);
+    QVERIFY(FMessages->entries().empty());
+    QCOMPARE(w.LaForce->text(), QStringLiteral("4,23"));
+    QCOMPARE(w.LaLength->text(), QStringLiteral("24,01"));
+    QCOMPARE(w.CBOffset->currentText(), QStringLiteral("0,010"));
+    QCOMPARE(w.Label21->text(), QStringLiteral("Inch"));
+
+    // An offset that is no number: the switch back is refused as a whole.
+    w.CBOffset->lineEdit()->clear();
+    QTest::keyClicks(w.CBOffset->lineEdit(), QStringLiteral("abc"));
+    FMessages->clear();
+    Pick(w.CoUnit, 0);
+    QCOMPARE(FMessages->entries().size(), 1u);
+    QCOMPARE(w.CoUnit->currentIndex(), 1);
+    for (zopra::TAutoSizeLabel* label : {w.Label20, w.Label21, w.Label27, w.Label26})
+        QCOMPARE(label->text(), QStringLiteral("Inch"));
+    QCOMPARE(w.Label28->text(), QStringLiteral("oz"));
+    QCOMPARE(w.LaLength->text(), QStringLiteral("24,01"));
+    QCOMPARE(w.LaForce->text(), QStringLiteral("4,23"));
+    QCOMPARE(w.CBOffset->itemText(2), QStringLiteral("0,010"));
 }
 
 QTEST_MAIN(TestSettingPage)

@@ -140,17 +140,43 @@ TEST(ReplyParser, CommandsWithoutReplyStoreNothingAndClearTheFlag) {
     }
 }
 
-TEST(ReplyParser, LateReplyIsReadWithTheOutstandingLayout) {
-    // The answer to "OH;" arrives while "ESC.R3:" is outstanding: its second field lands
-    // in the X scale and the missing ";" fails the Y scale.
+TEST(ReplyParser, AMissingSeparatorEmptiesTheToken) {
     MachineRecord record;
-    record.Write([](MachineSettings& v) { v.FXScale = v.FYScale = 5; });
-    EXPECT_TRUE(Parse(record, kCmdReadScale, "0,0,40000,20000"));
-    EXPECT_EQ(record.Read().FXScale, 0);
-    EXPECT_EQ(record.Read().FYScale, 5);
-    EXPECT_EQ(record.Read().FPaperLength, 0);
-    // A missing separator empties the token: the number fails to convert.
+    record.Write([](MachineSettings& v) { v.FBladeHolder = 5; });
     ASSERT_TRUE(Parse(record, kCmdReadBladeHolder, "x,1"));
+    EXPECT_EQ(record.Read().FBladeHolder, 5);
+}
+
+TEST(ReplyParser, AReplyOfAnotherShapeIsNotStored) {
+    // One stray line shifts every reply after it onto the next query: each is then of the
+    // wrong shape, and must not put an identity into the parameters or a model name out.
+    const std::pair<CommandCode, const char*> cases[] = {
+        {kCmdReadIdentity, "0,0,40000,20000"},
+        {kCmdReadIdentity, ""},
+        {kCmdReadParameters, "R3,10000,10000;"},
+        {kCmdReadScale, "R4,C1,Vantor II 24 PZ,V2.00,D1,T1;"},
+        {kCmdReadBladeHolder, "R1,30,120,250,1,0,1,3;"},
+        {kCmdHardClipLimits, "R6,1;"},
+        {kCmdReadAasOffsets, "R6,1;"},
+    };
+    for (const auto& [code, reply] : cases) {
+        SCOPED_TRACE(reply);
+        MachineRecord record;
+        record.Write([](MachineSettings& v) {
+            v.FModelName = "kept";
+            v.FSpeed = v.FXScale = v.FAASXOffset = v.FBladeHolder = v.FPaperLength = 9;
+        });
+        const auto failure = Parse(record, code, reply);
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->reply, reply);
+        const MachineSettings v = record.Read();
+        EXPECT_EQ(v.FModelName, "kept");
+        for (double value : {v.FSpeed, v.FXScale, v.FAASXOffset, v.FBladeHolder, v.FPaperLength})
+            EXPECT_EQ(value, 9);
+        EXPECT_FALSE(v.FScalesRead || v.FAasOffsetsRead);
+        EXPECT_EQ(record.FIdentityReady, 0);
+        EXPECT_EQ(record.FWaitingReply, 0);
+    }
 }
 
 } // namespace
