@@ -239,10 +239,6 @@ const char* NameOf(CutterKind kind) {
     return "Serial";
 }
 
-void PrintTo(CutterKind kind, std::ostream* out) {
-    *out << NameOf(kind);
-}
-
 class Unplugged : public KernelDevices, public ::testing::WithParamInterface<CutterKind> {};
 
 TEST_P(Unplugged, EndsTheSeriesAsLostAndConnectsOnceItIsBack) {
