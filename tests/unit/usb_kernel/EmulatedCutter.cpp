@@ -11,20 +11,20 @@ namespace {
 
 // umockdev's record text: one paragraph per device, parents first. The usblp and tty nodes
 // are made by BackNode, not by umockdev ("N:"), which could not make a node of the same
-// name again once the device was removed.
+// name again once the device was removed. Attributes end with a newline ("\n"), as in sysfs.
 const char* const kPrinterCutter = R"(P: /devices/pci0000:00/0000:00:14.0/usb1/1-1
 E: SUBSYSTEM=usb
 E: DEVTYPE=usb_device
-A: idVendor=7a3c
-A: idProduct=0001
-A: busnum=1
-A: devnum=2
+A: idVendor=7a3c\n
+A: idProduct=0001\n
+A: busnum=1\n
+A: devnum=2\n
 
 P: /devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0
 E: SUBSYSTEM=usb
 E: DEVTYPE=usb_interface
 E: DRIVER=usblp
-A: bInterfaceClass=07
+A: bInterfaceClass=07\n
 L: driver=../../../../../../bus/usb/drivers/usblp
 
 P: /devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/usbmisc/lp0
@@ -43,12 +43,12 @@ E: DEVTYPE=usb_device
 E: DEVNAME=/dev/bus/usb/001/003
 E: BUSNUM=001
 E: DEVNUM=003
-A: idVendor=7a3c
-A: idProduct=0002
-A: busnum=1
-A: devnum=3
-A: speed=480
-A: bConfigurationValue=1
+A: idVendor=7a3c\n
+A: idProduct=0002\n
+A: busnum=1\n
+A: devnum=3\n
+A: speed=480\n
+A: bConfigurationValue=1\n
 A: dev=189:2
 H: descriptors=12010002000000403C7A02000001000000010902200001010080320904000002FF0000000705810240000007050202400000
 )";
@@ -56,10 +56,10 @@ H: descriptors=12010002000000403C7A02000001000000010902200001010080320904000002F
 const char* const kSerialAdapter = R"(P: /devices/pci0000:00/0000:00:14.0/usb1/1-3
 E: SUBSYSTEM=usb
 E: DEVTYPE=usb_device
-A: idVendor=0403
-A: idProduct=6001
-A: busnum=1
-A: devnum=4
+A: idVendor=0403\n
+A: idProduct=6001\n
+A: busnum=1\n
+A: devnum=4\n
 
 P: /devices/pci0000:00/0000:00:14.0/usb1/1-3/1-3:1.0
 E: SUBSYSTEM=usb
