@@ -23,6 +23,24 @@
 #include "platform/posix/AccountNames.h"
 
 namespace zopra::test {
+
+const char* NameOf(CutterKind kind) {
+    switch (kind) {
+    case CutterKind::Printer:
+        return "Printer";
+    case CutterKind::Vendor:
+        return "Vendor";
+    case CutterKind::Serial:
+        break;
+    }
+    return "Serial";
+}
+
+// Beside the type, where GoogleTest looks for it.
+void PrintTo(CutterKind kind, std::ostream* out) {
+    *out << NameOf(kind);
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -226,18 +244,6 @@ INSTANTIATE_TEST_SUITE_P(EachKind, RefusedOpen, ::testing::ValuesIn(kRefusals),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // --- unplugged in the middle of a series ----------------------------------------------------
-
-const char* NameOf(CutterKind kind) {
-    switch (kind) {
-    case CutterKind::Printer:
-        return "Printer";
-    case CutterKind::Vendor:
-        return "Vendor";
-    case CutterKind::Serial:
-        break;
-    }
-    return "Serial";
-}
 
 class Unplugged : public KernelDevices, public ::testing::WithParamInterface<CutterKind> {};
 
