@@ -181,8 +181,8 @@ int TMainForm_::OpenConnection() {
     const BusyCursor busy; // opening a serial port pauses around it
     int opened = 0;
     try {
-        opened = FLinks->OpenConnection(CBConnects->currentIndex(),
-                                        CBConnects->currentText().toStdString());
+        opened = FSession.OpenConnection(CBConnects->currentIndex(),
+                                         CBConnects->currentText().toStdString());
     } catch (...) {
         // No work button may come back without a link.
         Timer3->stop();

@@ -268,12 +268,21 @@ void TestConnect::cutterVanishingMidReadIsReported() {
     vc::Options options = CutterOptions();
     options.faults.vanishAfter = 2;
     auto cutter = StartCutter(options);
-    FWindow->Dispatcher().SetReplyBound(300ms);
+    // The hung-up port ends the wait, long before this bound would.
+    FWindow->Dispatcher().SetReplyBound(60s);
     Choose(QString::fromStdString(cutter->DevicePath().string()));
     QTest::mouseClick(FWindow->BuConnect, Qt::LeftButton);
     QVERIFY(cutter->WaitUntilVanished(5000ms));
     QCOMPARE(FMessages->entries().size(), 1u);
-    QCOMPARE(FMessages->entries()[0].second, QStringLiteral("The machine did not answer."));
+    QCOMPARE(FMessages->entries()[0].second,
+             QStringLiteral("The connection to the machine was lost."));
+
+    // Back (as a new port, like a replugged adapter): the next Connect reads it.
+    auto back = StartCutter(CutterOptions());
+    Choose(QString::fromStdString(back->DevicePath().string()));
+    Connect();
+    QCOMPARE(FWindow->LaMName->text(), QString::fromStdString(back->State().model));
+    QCOMPARE(FMessages->entries().size(), 1u);
 }
 
 void TestConnect::splitRepliesAreAssembled() {
