@@ -6,7 +6,7 @@
 #include "platform/posix/UsbApiPosix.h"
 #include "virtual-cutter/VirtualCutter.h"
 
-#include "UsbTestSupport.h"
+#include "support/UsbTestSupport.h"
 
 #include <gtest/gtest.h>
 
