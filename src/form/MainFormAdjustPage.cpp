@@ -92,6 +92,7 @@ void TMainForm_::UpDown2Click(UpDownButton /*button*/) {
 }
 
 void TMainForm_::BuAASIIUpdateClick() {
+    RequireAasOffsetsRead(FRecord.Read());
     const bool inches = InchesSelected();
     const AasOffsetPair offsets = AdjustedAasOffsets(
         EdAASII_X_Offset.Text(), EdAASII_Y_Offset.Text(), LaAASII_X_Offset.Text(),
