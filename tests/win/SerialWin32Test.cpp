@@ -98,7 +98,7 @@ TEST(Win32Driver, AFileIsNoCharacterDevice) {
     std::shared_ptr<pf::SerialPort> port = pf::SystemSerialDriver()->Open(path, error);
     ASSERT_NE(port, nullptr) << error;
     int typeError = -5;
-    EXPECT_FALSE(port->IsCharacterDevice(typeError));
+    EXPECT_FALSE(port->IsSerialPort(typeError));
     port.reset();
 
     TComm comm;
@@ -128,7 +128,7 @@ TEST_F(Win32PortTest, OpenCloseAndAnExclusiveHandle) {
     std::shared_ptr<pf::SerialPort> port = pf::SystemSerialDriver()->Open(device, error);
     ASSERT_NE(port, nullptr) << error;
     int typeError = 0;
-    EXPECT_TRUE(port->IsCharacterDevice(typeError)) << typeError;
+    EXPECT_TRUE(port->IsSerialPort(typeError)) << typeError;
     port.reset();
     // Closed: it opens again.
     port = pf::SystemSerialDriver()->Open(device, error);

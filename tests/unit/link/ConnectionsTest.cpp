@@ -268,8 +268,8 @@ TEST_F(ConnectionsTest, WriteToLinkTellsWhetherEveryByteWentOutAndWhyNot) {
     ASSERT_EQ(links->OpenConnection(-1, "/dev/ttyFAKE"), 1);
     EXPECT_EQ(failure("OH;"), "");
     EXPECT_EQ(failure(""), "") << "a command without text writes zero bytes, all of them";
-    serial->writePolls = 1;
-    serial->writePollError = 5; // one byte moved, then the write failed
+    serial->writePending = 1;
+    serial->writeWaitError = 5; // one byte moved, then the write failed
     EXPECT_EQ(failure("OH;"), "The serial port took 1 of 3 bytes.");
 
     links->ChooseLinkKind(-1, "QRM USB0");
