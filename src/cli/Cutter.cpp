@@ -23,11 +23,6 @@ bool AllDigits(const std::string& text) {
                        [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
-bool NamesALink(const std::string& text) {
-    return text.find("COM") != std::string::npos || text.rfind("/dev/", 0) == 0 ||
-           text.find("QRM USB") != std::string::npos;
-}
-
 } // namespace
 
 std::vector<ConnectionEntry> DiscoverConnections(std::vector<std::string>& messages) {
@@ -47,7 +42,7 @@ Target ResolveDevice(const std::string& device, const std::vector<ConnectionEntr
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (entries[i].text == device)
             return {static_cast<int>(i), device};
-    if (NamesALink(device))
+    if (LinkKindOfText(device))
         return {-1, device};
     throw UsageError("'" + device + "' is not in the connection list (zopra-cli list shows it)");
 }
@@ -111,7 +106,9 @@ MachineSettings Cutter::ReadParameters() {
     return Values();
 }
 
-bool Cutter::ReadsBladeHolder() const { return !HidesBladeHolder(target_.text); }
+bool Cutter::ReadsBladeHolder() const {
+    return !HidesBladeHolder(target_.text);
+}
 
 void Cutter::WriteAll(const std::vector<std::string>& writes) {
     // A series is never cut short by Ctrl-C: half of it would leave the cutter with settings
@@ -126,7 +123,9 @@ void Cutter::WriteAll(const std::vector<std::string>& writes) {
     }
 }
 
-void Cutter::WriteSettings(const SettingsUpdate& update) { WriteAll(SettingsUpdateWrites(update)); }
+void Cutter::WriteSettings(const SettingsUpdate& update) {
+    WriteAll(SettingsUpdateWrites(update));
+}
 
 void Cutter::PlotTestSquare(const CommandInputs& inputs) {
     try {

@@ -11,7 +11,8 @@ using platform::OpenFailure;
 std::string PermissionHint(LinkKind kind, const std::string& group) {
     if (kind != kLinkSerial)
         return std::string("Your user may not open this USB device. Install zopra's udev rules (") +
-               kUdevRulesPath + ", part of the zopra package), then unplug the cutter and plug "
+               kUdevRulesPath +
+               ", part of the zopra package), then unplug the cutter and plug "
                "it in again.";
     // Adding a user to root's group would give away far more than a port.
     if (group.empty() || group == "root")
