@@ -1,6 +1,7 @@
 #include "cli/Interrupt.h"
 
 #include "cli/CliErrors.h"
+#include "platform/ProcessStart.h"
 
 #include <atomic>
 #include <csignal>
@@ -26,9 +27,12 @@ extern "C" void OnInterrupt(int signal) {
 void InstallInterruptHandler() {
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
+    platform::RaiseSigintOnConsoleEvents();
 }
 
-bool InterruptRequested() { return gInterrupted.load(); }
+bool InterruptRequested() {
+    return gInterrupted.load();
+}
 
 void ThrowIfInterrupted() {
     if (InterruptRequested())
@@ -43,7 +47,8 @@ void Pause(std::chrono::milliseconds duration) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= end)
             return;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kSlice, end - now));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(kSlice, end - now));
     }
 }
 

@@ -11,6 +11,7 @@
 #include "protocol/ParameterDisplay.h"
 
 #include <algorithm>
+#include <cctype>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -50,7 +51,8 @@ std::unique_ptr<Cutter> Connect(const std::string& device, const Options& option
                                 std::ostream& err) {
     std::vector<ConnectionEntry> entries = Discover(err);
     Target target = ResolveDevice(device, entries);
-    auto cutter = std::make_unique<Cutter>(std::move(entries), std::move(target), options.replyBound);
+    auto cutter =
+        std::make_unique<Cutter>(std::move(entries), std::move(target), options.replyBound);
     cutter->Open();
     return cutter;
 }
@@ -88,18 +90,33 @@ std::pair<std::string, std::string> SizePair(const std::string& text, const char
     return sides;
 }
 
-long double Value(const std::string& text) { return StrToFloat(text); }
+long double Value(const std::string& text) {
+    return StrToFloat(text);
+}
+
+// A file name as the command line gives it, in UTF-8. Through char8_t, because on Windows a
+// path made from plain char text is read in the ANSI code page, which turns every character
+// outside it into "?"; a char8_t path is UTF-8 everywhere, and Windows opens it through the
+// wide calls.
+fs::path Utf8Path(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string Utf8Text(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
 
 void WriteFile(const fs::path& path, const std::string& text) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << text;
     file.close();
     if (!file)
-        throw UsageError("cannot write " + path.string());
+        throw UsageError("cannot write " + Utf8Text(path));
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(Utf8Path(path), std::ios::binary);
     if (!file)
         throw UsageError("cannot read " + path);
     std::ostringstream text;
@@ -127,21 +144,55 @@ struct CutterOutcome {
     bool skipped = false;
 };
 
-// Reads every entry of the list, each on its own thread over its own connection.
+bool Names(const std::vector<std::string>& names, const ConnectionEntry& entry, std::size_t i) {
+    return std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+        return name == entry.text || name == std::to_string(i);
+    });
+}
+
+// The entries an --all command talks to: every identified cutter (a probed printer-class
+// device, a vendor-library device), and of the serial ports only those named with --port.
+// Opening a port raises DTR and RTS, which resets boards that reset on DTR and wakes
+// modems, so nothing tells which port has a cutter on it. A named port that the list does
+// not show is added to it.
+std::vector<bool> ChooseForAll(std::vector<ConnectionEntry>& entries, const Options& options) {
+    for (const std::string& port : options.ports) {
+        const bool listed = std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
+            return entry.kind == kLinkSerial && entry.text == port;
+        });
+        const bool position = !port.empty() && port.size() < 6 &&
+                              std::all_of(port.begin(), port.end(),
+                                          [](unsigned char c) { return std::isdigit(c) != 0; });
+        if (position) {
+            const auto at = static_cast<std::size_t>(std::stoi(port));
+            if (at >= entries.size() || entries[at].kind != kLinkSerial)
+                throw UsageError("--port " + port + ": entry " + port +
+                                 " of the connection list is not a serial port");
+        } else if (!listed) {
+            if (LinkKindOfText(port) != kLinkSerial)
+                throw UsageError("--port " + port + " names no serial port");
+            entries.push_back({port, kLinkSerial, -1});
+        }
+    }
+    std::vector<bool> chosen(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        chosen[i] = (entries[i].kind != kLinkSerial || Names(options.ports, entries[i], i)) &&
+                    !Names(options.except, entries[i], i);
+    return chosen;
+}
+
+// Reads every chosen entry of the list, each on its own thread over its own connection.
 std::vector<CutterOutcome> ReadEveryCutter(const Options& options, std::ostream& err) {
-    const std::vector<ConnectionEntry> entries = Discover(err);
-    if (entries.empty())
-        throw CutterFailure("the connection list is empty");
+    std::vector<ConnectionEntry> entries = Discover(err);
+    const std::vector<bool> chosen = ChooseForAll(entries, options);
+    if (std::none_of(chosen.begin(), chosen.end(), [](bool c) { return c; }))
+        throw CutterFailure("no cutter to talk to: no USB cutter is listed, and no serial port "
+                            "was named with --port");
     std::vector<CutterOutcome> outcomes(entries.size());
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         outcomes[i].device = entries[i].text;
-        const bool left = std::any_of(options.except.begin(), options.except.end(),
-                                      [&](const std::string& name) {
-                                          return name == entries[i].text ||
-                                                 name == std::to_string(i);
-                                      });
-        if (left) {
+        if (!chosen[i]) {
             outcomes[i].skipped = true;
             continue;
         }
@@ -174,13 +225,11 @@ void FinishAll(const std::vector<CutterOutcome>& outcomes, std::ostream& err) {
             continue;
         ++tried;
         if (!outcome.read) {
-            err << "zopra-cli: " << (outcome.device.empty() ? "(no name)" : outcome.device)
-                << ": " << outcome.error << "\n";
+            err << "zopra-cli: " << (outcome.device.empty() ? "(no name)" : outcome.device) << ": "
+                << outcome.error << "\n";
             ++failed;
         }
     }
-    if (tried == 0)
-        throw CutterFailure("every entry of the connection list was left out");
     if (failed > 0)
         throw CutterFailure(std::to_string(failed) + " of " + std::to_string(tried) +
                             " cutters failed");
@@ -208,9 +257,9 @@ void RunReadAll(const Options& options, std::ostream& out, std::ostream& err) {
         Json cutters = Json::array();
         for (const CutterOutcome& outcome : outcomes)
             if (!outcome.skipped)
-                cutters.push_back(outcome.read ? ReadJson(*outcome.read)
-                                           : Json{{"device", outcome.device},
-                                                  {"error", outcome.error}});
+                cutters.push_back(outcome.read
+                                      ? ReadJson(*outcome.read)
+                                      : Json{{"device", outcome.device}, {"error", outcome.error}});
         out << Json{{"version", kJsonVersion}, {"cutters", cutters}}.dump(2) << "\n";
     } else {
         bool first = true;
@@ -249,24 +298,24 @@ void RunBackup(const std::string& device, const std::string& file, const Options
     if (file.empty() || file == "-")
         out << text;
     else
-        WriteFile(file, text);
+        WriteFile(Utf8Path(file), text);
 }
 
 void RunBackupAll(const std::string& folder, const Options& options, std::ostream& out,
                   std::ostream& err) {
     std::error_code error;
-    fs::create_directories(folder, error);
-    if (!fs::is_directory(folder))
+    fs::create_directories(Utf8Path(folder), error);
+    if (!fs::is_directory(Utf8Path(folder)))
         throw UsageError("cannot make the folder " + folder);
     std::vector<CutterOutcome> outcomes = ReadEveryCutter(options, err);
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         CutterOutcome& outcome = outcomes[i];
         if (!outcome.read)
             continue;
-        const fs::path path = fs::path(folder) / BackupFileName(i, outcome.device);
+        const fs::path path = Utf8Path(folder) / Utf8Path(BackupFileName(i, outcome.device));
         try {
             WriteFile(path, BackupJson(*outcome.read).dump(2) + "\n");
-            out << path.string() << "\n";
+            out << Utf8Text(path) << "\n";
         } catch (const UsageError& failure) {
             outcome.read.reset();
             outcome.error = failure.what();
@@ -331,12 +380,15 @@ void RunRestore(const std::string& device, const std::string& file, bool dryRun,
         cutter->WriteScaleFactors(xScale, yScale);
     const MachineSettings afterValues =
         writeAas ? cutter->WriteAasOffsetsAndReread(aasX, aasY) : cutter->ReadParameters();
-    const ReadResult after{cutter->Text(), afterValues, holder, HasAasOffsets(afterValues.FModelName)};
+    const ReadResult after{cutter->Text(), afterValues, holder,
+                           HasAasOffsets(afterValues.FModelName)};
     PrintRead(after, options, out);
 
     std::vector<std::string> missing = SettingsNotTaken(update, afterValues, holder);
-    const auto media = RequestFromValues(wanted, false).choices[static_cast<std::size_t>(Choice::Media)];
-    const auto mediaNow = RequestFromValues(afterValues, false).choices[static_cast<std::size_t>(Choice::Media)];
+    const auto media =
+        RequestFromValues(wanted, false).choices[static_cast<std::size_t>(Choice::Media)];
+    const auto mediaNow =
+        RequestFromValues(afterValues, false).choices[static_cast<std::size_t>(Choice::Media)];
     if (media && media != mediaNow)
         missing.push_back(std::string("media=") + ChoiceWord(Choice::Media, *media) +
                           " (the model does not let it be chosen; the cutter reports " +
@@ -431,9 +483,9 @@ void RunAas(const std::string& device, const std::string& adjust, const Options&
     // As the window does: the current offsets are taken back from the text it shows them in.
     AasOffsetPair offsets;
     try {
-        offsets = AdjustedAasOffsets(ax, ay, AasOffsetText(current.FAASXOffset, options.inches),
-                                     AasOffsetText(current.FAASYOffset, options.inches),
-                                     options.inches);
+        offsets =
+            AdjustedAasOffsets(ax, ay, AasOffsetText(current.FAASXOffset, options.inches),
+                               AasOffsetText(current.FAASYOffset, options.inches), options.inches);
     } catch (const ConversionError& error) {
         throw UsageError(std::string("--adjust: ") + error.what());
     }
@@ -443,8 +495,8 @@ void RunAas(const std::string& device, const std::string& adjust, const Options&
     PrintRead({cutter->Text(), after, cutter->ReadsBladeHolder(), true}, options, out);
     if (after.FAASXOffset != x || after.FAASYOffset != y)
         throw CutterFailure("aas=" + std::to_string(x) + "," + std::to_string(y) +
-                            " units (the cutter reports " + FormatGeneral(after.FAASXOffset) +
-                            "," + FormatGeneral(after.FAASYOffset) + ")");
+                            " units (the cutter reports " + FormatGeneral(after.FAASXOffset) + "," +
+                            FormatGeneral(after.FAASYOffset) + ")");
 }
 
 } // namespace zopra::cli

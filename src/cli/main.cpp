@@ -3,6 +3,7 @@
 #include "cli/Doctor.h"
 #include "cli/Interrupt.h"
 #include "cli/Workflows.h"
+#include "platform/ProcessStart.h"
 #include "protocol/Numbers.h"
 
 #include <CLI/CLI.hpp>
@@ -25,6 +26,14 @@ void PrintError(const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything can load a library: no DLL from the current folder or PATH.
+    zopra::platform::RestrictDllSearch();
+    // Arguments in UTF-8 (on Windows from the wide command line), read once here.
+    const std::vector<std::string> arguments = zopra::platform::Utf8Arguments(argc, argv);
+    std::vector<const char*> argumentTexts;
+    for (const std::string& argument : arguments)
+        argumentTexts.push_back(argument.c_str());
+
     CLI::App app{"zopra-cli " ZOPRA_VERSION
                  ": read, back up, restore, set and calibrate cutting plotters.\n"
                  "DEVICE is an entry of `zopra-cli list`: its text or its position."};
@@ -58,7 +67,10 @@ int main(int argc, char** argv) {
 
     CLI::App* read = app.add_subcommand("read", "identity and every parameter of a cutter");
     read->add_option("DEVICE", device, "entry of the connection list");
-    read->add_flag("--all", all, "every listed cutter, at the same time");
+    read->add_flag("--all", all, "every identified cutter, at the same time");
+    read->add_option("--port", options.ports,
+                     "with --all: also this serial port (repeatable); no port is opened unless "
+                     "named");
     read->add_option("--except", options.except, "with --all: leave out this entry (repeatable)");
     json(read);
     inch(read);
@@ -70,14 +82,20 @@ int main(int argc, char** argv) {
     json(set);
     inch(set);
 
-    CLI::App* backup = app.add_subcommand("backup", "settings, scale factors and AAS offsets "
-                                                    "as a JSON document (FILE, or standard output)");
+    CLI::App* backup =
+        app.add_subcommand("backup", "settings, scale factors and AAS offsets "
+                                     "as a JSON document (FILE, or standard output)");
     backup->add_option("DEVICE", device, "entry of the connection list (with --all: DIR)");
     backup->add_option("FILE", second, "the file to write");
-    backup->add_flag("--all", all, "every listed cutter, at the same time, into the folder DIR");
+    backup->add_flag("--all", all,
+                     "every identified cutter, at the same time, into the folder DIR");
+    backup->add_option("--port", options.ports,
+                       "with --all: also this serial port (repeatable); no port is opened unless "
+                       "named");
     backup->add_option("--except", options.except, "with --all: leave out this entry (repeatable)");
 
-    CLI::App* restore = app.add_subcommand("restore", "write a backup back, then read back and compare");
+    CLI::App* restore =
+        app.add_subcommand("restore", "write a backup back, then read back and compare");
     restore->add_option("DEVICE", device, "entry of the connection list")->required();
     restore->add_option("FILE", second, "the backup")->required();
     restore->add_flag("--dry-run", dryRun, "print the commands, send none");
@@ -110,7 +128,7 @@ int main(int argc, char** argv) {
                   "device of vendor 7a3c, its driver, owner, group and mode, and what to do");
 
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(argumentTexts.size()), argumentTexts.data());
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)
             return app.exit(error);

@@ -13,6 +13,14 @@ namespace zopra::platform {
 // their entry. Linux: nothing to do.
 void RestrictDllSearch();
 
+// Windows: Ctrl-Break, closing the console window, logoff and shutdown raise SIGINT, as
+// Ctrl-C does through the C runtime, so that the one interrupt handler sees them all (the C
+// runtime raises no SIGTERM there, and these events would end the process in the middle of
+// a series). For a close, logoff or shutdown the process ends when the event's handler
+// returns: it waits, bounded, for the program to finish first. Call it after the SIGINT
+// handler is installed. Linux: nothing to do (SIGTERM and SIGHUP come as signals).
+void RaiseSigintOnConsoleEvents();
+
 // The program's arguments as UTF-8, the program's name first. Windows takes them from the
 // wide command line, so that a name outside the ANSI code page does not arrive as "?";
 // Linux takes argv as it is.

@@ -6,6 +6,8 @@
 
 #include <shellapi.h>
 
+#include <csignal>
+
 namespace zopra::platform {
 
 void RestrictDllSearch() {
@@ -19,6 +21,36 @@ void RestrictDllSearch() {
         return;
     // Takes at least the current folder out of the search order.
     SetDllDirectoryW(L"");
+}
+
+namespace {
+
+// Longer than Windows waits for a process to end after a close (5 s) or at logoff and
+// shutdown: the program's own end comes first, or Windows ends it.
+constexpr DWORD kEndingWaitMs = 30000;
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    switch (event) {
+    case CTRL_C_EVENT:
+        return FALSE; // the C runtime raises SIGINT for it
+    case CTRL_BREAK_EVENT:
+        // The interrupt handler takes the first; with its default back in place, the second
+        // ends the process, as a second Ctrl-C does.
+        std::raise(SIGINT);
+        return TRUE;
+    default:
+        // Close, logoff, shutdown: returning ends the process at once. The series under
+        // way finishes meanwhile, and the program's exit ends this thread with it.
+        std::raise(SIGINT);
+        Sleep(kEndingWaitMs);
+        return TRUE;
+    }
+}
+
+} // namespace
+
+void RaiseSigintOnConsoleEvents() {
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {

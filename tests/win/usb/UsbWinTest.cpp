@@ -244,13 +244,17 @@ TEST(PrinterClassSetupApi, NoPrinterPresentGivesCountZero) {
 }
 
 // A named pipe as the device: the program's side opens it as it opens a printer's path.
+// One instance only, so that a second open of it fails as a device that allows one does.
+// In message mode a write of nothing completes a read with 0 bytes, as usbprint may.
 class PipeDevice {
 public:
-    PipeDevice()
+    explicit PipeDevice(bool messages = false)
         : FName("\\\\.\\pipe\\zopra-usb-" + std::to_string(GetCurrentProcessId())),
           FServer(CreateNamedPipeA(FName.c_str(), PIPE_ACCESS_DUPLEX,
-                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096,
-                                   0, nullptr)) {}
+                                   (messages ? PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE
+                                             : PIPE_TYPE_BYTE | PIPE_READMODE_BYTE) |
+                                       PIPE_WAIT,
+                                   1, 4096, 4096, 0, nullptr)) {}
     ~PipeDevice() { Close(); }
     PipeDevice(const PipeDevice&) = delete;
     PipeDevice& operator=(const PipeDevice&) = delete;
@@ -335,6 +339,27 @@ TEST(PrinterClassHandle, AReadThatFindsNothingStaysPendingAndKeepsWhatComes) {
     EXPECT_EQ(handle.Read(buffer, sizeof buffer, 50ms), 0);
     handle.Close();
     EXPECT_FALSE(handle.Valid());
+}
+
+// A connection's read and write handles share one open of the device, and a read that
+// completes with nothing is no answer: the probe's wait goes on until the answer comes.
+TEST(PrinterClassHandle, OneOpenForBothHandlesAndAnEmptyReadIsNoAnswer) {
+    PipeDevice device(true);
+    ASSERT_TRUE(device.Listening());
+    platform::PrinterHandlePair handles =
+        platform::SystemPrinterClassDevices()->OpenPair(device.Name());
+    ASSERT_TRUE(handles.Read.Valid()) << handles.Read.OpenError();
+    ASSERT_TRUE(handles.Write.Valid()) << handles.Write.OpenError();
+    device.Accept();
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    ASSERT_TRUE(SetNamedPipeHandleState(reinterpret_cast<HANDLE>(handles.Read.NativeHandle()),
+                                        &mode, nullptr, nullptr));
+
+    device.Write("");
+    device.Write("a,b, Vantor II 24 PZ ,c");
+    const std::string answer = ProbePrinterAnswer(handles.Write, handles.Read);
+    EXPECT_EQ(device.Read(7), std::string("\x1b.R4:\r\n"));
+    EXPECT_EQ(ModelNameFromProbeAnswer(answer), "Vantor II 24 PZ") << answer;
 }
 
 TEST(PrinterClassHandle, AMissingPathGivesTheInvalidHandle) {
