@@ -52,8 +52,7 @@ const Json& Section(const Json& document, const char* key) {
 Json ConnectionsJson(const std::vector<ConnectionEntry>& entries) {
     Json list = Json::array();
     for (std::size_t i = 0; i < entries.size(); ++i)
-        list.push_back(
-            {{"position", i}, {"text", entries[i].text}, {"link", KindName(entries[i].kind)}});
+        list.push_back({{"position", i}, {"text", entries[i].text}, {"link", KindName(entries[i].kind)}});
     return {{"version", kJsonVersion}, {"connections", list}};
 }
 
@@ -80,11 +79,8 @@ Json ReadJson(const ReadResult& read) {
 
     Json document;
     document["device"] = read.device;
-    document["identity"] = {{"cname", v.FCName},
-                            {"model", v.FModelName},
-                            {"version", v.FVersion},
-                            {"date", v.FDate},
-                            {"time", v.FTime}};
+    document["identity"] = {{"cname", v.FCName},     {"model", v.FModelName}, {"version", v.FVersion},
+                            {"date", v.FDate},       {"time", v.FTime}};
     document["paper"] = {{"length_mm", Number(v.FPaperLength)},
                          {"width_mm", Number(v.FPaperWidth)}};
     document["parameters"] = {
@@ -115,16 +111,13 @@ std::string ReadText(const ReadResult& read, bool inches) {
     line("Device", read.device);
     line("Model", v.FModelName);
     line("Version", v.FVersion);
-    line("Paper length",
-         (inches ? PaperInchText(v.FPaperLength) : FormatGeneral(v.FPaperLength)) + length);
-    line("Paper width",
-         (inches ? PaperInchText(v.FPaperWidth) : FormatGeneral(v.FPaperWidth)) + length);
+    line("Paper length", (inches ? PaperInchText(v.FPaperLength) : FormatGeneral(v.FPaperLength)) + length);
+    line("Paper width", (inches ? PaperInchText(v.FPaperWidth) : FormatGeneral(v.FPaperWidth)) + length);
     line("Speed", FormatGeneral(v.FSpeed) + " mm/sec");
     const auto force = std::isfinite(v.FBladeForce) && std::fabs(v.FBladeForce) < 1e9
                            ? std::optional<std::int32_t>(static_cast<std::int32_t>(v.FBladeForce))
                            : std::nullopt;
-    line("Blade force",
-         inches && force ? OunceText(*force) + " oz" : FormatGeneral(v.FBladeForce) + " g");
+    line("Blade force", inches && force ? OunceText(*force) + " oz" : FormatGeneral(v.FBladeForce) + " g");
     line("Blade offset", BladeOffsetText(v.FBladeOffset, inches) + length);
     const SettingsRequest request = RequestFromValues(v, read.bladeHolderRead);
     const char* labels[] = {"Media weight", "Vector quality", "Vector smooth",
@@ -178,8 +171,7 @@ Backup ParseBackup(const std::string& text) {
     v.FVectorSmooth = Required(parameters, "vector_smooth");
     v.FAutoUnroll = Required(parameters, "auto_unroll");
     v.FMediaType = Required(parameters, "media_type");
-    backup.bladeHolder =
-        parameters.contains("blade_holder") && !parameters["blade_holder"].is_null();
+    backup.bladeHolder = parameters.contains("blade_holder") && !parameters["blade_holder"].is_null();
     if (backup.bladeHolder)
         v.FBladeHolder = Required(parameters, "blade_holder");
     const Json& scale = Section(document, "scale");

@@ -31,9 +31,7 @@ constexpr std::array<ChoiceInfo, kChoices.size()> kChoiceTable = {{
     {Choice::Holder, "holder", {"metal", "plastic"}, {"Metal", "Plastic"}, {"metal", "plastic"}},
 }};
 
-const ChoiceInfo& Info(Choice choice) {
-    return kChoiceTable[static_cast<std::size_t>(choice)];
-}
+const ChoiceInfo& Info(Choice choice) { return kChoiceTable[static_cast<std::size_t>(choice)]; }
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -130,19 +128,14 @@ std::optional<std::int32_t> WholeNumber(double value) {
 
 } // namespace
 
-const char* ChoiceName(Choice choice) {
-    return Info(choice).name;
-}
-const char* ChoiceWord(Choice choice, int index) {
-    return Info(choice).words.at(index);
-}
-const char* ChoiceLabel(Choice choice, int index) {
-    return Info(choice).labels.at(index);
-}
+const char* ChoiceName(Choice choice) { return Info(choice).name; }
+const char* ChoiceWord(Choice choice, int index) { return Info(choice).words.at(index); }
+const char* ChoiceLabel(Choice choice, int index) { return Info(choice).labels.at(index); }
 
 std::string BladeOffsetEntryText(int index) {
-    return FormatFixed(
-        kBladeOffsetEntries.at(static_cast<std::size_t>(index)) * units::kMmPerMicrometre, 3);
+    return FormatFixed(kBladeOffsetEntries.at(static_cast<std::size_t>(index)) *
+                           units::kMmPerMicrometre,
+                       3);
 }
 
 SettingsRequest ParseSettingsRequest(const std::vector<std::string>& words) {
@@ -223,11 +216,11 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
     if (request.force) {
         const auto position = ForcePositionForValue(model, *request.force);
         if (!position)
-            throw UsageError("force=" + std::to_string(*request.force) + " is outside " +
-                             std::to_string(BladeForceValue(model, kForcePositionMinimum)) +
-                             " to " + std::to_string(BladeForceValue(model, rules.forceMaximum)) +
-                             " for " +
-                             (model.empty() ? std::string("this cutter") : "'" + model + "'"));
+            throw UsageError(
+                "force=" + std::to_string(*request.force) + " is outside " +
+                std::to_string(BladeForceValue(model, kForcePositionMinimum)) + " to " +
+                std::to_string(BladeForceValue(model, rules.forceMaximum)) + " for " +
+                (model.empty() ? std::string("this cutter") : "'" + model + "'"));
         update.forceValue = BladeForceValue(model, *position);
     } else {
         const auto reported = WholeNumber(current.FBladeForce);

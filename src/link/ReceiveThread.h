@@ -73,13 +73,13 @@ public:
 
 private:
     void Execute();
-    bool WaitForWake();  // false when stopping
-    bool PassInterval(); // false when stopping
+    bool WaitForWake();   // false when stopping
+    bool PassInterval();  // false when stopping
     bool LinkChanged();
     bool TakeStopWaiting();
     std::optional<std::string_view> Pass();
     std::optional<std::string_view> SerialPass();
-    bool ClaimAnswer(); // false when the answer is to be dropped
+    bool ClaimAnswer();   // false when the answer is to be dropped
     void Deliver(std::string_view reply);
 
     LinkReader& links_;
