@@ -2,6 +2,8 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
+#include "cli/CutterText.h"
+#include "cli/Files.h"
 #include "cli/Interrupt.h"
 #include "cli/Reports.h"
 #include "cli/SettingsPlan.h"
@@ -14,7 +16,6 @@
 #include <cctype>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <sstream>
@@ -92,36 +93,6 @@ std::pair<std::string, std::string> SizePair(const std::string& text, const char
 
 long double Value(const std::string& text) {
     return StrToFloat(text);
-}
-
-// A file name as the command line gives it, in UTF-8. Through char8_t, because on Windows a
-// path made from plain char text is read in the ANSI code page, which turns every character
-// outside it into "?"; a char8_t path is UTF-8 everywhere, and Windows opens it through the
-// wide calls.
-fs::path Utf8Path(const std::string& text) {
-    return fs::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string Utf8Text(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    if (!file)
-        throw UsageError("cannot write " + Utf8Text(path));
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream file(Utf8Path(path), std::ios::binary);
-    if (!file)
-        throw UsageError("cannot read " + path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 // A file name for a cutter's backup in a folder: its list position and its entry text with
@@ -225,7 +196,8 @@ void FinishAll(const std::vector<CutterOutcome>& outcomes, std::ostream& err) {
             continue;
         ++tried;
         if (!outcome.read) {
-            err << "zopra-cli: " << (outcome.device.empty() ? "(no name)" : outcome.device) << ": "
+            err << "zopra-cli: "
+                << (outcome.device.empty() ? "(no name)" : ShownText(outcome.device)) << ": "
                 << outcome.error << "\n";
             ++failed;
         }
@@ -257,9 +229,9 @@ void RunReadAll(const Options& options, std::ostream& out, std::ostream& err) {
         Json cutters = Json::array();
         for (const CutterOutcome& outcome : outcomes)
             if (!outcome.skipped)
-                cutters.push_back(outcome.read
-                                      ? ReadJson(*outcome.read)
-                                      : Json{{"device", outcome.device}, {"error", outcome.error}});
+                cutters.push_back(outcome.read ? ReadJson(*outcome.read)
+                                               : Json{{"device", CutterText(outcome.device)},
+                                                      {"error", outcome.error}});
         out << Json{{"version", kJsonVersion}, {"cutters", cutters}}.dump(2) << "\n";
     } else {
         bool first = true;
@@ -298,25 +270,28 @@ void RunBackup(const std::string& device, const std::string& file, const Options
     if (file.empty() || file == "-")
         out << text;
     else
-        WriteFile(Utf8Path(file), text);
+        WriteBackupFile(PathFromArgument(file), text);
 }
 
 void RunBackupAll(const std::string& folder, const Options& options, std::ostream& out,
                   std::ostream& err) {
+    const fs::path folderPath = PathFromArgument(folder);
     std::error_code error;
-    fs::create_directories(Utf8Path(folder), error);
-    if (!fs::is_directory(Utf8Path(folder)))
+    fs::create_directories(folderPath, error);
+    if (!fs::is_directory(folderPath))
         throw UsageError("cannot make the folder " + folder);
     std::vector<CutterOutcome> outcomes = ReadEveryCutter(options, err);
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         CutterOutcome& outcome = outcomes[i];
         if (!outcome.read)
             continue;
-        const fs::path path = Utf8Path(folder) / Utf8Path(BackupFileName(i, outcome.device));
+        // The file names are ASCII, made from the list position and the entry text.
+        const std::string name = BackupFileName(i, outcome.device);
         try {
-            WriteFile(path, BackupJson(*outcome.read).dump(2) + "\n");
-            out << Utf8Text(path) << "\n";
-        } catch (const UsageError& failure) {
+            WriteBackupFile(folderPath / name, BackupJson(*outcome.read).dump(2) + "\n");
+            out << PathText(folderPath / name) << "\n";
+        } catch (const std::exception& failure) {
+            // One cutter's failure is its own: the others still get their files.
             outcome.read.reset();
             outcome.error = failure.what();
         }
@@ -326,7 +301,7 @@ void RunBackupAll(const std::string& folder, const Options& options, std::ostrea
 
 void RunRestore(const std::string& device, const std::string& file, bool dryRun, bool force,
                 const Options& options, std::ostream& out, std::ostream& err) {
-    const Backup backup = ParseBackup(ReadWholeFile(file));
+    const Backup backup = ParseBackup(ReadBackupText(file));
     const MachineSettings& wanted = backup.values;
     for (const double scale : {wanted.FXScale, wanted.FYScale})
         if (!(scale >= 1 && scale <= 2147483647.0 && scale == static_cast<std::int32_t>(scale)))
@@ -335,9 +310,10 @@ void RunRestore(const std::string& device, const std::string& file, bool dryRun,
     auto cutter = Connect(device, options, err);
     const MachineSettings current = cutter->ReadParameters();
     const std::string& model = current.FModelName;
-    if (wanted.FModelName != model && !force)
-        throw UsageError("the backup is of '" + wanted.FModelName + "', the cutter is '" + model +
-                         "' (--force writes it anyway)");
+    // The backup holds the model as the JSON of a read shows it.
+    if (wanted.FModelName != CutterText(model) && !force)
+        throw UsageError("the backup is of '" + wanted.FModelName + "', the cutter is '" +
+                         ShownText(model) + "' (--force writes it anyway)");
 
     const bool holder = cutter->ReadsBladeHolder();
     SettingsRequest request = RequestFromValues(wanted, backup.bladeHolder && holder);
@@ -423,16 +399,16 @@ void RunSquare(const std::string& device, const std::string& size, const Options
     cutter->PlotTestSquare({x, y, "", "", options.inches, '.'});
     if (options.json)
         out << Json{{"version", kJsonVersion},
-                    {"device", cutter->Text()},
-                    {"model", values.FModelName},
+                    {"device", CutterText(cutter->Text())},
+                    {"model", CutterText(values.FModelName)},
                     {"square_units", {{"x", xUnits}, {"y", yUnits}}}}
                    .dump(2)
             << "\n";
     else
         out << "Plotted the test square " << xUnits << " x " << yUnits << " plotter units ("
             << FormatGeneral(xUnits * units::kMmPerPlotterUnit) << " x "
-            << FormatGeneral(yUnits * units::kMmPerPlotterUnit) << " mm) on " << cutter->Text()
-            << "\n";
+            << FormatGeneral(yUnits * units::kMmPerPlotterUnit) << " mm) on "
+            << ShownText(cutter->Text()) << "\n";
 }
 
 void RunCalibrate(const std::string& device, const std::string& test, const std::string& measured,
@@ -462,15 +438,16 @@ void RunCalibrate(const std::string& device, const std::string& test, const std:
     cutter->Calibrate(inputs);
     if (options.json)
         out << Json{{"version", kJsonVersion},
-                    {"device", cutter->Text()},
-                    {"model", values.FModelName},
+                    {"device", CutterText(cutter->Text())},
+                    {"model", CutterText(values.FModelName)},
                     {"scale_before", {{"x", values.FXScale}, {"y", values.FYScale}}},
                     {"sent", Readable(text)}}
                    .dump(2)
             << "\n";
     else
-        out << "Sent " << Readable(text) << " to " << cutter->Text() << " (scale factors were "
-            << FormatGeneral(values.FXScale) << " and " << FormatGeneral(values.FYScale) << ")\n";
+        out << "Sent " << Readable(text) << " to " << ShownText(cutter->Text())
+            << " (scale factors were " << FormatGeneral(values.FXScale) << " and "
+            << FormatGeneral(values.FYScale) << ")\n";
 }
 
 void RunAas(const std::string& device, const std::string& adjust, const Options& options,
@@ -479,7 +456,7 @@ void RunAas(const std::string& device, const std::string& adjust, const Options&
     auto cutter = Connect(device, options, err);
     const MachineSettings current = cutter->ReadParameters();
     if (!HasAasOffsets(current.FModelName))
-        throw UsageError("'" + current.FModelName + "' has no AAS offsets");
+        throw UsageError("'" + ShownText(current.FModelName) + "' has no AAS offsets");
     // As the window does: the current offsets are taken back from the text it shows them in.
     AasOffsetPair offsets;
     try {

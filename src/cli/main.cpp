@@ -1,6 +1,7 @@
 // zopra-cli: the cutter's settings, backups and calibration from a terminal or a script.
 #include "cli/CliErrors.h"
 #include "cli/Doctor.h"
+#include "cli/Files.h"
 #include "cli/Interrupt.h"
 #include "cli/Workflows.h"
 #include "platform/ProcessStart.h"
@@ -23,6 +24,19 @@ void PrintError(const std::string& text) {
         std::cerr << "zopra-cli: " << line << "\n";
 }
 
+// --timeout in the program's own number reading: "nan", "inf" and "0x10" are no numbers.
+std::chrono::milliseconds ReplyBound(const std::string& seconds) {
+    long double value = 0;
+    try {
+        value = zopra::StrToFloat(seconds);
+    } catch (const zopra::ConversionError&) {
+        // 0 stays, and is refused below in the same words as a number out of range.
+    }
+    if (!(value >= 0.1L && value <= 600))
+        throw UsageError("--timeout " + seconds + " is not a number of seconds from 0.1 to 600");
+    return std::chrono::milliseconds(static_cast<long>(value * 1000));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -42,10 +56,9 @@ int main(int argc, char** argv) {
     app.fallthrough();
 
     Options options;
-    double timeoutSeconds = 10;
-    app.add_option("--timeout", timeoutSeconds,
-                   "seconds to wait for each reply of the cutter (default 10)")
-        ->check(CLI::Range(0.1, 600.0));
+    std::string timeout = "10";
+    app.add_option("--timeout", timeout,
+                   "seconds to wait for each reply of the cutter, 0.1 to 600 (default 10)");
 
     std::string device;
     std::string second;
@@ -135,12 +148,11 @@ int main(int argc, char** argv) {
         PrintError(error.what());
         return kExitUsage;
     }
-    options.replyBound = std::chrono::milliseconds(static_cast<long>(timeoutSeconds * 1000));
-
     InstallInterruptHandler();
     std::ostringstream out;
     int status = kExitDone;
     try {
+        options.replyBound = ReplyBound(timeout);
         if (doctor->parsed()) {
             status = RunDoctor({}, out);
         } else if (list->parsed()) {
@@ -175,7 +187,7 @@ int main(int argc, char** argv) {
         status = kExitUsage;
     } catch (const Interrupted& error) {
         PrintError(error.what());
-        status = kExitInterrupted;
+        status = InterruptExitStatus();
     } catch (const zopra::ConversionError& error) {
         PrintError(error.what());
         status = kExitUsage;
@@ -186,6 +198,9 @@ int main(int argc, char** argv) {
     }
     // What was found is printed also when a later step failed (the read-back of `set`
     // shows what the cutter holds now).
-    std::cout << out.str() << std::flush;
+    if (const auto failure = WriteStandardOutput(out.str())) {
+        PrintError(*failure);
+        status = status == kExitDone ? kExitCutterFailed : status;
+    }
     return status;
 }
