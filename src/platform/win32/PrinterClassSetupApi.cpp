@@ -103,8 +103,8 @@ public:
     PrinterHandle Open(const std::string& name) override {
         // Not shared: a device that the spooler or another program holds fails with a
         // sharing violation instead of taking our bytes in the middle of its job.
-        HANDLE handle = CreateFileW(WideFromUtf8(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        HANDLE handle = CreateFileW(Widen(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (handle == INVALID_HANDLE_VALUE)
             return PrinterHandle::Failed(static_cast<int>(GetLastError()));
         return PrinterHandle(reinterpret_cast<PrinterHandle::Native>(handle));

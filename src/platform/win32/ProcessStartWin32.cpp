@@ -60,7 +60,7 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
         return std::vector<std::string>(argv, argv + argc);
     std::vector<std::string> arguments;
     for (int i = 0; i < count; ++i)
-        arguments.push_back(Utf8FromWide(wide[i]));
+        arguments.push_back(Narrow(wide[i]));
     LocalFree(wide);
     return arguments;
 }

@@ -86,7 +86,7 @@ HMODULE LoadBesideProgram(const char* libraryName) {
         path.resize(path.size() * 2);
     }
     path.resize(path.find_last_of(L"\\/") + 1);
-    path += WideFromUtf8(libraryName);
+    path += Widen(libraryName);
     // No "cannot find the disk" box; for this thread only, as the --all threads load their
     // own instances at the same time.
     DWORD oldMode = 0;
