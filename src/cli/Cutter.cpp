@@ -70,7 +70,7 @@ void Cutter::Open() {
     links.ChooseLinkKind(target_.position, target_.text);
     int opened = 0;
     try {
-        opened = links.OpenConnection(target_.position, target_.text);
+        opened = session_->OpenConnection(target_.position, target_.text);
     } catch (const ECommError& error) {
         throw CutterFailure(error.what());
     }

@@ -60,7 +60,11 @@ public:
     // Returns the bytes written, or -1.
     virtual std::int32_t Send(const std::uint8_t* bytes, std::size_t count) = 0;
 
+    bool Gone() const { return FGone.load(std::memory_order_acquire); }
+
 protected:
+    void MarkGone() { FGone.store(true, std::memory_order_release); }
+
     // One message into `buffer`: its length, 0 when none is there within a short wait,
     // -1 when the device failed or went away.
     virtual int Receive(std::uint8_t* buffer, std::size_t capacity) = 0;
@@ -80,6 +84,7 @@ private:
     std::mutex FMutex;
     std::vector<std::uint8_t> FMessage;
     std::size_t FTaken = 0;
+    std::atomic<bool> FGone{false};
 };
 
 // --- the cutter on the USB bus ----------------------------------------------------------
@@ -159,6 +164,8 @@ public:
         const int result =
             libusb_bulk_transfer(FHandle, FEndpoints.Out, const_cast<std::uint8_t*>(bytes),
                                  static_cast<int>(count), &transferred, kWriteTimeoutMs);
+        if (result == LIBUSB_ERROR_NO_DEVICE)
+            MarkGone();
         return transferred > 0 || result == 0 ? transferred : -1;
     }
 
@@ -169,6 +176,8 @@ protected:
             FHandle, FEndpoints.In, buffer, static_cast<int>(capacity), &transferred, kQueryWaitMs);
         if (transferred > 0)
             return transferred;
+        if (result == LIBUSB_ERROR_NO_DEVICE)
+            MarkGone();
         return result == 0 || result == LIBUSB_ERROR_TIMEOUT ? 0 : -1;
     }
 
@@ -223,6 +232,8 @@ public:
             return -1;
         // MSG_NOSIGNAL: a virtual cutter that has gone away must not end this program.
         const ssize_t sent = ::send(FFd, bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN))
+            MarkGone();
         return sent >= 0 ? static_cast<std::int32_t>(sent) : -1;
     }
 
@@ -231,8 +242,10 @@ protected:
         const ssize_t got = ::recv(FFd, buffer, capacity, MSG_DONTWAIT);
         if (got > 0)
             return static_cast<int>(got);
-        if (got == 0)
-            return -1; // the peer closed the connection
+        if (got == 0) {
+            MarkGone(); // the peer closed the connection
+            return -1;
+        }
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
     }
 
@@ -327,6 +340,11 @@ public:
     }
 
     int LastOpenError() const override { return FLastOpenError.load(std::memory_order_relaxed); }
+
+    bool DeviceGone(std::int32_t handle) override {
+        const auto device = Find(handle);
+        return device && device->Gone();
+    }
 
 private:
     std::shared_ptr<Device> Find(std::int32_t handle) {

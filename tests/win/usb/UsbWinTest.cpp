@@ -27,7 +27,7 @@ using platform::UsbApi;
 constexpr const char* kFakeLibrary = "FakeUsbApi.dll";
 constexpr const char* kFakeLibraryWithoutQuery = "FakeUsbApiNoQuery.dll";
 constexpr const char* kFakeLibraryWithDataAt8 = "FakeUsbApiDataAt8.dll";
-const std::string kFakeIdentity = "Cutter,V2.10,Vantor II 24 PZ,1,0";
+const std::string kFakeIdentity = "R4,Cutter,Vantor II 24 PZ,V2.10,1,0;";
 
 // `name` in the folder of this test program.
 std::string BesideTest(const std::string& name) {
@@ -175,7 +175,7 @@ TEST(UsbApiLibrary, AQueryOverTheVendorLinkIsAnswered) {
     session.Links().OpenConnection(-1, "QRM USB0");
     session.SendCommand(kCmdReadIdentity);
     session.SendCommand(kCmdNone); // waits until the reply has been read
-    // "Cutter,V2.10,Vantor II 24 PZ,1,0": the identity's fields after the first comma.
+    // "R4,Cutter,Vantor II 24 PZ,V2.10,1,0;": the identity's fields after the first comma.
     EXPECT_EQ(session.Record().Read().FModelName, "Vantor II 24 PZ");
     EXPECT_EQ(session.Record().FIdentityReady, 1);
 }
