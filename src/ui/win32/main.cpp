@@ -1,5 +1,6 @@
 // zopra.exe: the window on Win32, its event loop, and --help / --version for a terminal.
 #include "form/MainForm.h"
+#include "platform/ProcessStart.h"
 #include "ui/win32/WideText.h"
 #include "ui/win32/Win32Window.h"
 
@@ -75,6 +76,8 @@ void ShowFatal(const char* text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Before anything can load a library: no DLL from the current folder or PATH.
+    zopra::platform::RestrictDllSearch();
     if (AnswerWithoutWindow(argc, argv))
         return 0;
     try {
