@@ -4,6 +4,7 @@
 #include "cli/Files.h"
 #include "cli/Interrupt.h"
 #include "cli/Workflows.h"
+#include "platform/ProcessStart.h"
 #include "protocol/Numbers.h"
 
 #include <CLI/CLI.hpp>
@@ -39,6 +40,14 @@ std::chrono::milliseconds ReplyBound(const std::string& seconds) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything can load a library: no DLL from the current folder or PATH.
+    zopra::platform::RestrictDllSearch();
+    // Arguments in UTF-8 (on Windows from the wide command line), read once here.
+    const std::vector<std::string> arguments = zopra::platform::Utf8Arguments(argc, argv);
+    std::vector<const char*> argumentTexts;
+    for (const std::string& argument : arguments)
+        argumentTexts.push_back(argument.c_str());
+
     CLI::App app{"zopra-cli " ZOPRA_VERSION
                  ": read, back up, restore, set and calibrate cutting plotters.\n"
                  "DEVICE is an entry of `zopra-cli list`: its text or its position."};
@@ -71,7 +80,10 @@ int main(int argc, char** argv) {
 
     CLI::App* read = app.add_subcommand("read", "identity and every parameter of a cutter");
     read->add_option("DEVICE", device, "entry of the connection list");
-    read->add_flag("--all", all, "every listed cutter, at the same time");
+    read->add_flag("--all", all, "every identified cutter, at the same time");
+    read->add_option("--port", options.ports,
+                     "with --all: also this serial port (repeatable); no port is opened unless "
+                     "named");
     read->add_option("--except", options.except, "with --all: leave out this entry (repeatable)");
     json(read);
     inch(read);
@@ -88,7 +100,11 @@ int main(int argc, char** argv) {
                                      "as a JSON document (FILE, or standard output)");
     backup->add_option("DEVICE", device, "entry of the connection list (with --all: DIR)");
     backup->add_option("FILE", second, "the file to write");
-    backup->add_flag("--all", all, "every listed cutter, at the same time, into the folder DIR");
+    backup->add_flag("--all", all,
+                     "every identified cutter, at the same time, into the folder DIR");
+    backup->add_option("--port", options.ports,
+                       "with --all: also this serial port (repeatable); no port is opened unless "
+                       "named");
     backup->add_option("--except", options.except, "with --all: leave out this entry (repeatable)");
 
     CLI::App* restore =
@@ -125,7 +141,7 @@ int main(int argc, char** argv) {
                   "device of vendor 7a3c, its driver, owner, group and mode, and what to do");
 
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(argumentTexts.size()), argumentTexts.data());
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)
             return app.exit(error);
