@@ -81,6 +81,9 @@ TButton::TButton(const QString& caption, QWidget* parent) : QPushButton(caption,
 }
 
 TScrollBar::TScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
+    // QScrollBar inverts its keys for the sake of vertical bars, so that on a horizontal one
+    // the right arrow would lower the value; the force bar's right arrow raises it.
+    setInvertedControls(false);
     connect(this, &QScrollBar::valueChanged, this, [this] {
         if (!programMove_)
             ReportChange();
