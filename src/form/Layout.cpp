@@ -290,7 +290,9 @@ std::vector<ControlId> TabOrder() {
 
 std::string CaptionWithMnemonic(const ControlSpec& spec) {
     std::string caption(spec.caption);
-    const auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+    const auto lower = [](char c) {
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    };
     for (std::size_t i = 0; spec.mnemonic != 0 && i < caption.size(); ++i)
         if (lower(caption[i]) == lower(spec.mnemonic))
             return caption.insert(i, 1, '&');

@@ -173,10 +173,8 @@ void TMainForm_::ConnectHandlers() {
     UpDown2.OnChanging([this](bool& allow, int position, UpDownDirection direction) {
         Guarded([&] { UpDown2ChangingEx(allow, position, direction); });
     });
-    UpDown1.OnClick(
-        [this](UpDownButton button) { Guarded([&] { UpDown1Click(button); }); });
-    UpDown2.OnClick(
-        [this](UpDownButton button) { Guarded([&] { UpDown2Click(button); }); });
+    UpDown1.OnClick([this](UpDownButton button) { Guarded([&] { UpDown1Click(button); }); });
+    UpDown2.OnClick([this](UpDownButton button) { Guarded([&] { UpDown2Click(button); }); });
 
     Window.OnShow(guarded(&TMainForm_::FormShow));
     Window.OnCloseQuery([this] { return FormCloseQuery(); });

@@ -383,7 +383,8 @@ void TestMainForm::diagnosticControlsLieOutsideTheClientArea() {
 static QString FocusedControl() {
     for (QWidget* widget = QApplication::focusWidget(); widget != nullptr;
          widget = widget->parentWidget())
-        if (!widget->objectName().isEmpty() && !widget->objectName().startsWith(QStringLiteral("qt_")))
+        if (!widget->objectName().isEmpty() &&
+            !widget->objectName().startsWith(QStringLiteral("qt_")))
             return widget->objectName();
     return {};
 }

@@ -17,8 +17,8 @@ public:
     std::string Read() override {
         wchar_t text[600] = {};
         DWORD size = sizeof text;
-        const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_SZ,
-                                            nullptr, text, &size);
+        const LSTATUS status =
+            RegGetValueW(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_SZ, nullptr, text, &size);
         if (status != ERROR_SUCCESS) {
             if (status != ERROR_FILE_NOT_FOUND)
                 TraceFailure("RegGetValueW (the last port)", static_cast<int>(status));
@@ -36,9 +36,9 @@ public:
         if (!PlausiblePortText(port))
             return;
         const std::wstring text = Widen(port);
-        const LSTATUS status = RegSetKeyValueW(
-            HKEY_CURRENT_USER, kKey, kValue, REG_SZ, text.c_str(),
-            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        const LSTATUS status =
+            RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_SZ, text.c_str(),
+                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
         if (status != ERROR_SUCCESS)
             TraceFailure("RegSetKeyValueW (the last port)", static_cast<int>(status));
     }

@@ -9,14 +9,14 @@
 #include "ui/qt/MessageBox.h"
 #include "ui/qt/UpDown.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
-#include <QWindow>
-#include <QCloseEvent>
 #include <QShowEvent>
+#include <QWindow>
 
 #include <cstdlib>
 #include <utility>

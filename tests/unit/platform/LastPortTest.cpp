@@ -46,14 +46,17 @@ TEST_P(LastPortFileTest, ReadsAPortOrNothing) {
     EXPECT_EQ(UserLastPortStore()->Read(), GetParam().read);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, LastPortFileTest,
-    ::testing::Values(FileCase{"WithoutLineEnd", "COM3", "COM3"},
-                      FileCase{"Empty", "", ""},
-                      FileCase{"TwoLines", "COM3\nCOM4\n", ""},
-                      FileCase{"Binary", std::string("COM\0\x01" "3", 5), ""},
-                      FileCase{"TooLong", std::string(2000, 'x'), ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, LastPortFileTest,
+                         ::testing::Values(FileCase{"WithoutLineEnd", "COM3", "COM3"},
+                                           FileCase{"Empty", "", ""},
+                                           FileCase{"TwoLines", "COM3\nCOM4\n", ""},
+                                           FileCase{"Binary",
+                                                    std::string("COM\0\x01"
+                                                                "3",
+                                                                5),
+                                                    ""},
+                                           FileCase{"TooLong", std::string(2000, 'x'), ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LastPortTest, AFolderInTheWayIsNoPortAndNoError) {
     fs::create_directories(root_ / "zopra" / "last-port");
