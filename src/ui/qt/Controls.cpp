@@ -1,6 +1,8 @@
 #include "ui/qt/Controls.h"
 
 #include <QSignalBlocker>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 namespace zopra {
 
@@ -88,6 +90,16 @@ TScrollBar::TScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
         if (!programMove_)
             ReportChange();
     });
+}
+
+void TScrollBar::paintEvent(QPaintEvent* event) {
+    QScrollBar::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }
 
 void TScrollBar::SetMaximum(int maximum) {

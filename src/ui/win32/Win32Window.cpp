@@ -134,8 +134,6 @@ Win32Window::~Win32Window() {
 void Win32Window::Build() {
     const std::vector<ControlSpec>& layout = MainWindowLayout();
     std::map<ControlId, HWND> parents{{ControlId::Window, handle_}};
-    // An up-down's buddy is the edit the table places just before it on the same parent.
-    std::map<HWND, HWND> lastEdit;
     for (const ControlSpec& spec : layout) {
         if (spec.kind == ControlKind::Page)
             continue; // made by its tab control
@@ -185,7 +183,8 @@ void Win32Window::Build() {
             make(std::make_unique<Win32ScrollBar>(*this, spec, place));
             break;
         case ControlKind::UpDown:
-            make(std::make_unique<Win32UpDown>(*this, spec, place, lastEdit[place.parent]));
+            make(
+                std::make_unique<Win32UpDown>(*this, spec, place, HandleOf(SpinnerBuddy(spec.id))));
             break;
         case ControlKind::Tabs: {
             std::vector<const ControlSpec*> pages;
@@ -204,8 +203,6 @@ void Win32Window::Build() {
         }
         control->SetEnabled(spec.enabled);
         control->SetVisible(spec.visible);
-        if (spec.kind == ControlKind::Edit)
-            lastEdit[place.parent] = child->Handle();
         byHandle_[child->Handle()] = child;
         controls_[spec.id] = std::move(control);
     }
