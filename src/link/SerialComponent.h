@@ -206,11 +206,13 @@ public:
     virtual void CreateHandle();
     void DestroyHandle();
 
-    int Write(const char* buffer, uint32_t count) { return WriteEx(buffer, count, 0); }
+    [[nodiscard]] int Write(const char* buffer, uint32_t count) {
+        return WriteEx(buffer, count, 0);
+    }
     // Wait mode 1 bounds the polls of a pending write by WriteTimeout, 1 ms apart; any other
     // mode polls until the write ends.
-    int WriteEx(const char* buffer, uint32_t count, int waitMode);
-    int Read(char* buffer, uint32_t count);
+    [[nodiscard]] int WriteEx(const char* buffer, uint32_t count, int waitMode);
+    [[nodiscard]] int Read(char* buffer, uint32_t count);
     int InQueCount();
     int OutQueCount();
     void PurgeIn();

@@ -8,7 +8,7 @@
 
 namespace zopra {
 
-struct LinkWriteResult {
+struct [[nodiscard]] LinkWriteResult {
     bool written = true; // every byte went out
     std::string reason;  // why not, in the user's words; empty when written
 
