@@ -1,6 +1,7 @@
 #include "cli/Cutter.h"
 
 #include "cli/CliErrors.h"
+#include "cli/CutterText.h"
 #include "cli/Interrupt.h"
 #include "link/SerialComponent.h"
 #include "protocol/CommandDispatcher.h"
@@ -44,9 +45,10 @@ Target ResolveDevice(const std::string& device, const std::vector<ConnectionEntr
                              std::to_string(entries.size()) + ")");
         return {position, entries[position].text};
     }
+    // An entry is named as `list` shows it, or by its bytes.
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].text == device)
-            return {static_cast<int>(i), device};
+        if (entries[i].text == device || ShownText(entries[i].text) == device)
+            return {static_cast<int>(i), entries[i].text};
     if (NamesALink(device))
         return {-1, device};
     throw UsageError("'" + device + "' is not in the connection list (zopra-cli list shows it)");
@@ -83,7 +85,8 @@ void Cutter::Open() {
 
 void Cutter::ThrowIfUnreadableReply() {
     if (const auto failure = session_->TakeUnreadableReply())
-        throw CutterFailure("The machine sent a reply that could not be read: " + failure->reply);
+        throw CutterFailure("The machine sent a reply that could not be read: " +
+                            ShownText(failure->reply));
 }
 
 MachineSettings Cutter::ReadParameters() {
@@ -111,12 +114,15 @@ MachineSettings Cutter::ReadParameters() {
     return Values();
 }
 
-bool Cutter::ReadsBladeHolder() const { return !HidesBladeHolder(target_.text); }
+bool Cutter::ReadsBladeHolder() const {
+    return !HidesBladeHolder(target_.text);
+}
 
 void Cutter::WriteAll(const std::vector<std::string>& writes) {
-    // A series is never cut short by Ctrl-C: half of it would leave the cutter with settings
-    // that were never committed.
-    // The first write that does not go out ends the series, as in the window.
+    // Ctrl-C is looked at before a series, never inside one: half of it would leave the
+    // cutter with settings that were never committed. The first write that does not go out
+    // ends the series, as in the window.
+    ThrowIfInterrupted();
     try {
         for (const std::string& bytes : writes)
             if (const LinkWriteResult written = session_->WriteToLink(bytes); !written)
@@ -126,7 +132,9 @@ void Cutter::WriteAll(const std::vector<std::string>& writes) {
     }
 }
 
-void Cutter::WriteSettings(const SettingsUpdate& update) { WriteAll(SettingsUpdateWrites(update)); }
+void Cutter::WriteSettings(const SettingsUpdate& update) {
+    WriteAll(SettingsUpdateWrites(update));
+}
 
 void Cutter::PlotTestSquare(const CommandInputs& inputs) {
     try {

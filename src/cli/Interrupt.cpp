@@ -10,13 +10,13 @@ namespace zopra::cli {
 
 namespace {
 
-// A signal reaches the whole process, so its flag is the one piece of process-wide state
-// here; a signal handler may only touch a lock-free atomic.
-std::atomic<bool> gInterrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+// A signal reaches the whole process, so the number of the one that came is the one piece
+// of process-wide state here (0: none); a signal handler may only touch a lock-free atomic.
+std::atomic<int> gSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int signal) {
-    gInterrupted.store(true);
+    gSignal.store(signal);
     // The next one ends the process the ordinary way.
     std::signal(signal, SIG_DFL);
 }
@@ -28,7 +28,14 @@ void InstallInterruptHandler() {
     std::signal(SIGTERM, OnInterrupt);
 }
 
-bool InterruptRequested() { return gInterrupted.load(); }
+bool InterruptRequested() {
+    return gSignal.load() != 0;
+}
+
+int InterruptExitStatus() {
+    const int signal = gSignal.load();
+    return 128 + (signal != 0 ? signal : SIGINT);
+}
 
 void ThrowIfInterrupted() {
     if (InterruptRequested())
@@ -43,7 +50,8 @@ void Pause(std::chrono::milliseconds duration) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= end)
             return;
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kSlice, end - now));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(kSlice, end - now));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "cli/Reports.h"
 
 #include "cli/CliErrors.h"
+#include "cli/CutterText.h"
 #include "cli/SettingsPlan.h"
 #include "protocol/Commands.h"
 #include "protocol/Numbers.h"
@@ -8,6 +9,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <tuple>
 
 namespace zopra::cli {
 
@@ -47,19 +49,51 @@ const Json& Section(const Json& document, const char* key) {
     return *found;
 }
 
+// A value of the backup as a message names it: "the backup's parameters.speed 60.5".
+std::string FieldText(const char* section, const char* key, double value) {
+    return std::string("the backup's ") + section + "." + key + " " + FormatGeneral(value);
+}
+
+// Every value that restore writes back is whole, as the cutter reports it: a fraction
+// would be cut off, or replaced by the cutter's own value, without a word.
+double RequiredWhole(const Json& object, const char* section, const char* key) {
+    const double value = Required(object, key);
+    if (!(value == std::trunc(value) && std::fabs(value) <= 2147483647.0))
+        throw UsageError(FieldText(section, key, value) + " is not a whole number");
+    return value;
+}
+
+// The values that the settings update can only send as a list entry must have one; the
+// update would otherwise send the cutter's own value instead.
+void CheckListEntries(const MachineSettings& v) {
+    if (!BladeOffsetEntryIndex(v.FBladeOffset))
+        throw UsageError(FieldText("parameters", "blade_offset_um", v.FBladeOffset) +
+                         " is not one of the blade offsets");
+    const auto choices = RequestFromValues(v, false).choices;
+    const std::tuple<Choice, const char*, double> listed[] = {
+        {Choice::Quality, "vector_quality", v.FVectorQuality},
+        {Choice::Smooth, "vector_smooth", v.FVectorSmooth},
+        {Choice::Unroll, "auto_unroll", v.FAutoUnroll}};
+    for (const auto& [choice, key, value] : listed)
+        if (!choices[static_cast<std::size_t>(choice)])
+            throw UsageError(FieldText("parameters", key, value) + " has no list entry");
+}
+
 } // namespace
 
 Json ConnectionsJson(const std::vector<ConnectionEntry>& entries) {
     Json list = Json::array();
     for (std::size_t i = 0; i < entries.size(); ++i)
-        list.push_back({{"position", i}, {"text", entries[i].text}, {"link", KindName(entries[i].kind)}});
+        list.push_back({{"position", i},
+                        {"text", CutterText(entries[i].text)},
+                        {"link", KindName(entries[i].kind)}});
     return {{"version", kJsonVersion}, {"connections", list}};
 }
 
 std::string ConnectionsText(const std::vector<ConnectionEntry>& entries) {
     std::string text;
     for (std::size_t i = 0; i < entries.size(); ++i)
-        text += std::to_string(i) + "  " + entries[i].text + "\n";
+        text += std::to_string(i) + "  " + ShownText(entries[i].text) + "\n";
     return text;
 }
 
@@ -78,9 +112,12 @@ Json ReadJson(const ReadResult& read) {
     }
 
     Json document;
-    document["device"] = read.device;
-    document["identity"] = {{"cname", v.FCName},     {"model", v.FModelName}, {"version", v.FVersion},
-                            {"date", v.FDate},       {"time", v.FTime}};
+    document["device"] = CutterText(read.device);
+    document["identity"] = {{"cname", CutterText(v.FCName)},
+                            {"model", CutterText(v.FModelName)},
+                            {"version", CutterText(v.FVersion)},
+                            {"date", CutterText(v.FDate)},
+                            {"time", CutterText(v.FTime)}};
     document["paper"] = {{"length_mm", Number(v.FPaperLength)},
                          {"width_mm", Number(v.FPaperWidth)}};
     document["parameters"] = {
@@ -108,16 +145,19 @@ std::string ReadText(const ReadResult& read, bool inches) {
         out << label << std::string(label.size() < 16 ? 16 - label.size() : 1, ' ') << value
             << "\n";
     };
-    line("Device", read.device);
-    line("Model", v.FModelName);
-    line("Version", v.FVersion);
-    line("Paper length", (inches ? PaperInchText(v.FPaperLength) : FormatGeneral(v.FPaperLength)) + length);
-    line("Paper width", (inches ? PaperInchText(v.FPaperWidth) : FormatGeneral(v.FPaperWidth)) + length);
+    line("Device", ShownText(read.device));
+    line("Model", ShownText(v.FModelName));
+    line("Version", ShownText(v.FVersion));
+    line("Paper length",
+         (inches ? PaperInchText(v.FPaperLength) : FormatGeneral(v.FPaperLength)) + length);
+    line("Paper width",
+         (inches ? PaperInchText(v.FPaperWidth) : FormatGeneral(v.FPaperWidth)) + length);
     line("Speed", FormatGeneral(v.FSpeed) + " mm/sec");
     const auto force = std::isfinite(v.FBladeForce) && std::fabs(v.FBladeForce) < 1e9
                            ? std::optional<std::int32_t>(static_cast<std::int32_t>(v.FBladeForce))
                            : std::nullopt;
-    line("Blade force", inches && force ? OunceText(*force) + " oz" : FormatGeneral(v.FBladeForce) + " g");
+    line("Blade force",
+         inches && force ? OunceText(*force) + " oz" : FormatGeneral(v.FBladeForce) + " g");
     line("Blade offset", BladeOffsetText(v.FBladeOffset, inches) + length);
     const SettingsRequest request = RequestFromValues(v, read.bladeHolderRead);
     const char* labels[] = {"Media weight", "Vector quality", "Vector smooth",
@@ -148,13 +188,19 @@ Backup ParseBackup(const std::string& text) {
     Json document;
     try {
         document = Json::parse(text);
-    } catch (const Json::parse_error&) {
+    } catch (const Json::out_of_range&) {
+        throw UsageError("the backup holds a number too large to read");
+    } catch (const Json::exception&) {
         throw UsageError("the backup is not a JSON document");
     }
-    if (!document.is_object() || document.value("document", "") != "zopra-backup")
+    const auto kind = document.is_object() ? document.find("document") : document.end();
+    if (kind == document.end() || *kind != "zopra-backup")
         throw UsageError("the file is not a zopra-cli backup");
-    if (document.value("version", 0) != kJsonVersion)
-        throw UsageError("the backup has version " + document["version"].dump() +
+    const auto version = document.find("version");
+    if (version == document.end() || !version->is_number())
+        throw UsageError("the backup has no version number");
+    if (version->get<double>() != kJsonVersion)
+        throw UsageError("the backup has version " + version->dump() +
                          ", this zopra-cli reads version " + std::to_string(kJsonVersion));
     Backup backup;
     MachineSettings& v = backup.values;
@@ -164,24 +210,29 @@ Backup ParseBackup(const std::string& text) {
         throw UsageError("the backup names no model");
     v.FModelName = model->get<std::string>();
     const Json& parameters = Section(document, "parameters");
-    v.FSpeed = Required(parameters, "speed");
-    v.FBladeForce = Required(parameters, "blade_force_g");
-    v.FBladeOffset = Required(parameters, "blade_offset_um");
-    v.FVectorQuality = Required(parameters, "vector_quality");
-    v.FVectorSmooth = Required(parameters, "vector_smooth");
-    v.FAutoUnroll = Required(parameters, "auto_unroll");
-    v.FMediaType = Required(parameters, "media_type");
-    backup.bladeHolder = parameters.contains("blade_holder") && !parameters["blade_holder"].is_null();
+    const auto parameter = [&](const char* key) {
+        return RequiredWhole(parameters, "parameters", key);
+    };
+    v.FSpeed = parameter("speed");
+    v.FBladeForce = parameter("blade_force_g");
+    v.FBladeOffset = parameter("blade_offset_um");
+    v.FVectorQuality = parameter("vector_quality");
+    v.FVectorSmooth = parameter("vector_smooth");
+    v.FAutoUnroll = parameter("auto_unroll");
+    v.FMediaType = parameter("media_type");
+    backup.bladeHolder =
+        parameters.contains("blade_holder") && !parameters["blade_holder"].is_null();
     if (backup.bladeHolder)
-        v.FBladeHolder = Required(parameters, "blade_holder");
+        v.FBladeHolder = parameter("blade_holder");
+    CheckListEntries(v);
     const Json& scale = Section(document, "scale");
-    v.FXScale = Required(scale, "x");
-    v.FYScale = Required(scale, "y");
+    v.FXScale = RequiredWhole(scale, "scale", "x");
+    v.FYScale = RequiredWhole(scale, "scale", "y");
     const auto aas = document.find("aas_offsets_units");
     backup.aasOffsets = aas != document.end() && aas->is_object();
     if (backup.aasOffsets) {
-        v.FAASXOffset = Required(*aas, "x");
-        v.FAASYOffset = Required(*aas, "y");
+        v.FAASXOffset = RequiredWhole(*aas, "aas_offsets_units", "x");
+        v.FAASYOffset = RequiredWhole(*aas, "aas_offsets_units", "y");
     }
     return backup;
 }

@@ -38,8 +38,8 @@ std::string ReadText(const ReadResult& read, bool inches);
 // The backup document: the read's JSON with the version and "document": "zopra-backup".
 Json BackupJson(const ReadResult& read);
 
-// A backup document read back. UsageError when it is not one, or a value is missing or
-// not a number.
+// A backup document read back. UsageError when it is not one, or a value is missing, not a
+// whole number, or (blade offset, vector quality and smooth, auto unroll) has no list entry.
 struct Backup {
     MachineSettings values;
     bool bladeHolder = false;

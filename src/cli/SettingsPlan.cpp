@@ -1,6 +1,7 @@
 #include "cli/SettingsPlan.h"
 
 #include "cli/CliErrors.h"
+#include "cli/CutterText.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
@@ -31,7 +32,9 @@ constexpr std::array<ChoiceInfo, kChoices.size()> kChoiceTable = {{
     {Choice::Holder, "holder", {"metal", "plastic"}, {"Metal", "Plastic"}, {"metal", "plastic"}},
 }};
 
-const ChoiceInfo& Info(Choice choice) { return kChoiceTable[static_cast<std::size_t>(choice)]; }
+const ChoiceInfo& Info(Choice choice) {
+    return kChoiceTable[static_cast<std::size_t>(choice)];
+}
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -128,14 +131,19 @@ std::optional<std::int32_t> WholeNumber(double value) {
 
 } // namespace
 
-const char* ChoiceName(Choice choice) { return Info(choice).name; }
-const char* ChoiceWord(Choice choice, int index) { return Info(choice).words.at(index); }
-const char* ChoiceLabel(Choice choice, int index) { return Info(choice).labels.at(index); }
+const char* ChoiceName(Choice choice) {
+    return Info(choice).name;
+}
+const char* ChoiceWord(Choice choice, int index) {
+    return Info(choice).words.at(index);
+}
+const char* ChoiceLabel(Choice choice, int index) {
+    return Info(choice).labels.at(index);
+}
 
 std::string BladeOffsetEntryText(int index) {
-    return FormatFixed(kBladeOffsetEntries.at(static_cast<std::size_t>(index)) *
-                           units::kMmPerMicrometre,
-                       3);
+    return FormatFixed(
+        kBladeOffsetEntries.at(static_cast<std::size_t>(index)) * units::kMmPerMicrometre, 3);
 }
 
 SettingsRequest ParseSettingsRequest(const std::vector<std::string>& words) {
@@ -220,7 +228,7 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
                 "force=" + std::to_string(*request.force) + " is outside " +
                 std::to_string(BladeForceValue(model, kForcePositionMinimum)) + " to " +
                 std::to_string(BladeForceValue(model, rules.forceMaximum)) + " for " +
-                (model.empty() ? std::string("this cutter") : "'" + model + "'"));
+                (model.empty() ? std::string("this cutter") : "'" + ShownText(model) + "'"));
         update.forceValue = BladeForceValue(model, *position);
     } else {
         const auto reported = WholeNumber(current.FBladeForce);
@@ -238,7 +246,7 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
         if (choice == Choice::Holder && chosen && !readsBladeHolder)
             throw UsageError("this connection has no selectable blade holder");
         if (choice == Choice::Media && chosen && !rules.mediaListEnabled && chosen != reported)
-            throw UsageError("'" + model + "' does not let the media type be chosen");
+            throw UsageError("'" + ShownText(model) + "' does not let the media type be chosen");
         if (!chosen && !reported)
             throw UsageError(std::string("the cutter reports ") + ChoiceName(choice) + " " +
                              FormatGeneral(ReportedCode(choice, current)) +

@@ -2,6 +2,8 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
+#include "cli/CutterText.h"
+#include "cli/Files.h"
 #include "cli/Interrupt.h"
 #include "cli/Reports.h"
 #include "cli/SettingsPlan.h"
@@ -13,7 +15,6 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <sstream>
@@ -50,7 +51,8 @@ std::unique_ptr<Cutter> Connect(const std::string& device, const Options& option
                                 std::ostream& err) {
     std::vector<ConnectionEntry> entries = Discover(err);
     Target target = ResolveDevice(device, entries);
-    auto cutter = std::make_unique<Cutter>(std::move(entries), std::move(target), options.replyBound);
+    auto cutter =
+        std::make_unique<Cutter>(std::move(entries), std::move(target), options.replyBound);
     cutter->Open();
     return cutter;
 }
@@ -88,23 +90,8 @@ std::pair<std::string, std::string> SizePair(const std::string& text, const char
     return sides;
 }
 
-long double Value(const std::string& text) { return StrToFloat(text); }
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    if (!file)
-        throw UsageError("cannot write " + path.string());
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw UsageError("cannot read " + path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+long double Value(const std::string& text) {
+    return StrToFloat(text);
 }
 
 // A file name for a cutter's backup in a folder: its list position and its entry text with
@@ -136,11 +123,10 @@ std::vector<CutterOutcome> ReadEveryCutter(const Options& options, std::ostream&
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         outcomes[i].device = entries[i].text;
-        const bool left = std::any_of(options.except.begin(), options.except.end(),
-                                      [&](const std::string& name) {
-                                          return name == entries[i].text ||
-                                                 name == std::to_string(i);
-                                      });
+        const bool left =
+            std::any_of(options.except.begin(), options.except.end(), [&](const std::string& name) {
+                return name == entries[i].text || name == std::to_string(i);
+            });
         if (left) {
             outcomes[i].skipped = true;
             continue;
@@ -174,8 +160,9 @@ void FinishAll(const std::vector<CutterOutcome>& outcomes, std::ostream& err) {
             continue;
         ++tried;
         if (!outcome.read) {
-            err << "zopra-cli: " << (outcome.device.empty() ? "(no name)" : outcome.device)
-                << ": " << outcome.error << "\n";
+            err << "zopra-cli: "
+                << (outcome.device.empty() ? "(no name)" : ShownText(outcome.device)) << ": "
+                << outcome.error << "\n";
             ++failed;
         }
     }
@@ -209,8 +196,8 @@ void RunReadAll(const Options& options, std::ostream& out, std::ostream& err) {
         for (const CutterOutcome& outcome : outcomes)
             if (!outcome.skipped)
                 cutters.push_back(outcome.read ? ReadJson(*outcome.read)
-                                           : Json{{"device", outcome.device},
-                                                  {"error", outcome.error}});
+                                               : Json{{"device", CutterText(outcome.device)},
+                                                      {"error", outcome.error}});
         out << Json{{"version", kJsonVersion}, {"cutters", cutters}}.dump(2) << "\n";
     } else {
         bool first = true;
@@ -249,25 +236,28 @@ void RunBackup(const std::string& device, const std::string& file, const Options
     if (file.empty() || file == "-")
         out << text;
     else
-        WriteFile(file, text);
+        WriteBackupFile(PathFromArgument(file), text);
 }
 
 void RunBackupAll(const std::string& folder, const Options& options, std::ostream& out,
                   std::ostream& err) {
+    const fs::path folderPath = PathFromArgument(folder);
     std::error_code error;
-    fs::create_directories(folder, error);
-    if (!fs::is_directory(folder))
+    fs::create_directories(folderPath, error);
+    if (!fs::is_directory(folderPath))
         throw UsageError("cannot make the folder " + folder);
     std::vector<CutterOutcome> outcomes = ReadEveryCutter(options, err);
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         CutterOutcome& outcome = outcomes[i];
         if (!outcome.read)
             continue;
-        const fs::path path = fs::path(folder) / BackupFileName(i, outcome.device);
+        // The file names are ASCII, made from the list position and the entry text.
+        const std::string name = BackupFileName(i, outcome.device);
         try {
-            WriteFile(path, BackupJson(*outcome.read).dump(2) + "\n");
-            out << path.string() << "\n";
-        } catch (const UsageError& failure) {
+            WriteBackupFile(folderPath / name, BackupJson(*outcome.read).dump(2) + "\n");
+            out << PathText(folderPath / name) << "\n";
+        } catch (const std::exception& failure) {
+            // One cutter's failure is its own: the others still get their files.
             outcome.read.reset();
             outcome.error = failure.what();
         }
@@ -277,7 +267,7 @@ void RunBackupAll(const std::string& folder, const Options& options, std::ostrea
 
 void RunRestore(const std::string& device, const std::string& file, bool dryRun, bool force,
                 const Options& options, std::ostream& out, std::ostream& err) {
-    const Backup backup = ParseBackup(ReadWholeFile(file));
+    const Backup backup = ParseBackup(ReadBackupText(file));
     const MachineSettings& wanted = backup.values;
     for (const double scale : {wanted.FXScale, wanted.FYScale})
         if (!(scale >= 1 && scale <= 2147483647.0 && scale == static_cast<std::int32_t>(scale)))
@@ -286,9 +276,10 @@ void RunRestore(const std::string& device, const std::string& file, bool dryRun,
     auto cutter = Connect(device, options, err);
     const MachineSettings current = cutter->ReadParameters();
     const std::string& model = current.FModelName;
-    if (wanted.FModelName != model && !force)
-        throw UsageError("the backup is of '" + wanted.FModelName + "', the cutter is '" + model +
-                         "' (--force writes it anyway)");
+    // The backup holds the model as the JSON of a read shows it.
+    if (wanted.FModelName != CutterText(model) && !force)
+        throw UsageError("the backup is of '" + wanted.FModelName + "', the cutter is '" +
+                         ShownText(model) + "' (--force writes it anyway)");
 
     const bool holder = cutter->ReadsBladeHolder();
     SettingsRequest request = RequestFromValues(wanted, backup.bladeHolder && holder);
@@ -331,12 +322,15 @@ void RunRestore(const std::string& device, const std::string& file, bool dryRun,
         cutter->WriteScaleFactors(xScale, yScale);
     const MachineSettings afterValues =
         writeAas ? cutter->WriteAasOffsetsAndReread(aasX, aasY) : cutter->ReadParameters();
-    const ReadResult after{cutter->Text(), afterValues, holder, HasAasOffsets(afterValues.FModelName)};
+    const ReadResult after{cutter->Text(), afterValues, holder,
+                           HasAasOffsets(afterValues.FModelName)};
     PrintRead(after, options, out);
 
     std::vector<std::string> missing = SettingsNotTaken(update, afterValues, holder);
-    const auto media = RequestFromValues(wanted, false).choices[static_cast<std::size_t>(Choice::Media)];
-    const auto mediaNow = RequestFromValues(afterValues, false).choices[static_cast<std::size_t>(Choice::Media)];
+    const auto media =
+        RequestFromValues(wanted, false).choices[static_cast<std::size_t>(Choice::Media)];
+    const auto mediaNow =
+        RequestFromValues(afterValues, false).choices[static_cast<std::size_t>(Choice::Media)];
     if (media && media != mediaNow)
         missing.push_back(std::string("media=") + ChoiceWord(Choice::Media, *media) +
                           " (the model does not let it be chosen; the cutter reports " +
@@ -371,16 +365,16 @@ void RunSquare(const std::string& device, const std::string& size, const Options
     cutter->PlotTestSquare({x, y, "", "", options.inches, '.'});
     if (options.json)
         out << Json{{"version", kJsonVersion},
-                    {"device", cutter->Text()},
-                    {"model", values.FModelName},
+                    {"device", CutterText(cutter->Text())},
+                    {"model", CutterText(values.FModelName)},
                     {"square_units", {{"x", xUnits}, {"y", yUnits}}}}
                    .dump(2)
             << "\n";
     else
         out << "Plotted the test square " << xUnits << " x " << yUnits << " plotter units ("
             << FormatGeneral(xUnits * units::kMmPerPlotterUnit) << " x "
-            << FormatGeneral(yUnits * units::kMmPerPlotterUnit) << " mm) on " << cutter->Text()
-            << "\n";
+            << FormatGeneral(yUnits * units::kMmPerPlotterUnit) << " mm) on "
+            << ShownText(cutter->Text()) << "\n";
 }
 
 void RunCalibrate(const std::string& device, const std::string& test, const std::string& measured,
@@ -410,15 +404,16 @@ void RunCalibrate(const std::string& device, const std::string& test, const std:
     cutter->Calibrate(inputs);
     if (options.json)
         out << Json{{"version", kJsonVersion},
-                    {"device", cutter->Text()},
-                    {"model", values.FModelName},
+                    {"device", CutterText(cutter->Text())},
+                    {"model", CutterText(values.FModelName)},
                     {"scale_before", {{"x", values.FXScale}, {"y", values.FYScale}}},
                     {"sent", Readable(text)}}
                    .dump(2)
             << "\n";
     else
-        out << "Sent " << Readable(text) << " to " << cutter->Text() << " (scale factors were "
-            << FormatGeneral(values.FXScale) << " and " << FormatGeneral(values.FYScale) << ")\n";
+        out << "Sent " << Readable(text) << " to " << ShownText(cutter->Text())
+            << " (scale factors were " << FormatGeneral(values.FXScale) << " and "
+            << FormatGeneral(values.FYScale) << ")\n";
 }
 
 void RunAas(const std::string& device, const std::string& adjust, const Options& options,
@@ -427,13 +422,13 @@ void RunAas(const std::string& device, const std::string& adjust, const Options&
     auto cutter = Connect(device, options, err);
     const MachineSettings current = cutter->ReadParameters();
     if (!HasAasOffsets(current.FModelName))
-        throw UsageError("'" + current.FModelName + "' has no AAS offsets");
+        throw UsageError("'" + ShownText(current.FModelName) + "' has no AAS offsets");
     // As the window does: the current offsets are taken back from the text it shows them in.
     AasOffsetPair offsets;
     try {
-        offsets = AdjustedAasOffsets(ax, ay, AasOffsetText(current.FAASXOffset, options.inches),
-                                     AasOffsetText(current.FAASYOffset, options.inches),
-                                     options.inches);
+        offsets =
+            AdjustedAasOffsets(ax, ay, AasOffsetText(current.FAASXOffset, options.inches),
+                               AasOffsetText(current.FAASYOffset, options.inches), options.inches);
     } catch (const ConversionError& error) {
         throw UsageError(std::string("--adjust: ") + error.what());
     }
@@ -443,8 +438,8 @@ void RunAas(const std::string& device, const std::string& adjust, const Options&
     PrintRead({cutter->Text(), after, cutter->ReadsBladeHolder(), true}, options, out);
     if (after.FAASXOffset != x || after.FAASYOffset != y)
         throw CutterFailure("aas=" + std::to_string(x) + "," + std::to_string(y) +
-                            " units (the cutter reports " + FormatGeneral(after.FAASXOffset) +
-                            "," + FormatGeneral(after.FAASYOffset) + ")");
+                            " units (the cutter reports " + FormatGeneral(after.FAASXOffset) + "," +
+                            FormatGeneral(after.FAASYOffset) + ")");
 }
 
 } // namespace zopra::cli

@@ -1,6 +1,7 @@
 // zopra-cli: the cutter's settings, backups and calibration from a terminal or a script.
 #include "cli/CliErrors.h"
 #include "cli/Doctor.h"
+#include "cli/Files.h"
 #include "cli/Interrupt.h"
 #include "cli/Workflows.h"
 #include "protocol/Numbers.h"
@@ -22,6 +23,19 @@ void PrintError(const std::string& text) {
         std::cerr << "zopra-cli: " << line << "\n";
 }
 
+// --timeout in the program's own number reading: "nan", "inf" and "0x10" are no numbers.
+std::chrono::milliseconds ReplyBound(const std::string& seconds) {
+    long double value = 0;
+    try {
+        value = zopra::StrToFloat(seconds);
+    } catch (const zopra::ConversionError&) {
+        // 0 stays, and is refused below in the same words as a number out of range.
+    }
+    if (!(value >= 0.1L && value <= 600))
+        throw UsageError("--timeout " + seconds + " is not a number of seconds from 0.1 to 600");
+    return std::chrono::milliseconds(static_cast<long>(value * 1000));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -33,10 +47,9 @@ int main(int argc, char** argv) {
     app.fallthrough();
 
     Options options;
-    double timeoutSeconds = 10;
-    app.add_option("--timeout", timeoutSeconds,
-                   "seconds to wait for each reply of the cutter (default 10)")
-        ->check(CLI::Range(0.1, 600.0));
+    std::string timeout = "10";
+    app.add_option("--timeout", timeout,
+                   "seconds to wait for each reply of the cutter, 0.1 to 600 (default 10)");
 
     std::string device;
     std::string second;
@@ -70,14 +83,16 @@ int main(int argc, char** argv) {
     json(set);
     inch(set);
 
-    CLI::App* backup = app.add_subcommand("backup", "settings, scale factors and AAS offsets "
-                                                    "as a JSON document (FILE, or standard output)");
+    CLI::App* backup =
+        app.add_subcommand("backup", "settings, scale factors and AAS offsets "
+                                     "as a JSON document (FILE, or standard output)");
     backup->add_option("DEVICE", device, "entry of the connection list (with --all: DIR)");
     backup->add_option("FILE", second, "the file to write");
     backup->add_flag("--all", all, "every listed cutter, at the same time, into the folder DIR");
     backup->add_option("--except", options.except, "with --all: leave out this entry (repeatable)");
 
-    CLI::App* restore = app.add_subcommand("restore", "write a backup back, then read back and compare");
+    CLI::App* restore =
+        app.add_subcommand("restore", "write a backup back, then read back and compare");
     restore->add_option("DEVICE", device, "entry of the connection list")->required();
     restore->add_option("FILE", second, "the backup")->required();
     restore->add_flag("--dry-run", dryRun, "print the commands, send none");
@@ -117,12 +132,11 @@ int main(int argc, char** argv) {
         PrintError(error.what());
         return kExitUsage;
     }
-    options.replyBound = std::chrono::milliseconds(static_cast<long>(timeoutSeconds * 1000));
-
     InstallInterruptHandler();
     std::ostringstream out;
     int status = kExitDone;
     try {
+        options.replyBound = ReplyBound(timeout);
         if (doctor->parsed()) {
             status = RunDoctor({}, out);
         } else if (list->parsed()) {
@@ -157,7 +171,7 @@ int main(int argc, char** argv) {
         status = kExitUsage;
     } catch (const Interrupted& error) {
         PrintError(error.what());
-        status = kExitInterrupted;
+        status = InterruptExitStatus();
     } catch (const zopra::ConversionError& error) {
         PrintError(error.what());
         status = kExitUsage;
@@ -168,6 +182,9 @@ int main(int argc, char** argv) {
     }
     // What was found is printed also when a later step failed (the read-back of `set`
     // shows what the cutter holds now).
-    std::cout << out.str() << std::flush;
+    if (const auto failure = WriteStandardOutput(out.str())) {
+        PrintError(*failure);
+        status = status == kExitDone ? kExitCutterFailed : status;
+    }
     return status;
 }

@@ -24,9 +24,9 @@ std::string PermissionHint(LinkKind kind, const std::string& group) {
 std::string BusyHint(LinkKind kind) {
     switch (kind) {
     case kLinkSerial:
-        return "Another program holds this port (on Linux, ModemManager probes a new serial "
-               "port for a few seconds after it appears): wait a moment and try again, or close "
-               "the other program.";
+        return "The port is in use by another program (a terminal program, or on Linux "
+               "ModemManager, which probes a new serial port for a few seconds after it "
+               "appears): wait a moment and try again, or close the other program.";
     case kLinkPrinterClass:
         return "Another program holds this device: a printer spooler (CUPS) takes USB printers "
                "through the usblp driver. Close it, or remove the cutter from the printers, and "

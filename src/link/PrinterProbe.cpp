@@ -3,6 +3,7 @@
 #include "platform/Trace.h"
 #include "protocol/Commands.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <thread>
@@ -26,6 +27,12 @@ std::string_view AfterComma(std::string_view text) {
 
 std::string ProbePrinterAnswer(platform::PrinterHandle& writeHandle,
                                platform::PrinterHandle& readHandle) {
+    std::array<char, kProbeAnswerCapacity> buffer{};
+    // What an earlier answer left (one longer than the reads that took it) would be read as
+    // this answer's beginning, and name the cutter after its tail.
+    for (int read = 0; read < kProbeDiscardReads; ++read)
+        if (readHandle.Read(buffer.data(), buffer.size(), std::chrono::milliseconds(0)) <= 0)
+            break;
     const std::string probe = IdentificationProbe();
     // An unwritten probe shows as no answer; the trace says why.
     if (const auto written = writeHandle.Write(probe.data(), probe.size());
@@ -34,12 +41,25 @@ std::string ProbePrinterAnswer(platform::PrinterHandle& writeHandle,
                             std::to_string(written) + " of " + std::to_string(probe.size()) +
                                 " bytes");
     std::this_thread::sleep_for(kProbePause);
-    std::array<char, kProbeAnswerCapacity> buffer{};
-    const auto got = readHandle.Read(buffer.data(), buffer.size(), kProbeAnswerWait);
-    if (got <= 0)
-        return {};
-    const std::string_view answer(buffer.data(), static_cast<std::size_t>(got));
-    return std::string(answer.substr(0, answer.find('\0')));
+    // The answer is taken to its line end, which may come in several reads; what goes
+    // beyond the capacity is read and dropped, so that none of it is left for the next use
+    // of the handle.
+    std::string answer;
+    const auto deadline = std::chrono::steady_clock::now() + kProbeAnswerWait;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const auto got = readHandle.Read(buffer.data(), buffer.size(),
+                                         std::max(left, std::chrono::milliseconds(0)));
+        if (got <= 0)
+            break;
+        const std::string_view chunk(buffer.data(), static_cast<std::size_t>(got));
+        answer +=
+            chunk.substr(0, kProbeAnswerCapacity - std::min(answer.size(), kProbeAnswerCapacity));
+        if (chunk.find_first_of("\r\n") != std::string_view::npos)
+            break;
+    }
+    return answer.substr(0, answer.find('\0'));
 }
 
 std::string ModelNameFromProbeAnswer(std::string_view answer) {

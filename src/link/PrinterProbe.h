@@ -15,10 +15,14 @@ inline constexpr std::chrono::milliseconds kProbePause{100};
 // Together with the pause, the probe waits at most one second for its answer.
 inline constexpr std::chrono::milliseconds kProbeAnswerWait{900};
 inline constexpr std::size_t kProbeAnswerCapacity = 256;
+// Bytes left waiting from before are read away in at most this many reads.
+inline constexpr int kProbeDiscardReads = 64;
 
-// Writes the probe to `writeHandle` (its result is not used), sleeps 100 ms and reads at
-// most 256 bytes from `readHandle`. The answer is the text read, up to a 0 byte if one
-// came; empty when nothing could be read.
+// Reads away what `readHandle` holds from before, writes the probe to `writeHandle` (its
+// result is not used), sleeps 100 ms and reads from `readHandle` until a line end (CR or
+// LF) has come, within the one second. The answer is the text read, at most 256 bytes, up
+// to a 0 byte if one came; empty when nothing could be read. What comes beyond the 256
+// bytes, up to the line end, is read and dropped.
 std::string ProbePrinterAnswer(platform::PrinterHandle& writeHandle,
                                platform::PrinterHandle& readHandle);
 

@@ -95,23 +95,29 @@ TEST_F(CliTest, ReadAllReadsFourCuttersAndASilentOneFailsAlone) {
     EXPECT_EQ(commands, twice);
 }
 
-TEST_F(CliTest, BackupAllWritesOneFilePerCutter) {
+TEST_F(CliTest, BackupAllWritesOneFilePerCutterWhateverBytesTheirNamesHold) {
+    // 0xE9 is no UTF-8: the texts are written out as Latin-1.
     VirtualCutterProcess a({"--model", "Vantor II 24 PZ"});
-    VirtualCutterProcess b({"--link", "usbapi", "--model", "Vantor 24"});
+    VirtualCutterProcess b({"--link", "usbapi", "--model", "Vant\xe9r 24"});
+    VirtualCutterProcess c({"--link", "printer", "--model", "Vant\xe9r 52"});
     std::vector<std::string> args = {"backup", "--all", (folder_ / "backups").string()};
-    for (const std::string& x : ExceptOthers({a.Device(), "QRM USB0"}))
+    for (const std::string& x : ExceptOthers({a.Device(), "QRM USB0", "Vant\u00e9r 52"}))
         args.push_back(x);
     const auto run = Cli(args);
     ASSERT_EQ(run.status, 0) << run.err;
-    std::vector<std::string> models;
+    std::map<std::string, std::filesystem::path> backups;
     for (const auto& file : std::filesystem::directory_iterator(folder_ / "backups")) {
         std::ifstream in(file.path());
         const Json document = Json::parse(in);
         EXPECT_EQ(document["document"], "zopra-backup");
-        models.push_back(document["identity"]["model"]);
+        backups[document["identity"]["model"]] = file.path();
     }
-    std::sort(models.begin(), models.end());
-    EXPECT_EQ(models, (std::vector<std::string>{"Vantor 24", "Vantor II 24 PZ"}));
+    ASSERT_EQ(backups.size(), 3u);
+    EXPECT_TRUE(backups.count("Vant\u00e9r 24") && backups.count("Vantor II 24 PZ"));
+    // The model compares with the cutter's as it was written; the entry is named as `list`
+    // shows it.
+    const auto restore = Cli({"restore", "Vant\u00e9r 52", backups["Vant\u00e9r 52"].string()});
+    EXPECT_EQ(restore.status, 0) << restore.err;
 }
 
 } // namespace

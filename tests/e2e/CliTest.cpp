@@ -3,8 +3,12 @@
 #include "CliE2eSupport.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace zopra::e2e {
 namespace {
@@ -204,16 +208,53 @@ TEST_F(CliTest, SilentAndVanishingCuttersExit1WithinTheBound) {
     EXPECT_EQ(ErrorLines(vanished), 1) << vanished.err;
 }
 
+// Whether the port is open for exclusive use: another program's open is refused (root's
+// is not, but it sees the flag).
+bool OpenedExclusively(const std::string& port) {
+    const int fd = open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EBUSY;
+    int exclusive = 0;
+    EXPECT_EQ(ioctl(fd, TIOCGEXCL, &exclusive), 0);
+    close(fd);
+    return exclusive != 0;
+}
+
 TEST_F(CliTest, CtrlCEndsAWaitingReadAndClosesTheLink) {
     VirtualCutterProcess silent({"--silent"});
     testing::ChildProcess cli({CLI_PROGRAM, "read", silent.Device()});
     // Once the first query is out the program waits for its reply.
     ASSERT_TRUE(silent.WaitForLog("OH;"));
+    // No terminal program can take the replies meanwhile.
+    EXPECT_TRUE(OpenedExclusively(silent.Device()));
     cli.Signal(SIGINT);
     EXPECT_EQ(cli.Wait(5s), 130);
     EXPECT_EQ(cli.Err(), "zopra-cli: interrupted\n");
+    EXPECT_FALSE(OpenedExclusively(silent.Device()));
     // The port was closed: it opens again at once.
     EXPECT_EQ(Cli({"--timeout", "0.5", "read", silent.Device()}).status, 1);
+}
+
+TEST_F(CliTest, ASignalDuringRestoreEndsItAfterTheSeriesUnderWay) {
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        VirtualCutterProcess cutter(kState);
+        const std::string backup = (folder_ / "cutter.json").string();
+        ASSERT_EQ(Cli({"backup", cutter.Device(), backup}).status, 0);
+        // Scale factors and AAS offsets that differ: restore has three series to write.
+        std::ifstream in(backup);
+        Json document = Json::parse(in);
+        document["scale"]["x"] = 10200;
+        document["aas_offsets_units"]["x"] = 30;
+        std::ofstream(backup) << document.dump();
+
+        testing::ChildProcess cli({CLI_PROGRAM, "restore", cutter.Device(), backup});
+        ASSERT_TRUE(cutter.WaitForLog("ESC.C1;16;5:")); // the first of the settings
+        cli.Signal(signal);
+        EXPECT_EQ(cli.Wait(10s), status);
+        const std::vector<std::string> writes = WritesIn(cutter.StopAndLog());
+        ASSERT_EQ(writes.size(), 9u) << "the settings, with their commit, and nothing after";
+        EXPECT_EQ(writes[7], "ESC.C1;0;:");
+    }
 }
 
 TEST_F(CliTest, VersionAndHelpGoToStandardOutput) {

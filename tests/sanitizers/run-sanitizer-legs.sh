@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The sanitizer legs of `./run test`: the Linux suites built once more with AddressSanitizer
 # and UndefinedBehaviorSanitizer (build-asan), and the threaded suites (protocol, link, serial,
-# virtual cutter, window) with ThreadSanitizer (build-tsan). Nothing recovers: any report
+# virtual cutter, form, window) with ThreadSanitizer (build-tsan). Nothing recovers: any report
 # ends its test with a failure, and so the leg.
 #
 # usage: tests/sanitizers/run-sanitizer-legs.sh [asan|tsan|all]   (default: all)
@@ -38,7 +38,7 @@ asan_leg() {
 # The suites whose code runs threads (the USB and platform suites start none of their own),
 # each run whole as one process.
 TSAN_SUITES=(protocol_tests link_tests serial_component_tests serial_posix_tests
-    virtual_cutter_tests tst_connect tst_mainwindow)
+    virtual_cutter_tests form_tests tst_replywait tst_mainwindow)
 
 tsan_leg() {
     local build="$root/build-tsan" suite program failed=()

@@ -23,6 +23,8 @@ public:
     bool WaitForLine(const std::string& text, std::chrono::milliseconds timeout);
 
     void Signal(int signal);
+    // The process id; -1 once the program has ended and been waited for.
+    int Pid() const { return pid_; }
 
     // The exit status (128 + signal for a signal) once the program has ended; nothing when it
     // still runs after `timeout`. Its output is collected meanwhile.

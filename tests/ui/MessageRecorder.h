@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/MessageBox.h"
+#include "ui/qt/MessageBox.h"
 
 #include <QString>
 

@@ -1,11 +1,13 @@
-// The window's own small controls: the up-down spinner and the drop-down list.
+// The window's own small controls: the up-down spinner and the drop-down list, and what each
+// control reports to the form.
 
-#include "ui/Controls.h"
-#include "ui/UpDown.h"
+#include "ui/qt/Controls.h"
+#include "ui/qt/UpDown.h"
 
 #include <QAbstractItemView>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -62,6 +64,11 @@ private slots:
     void dropDownComesBeforeThePopup();
     void changedOnlyForTheUser();
     void enterNeverAddsAnItem();
+
+    void onlyTheUsersChangesReachTheForm();
+    void addedEntryKeepsNoSelection();
+    void spinnerAsksTheForm();
+    void timerTicksOnce();
 };
 
 void TestControls::spinnerSteps_data() {
@@ -224,6 +231,88 @@ void TestControls::enterNeverAddsAnItem() {
     QCOMPARE(list.count(), 1);
     QCOMPARE(list.currentIndex(), -1);
     QCOMPARE(list.currentText(), QStringLiteral("COM9"));
+}
+
+void TestControls::onlyTheUsersChangesReachTheForm() {
+    // Scroll bars and tab controls report every change in Qt; the form must hear only the
+    // user's, and raises its own where it relies on them.
+    QWidget parent;
+    zopra::TScrollBar bar(&parent);
+    bar.setRange(5, 400);
+    zopra::TTabs tabs(&parent);
+    tabs.addTab(new QWidget, QStringLiteral("Setting"));
+    tabs.addTab(new QWidget, QStringLiteral("Adjust"));
+    int barChanges = 0;
+    int pageChanges = 0;
+    bar.OnChange([&] { ++barChanges; });
+    tabs.OnChange([&] { ++pageChanges; });
+
+    bar.SetPosition(120);
+    bar.SetMaximum(100); // clamps the position
+    tabs.SetPage(1);
+    QCOMPARE(bar.value(), 100);
+    QCOMPARE(tabs.currentIndex(), 1);
+    QCOMPARE(barChanges, 0);
+    QCOMPARE(pageChanges, 0);
+
+    bar.triggerAction(QAbstractSlider::SliderSingleStepSub); // as a click on the arrow does
+    tabs.tabBar()->setCurrentIndex(0); // as a click on the tab does
+    QCOMPARE(bar.value(), 99);
+    QCOMPARE(barChanges, 1);
+    QCOMPARE(pageChanges, 1);
+
+    // The form's own move raises the change once, and only when the position moved.
+    bar.MoveTo(50);
+    bar.MoveTo(50);
+    QCOMPARE(barChanges, 2);
+}
+
+void TestControls::addedEntryKeepsNoSelection() {
+    // QComboBox selects the first item added to an empty list; the form's lists do not.
+    TComboBox list;
+    list.SetText("COM7");
+    list.AddEntry("COM1");
+    list.AddEntry("COM2");
+    QCOMPARE(list.Position(), -1);
+    QCOMPARE(list.Text(), std::string("COM7"));
+    list.SetPosition(1);
+    QCOMPARE(list.Text(), std::string("COM2"));
+    list.SetPosition(5);
+    QCOMPARE(list.Position(), -1);
+    QCOMPARE(list.Text(), std::string());
+}
+
+void TestControls::spinnerAsksTheForm() {
+    TUpDown spinner;
+    spinner.resize(17, 24);
+    bool refuse = true;
+    std::vector<int> asked;
+    std::vector<UpDownButton> clicked;
+    spinner.OnChanging([&](bool& allow, int position, UpDownDirection) {
+        asked.push_back(position);
+        allow = !refuse;
+    });
+    spinner.OnClick([&](UpDownButton button) { clicked.push_back(button); });
+
+    Press(spinner, QLatin1Char('u'));
+    QCOMPARE(spinner.Position(), 0);
+    refuse = false;
+    Press(spinner, QLatin1Char('u'));
+    QCOMPARE(spinner.Position(), 1);
+    QCOMPARE(asked, (std::vector<int>{1, 1}));
+    QCOMPARE(clicked, std::vector<UpDownButton>{UpDownButton::Up});
+}
+
+void TestControls::timerTicksOnce() {
+    zopra::TTimer timer(10, nullptr);
+    int ticks = 0;
+    timer.OnTick([&] { ++ticks; });
+    timer.Start();
+    QVERIFY(timer.Active());
+    QTRY_COMPARE_WITH_TIMEOUT(ticks, 1, 5000);
+    QVERIFY(!timer.Active());
+    QTest::qWait(50);
+    QCOMPARE(ticks, 1);
 }
 
 QTEST_MAIN(TestControls)

@@ -1,21 +1,26 @@
-// The main window as it stands before any cutter is connected: its frame, every control's
-// place, content and state, and the first-show steps.
+// The Qt window as it stands before any cutter is connected: its frame and font, every
+// control built from the layout table, and the numbers and typed text it carries.
 
 #include "MessageRecorder.h"
 
-#include "ui/Controls.h"
-#include "ui/MainWindow.h"
+#include "form/Layout.h"
+#include "ui/qt/Controls.h"
+#include "ui/qt/MainWindow.h"
+#include "ui/qt/UpDown.h"
 
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 
 #include <memory>
 
-using zopra::TMainForm_;
+using zopra::ControlId;
+using zopra::TMainWindow;
 
 class TestMainForm : public QObject {
     Q_OBJECT
@@ -26,13 +31,9 @@ private slots:
 
     void windowFrame();
     void designFont();
-    void captionsBeforeShow_data();
-    void captionsBeforeShow();
-    void textsAfterShow_data();
-    void textsAfterShow();
+    void builtFromTheTable();
     void enabledAndVisible_data();
     void enabledAndVisible();
-    void offsetListFilledOnShow();
     void numbersUseTheHostSeparator_data();
     void numbersUseTheHostSeparator();
     void typedText_data();
@@ -46,7 +47,7 @@ private:
     void ShowWindow();
 
     std::unique_ptr<MessageRecorder> FMessages;
-    std::unique_ptr<TMainForm_> FWindow;
+    std::unique_ptr<TMainWindow> FWindow;
 };
 
 template <typename Widget> Widget* TestMainForm::Control(const QString& name) const {
@@ -59,7 +60,7 @@ template <typename Widget> Widget* TestMainForm::Control(const QString& name) co
 
 void TestMainForm::init() {
     FMessages = std::make_unique<MessageRecorder>();
-    FWindow = std::make_unique<TMainForm_>();
+    FWindow = std::make_unique<TMainWindow>();
 }
 
 void TestMainForm::cleanup() {
@@ -102,54 +103,89 @@ void TestMainForm::designFont() {
     }
 }
 
-void TestMainForm::captionsBeforeShow_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    const auto row = [](const char* name, const char* text) {
-        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(text);
-    };
-    // The window's constructor sets the nine length units, in millimetres.
-    for (const char* unit : {"Label20", "Label21", "Label29", "Label32", "Label33", "Label18",
-                             "Label35", "Label27", "Label26"}) {
-        row(unit, "mm");
+void TestMainForm::builtFromTheTable() {
+    // Every row of the table is a control of its kind, named, placed and filled as the row
+    // says, in its initial state (before the first show changes anything).
+    for (const zopra::ControlSpec& spec : zopra::MainWindowLayout()) {
+        const QString name = QString::fromUtf8(spec.name);
+        QObject* object = FWindow->findChild<QObject*>(name);
+        QVERIFY2(object != nullptr, qPrintable(name));
+        const zopra::Bounds& b = spec.bounds;
+        auto* widget = qobject_cast<QWidget*>(object);
+        if (spec.kind != zopra::ControlKind::Timer && spec.kind != zopra::ControlKind::Page) {
+            QVERIFY2(widget != nullptr, qPrintable(name));
+            QCOMPARE(widget->isEnabled(), spec.enabled);
+            QCOMPARE(widget->isHidden(), !spec.visible);
+            QCOMPARE(widget->pos(), QPoint(b.left, b.top));
+            if (b.width > 0)
+                QCOMPARE(widget->size(), QSize(b.width, b.height));
+        }
+        const QString caption = QString::fromUtf8(spec.caption);
+        switch (spec.kind) {
+        case zopra::ControlKind::Label:
+        case zopra::ControlKind::Heading:
+            // The length units come from the form's construction, the rest from the table.
+            if (!caption.isEmpty())
+                QCOMPARE(static_cast<QLabel*>(widget)->text(), caption);
+            QCOMPARE(widget->size(), widget->sizeHint());
+            break;
+        case zopra::ControlKind::Button:
+            QCOMPARE(static_cast<QPushButton*>(widget)->text(), caption);
+            break;
+        case zopra::ControlKind::Edit:
+            QCOMPARE(static_cast<QLineEdit*>(widget)->hasFrame(), spec.border);
+            break;
+        case zopra::ControlKind::List: {
+            auto* list = dynamic_cast<zopra::TComboBox*>(widget);
+            QVERIFY2(list != nullptr, qPrintable(name));
+            QStringList entries;
+            for (std::string_view entry : spec.entries)
+                entries << QString::fromUtf8(entry);
+            QStringList items;
+            for (int i = 0; i < list->count(); ++i)
+                items << list->itemText(i);
+            if (spec.id != ControlId::CBOffset) // filled by the first show
+                QCOMPARE(items, entries);
+            QCOMPARE(list->currentIndex(), spec.position);
+            break;
+        }
+        case zopra::ControlKind::ScrollBar: {
+            auto* bar = static_cast<QScrollBar*>(widget);
+            QCOMPARE(bar->orientation(), Qt::Horizontal);
+            QCOMPARE(bar->minimum(), spec.minimum);
+            QCOMPARE(bar->maximum(), spec.maximum);
+            QCOMPARE(bar->value(), spec.position);
+            QCOMPARE(bar->singleStep(), spec.step);
+            QCOMPARE(bar->pageStep(), spec.largeStep);
+            break;
+        }
+        case zopra::ControlKind::UpDown: {
+            auto* spinner = dynamic_cast<zopra::TUpDown*>(widget);
+            QVERIFY2(spinner != nullptr, qPrintable(name));
+            QCOMPARE(spinner->minimum(), spec.minimum);
+            QCOMPARE(spinner->maximum(), spec.maximum);
+            QCOMPARE(spinner->position(), spec.position);
+            QCOMPARE(spinner->increment(), spec.step);
+            break;
+        }
+        case zopra::ControlKind::Tabs:
+            QCOMPARE(static_cast<QTabWidget*>(widget)->currentIndex(), 0);
+            break;
+        case zopra::ControlKind::Page: {
+            auto* tabs = FWindow->Control<QTabWidget>(spec.parent);
+            QCOMPARE(tabs->tabText(tabs->indexOf(static_cast<QWidget*>(object))), caption);
+            break;
+        }
+        case zopra::ControlKind::Timer: {
+            auto* timer = qobject_cast<QTimer*>(object);
+            QVERIFY2(timer != nullptr, qPrintable(name));
+            QCOMPARE(timer->interval(), spec.intervalMs);
+            QVERIFY(timer->isSingleShot());
+            QVERIFY(!timer->isActive());
+            break;
+        }
+        }
     }
-    row("Label28", "g");
-    row("LaLength", "0");
-    row("LaWidth", "0");
-    row("LaForce", "0");
-    row("LaMName", " ");
-    row("LaVer", " ");
-    row("LaAASII_X_Offset", "0.000");
-    row("LaAASII_Y_Offset", "0.000");
-    // The adjustment fields read "0" and "0.000" until the first show replaces both.
-    row("EdAASII_X_Offset", "0");
-    row("EdAASII_Y_Offset", "0.000");
-}
-
-void TestMainForm::captionsBeforeShow() {
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    // Labels, buttons and edits all show their content as the property "text".
-    QCOMPARE(Control<QObject>(name)->property("text").toString(), text);
-}
-
-void TestMainForm::textsAfterShow_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    for (const char* size : {"EdTestDraw_X", "EdTestDraw_Y", "EdMeasure_x", "EdMeasure_y"}) {
-        QTest::newRow(size) << QString::fromLatin1(size) << QStringLiteral("500.0");
-    }
-    for (const char* adjustment : {"EdAASII_X_Offset", "EdAASII_Y_Offset"}) {
-        QTest::newRow(adjustment) << QString::fromLatin1(adjustment) << QStringLiteral("0.0");
-    }
-}
-
-void TestMainForm::textsAfterShow() {
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    // The test runs in the C locale, whose decimal separator is ".".
-    ShowWindow();
-    QCOMPARE(Control<QObject>(name)->property("text").toString(), text);
 }
 
 void TestMainForm::enabledAndVisible_data() {
@@ -192,23 +228,12 @@ void TestMainForm::enabledAndVisible() {
     QWidget* control = Control(name);
     QCOMPARE(control->isEnabled(), enabled);
     // Controls of the "Setting" page are on screen; those of "Adjust" only when it is shown.
-    FWindow->TSSetting->setCurrentWidget(
-        control->parentWidget() == FWindow->TabSheet2 ? FWindow->TabSheet2 : FWindow->TabSheet1);
+    auto* tabs = FWindow->Control<QTabWidget>(ControlId::TSSetting);
+    QWidget* adjust = FWindow->Control<QWidget>(ControlId::TabSheet2);
+    tabs->setCurrentWidget(control->parentWidget() == adjust
+                               ? adjust
+                               : FWindow->Control<QWidget>(ControlId::TabSheet1));
     QCOMPARE(control->isVisible(), visible);
-}
-
-void TestMainForm::offsetListFilledOnShow() {
-    QCOMPARE(FWindow->CBOffset->count(), 0);
-    ShowWindow();
-    const QStringList expected{"0.000", "0.175", "0.250", "0.275",
-                               "0.300", "0.500", "0.750", "1.000"};
-    QStringList actual;
-    for (int i = 0; i < FWindow->CBOffset->count(); ++i) {
-        actual << FWindow->CBOffset->itemText(i);
-    }
-    QCOMPARE(actual, expected);
-    QCOMPARE(FWindow->CBOffset->currentIndex(), -1);
-    QCOMPARE(FWindow->CBOffset->currentText(), QString());
 }
 
 void TestMainForm::numbersUseTheHostSeparator_data() {
@@ -238,10 +263,10 @@ void TestMainForm::numbersUseTheHostSeparator() {
     ShowWindow();
     QLocale::setDefault(previous);
 
-    QCOMPARE(FWindow->CBOffset->itemText(1), offset);
-    QCOMPARE(FWindow->EdTestDraw_X->text(), size);
-    QCOMPARE(FWindow->EdMeasure_y->text(), size);
-    QCOMPARE(FWindow->EdAASII_Y_Offset->text(), adjustment);
+    QCOMPARE(FWindow->Control<zopra::TComboBox>(ControlId::CBOffset)->itemText(1), offset);
+    QCOMPARE(FWindow->Control<QLineEdit>(ControlId::EdTestDraw_X)->text(), size);
+    QCOMPARE(FWindow->Control<QLineEdit>(ControlId::EdMeasure_y)->text(), size);
+    QCOMPARE(FWindow->Control<QLineEdit>(ControlId::EdAASII_Y_Offset)->text(), adjustment);
 }
 
 void TestMainForm::typedText_data() {
@@ -284,7 +309,7 @@ void TestMainForm::typedText() {
 
     // A unit typed in full switches the display, which reads the blade offset's text: give it
     // one, as a read does before the unit list is enabled.
-    FWindow->CBOffset->setCurrentIndex(2);
+    FWindow->Control<zopra::TComboBox>(ControlId::CBOffset)->setCurrentIndex(2);
     auto* list = Control<zopra::TComboBox>(name);
     list->setEnabled(true);
     list->addItems(extraItems);
@@ -308,15 +333,16 @@ void TestMainForm::typedText() {
 void TestMainForm::captionGrowsWithItsText() {
     ShowWindow();
     // A label placed by its corner must never clip what the workflows write into it.
-    zopra::TAutoSizeLabel* model = FWindow->LaMName;
+    auto* model = FWindow->Control<zopra::TAutoSizeLabel>(ControlId::LaMName);
     const int narrow = model->width();
     model->setText(QStringLiteral("Vantor II 24 PZ"));
     QVERIFY(model->width() > narrow);
     QCOMPARE(model->size(), model->sizeHint());
     QCOMPARE(model->pos(), QPoint(272, 4));
 
-    FWindow->Label21->setText(QStringLiteral("Inch"));
-    QCOMPARE(FWindow->Label21->size(), FWindow->Label21->sizeHint());
+    auto* unit = FWindow->Control<zopra::TAutoSizeLabel>(ControlId::Label21);
+    unit->SetText("Inch");
+    QCOMPARE(unit->size(), unit->sizeHint());
 }
 
 void TestMainForm::visibleControlsFitTheirParent() {
@@ -324,9 +350,10 @@ void TestMainForm::visibleControlsFitTheirParent() {
     // No control of the design may be cut off by the edge of its page or of the window: with
     // the design font every caption and button must be whole.
     for (QWidget* parent :
-         {static_cast<QWidget*>(FWindow.get()), FWindow->TabSheet1, FWindow->TabSheet2}) {
+         {static_cast<QWidget*>(FWindow.get()), FWindow->Control<QWidget>(ControlId::TabSheet1),
+          FWindow->Control<QWidget>(ControlId::TabSheet2)}) {
         for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (child->isHidden() || child->x() >= TMainForm_::ClientWidth) {
+            if (child->isHidden() || child->x() >= zopra::MainWindowSpec().clientWidth) {
                 continue; // hidden, or a diagnostic control right of the client area
             }
             QVERIFY2(parent->rect().contains(child->geometry()),

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Windows leg of `./run test`: cross-build protocol/, link/ and platform/win32 for 32-bit
-# x86 with the i686 MinGW-w64 compilers (the program is 32-bit, so that it can load the
-# maker's 32-bit USBAPI.DLL), then run tests/win under 32-bit Wine, with a COM port mapped to
-# the pty of a virtual cutter from the Linux build.
+# The Windows leg of `./run test`: cross-build protocol/, link/, platform/win32, form/, cli/
+# and the Win32 window (zopra.exe) for 32-bit x86 with the i686 MinGW-w64 compilers (the
+# program is 32-bit, so that it can load the maker's 32-bit USBAPI.DLL), then run tests/win
+# under 32-bit Wine, with a COM port mapped to the pty of a virtual cutter from the Linux
+# build; the window's driver runs zopra.exe against it under Wine's null display driver.
 #
 # usage: tests/win/run-windows-leg.sh [LINUX_BUILD_DIR [WIN_BUILD_DIR]]
 #        (defaults: build and build-win32 in the repository)
@@ -25,8 +26,10 @@ cmake --build "$win_build" -j "$(nproc)"
 
 # Every program and DLL of the leg must be 32-bit x86: a 64-bit test would pass here and
 # still say nothing about the program that has to load the maker's DLL.
+# (The packages folder holds the setup and the package check's Wine prefix, not our builds.)
 mapfile -t binaries < <(find "$win_build" \( -path "$win_build/wineprefix" -o \
-    -path "$win_build/CMakeFiles" \) -prune -o \( -name '*.exe' -o -name '*.dll' \) -type f -print)
+    -path "$win_build/CMakeFiles" -o -path "$win_build/packages" \) -prune -o \
+    \( -name '*.exe' -o -name '*.dll' \) -type f -print)
 if [ "${#binaries[@]}" -eq 0 ]; then
     echo "windows leg: no program was built" >&2
     exit 1
@@ -45,14 +48,10 @@ if [ ! -x "$cutter" ]; then
     exit 1
 fi
 
-export WINEPREFIX="$win_build/wineprefix"
-export WINEARCH=win32
-export WINEDEBUG=-all
-# A fresh prefix would offer to install Mono and Gecko; the tests need neither.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# shellcheck source=tests/win/wine-session.sh
+source "$root/tests/win/wine-session.sh"
 unset DISPLAY WAYLAND_DISPLAY
 logs="$win_build/leg-logs"
-mkdir -p "$logs"
 
 cutter_pid=""
 server_pid=""
@@ -60,7 +59,7 @@ cleanup() {
     local status=$?
     set +e
     # Ends every Wine process of this prefix (they belong to its server), then the server.
-    [ -d "$WINEPREFIX" ] && wineserver -k >/dev/null 2>&1
+    [ -d "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
     for pid in $server_pid $cutter_pid; do
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
@@ -69,41 +68,27 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Wine's first start keeps its output open in background processes: run it into a file,
-# never through a pipe, or the pipe's reader waits for ever.
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "windows leg: making the Wine prefix"
-    timeout 300 wine cmd /c exit >"$logs/wine-init.log" 2>&1 </dev/null
-fi
-wineserver -w
+wine_prefix "$win_build/wineprefix" "$logs"
 
-"$cutter" --model "Vantor II 24 PZ" >"$logs/virtual-cutter.out" 2>"$logs/virtual-cutter.err" \
-    </dev/null &
-cutter_pid=$!
-pty=""
-for _ in $(seq 100); do
-    pty="$(head -n 1 "$logs/virtual-cutter.out" 2>/dev/null || true)"
-    [ -n "$pty" ] && break
-    kill -0 "$cutter_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if [ -z "$pty" ] || [ ! -e "$pty" ]; then
+# The cutter logs every command it receives after its device line; it plots 1 % long in X,
+# so that the window's calibration has something to correct.
+if ! wine_start_cutter "$logs/virtual-cutter.out" "$logs/virtual-cutter.err" "$cutter" \
+    --model "Vantor II 24 PZ" --error-x 1.01 --log; then
     echo "windows leg: the virtual cutter gave no device" >&2
     cat "$logs/virtual-cutter.err" >&2
     exit 1
 fi
+pty="$cutter_device"
 
-# Wine's mount manager reads the port mappings when the prefix starts: write the mapping,
-# let that server end, and start the persistent one that the tests use.
-wine reg add 'HKLM\Software\Wine\Ports' /v "$com_port" /d "$pty" /f \
-    >"$logs/wine-reg.log" 2>&1 </dev/null
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w
+# No display here: Wine's null driver runs windows, controls, messages and timers unseen.
+wine_set_display null "$logs"
+wine_map_port "$com_port" "$pty" "$logs"
+wine_restart
 wineserver -f -p >"$logs/wineserver.log" 2>&1 </dev/null &
 server_pid=$!
 timeout 120 wine cmd /c exit >>"$logs/wine-start.log" 2>&1 </dev/null
 echo "windows leg: $com_port is $pty"
 
-ZOPRA_WIN_COM="$com_port" ctest --test-dir "$win_build" --output-on-failure --timeout 300
+ZOPRA_WIN_COM="$com_port" ZOPRA_WIN_CUTTER_LOG="$logs/virtual-cutter.out" ctest --test-dir "$win_build" --output-on-failure --timeout 300
 
 "$root/tests/win/cli-under-wine.sh" "$win_build/src/cli/zopra-cli.exe" "$com_port"

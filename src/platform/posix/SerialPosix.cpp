@@ -53,8 +53,8 @@ bool ReadLineCounters(int fd, LineCounters& counters) {
 
 class PosixSerialPort final : public SerialPort {
 public:
-    PosixSerialPort(int fd, int wakeRead, int wakeWrite)
-        : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {
+    PosixSerialPort(int fd, int wakeRead, int wakeWrite, bool exclusive)
+        : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite), exclusive_(exclusive) {
         // A Windows port opens binary, without handshake and with DTR and RTS on; a tty opens
         // cooked with XON/XOFF on. Start from the Windows picture so that the settings the
         // component leaves alone mean the same on both.
@@ -83,6 +83,10 @@ public:
     }
 
     ~PosixSerialPort() override {
+        // The kernel keeps a pty's exclusive mode after the last close while its master
+        // stays open: the next program to open it would be refused.
+        if (exclusive_ && ioctl(fd_, TIOCNXCL) != 0)
+            TraceFailure("ioctl TIOCNXCL (closing a serial port)", LastErrno());
         close(fd_);
         close(wakeRead_);
         close(wakeWrite_);
@@ -459,6 +463,7 @@ private:
     const int fd_;
     const int wakeRead_;
     const int wakeWrite_;
+    const bool exclusive_; // this port set TIOCEXCL and clears it when it closes
 
     std::mutex stateMutex_; // guards shadow_, timeouts_ and errorBase_
     SerialControlBlock shadow_;
@@ -499,7 +504,9 @@ public:
             error = LastErrno();
             return nullptr;
         }
-        // Exclusive use, as Windows opens a port without sharing.
+        // Exclusive use, as Windows opens a port without sharing: the lock keeps out the
+        // programs that take it (a second zopra), TIOCEXCL every other open but root's (a
+        // terminal program, a modem prober), which would take the cutter's replies.
         if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
             error = errno == EWOULDBLOCK ? EBUSY : LastErrno();
             close(fd);
@@ -511,7 +518,14 @@ public:
             close(fd);
             return nullptr;
         }
-        return std::make_shared<PosixSerialPort>(fd, wake[0], wake[1]);
+        // A port that another program (run by root) made exclusive stays so when it closes.
+        int wasExclusive = 0;
+        if (ioctl(fd, TIOCGEXCL, &wasExclusive) != 0)
+            TraceFailure("ioctl TIOCGEXCL (opening a serial port)", LastErrno());
+        const bool exclusive = wasExclusive == 0 && ioctl(fd, TIOCEXCL) == 0;
+        if (wasExclusive == 0 && !exclusive)
+            TraceFailure("ioctl TIOCEXCL (opening a serial port)", LastErrno());
+        return std::make_shared<PosixSerialPort>(fd, wake[0], wake[1], exclusive);
     }
 };
 

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <future>
+#include <thread>
 #include <gtest/gtest.h>
 
 namespace zopra {
@@ -64,6 +65,24 @@ TEST_F(ProbeOverPty, SendsTheSevenProbeBytesAndReadsTheAnswer) {
         EXPECT_EQ(ProbePrinterAnswer(write, read), answer);
         EXPECT_EQ(peer.get(), kProbeBytes);
     }
+}
+
+// An answer longer than one read, after bytes that an earlier answer left: the probe takes
+// the whole answer and none of the old bytes, and leaves nothing for the next use.
+TEST_F(ProbeOverPty, TakesTheWholeAnswerAndNothingOfAnEarlierOne) {
+    auto read = OpenSlave();
+    auto write = OpenSlave();
+    FPeer.Write("V2.10,2023-11-08,14:05;\r");
+    auto peer = std::async(std::launch::async, [&] {
+        FPeer.Read(kProbeBytes.size(), kPeerBound);
+        FPeer.Write("R4,QRM-CT,Vant");
+        std::this_thread::sleep_for(300ms);
+        FPeer.Write("or 24,V2.10,2023-11-08,14:05;\r");
+    });
+    EXPECT_EQ(ModelNameFromProbeAnswer(ProbePrinterAnswer(write, read)), "Vantor 24");
+    peer.get();
+    char buffer[64];
+    EXPECT_EQ(read.Read(buffer, sizeof buffer, 100ms), 0);
 }
 
 TEST_F(ProbeOverPty, ASilentDeviceGivesAnEmptyAnswer) {

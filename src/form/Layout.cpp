@@ -1,0 +1,261 @@
+// The window's pixel layout: every control at the design's position and size, in its initial
+// state. The behaviour lives in the MainForm*.cpp files.
+#include "form/Layout.h"
+
+#include <cstdlib>
+
+namespace zopra {
+
+namespace {
+
+using K = ControlKind;
+using C = ControlId;
+
+constexpr C W = C::Window;
+constexpr C P1 = C::TabSheet1; // page "Setting"
+constexpr C P2 = C::TabSheet2; // page "Adjust"
+
+// A caption placed by its top-left corner; it takes the size of its text.
+ControlSpec Label(C id, std::string_view name, C parent, int left, int top,
+                  std::string_view text = {}, bool visible = true) {
+    return {.id = id,
+            .name = name,
+            .kind = K::Label,
+            .parent = parent,
+            .bounds = {left, top, 0, 0},
+            .caption = text,
+            .visible = visible};
+}
+
+ControlSpec Heading(C id, std::string_view name, int left, int top, std::string_view text) {
+    ControlSpec spec = Label(id, name, P2, left, top, text);
+    spec.kind = K::Heading;
+    return spec;
+}
+
+ControlSpec Button(C id, std::string_view name, C parent, Bounds bounds, std::string_view caption,
+                   bool enabled) {
+    return {.id = id,
+            .name = name,
+            .kind = K::Button,
+            .parent = parent,
+            .bounds = bounds,
+            .caption = caption,
+            .enabled = enabled};
+}
+
+// An editable drop-down list; it starts without a selection unless `position` says otherwise.
+ControlSpec List(C id, std::string_view name, C parent, Bounds bounds,
+                 std::vector<std::string_view> entries, bool enabled, int position = -1) {
+    return {.id = id,
+            .name = name,
+            .kind = K::List,
+            .parent = parent,
+            .bounds = bounds,
+            .entries = std::move(entries),
+            .enabled = enabled,
+            .position = position};
+}
+
+ControlSpec Edit(C id, std::string_view name, Bounds bounds, std::string_view text, bool border) {
+    return {.id = id,
+            .name = name,
+            .kind = K::Edit,
+            .parent = P2,
+            .bounds = bounds,
+            .caption = text,
+            .border = border};
+}
+
+ControlSpec ScrollBar(C id, std::string_view name, C parent, Bounds bounds, int minimum,
+                      int maximum, int position, int largeStep, bool visible) {
+    return {.id = id,
+            .name = name,
+            .kind = K::ScrollBar,
+            .parent = parent,
+            .bounds = bounds,
+            .visible = visible,
+            .position = position,
+            .minimum = minimum,
+            .maximum = maximum,
+            .step = 1,
+            .largeStep = largeStep};
+}
+
+ControlSpec UpDown(C id, std::string_view name, Bounds bounds) {
+    return {.id = id,
+            .name = name,
+            .kind = K::UpDown,
+            .parent = P2,
+            .bounds = bounds,
+            .enabled = false,
+            .position = 0,
+            .minimum = -100,
+            .maximum = 100,
+            .step = 1};
+}
+
+// Every tick of the program is a single one: a workflow starts the timer, the handler runs
+// once and the timer stays stopped until the next workflow starts it.
+ControlSpec Timer(C id, std::string_view name, int intervalMs) {
+    return {.id = id, .name = name, .kind = K::Timer, .parent = W, .intervalMs = intervalMs};
+}
+
+// A column right of the client area (left 424 and beyond): the window clips it away.
+constexpr int DiagnosticLeft = 432;
+constexpr int DiagnosticTop(int row) {
+    return 4 + 18 * row;
+}
+
+std::vector<ControlSpec> MakeLayout() {
+    return {
+        // Top strip.
+        List(C::CBConnects, "CBConnects", W, {4, 4, 149, 24}, {}, true),
+        Button(C::BuConnect, "BuConnect", W, {156, 4, 65, 25}, "Connect", false),
+        Label(C::Label1, "Label1", W, 228, 4, "Model:"),
+        Label(C::LaMName, "LaMName", W, 272, 4, " "),
+        Label(C::Label2, "Label2", W, 228, 20, "Version:"),
+        Label(C::LaVer, "LaVer", W, 280, 20, " "),
+        {.id = C::TSSetting,
+         .name = "TSSetting",
+         .kind = K::Tabs,
+         .parent = W,
+         .bounds = {5, 40, 404, 357}},
+        {.id = C::TabSheet1,
+         .name = "TabSheet1",
+         .kind = K::Page,
+         .parent = C::TSSetting,
+         .caption = "Setting"},
+        {.id = C::TabSheet2,
+         .name = "TabSheet2",
+         .kind = K::Page,
+         .parent = C::TSSetting,
+         .caption = "Adjust"},
+
+        // Page "Setting".
+        Label(C::Label3, "Label3", P1, 12, 8, "Paper Length (X)"),
+        Label(C::LaLength, "LaLength", P1, 128, 8, "0"),
+        Label(C::Label20, "Label20", P1, 200, 8),
+        Label(C::Label4, "Label4", P1, 12, 28, "Paper Width (Y)"),
+        Label(C::LaWidth, "LaWidth", P1, 128, 28, "0"),
+        Label(C::Label21, "Label21", P1, 200, 28),
+        Label(C::Label5, "Label5", P1, 12, 56, "Blade Force"),
+        Label(C::LaForce, "LaForce", P1, 137, 56, "0"),
+        Label(C::Label28, "Label28", P1, 168, 56, "g"),
+        // Grams, one step per click on the arrows as on the track.
+        ScrollBar(C::SBForce, "SBForce", P1, {48, 76, 149, 17}, 5, 400, 5, 1, false),
+        Label(C::Label39, "Label39", P1, 220, 56, "Blade Holder"),
+        List(C::CBBladeHolder, "CBBladeHolder", P1, {308, 52, 81, 24}, {"Metal", "Plastic"}, false),
+        Label(C::Label7, "Label7", P1, 12, 108, "Blade Offset"),
+        List(C::CBOffset, "CBOffset", P1, {124, 104, 75, 24}, {}, false),
+        Label(C::Label29, "Label29", P1, 200, 108, {}, false),
+        Label(C::Label9, "Label9", P1, 12, 132, "Media Type"),
+        List(C::CBMedia, "CBMedia", P1, {124, 128, 75, 24}, {"Single", "Roll"}, false),
+        Label(C::Label6, "Label6", P1, 12, 156, "Media Weight"),
+        List(C::CBWeight, "CBWeight", P1, {124, 152, 75, 24}, {"Heavy", "Light"}, false),
+        Label(C::Label8, "Label8", P1, 12, 180, "Auto Unroll"),
+        List(C::CBUnroll, "CBUnroll", P1, {124, 176, 75, 24}, {"Disable", "Enable"}, false),
+        Label(C::Label10, "Label10", P1, 12, 204, "Vector Quality"),
+        List(C::CBAccel, "CBAccel", P1, {124, 200, 75, 24}, {"Fine", "Draft"}, false),
+        Label(C::Label11, "Label11", P1, 12, 228, "Vector Smooth"),
+        List(C::CBSmooth, "CBSmooth", P1, {124, 224, 75, 24}, {"Disable", "Enable"}, false),
+        Label(C::Label37, "Label37", P1, 12, 252, "Unit"),
+        List(C::CoUnit, "CoUnit", P1, {124, 248, 75, 24}, {"mm/g", "Inch/oz"}, false, 0),
+        Button(C::BuUpdate, "BuUpdate", P1, {12, 285, 75, 25}, "Update", false),
+        Button(C::BuQuery, "BuQuery", P1, {100, 285, 125, 25}, "Read Parameters", false),
+
+        // Page "Adjust". STEP1: plot a test square.
+        Heading(C::Label13, "Label13", 112, 4, "STEP1"),
+        Label(C::Label31, "Label31", P2, 0, 24, "Draw a square for testing"),
+        Label(C::Label15, "Label15", P2, 4, 52, "Length (X)"),
+        Edit(C::EdTestDraw_X, "EdTestDraw_X", {80, 52, 41, 17}, "500.0", false),
+        Label(C::Label32, "Label32", P2, 128, 52),
+        Label(C::Label14, "Label14", P2, 4, 84, "Width (Y)"),
+        Edit(C::EdTestDraw_Y, "EdTestDraw_Y", {80, 84, 41, 17}, "500.0", false),
+        Label(C::Label33, "Label33", P2, 128, 84),
+        Button(C::BuScale1, "BuScale1", P2, {188, 62, 97, 25}, "Scaling Test", false),
+        // STEP2: enter what was measured on the plot and calibrate.
+        Heading(C::Label34, "Label34", 112, 112, "STEP2"),
+        Label(C::Label16, "Label16", P2, 0, 132, "Measure and enter the actual output"),
+        Label(C::Label19, "Label19", P2, 4, 158, "Length (X)"),
+        Edit(C::EdMeasure_x, "EdMeasure_x", {80, 156, 60, 24}, "500.0", true),
+        Label(C::Label18, "Label18", P2, 152, 160),
+        Label(C::Label17, "Label17", P2, 4, 186, "Width (Y)"),
+        Edit(C::EdMeasure_y, "EdMeasure_y", {80, 184, 60, 24}, "500.0", true),
+        Label(C::Label35, "Label35", P2, 152, 188),
+        Button(C::BuScale2, "BuScale2", P2, {192, 176, 75, 21}, "Calibrate", false),
+        // AAS offsets: the current values and the adjustment to add to them.
+        Heading(C::Label36, "Label36", 64, 216, "AASII Offset Function"),
+        Label(C::Label23, "Label23", P2, 2, 245, "AAS X Offset"),
+        Label(C::LaAASII_X_Offset, "LaAASII_X_Offset", P2, 92, 245, "0.000"),
+        Label(C::Label25, "Label25", P2, 138, 244, "Adjust "),
+        Edit(C::EdAASII_X_Offset, "EdAASII_X_Offset", {184, 243, 45, 24}, "0", true),
+        UpDown(C::UpDown1, "UpDown1", {229, 243, 17, 24}),
+        Label(C::Label27, "Label27", P2, 248, 246),
+        Label(C::Label22, "Label22", P2, 2, 276, "AAS Y Offset"),
+        Label(C::LaAASII_Y_Offset, "LaAASII_Y_Offset", P2, 92, 276, "0.000"),
+        Label(C::Label24, "Label24", P2, 138, 274, "Adjust "),
+        Edit(C::EdAASII_Y_Offset, "EdAASII_Y_Offset", {184, 272, 45, 24}, "0.000", true),
+        UpDown(C::UpDown2, "UpDown2", {229, 271, 17, 24}),
+        Label(C::Label26, "Label26", P2, 248, 276),
+        Button(C::BuAASIIUpdate, "BuAASIIUpdate", P2, {28, 299, 143, 27}, "AASII Offset Update",
+               false),
+
+        // Diagnostic controls.
+        Label(C::LaCName, "LaCName", W, DiagnosticLeft, DiagnosticTop(0)),
+        Label(C::LaDate, "LaDate", W, DiagnosticLeft, DiagnosticTop(1)),
+        Label(C::LaTime, "LaTime", W, DiagnosticLeft, DiagnosticTop(2)),
+        Label(C::LaOffset, "LaOffset", W, DiagnosticLeft, DiagnosticTop(3)),
+        Label(C::LaMedia, "LaMedia", W, DiagnosticLeft, DiagnosticTop(4)),
+        Label(C::LaWeight, "LaWeight", W, DiagnosticLeft, DiagnosticTop(5)),
+        Label(C::LaUnroll, "LaUnroll", W, DiagnosticLeft, DiagnosticTop(6)),
+        Label(C::LaAccel, "LaAccel", W, DiagnosticLeft, DiagnosticTop(7)),
+        Label(C::LaSmooth, "LaSmooth", W, DiagnosticLeft, DiagnosticTop(8)),
+        Label(C::LaXScale, "LaXScale", W, DiagnosticLeft, DiagnosticTop(9)),
+        Label(C::LaYScale, "LaYScale", W, DiagnosticLeft, DiagnosticTop(10)),
+        Label(C::LaSpeed, "LaSpeed", W, DiagnosticLeft, DiagnosticTop(11)),
+        Label(C::AASOFFSET_outputevalue, "AASOFFSET_outputevalue", W, DiagnosticLeft,
+              DiagnosticTop(12)),
+        // Cutting speed and blade offset in scroll-bar form; the pages show them as lists.
+        ScrollBar(C::SBSpeed, "SBSpeed", W, {DiagnosticLeft, DiagnosticTop(13), 121, 17}, 3, 600, 5,
+                  1, false),
+        ScrollBar(C::SBOffset, "SBOffset", W, {DiagnosticLeft, DiagnosticTop(14), 121, 17}, 0, 40,
+                  0, 10, true),
+
+        Timer(C::Timer1, "Timer1", 100),
+        Timer(C::Timer2, "Timer2", 100),
+        Timer(C::Timer3, "Timer3", 2000),
+    };
+}
+
+} // namespace
+
+const WindowSpec& MainWindowSpec() {
+    static const WindowSpec window{.name = "MainForm_",
+                                   .title = "ZOPRA V2.04-03",
+                                   .clientWidth = 413,
+                                   .clientHeight = 398,
+                                   .left = 367,
+                                   .top = 184,
+                                   .fontFamily = "Arial",
+                                   .fallbackFontFamily = "Liberation Sans",
+                                   .fontPixelSize = 13,
+                                   .fontBold = true,
+                                   .headingRgb = 0xA6CAF0};
+    return window;
+}
+
+const std::vector<ControlSpec>& MainWindowLayout() {
+    static const std::vector<ControlSpec> layout = MakeLayout();
+    return layout;
+}
+
+const ControlSpec& SpecOf(ControlId id) {
+    for (const ControlSpec& spec : MainWindowLayout())
+        if (spec.id == id)
+            return spec;
+    // Every id but Window has a row; asking for the window's is a programming error.
+    std::abort();
+}
+
+} // namespace zopra

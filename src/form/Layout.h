@@ -1,0 +1,177 @@
+#pragma once
+// The window's design as one table: every control with its kind, parent, position and size,
+// caption, list entries and initial state. Each toolkit builds its window from this table
+// alone, row by row in table order (a parent always comes before its children), and applies
+// the initial state before the form is made; the form's behaviour never repeats any of it.
+#include <string_view>
+#include <vector>
+
+namespace zopra {
+
+// Every control of the window, named as the design names it.
+enum class ControlId {
+    Window, // the window itself: the parent of the top-level rows, not a row of its own
+    // Top strip.
+    CBConnects,
+    BuConnect,
+    Label1,
+    LaMName,
+    Label2,
+    LaVer,
+    TSSetting,
+    TabSheet1,
+    TabSheet2,
+    // Page "Setting".
+    Label3,
+    LaLength,
+    Label20,
+    Label4,
+    LaWidth,
+    Label21,
+    Label5,
+    LaForce,
+    Label28,
+    SBForce,
+    Label39,
+    CBBladeHolder,
+    Label7,
+    CBOffset,
+    Label29,
+    Label9,
+    CBMedia,
+    Label6,
+    CBWeight,
+    Label8,
+    CBUnroll,
+    Label10,
+    CBAccel,
+    Label11,
+    CBSmooth,
+    Label37,
+    CoUnit,
+    BuUpdate,
+    BuQuery,
+    // Page "Adjust".
+    Label13,
+    Label31,
+    Label15,
+    EdTestDraw_X,
+    Label32,
+    Label14,
+    EdTestDraw_Y,
+    Label33,
+    BuScale1,
+    Label34,
+    Label16,
+    Label19,
+    EdMeasure_x,
+    Label18,
+    Label17,
+    EdMeasure_y,
+    Label35,
+    BuScale2,
+    Label36,
+    Label23,
+    LaAASII_X_Offset,
+    Label25,
+    EdAASII_X_Offset,
+    UpDown1,
+    Label27,
+    Label22,
+    LaAASII_Y_Offset,
+    Label24,
+    EdAASII_Y_Offset,
+    UpDown2,
+    Label26,
+    BuAASIIUpdate,
+    // Diagnostic controls, right of the client area: never seen, still written.
+    LaCName,
+    LaDate,
+    LaTime,
+    LaOffset,
+    LaMedia,
+    LaWeight,
+    LaUnroll,
+    LaAccel,
+    LaSmooth,
+    LaXScale,
+    LaYScale,
+    LaSpeed,
+    AASOFFSET_outputevalue,
+    SBSpeed,
+    SBOffset,
+    // One-shot timers.
+    Timer1,
+    Timer2,
+    Timer3,
+};
+
+enum class ControlKind {
+    Label,     // a caption sized to its text (width and height 0 in the table)
+    Heading,   // a label on the heading colour
+    Button,    // a push button
+    Edit,      // a one-line text field, with or without a border
+    List,      // an editable drop-down list
+    ScrollBar, // horizontal
+    UpDown,    // an up-down spinner of its own, tied to no edit field
+    Tabs,      // a tab control; its pages are the Page rows that name it as parent
+    Page,      // a tab page: the caption is the tab's text
+    Timer,     // a one-shot timer: no place, no parent of its own
+};
+
+// In pixels of the parent's client area, at 96 dpi.
+struct Bounds {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct ControlSpec {
+    ControlId id = ControlId::Window;
+    std::string_view name = {}; // the control's name as the design gives it ("CBConnects")
+    ControlKind kind = ControlKind::Label;
+    ControlId parent = ControlId::Window;
+    Bounds bounds = {};
+    // A label's or heading's text, a button's caption, an edit's text, a page's tab text.
+    std::string_view caption = {};
+    std::vector<std::string_view> entries = {}; // a list's entries
+    bool enabled = true;
+    bool visible = true;
+    // A list's selected entry (-1 none); a scroll bar's or up-down's position.
+    int position = 0;
+    int minimum = 0;    // scroll bar, up-down
+    int maximum = 0;    // scroll bar, up-down
+    int step = 1;       // up-down increment; a scroll bar's step per arrow click
+    int largeStep = 0;  // a scroll bar's step per click on the track
+    bool border = true; // edits
+    int intervalMs = 0; // timers
+};
+
+// The window itself.
+struct WindowSpec {
+    std::string_view name;
+    std::string_view title;
+    int clientWidth;
+    int clientHeight;
+    int left; // initial position of the window on the screen
+    int top;
+    // Arial bold, 13 pixels (not points: the design must not grow with the screen's dpi);
+    // where Arial is missing, the second family has the same metrics.
+    std::string_view fontFamily;
+    std::string_view fallbackFontFamily;
+    int fontPixelSize;
+    bool fontBold;
+    // The window's background is the system's button face; headings have their own colour.
+    unsigned headingRgb; // 0xRRGGBB
+};
+
+const WindowSpec& MainWindowSpec();
+
+// Every control, parents first, in the order the toolkits create them.
+const std::vector<ControlSpec>& MainWindowLayout();
+
+// The row of one control.
+const ControlSpec& SpecOf(ControlId id);
+
+} // namespace zopra

@@ -1,0 +1,195 @@
+// The form's construction, its handler connections and first show, and its protocol side:
+// the dispatcher's commands and the raw writes, with what the page fields give them.
+#include "form/MainForm.h"
+
+#include "form/EventGuard.h"
+#include "protocol/Calibration.h"
+#include "protocol/ParameterDisplay.h"
+
+#include <chrono>
+#include <thread>
+#include <utility>
+
+namespace zopra {
+
+TMainForm_* MainForm_ = nullptr;
+
+TMainForm_::TMainForm_(IFormWindow& window)
+    : TMainForm_(window, std::make_unique<CutterConnections>()) {}
+
+TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> links)
+    : Window(window), CBConnects(window.List(ControlId::CBConnects)),
+      BuConnect(window.Button(ControlId::BuConnect)), Label1(window.Label(ControlId::Label1)),
+      LaMName(window.Label(ControlId::LaMName)), Label2(window.Label(ControlId::Label2)),
+      LaVer(window.Label(ControlId::LaVer)), TSSetting(window.Tabs(ControlId::TSSetting)),
+      Label3(window.Label(ControlId::Label3)), LaLength(window.Label(ControlId::LaLength)),
+      Label20(window.Label(ControlId::Label20)), Label4(window.Label(ControlId::Label4)),
+      LaWidth(window.Label(ControlId::LaWidth)), Label21(window.Label(ControlId::Label21)),
+      Label5(window.Label(ControlId::Label5)), LaForce(window.Label(ControlId::LaForce)),
+      Label28(window.Label(ControlId::Label28)), SBForce(window.ScrollBar(ControlId::SBForce)),
+      Label39(window.Label(ControlId::Label39)),
+      CBBladeHolder(window.List(ControlId::CBBladeHolder)), Label7(window.Label(ControlId::Label7)),
+      CBOffset(window.List(ControlId::CBOffset)), Label29(window.Label(ControlId::Label29)),
+      Label9(window.Label(ControlId::Label9)), CBMedia(window.List(ControlId::CBMedia)),
+      Label6(window.Label(ControlId::Label6)), CBWeight(window.List(ControlId::CBWeight)),
+      Label8(window.Label(ControlId::Label8)), CBUnroll(window.List(ControlId::CBUnroll)),
+      Label10(window.Label(ControlId::Label10)), CBAccel(window.List(ControlId::CBAccel)),
+      Label11(window.Label(ControlId::Label11)), CBSmooth(window.List(ControlId::CBSmooth)),
+      Label37(window.Label(ControlId::Label37)), CoUnit(window.List(ControlId::CoUnit)),
+      BuUpdate(window.Button(ControlId::BuUpdate)), BuQuery(window.Button(ControlId::BuQuery)),
+      EdTestDraw_X(window.Edit(ControlId::EdTestDraw_X)), Label32(window.Label(ControlId::Label32)),
+      EdTestDraw_Y(window.Edit(ControlId::EdTestDraw_Y)), Label33(window.Label(ControlId::Label33)),
+      BuScale1(window.Button(ControlId::BuScale1)),
+      EdMeasure_x(window.Edit(ControlId::EdMeasure_x)), Label18(window.Label(ControlId::Label18)),
+      EdMeasure_y(window.Edit(ControlId::EdMeasure_y)), Label35(window.Label(ControlId::Label35)),
+      BuScale2(window.Button(ControlId::BuScale2)),
+      LaAASII_X_Offset(window.Label(ControlId::LaAASII_X_Offset)),
+      EdAASII_X_Offset(window.Edit(ControlId::EdAASII_X_Offset)),
+      UpDown1(window.UpDown(ControlId::UpDown1)), Label27(window.Label(ControlId::Label27)),
+      LaAASII_Y_Offset(window.Label(ControlId::LaAASII_Y_Offset)),
+      EdAASII_Y_Offset(window.Edit(ControlId::EdAASII_Y_Offset)),
+      UpDown2(window.UpDown(ControlId::UpDown2)), Label26(window.Label(ControlId::Label26)),
+      BuAASIIUpdate(window.Button(ControlId::BuAASIIUpdate)),
+      LaCName(window.Label(ControlId::LaCName)), LaDate(window.Label(ControlId::LaDate)),
+      LaTime(window.Label(ControlId::LaTime)), LaOffset(window.Label(ControlId::LaOffset)),
+      LaMedia(window.Label(ControlId::LaMedia)), LaWeight(window.Label(ControlId::LaWeight)),
+      LaUnroll(window.Label(ControlId::LaUnroll)), LaAccel(window.Label(ControlId::LaAccel)),
+      LaSmooth(window.Label(ControlId::LaSmooth)), LaXScale(window.Label(ControlId::LaXScale)),
+      LaYScale(window.Label(ControlId::LaYScale)), LaSpeed(window.Label(ControlId::LaSpeed)),
+      SBSpeed(window.ScrollBar(ControlId::SBSpeed)),
+      SBOffset(window.ScrollBar(ControlId::SBOffset)),
+      AASOFFSET_outputevalue(window.Label(ControlId::AASOFFSET_outputevalue)),
+      Timer1(window, ControlId::Timer1), Timer2(window, ControlId::Timer2),
+      Timer3(window, ControlId::Timer3), FSession(std::move(links)) {
+    ConnectHandlers();
+
+    // While a query waits for its reply the window repaints, but no click or key can start
+    // a second command series in the middle of this one.
+    FSession.Dispatcher().SetWaitHook([this](std::chrono::milliseconds step) {
+        Window.ProcessPendingEvents();
+        std::this_thread::sleep_for(step);
+    });
+    // Comm events reach the serial component's handler on the interface thread.
+    FLinks->Comm2().SetInterfaceInvoker(
+        [this](std::function<void()> task) { Window.PostToInterfaceThread(std::move(task)); });
+
+    // The length units start in millimetres; unit switching changes them later.
+    for (ILabel* unitLabel :
+         {&Label20, &Label21, &Label29, &Label32, &Label33, &Label18, &Label35, &Label27, &Label26})
+        unitLabel->SetText("mm");
+}
+
+TMainForm_::~TMainForm_() {
+    // The controls outlive the form: nothing may reach its handlers any more.
+    for (const ControlSpec& spec : MainWindowLayout()) {
+        switch (spec.kind) {
+        case ControlKind::Button:
+            Window.Button(spec.id).OnClick(nullptr);
+            break;
+        case ControlKind::List:
+            Window.List(spec.id).OnDropDown(nullptr);
+            Window.List(spec.id).OnChange(nullptr);
+            break;
+        case ControlKind::ScrollBar:
+            Window.ScrollBar(spec.id).OnChange(nullptr);
+            break;
+        case ControlKind::UpDown:
+            Window.UpDown(spec.id).OnChanging(nullptr);
+            Window.UpDown(spec.id).OnClick(nullptr);
+            break;
+        case ControlKind::Tabs:
+            Window.Tabs(spec.id).OnChange(nullptr);
+            break;
+        default:
+            break;
+        }
+    }
+    Window.OnShow(nullptr);
+}
+
+void TMainForm_::ConnectHandlers() {
+    // Every event runs its handler inside the guard; a handler that calls another directly
+    // lets that one's error end the whole chain, reported once.
+    const auto guarded = [this](void (TMainForm_::*handler)()) {
+        return [this, handler] { RunGuarded(Window, [&] { (this->*handler)(); }); };
+    };
+    CBConnects.OnDropDown(guarded(&TMainForm_::CBConnectsDropDown));
+    CBConnects.OnChange(guarded(&TMainForm_::CBConnectsChange));
+    BuConnect.OnClick(guarded(&TMainForm_::BuConnectClick));
+
+    Timer1.OnTick(guarded(&TMainForm_::Timer1Timer));
+    Timer2.OnTick(guarded(&TMainForm_::Timer2Timer));
+    Timer3.OnTick(guarded(&TMainForm_::Timer3Timer));
+
+    BuQuery.OnClick(guarded(&TMainForm_::BuQueryClick));
+    BuUpdate.OnClick(guarded(&TMainForm_::BuUpdateClick));
+    SBForce.OnChange(guarded(&TMainForm_::SBForceChange));
+    CBOffset.OnChange(guarded(&TMainForm_::CBOffsetChange));
+    SBSpeed.OnChange(guarded(&TMainForm_::SBSpeedChange));
+    SBOffset.OnChange(guarded(&TMainForm_::SBOffsetChange));
+    CoUnit.OnChange(guarded(&TMainForm_::CoUnitChange));
+
+    TSSetting.OnChange(guarded(&TMainForm_::TSSettingChange));
+    BuScale1.OnClick(guarded(&TMainForm_::BuScale1Click));
+    BuScale2.OnClick(guarded(&TMainForm_::BuScale2Click));
+    BuAASIIUpdate.OnClick(guarded(&TMainForm_::BuAASIIUpdateClick));
+    UpDown1.OnChanging([this](bool& allow, int position, UpDownDirection direction) {
+        RunGuarded(Window, [&] { UpDown1ChangingEx(allow, position, direction); });
+    });
+    UpDown2.OnChanging([this](bool& allow, int position, UpDownDirection direction) {
+        RunGuarded(Window, [&] { UpDown2ChangingEx(allow, position, direction); });
+    });
+    UpDown1.OnClick(
+        [this](UpDownButton button) { RunGuarded(Window, [&] { UpDown1Click(button); }); });
+    UpDown2.OnClick(
+        [this](UpDownButton button) { RunGuarded(Window, [&] { UpDown2Click(button); }); });
+
+    Window.OnShow(guarded(&TMainForm_::FormShow));
+}
+
+void TMainForm_::FormShow() {
+    const char separator = Window.DecimalSeparator();
+    // Blade offsets in millimetres, the positions the cutter's offset setting counts.
+    for (const std::string& entry : BladeOffsetEntries(false, separator))
+        CBOffset.AddEntry(entry);
+    CBOffset.SetPosition(-1);
+
+    const AdjustPageDefaults defaults = MakeAdjustPageDefaults(false, 0, 0, separator);
+    for (IEdit* sizeEdit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y})
+        sizeEdit->SetText(defaults.testSize);
+    EdAASII_X_Offset.SetText(defaults.adjustment);
+    EdAASII_Y_Offset.SetText(defaults.adjustment);
+}
+
+// The protocol side of the window.
+
+void TMainForm_::SendCommand(CommandCode code) {
+    // The dispatcher waits here for the reply before (and after) the command goes out.
+    const BusyCursor busy(Window);
+    FSession.SendCommand(code, CurrentCommandInputs());
+}
+
+void TMainForm_::WriteToLink(const std::string& bytes) {
+    // The serial link pauses after every write.
+    const BusyCursor busy(Window);
+    if (const LinkWriteResult written = FSession.WriteToLink(bytes); !written)
+        throw LinkWriteError(written.reason);
+}
+
+bool TMainForm_::InchesSelected() const {
+    return CoUnit.Position() == 1;
+}
+
+CommandInputs TMainForm_::CurrentCommandInputs() const {
+    return {EdTestDraw_X.Text(), EdTestDraw_Y.Text(), EdMeasure_x.Text(),
+            EdMeasure_y.Text(),  InchesSelected(),    Window.DecimalSeparator()};
+}
+
+void TMainForm_::ReportUnreadableReply() {
+    const std::optional<ReplyFailure> failure = FSession.TakeUnreadableReply();
+    if (failure)
+        Window.ShowMessage(MessageKind::Message,
+                           "The machine sent a reply that could not be read: " + failure->reply);
+}
+
+} // namespace zopra

@@ -1,0 +1,192 @@
+#pragma once
+// The program's one window as behaviour: its state and every handler, timer tick and message,
+// written once against the control interface (Controls.h). A toolkit builds the controls
+// from the layout table, then makes the form over them; the form connects its handlers to the
+// controls' events in its constructor, and the toolkit reports the user's events from then on.
+//
+// One class over several files: MainForm.cpp (construction, first show and the protocol
+// side), MainFormConnect.cpp (connect flow, timers, parameter display),
+// MainFormSettingPage.cpp and MainFormAdjustPage.cpp.
+#include "form/Controls.h"
+#include "form/OneShotTimer.h"
+#include "link/CutterSession.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zopra {
+
+class TMainForm_ {
+public:
+    // Connects to the devices of this computer.
+    explicit TMainForm_(IFormWindow& window);
+    // Connects through `links` (tests pass made-up devices).
+    TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> links);
+    ~TMainForm_();
+
+    TMainForm_(const TMainForm_&) = delete;
+    TMainForm_& operator=(const TMainForm_&) = delete;
+
+    IFormWindow& Window;
+
+    // Top strip, on the window itself.
+    IList& CBConnects;
+    IButton& BuConnect;
+    ILabel& Label1;
+    ILabel& LaMName;
+    ILabel& Label2;
+    ILabel& LaVer;
+    ITabs& TSSetting;
+
+    // Page "Setting" (TabSheet1).
+    ILabel& Label3;
+    ILabel& LaLength;
+    ILabel& Label20;
+    ILabel& Label4;
+    ILabel& LaWidth;
+    ILabel& Label21;
+    ILabel& Label5;
+    ILabel& LaForce;
+    ILabel& Label28;
+    IScrollBar& SBForce;
+    ILabel& Label39;
+    IList& CBBladeHolder;
+    ILabel& Label7;
+    IList& CBOffset;
+    ILabel& Label29;
+    ILabel& Label9;
+    IList& CBMedia;
+    ILabel& Label6;
+    IList& CBWeight;
+    ILabel& Label8;
+    IList& CBUnroll;
+    ILabel& Label10;
+    IList& CBAccel;
+    ILabel& Label11;
+    IList& CBSmooth;
+    ILabel& Label37;
+    IList& CoUnit;
+    IButton& BuUpdate;
+    IButton& BuQuery;
+
+    // Page "Adjust" (TabSheet2).
+    IEdit& EdTestDraw_X;
+    ILabel& Label32;
+    IEdit& EdTestDraw_Y;
+    ILabel& Label33;
+    IButton& BuScale1;
+    IEdit& EdMeasure_x;
+    ILabel& Label18;
+    IEdit& EdMeasure_y;
+    ILabel& Label35;
+    IButton& BuScale2;
+    ILabel& LaAASII_X_Offset;
+    IEdit& EdAASII_X_Offset;
+    IUpDown& UpDown1;
+    ILabel& Label27;
+    ILabel& LaAASII_Y_Offset;
+    IEdit& EdAASII_Y_Offset;
+    IUpDown& UpDown2;
+    ILabel& Label26;
+    IButton& BuAASIIUpdate;
+
+    // Diagnostic controls (outside the client area): the display still writes into them.
+    ILabel& LaCName;
+    ILabel& LaDate;
+    ILabel& LaTime;
+    ILabel& LaOffset;
+    ILabel& LaMedia;
+    ILabel& LaWeight;
+    ILabel& LaUnroll;
+    ILabel& LaAccel;
+    ILabel& LaSmooth;
+    ILabel& LaXScale;
+    ILabel& LaYScale;
+    ILabel& LaSpeed;
+    IScrollBar& SBSpeed;
+    IScrollBar& SBOffset;
+    ILabel& AASOFFSET_outputevalue;
+
+    // One-shot timers, stopped until a workflow starts them.
+    TOneShotTimer Timer1;
+    TOneShotTimer Timer2;
+    TOneShotTimer Timer3;
+
+    // What the window knows of the cutter, its links and its dispatcher, for tests.
+    MachineRecord& Record() { return FSession.Record(); }
+    CutterConnections& Links() { return FSession.Links(); }
+    CommandDispatcher& Dispatcher() { return FSession.Dispatcher(); }
+
+    // Connection strip.
+    void CBConnectsDropDown();
+    void CBConnectsChange();
+    void BuConnectClick();
+    // Timers.
+    void Timer1Timer();
+    void Timer2Timer();
+    void Timer3Timer();
+    // Page "Setting".
+    void BuQueryClick();
+    void BuUpdateClick();
+    void SBForceChange();
+    void CBOffsetChange();
+    void SBSpeedChange();
+    void SBOffsetChange();
+    void CoUnitChange();
+    // Page "Adjust".
+    void TSSettingChange();
+    void BuScale1Click();
+    void BuScale2Click();
+    void BuAASIIUpdateClick();
+    void UpDown1ChangingEx(bool& allowChange, int newValue, UpDownDirection direction);
+    void UpDown2ChangingEx(bool& allowChange, int newValue, UpDownDirection direction);
+    void UpDown1Click(UpDownButton button);
+    void UpDown2Click(UpDownButton button);
+    // The window.
+    void FormShow();
+
+private:
+    void ConnectHandlers();
+
+    // The protocol side of the window.
+    void SendCommand(CommandCode code);
+    // Writes to the open link; throws LinkWriteError when not every byte went out.
+    void WriteToLink(const std::string& bytes);
+    CommandInputs CurrentCommandInputs() const;
+    void ReportUnreadableReply();
+    void ShowParameterValues();
+    void EnableParameterControls();
+    void ApplyModelRules(const std::string& modelName);
+    void RefreshConnections();
+    int OpenConnection();
+    // The queries of a parameter read, then the display tick and the pause after a read.
+    void ReadParameters();
+
+    // "Inch/oz" chosen in the unit list.
+    bool InchesSelected() const;
+    // Setting page.
+    std::vector<std::string> UnselectedUpdateLists() const;
+
+    // Adjust page.
+    void ShowSpinnerAdjustment(IEdit& edit, int position);
+    void SpinnerAdjustmentToInches(IEdit& edit);
+    // Waits `pause` while the window keeps painting; takes no user input, and holds back the
+    // ticks of the window's timers until the pause is over, as a plain sleep would.
+    void PauseKeepingWindowPainted(std::chrono::milliseconds pause);
+
+    // The cutter's record (filled by the receive thread, shown by the timers), its links,
+    // dispatcher and receive thread.
+    CutterSession FSession;
+    MachineRecord& FRecord = FSession.Record();
+    CutterConnections* const FLinks = &FSession.Links();
+    // The unit system the display shows now (0 "mm/g", 1 "Inch/oz"): a switch converts the
+    // blade offset's text only when the unit really changes.
+    int FShownUnit = 0;
+};
+
+// The one main window of the running program; null before it is created and after it is gone.
+extern TMainForm_* MainForm_;
+
+} // namespace zopra

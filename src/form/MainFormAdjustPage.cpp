@@ -1,0 +1,119 @@
+// The "Adjust" page: STEP1 plots the test square, STEP2 sends new scale factors computed
+// from the measured square, the spinners and edits set an AAS adjustment, and "AASII Offset
+// Update" sends the offsets and connects again to read them back. A change of page resets
+// the page's fields.
+#include "form/MainForm.h"
+
+#include "protocol/Calibration.h"
+#include "protocol/Commands.h"
+#include "protocol/Numbers.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace zopra {
+
+void TMainForm_::TSSettingChange() {
+    const int unit = CoUnit.Position();
+    if (unit != 0 && unit != 1)
+        return; // no column of defaults for a unit list without a selection
+    const MachineSettings values = FRecord.Read();
+    const AdjustPageDefaults d = MakeAdjustPageDefaults(
+        unit == 1, values.FAASXOffset, values.FAASYOffset, Window.DecimalSeparator());
+    EdAASII_X_Offset.SetText(d.adjustment);
+    EdAASII_Y_Offset.SetText(d.adjustment);
+    for (IEdit* sizeEdit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y})
+        sizeEdit->SetText(d.testSize);
+    LaAASII_X_Offset.SetText(d.aasX);
+    LaAASII_Y_Offset.SetText(d.aasY);
+}
+
+void TMainForm_::BuScale1Click() {
+    BuScale1.SetEnabled(false);
+    Timer3.Start();
+    SendCommand(kCmdTestSquare);
+}
+
+void TMainForm_::BuScale2Click() {
+    BuScale2.SetEnabled(false);
+    Timer3.Start();
+    const char separator = Window.DecimalSeparator();
+    const long double testX = StrToFloat(EdTestDraw_X.Text(), separator);
+    const long double testY = StrToFloat(EdTestDraw_Y.Text(), separator);
+    const long double measuredX = StrToFloat(EdMeasure_x.Text(), separator);
+    const long double measuredY = StrToFloat(EdMeasure_y.Text(), separator);
+    if (!CalibrationSizesAccepted(testX, testY, measuredX, measuredY)) {
+        Window.ShowMessage(MessageKind::Message, kCalibrationOutOfBandMessage);
+        return;
+    }
+    SendCommand(kCmdCalibrate);
+}
+
+void TMainForm_::ShowSpinnerAdjustment(IEdit& edit, int position) {
+    edit.SetText(AasStepText(position, Window.DecimalSeparator()));
+}
+
+void TMainForm_::SpinnerAdjustmentToInches(IEdit& edit) {
+    if (InchesSelected())
+        edit.SetText(AasAdjustmentInInches(edit.Text(), Window.DecimalSeparator()));
+}
+
+void TMainForm_::UpDown1ChangingEx(bool& /*allowChange*/, int newValue,
+                                   UpDownDirection /*direction*/) {
+    ShowSpinnerAdjustment(EdAASII_X_Offset, newValue);
+}
+
+void TMainForm_::UpDown2ChangingEx(bool& /*allowChange*/, int newValue,
+                                   UpDownDirection /*direction*/) {
+    ShowSpinnerAdjustment(EdAASII_Y_Offset, newValue);
+}
+
+void TMainForm_::UpDown1Click(UpDownButton /*button*/) {
+    SpinnerAdjustmentToInches(EdAASII_X_Offset);
+}
+
+void TMainForm_::UpDown2Click(UpDownButton /*button*/) {
+    SpinnerAdjustmentToInches(EdAASII_Y_Offset);
+}
+
+void TMainForm_::BuAASIIUpdateClick() {
+    // With no unit selected (a text typed into the unit list) the fields are in the unit the
+    // window shows.
+    const int unit = CoUnit.Position();
+    const bool inches = unit == 1 || (unit != 0 && FShownUnit == 1);
+    const AasOffsetPair offsets = AdjustedAasOffsets(
+        EdAASII_X_Offset.Text(), EdAASII_Y_Offset.Text(), LaAASII_X_Offset.Text(),
+        LaAASII_Y_Offset.Text(), inches, Window.DecimalSeparator());
+
+    const std::vector<std::string> writes =
+        AasOffsetWrites(static_cast<double>(offsets.x), static_cast<double>(offsets.y));
+    AASOFFSET_outputevalue.SetText(writes.front());
+    for (const std::string& command : writes)
+        WriteToLink(command);
+    // Kept only once the cutter has been sent them: after a failed write the record (and the
+    // labels a change of page shows) still hold what the cutter has.
+    FRecord.Write([&](MachineSettings& values) {
+        values.FAASXOffset = static_cast<double>(offsets.x);
+        values.FAASYOffset = static_cast<double>(offsets.y);
+    });
+
+    BuAASIIUpdate.SetEnabled(false);
+    Timer3.Start();
+    PauseKeepingWindowPainted(kAasUpdatePause);
+    BuConnectClick();
+}
+
+void TMainForm_::PauseKeepingWindowPainted(std::chrono::milliseconds pause) {
+    const BusyCursor busy(Window);
+    // Timer3 was started just before: its tick, and any other, must come after the pause.
+    const TimerTickHold hold{&Timer1, &Timer2, &Timer3};
+    const auto end = std::chrono::steady_clock::now() + pause;
+    for (auto now = std::chrono::steady_clock::now(); now < end;
+         now = std::chrono::steady_clock::now()) {
+        Window.ProcessPendingEvents();
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            end - now, std::chrono::milliseconds(10)));
+    }
+}
+
+} // namespace zopra

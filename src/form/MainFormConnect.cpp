@@ -1,0 +1,187 @@
+// The connect flow, the follow-up timers and the parameter display: discovery and opening
+// through the links, the parameter read, and the tick that moves a read into the controls.
+#include "form/MainForm.h"
+
+#include "protocol/Commands.h"
+#include "protocol/ModelRules.h"
+#include "protocol/ParameterDisplay.h"
+
+#include <optional>
+#include <thread>
+
+namespace zopra {
+
+void TMainForm_::CBConnectsDropDown() {
+    RefreshConnections();
+}
+
+void TMainForm_::CBConnectsChange() {
+    const std::string text = CBConnects.Text();
+    FLinks->ChooseLinkKind(CBConnects.Position(), text);
+    BuConnect.SetEnabled(true);
+    const bool holder = !HidesBladeHolder(text);
+    Label39.SetVisible(holder);
+    CBBladeHolder.SetVisible(holder);
+}
+
+void TMainForm_::BuConnectClick() {
+    BuConnect.SetEnabled(false);
+    Timer3.Start();
+    if (OpenConnection() == 0) {
+        Window.ShowMessage(MessageKind::Message, "No Machine Connected");
+        return;
+    }
+    ReadParameters();
+}
+
+void TMainForm_::ReadParameters() {
+    const BusyCursor busy(Window); // the replies, then the pause after the read
+    // Each query goes out once the reply to the one before has been read; a cutter that
+    // does not answer ends the series with "The machine did not answer.", a query that
+    // cannot be written ends it at once with "The machine could not be written to.".
+    for (CommandCode code : ParameterReadOrder(CBConnects.Text()))
+        SendCommand(code);
+    Timer1.Start();
+    // A plain sleep: the display tick comes after it, as it always has.
+    std::this_thread::sleep_for(kParameterReadEndPause);
+}
+
+void TMainForm_::Timer1Timer() {
+    // A link that broke after the read must not hide what was read: the offset query that
+    // could not be written is reported once the values are shown.
+    std::optional<LinkWriteError> offsetQueryFailed;
+    if (FRecord.FIdentityReady.load(std::memory_order_acquire) == 1) {
+        FRecord.FIdentityReady.store(0, std::memory_order_release);
+        EnableParameterControls();
+        try {
+            ApplyModelRules(FRecord.Read().FModelName);
+        } catch (const LinkWriteError& error) {
+            offsetQueryFailed = error;
+        }
+    }
+    ShowParameterValues();
+    Timer1.Stop();
+    CoUnitChange();
+    CBOffset.SetText(
+        BladeOffsetText(FRecord.Read().FBladeOffset, InchesSelected(), Window.DecimalSeparator()));
+    ReportUnreadableReply();
+    if (offsetQueryFailed)
+        throw *offsetQueryFailed;
+}
+
+void TMainForm_::Timer2Timer() {
+    const MachineSettings values = FRecord.Read();
+    const bool inches = InchesSelected();
+    const char separator = Window.DecimalSeparator();
+    LaAASII_X_Offset.SetText(AasOffsetText(values.FAASXOffset, inches, separator));
+    LaAASII_Y_Offset.SetText(AasOffsetText(values.FAASYOffset, inches, separator));
+    Timer2.Stop();
+    ReportUnreadableReply();
+}
+
+void TMainForm_::Timer3Timer() {
+    for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1, &BuQuery})
+        button->SetEnabled(true);
+    Timer3.Stop();
+}
+
+void TMainForm_::EnableParameterControls() {
+    for (IControl* control : std::initializer_list<IControl*>{
+             &BuUpdate, &BuAASIIUpdate, &BuScale1, &BuScale2, &CBOffset, &CBMedia, &CBWeight,
+             &CBUnroll, &CBAccel, &CBSmooth, &UpDown1, &UpDown2, &CoUnit, &CBBladeHolder})
+        control->SetEnabled(true);
+    for (IControl* control : std::initializer_list<IControl*>{&SBForce, &SBSpeed, &Label29})
+        control->SetVisible(true);
+}
+
+void TMainForm_::ApplyModelRules(const std::string& modelName) {
+    const ModelRules rules = RulesForModel(modelName);
+    // A smaller maximum that moves the position is a change like any other.
+    SBForce.LimitTo(rules.forceMaximum);
+    if (rules.speedMaximum)
+        SBSpeed.LimitTo(*rules.speedMaximum);
+    CBMedia.SetEnabled(rules.mediaListEnabled);
+    const auto aasControls = std::initializer_list<IControl*>{&EdAASII_X_Offset, &EdAASII_Y_Offset,
+                                                              &UpDown1, &UpDown2, &BuAASIIUpdate};
+    switch (rules.aas) {
+    case ModelRules::AasFunctions::ReadAndEnable:
+        SendCommand(kCmdReadAasOffsets);
+        Timer2.Start();
+        for (IControl* control : aasControls)
+            control->SetEnabled(true);
+        break;
+    case ModelRules::AasFunctions::HideAndDisable:
+        BuAASIIUpdate.SetVisible(false);
+        for (IControl* control : aasControls)
+            control->SetEnabled(false);
+        break;
+    case ModelRules::AasFunctions::Untouched:
+        break;
+    }
+}
+
+void TMainForm_::ShowParameterValues() {
+    const ParameterDisplay d = MakeParameterDisplay(FRecord.Read(), Window.DecimalSeparator());
+    const std::pair<ILabel*, const std::string&> labels[] = {
+        {&LaLength, d.length}, {&LaWidth, d.width},   {&LaSpeed, d.speed},   {&LaForce, d.force},
+        {&LaOffset, d.offset}, {&LaAccel, d.accel},   {&LaSmooth, d.smooth}, {&LaUnroll, d.unroll},
+        {&LaMedia, d.media},   {&LaXScale, d.xScale}, {&LaYScale, d.yScale}, {&LaCName, d.cname},
+        {&LaMName, d.model},   {&LaVer, d.version},   {&LaDate, d.date},     {&LaTime, d.time},
+        {&LaWeight, d.weight}};
+    for (const auto& [label, text] : labels)
+        label->SetText(text);
+
+    CBWeight.SetPosition(d.weightIndex);
+    CBAccel.SetPosition(d.accelIndex);
+    CBMedia.SetPosition(d.mediaIndex);
+    CBUnroll.SetPosition(d.unrollIndex);
+    CBSmooth.SetPosition(d.smoothIndex);
+    // The force label follows the bar, as it does for the user's moves.
+    if (d.forcePosition)
+        SBForce.MoveTo(*d.forcePosition);
+    CBBladeHolder.SetPosition(d.bladeHolderIndex);
+    CBOffset.SetPosition(d.offsetIndex);
+}
+
+// Discovery and opening: the links do the work, the window shows the result.
+
+void TMainForm_::RefreshConnections() {
+    const BusyCursor busy(Window); // each printer-class device is asked who it is
+    const std::string typed = CBConnects.Text();
+    const std::vector<ConnectionEntry>& entries = FLinks->RefreshConnections(
+        [this](const std::string& text) { Window.ShowMessage(MessageKind::Message, text); });
+    // Refilling the list is not a choice of the user's: "Connect" stays as it was.
+    CBConnects.Clear();
+    bool hideHolder = false;
+    for (const ConnectionEntry& entry : entries) {
+        CBConnects.AddEntry(entry.text);
+        hideHolder =
+            hideHolder || (entry.kind == kLinkPrinterClass && HidesBladeHolder(entry.text));
+    }
+    CBConnects.SetPosition(-1);
+    CBConnects.SetText(typed);
+    if (hideHolder) {
+        Label39.SetVisible(false);
+        CBBladeHolder.SetVisible(false);
+    }
+}
+
+int TMainForm_::OpenConnection() {
+    const BusyCursor busy(Window); // opening a serial port pauses around it
+    int opened = 0;
+    try {
+        opened = FLinks->OpenConnection(CBConnects.Position(), CBConnects.Text());
+    } catch (...) {
+        // No work button may come back without a link.
+        Timer3.Stop();
+        throw;
+    }
+    if (opened == 0) {
+        BuUpdate.SetEnabled(false);
+        BuAASIIUpdate.SetEnabled(false);
+        Timer3.Stop();
+    }
+    return opened;
+}
+
+} // namespace zopra

@@ -1,0 +1,124 @@
+// The "Setting" page: reading the parameters again, writing the page's choices back to the
+// cutter, the live blade force and blade offset, the two off-window scroll bars, and the
+// switch between "mm/g" and "Inch/oz".
+#include "form/MainForm.h"
+
+#include "protocol/Commands.h"
+#include "protocol/ModelRules.h"
+#include "protocol/Numbers.h"
+#include "protocol/ParameterDisplay.h"
+
+#include <string>
+#include <utility>
+
+namespace zopra {
+
+void TMainForm_::BuQueryClick() {
+    BuQuery.SetEnabled(false);
+    Timer3.Start();
+    ReadParameters();
+}
+
+// The lists whose position the update sends, by the captions beside them, that have no
+// selection now (after a read whose replies never came, or with an offset typed into the
+// list's field that is none of its entries).
+std::vector<std::string> TMainForm_::UnselectedUpdateLists() const {
+    const std::pair<const IList*, const ILabel*> lists[] = {
+        {&CBOffset, &Label7},      {&CBWeight, &Label6}, {&CBAccel, &Label10},
+        {&CBSmooth, &Label11},     {&CBUnroll, &Label8}, {&CBMedia, &Label9},
+        {&CBBladeHolder, &Label39}};
+    std::vector<std::string> names;
+    for (const auto& [list, caption] : lists)
+        if (list->Position() < 0)
+            names.push_back(caption->Text());
+    return names;
+}
+
+void TMainForm_::BuUpdateClick() {
+    BuUpdate.SetEnabled(false);
+    Timer3.Start();
+
+    // "-1" is no setting the cutter knows, and half an update is worse than none: nothing
+    // goes out until every list has a choice.
+    const std::vector<std::string> unselected = UnselectedUpdateLists();
+    if (!unselected.empty()) {
+        std::string names;
+        for (std::size_t i = 0; i + 1 < unselected.size(); ++i)
+            names += (i == 0 ? "" : ", ") + unselected[i];
+        names += (unselected.size() > 1 ? " and " : "") + unselected.back();
+        Window.ShowMessage(MessageKind::Message,
+                           "Choose a value for " + names + " first; nothing was sent.");
+        return;
+    }
+
+    SettingsUpdate update;
+    update.offsetIndex = CBOffset.Position();
+    update.weightIndex = CBWeight.Position();
+    update.accelIndex = CBAccel.Position();
+    update.smoothIndex = CBSmooth.Position();
+    update.unrollIndex = CBUnroll.Position();
+    update.mediaIndex = CBMedia.Position();
+    update.forceValue = BladeForceValue(FRecord.Read().FModelName, SBForce.Position());
+    update.bladeHolderIndex = CBBladeHolder.Position();
+    // Back to back, no pause of the window's own; the first write that fails ends the
+    // update with its reason. Nothing is read back: a later read shows what the cutter kept.
+    for (const std::string& command : SettingsUpdateWrites(update))
+        WriteToLink(command);
+}
+
+void TMainForm_::SBForceChange() {
+    LaForce.SetText(
+        BladeForceText(SBForce.Position(), InchesSelected(), Window.DecimalSeparator()));
+}
+
+void TMainForm_::CBOffsetChange() {
+    const long double typed = StrToFloat(CBOffset.Text(), Window.DecimalSeparator());
+    const long double micrometres = BladeOffsetFromDisplay(typed, InchesSelected());
+    FRecord.Write(
+        [&](MachineSettings& values) { values.FBladeOffset = static_cast<double>(micrometres); });
+}
+
+void TMainForm_::SBSpeedChange() {
+    LaSpeed.SetText(std::to_string(SBSpeed.Position()));
+}
+
+void TMainForm_::SBOffsetChange() {
+    LaOffset.SetText(OffsetBarText(SBOffset.Position(), Window.DecimalSeparator()));
+}
+
+void TMainForm_::CoUnitChange() {
+    const int unit = CoUnit.Position();
+    if (unit != 0 && unit != 1)
+        return; // a typed text that is no unit changes nothing
+    const bool inches = unit == 1;
+    const char separator = Window.DecimalSeparator();
+    const MachineSettings values = FRecord.Read();
+
+    Label21.SetText(LengthUnitName(inches));
+    LaLength.SetText(PaperSizeText(values.FPaperLength, inches, separator));
+    LaWidth.SetText(PaperSizeText(values.FPaperWidth, inches, separator));
+
+    const int position = CBOffset.Position();
+    std::string offsetText = CBOffset.Text();
+    // Converted only on a real change: picking the unit already shown, or the display's
+    // closing call in that unit, must not multiply the text once more.
+    if (unit != FShownUnit)
+        offsetText = ConvertBladeOffsetText(offsetText, inches, separator);
+    CBOffset.Clear();
+    for (const std::string& entry : BladeOffsetEntries(inches, separator))
+        CBOffset.AddEntry(entry);
+    CBOffset.SetPosition(position);
+    // An offset typed into the field (no entry selected) stays there, in the new unit.
+    if (position < 0)
+        CBOffset.SetText(offsetText);
+
+    LaForce.SetText(BladeForceText(SBForce.Position(), inches, separator));
+
+    for (ILabel* label :
+         {&Label20, &Label29, &Label32, &Label33, &Label18, &Label35, &Label27, &Label26})
+        label->SetText(LengthUnitName(inches));
+    Label28.SetText(ForceUnitName(inches));
+    FShownUnit = unit;
+}
+
+} // namespace zopra

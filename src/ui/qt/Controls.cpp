@@ -1,0 +1,115 @@
+#include "ui/qt/Controls.h"
+
+#include <QSignalBlocker>
+
+namespace zopra {
+
+TAutoSizeLabel::TAutoSizeLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    adjustSize();
+}
+
+void TAutoSizeLabel::setText(const QString& text) {
+    QLabel::setText(text);
+    adjustSize();
+}
+
+TComboBox::TComboBox(QWidget* parent) : QComboBox(parent) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    // Inline completion would rewrite what the user types into an item's text; the handlers
+    // must see exactly what was typed.
+    setCompleter(nullptr);
+    connect(lineEdit(), &QLineEdit::textEdited, this, &TComboBox::TextEdited);
+    connect(this, &QComboBox::activated, this, &TComboBox::changed);
+    connect(this, &TComboBox::dropDown, this, [this] { ReportDropDown(); });
+    connect(this, &TComboBox::changed, this, [this] { ReportChange(); });
+}
+
+void TComboBox::showPopup() {
+    emit dropDown();
+    QComboBox::showPopup();
+}
+
+void TComboBox::AddEntry(const std::string& entry) {
+    // QComboBox selects the first item added to an empty list; an added entry changes
+    // neither the position nor the text.
+    const bool none = currentIndex() < 0;
+    const QString text = currentText();
+    addItem(QString::fromStdString(entry));
+    if (none && currentIndex() >= 0) {
+        setCurrentIndex(-1);
+        setEditText(text);
+    }
+}
+
+void TComboBox::SetPosition(int position) {
+    setCurrentIndex(position >= 0 && position < count() ? position : -1);
+}
+
+void TComboBox::TextEdited(const QString& text) {
+    const int match = findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (match != currentIndex()) {
+        // QComboBox keeps the old selection while the user types, and selecting nothing also
+        // empties the edit field. So the selection is moved with the signals held, the typed
+        // text and the cursor are put back, and only then is the new index announced: nobody
+        // ever sees the empty text in between.
+        const int cursor = lineEdit()->cursorPosition();
+        {
+            const QSignalBlocker blockList(this);
+            const QSignalBlocker blockField(lineEdit());
+            setCurrentIndex(match);
+            if (lineEdit()->text() != text) {
+                lineEdit()->setText(text);
+                lineEdit()->setCursorPosition(cursor);
+            }
+        }
+        emit currentIndexChanged(match);
+    }
+    emit changed();
+}
+
+TButton::TButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
+    connect(this, &QPushButton::clicked, this, [this] { ReportClick(); });
+}
+
+TScrollBar::TScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
+    connect(this, &QScrollBar::valueChanged, this, [this] {
+        if (!programMove_)
+            ReportChange();
+    });
+}
+
+void TScrollBar::SetMaximum(int maximum) {
+    programMove_ = true;
+    setMaximum(maximum);
+    programMove_ = false;
+}
+
+void TScrollBar::SetPosition(int position) {
+    programMove_ = true;
+    setValue(position);
+    programMove_ = false;
+}
+
+TTabs::TTabs(QWidget* parent) : QTabWidget(parent) {
+    connect(this, &QTabWidget::currentChanged, this, [this] {
+        if (!programMove_)
+            ReportChange();
+    });
+}
+
+void TTabs::SetPage(int page) {
+    programMove_ = true;
+    setCurrentIndex(page);
+    programMove_ = false;
+}
+
+TTimer::TTimer(int intervalMs, QObject* parent) : QTimer(parent) {
+    setInterval(intervalMs);
+    // Every tick of the program is a single one: a workflow starts the timer, the handler runs
+    // once and the timer stays stopped until the next workflow starts it.
+    setSingleShot(true);
+    connect(this, &QTimer::timeout, this, [this] { ReportTick(); });
+}
+
+} // namespace zopra

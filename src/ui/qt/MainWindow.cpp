@@ -1,0 +1,193 @@
+// The window's construction from the layout table, its first show, and the toolkit's services
+// for the form.
+#include "ui/qt/MainWindow.h"
+
+#include "ui/qt/BusyCursor.h"
+#include "ui/qt/Controls.h"
+#include "ui/qt/HostLocale.h"
+#include "ui/qt/MessageBox.h"
+#include "ui/qt/UpDown.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QPalette>
+#include <QShowEvent>
+
+#include <cstdlib>
+
+namespace zopra {
+
+TMainWindow::TMainWindow(QWidget* parent)
+    : TMainWindow(std::make_unique<CutterConnections>(), parent) {}
+
+TMainWindow::TMainWindow(std::unique_ptr<CutterConnections> links, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint) {
+    SetUpWindow();
+    CreateControls();
+    form_ = std::make_unique<TMainForm_>(*this, std::move(links));
+}
+
+TMainWindow::~TMainWindow() {
+    form_.reset();
+}
+
+void TMainWindow::SetUpWindow() {
+    const WindowSpec& spec = MainWindowSpec();
+    setObjectName(QString::fromUtf8(spec.name));
+    setWindowTitle(QString::fromUtf8(spec.title));
+    // The window is designed pixel by pixel: a fixed client area, no resizing and no
+    // minimise or maximise box (only close, as the window flags above say).
+    setFixedSize(spec.clientWidth, spec.clientHeight);
+    move(spec.left, spec.top);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+
+    // Where Arial is missing (Linux), fontconfig maps it to Liberation Sans, which has the
+    // same metrics; the second family covers a font setup without that alias.
+    QFont designFont(QString::fromUtf8(spec.fontFamily));
+    designFont.setFamilies(
+        {QString::fromUtf8(spec.fontFamily), QString::fromUtf8(spec.fallbackFontFamily)});
+    designFont.setPixelSize(spec.fontPixelSize);
+    designFont.setBold(spec.fontBold);
+    setFont(designFont);
+}
+
+void TMainWindow::CreateControls() {
+    for (const ControlSpec& spec : MainWindowLayout()) {
+        QWidget* parent = this;
+        if (spec.parent != ControlId::Window)
+            parent = qobject_cast<QWidget*>(controls_.at(spec.parent));
+        QObject* control = CreateControl(spec, parent);
+        // The row's name as object name, so that the control can be found by name (tests,
+        // style sheets, accessibility).
+        control->setObjectName(QString::fromUtf8(spec.name));
+        if (auto* widget = qobject_cast<QWidget*>(control)) {
+            widget->setEnabled(spec.enabled);
+            if (!spec.visible)
+                widget->hide();
+        }
+        controls_[spec.id] = control;
+    }
+}
+
+QObject* TMainWindow::CreateControl(const ControlSpec& spec, QWidget* parent) {
+    const QString caption = QString::fromUtf8(spec.caption);
+    const Bounds& b = spec.bounds;
+    switch (spec.kind) {
+    case ControlKind::Label:
+    case ControlKind::Heading: {
+        auto* label = new TAutoSizeLabel(caption, parent);
+        label->move(b.left, b.top);
+        if (spec.kind == ControlKind::Heading) {
+            QPalette palette = label->palette();
+            palette.setColor(QPalette::Window, QColor::fromRgb(MainWindowSpec().headingRgb));
+            label->setPalette(palette);
+            // Children take the window's background role (button face) unless they name
+            // their own.
+            label->setBackgroundRole(QPalette::Window);
+            label->setAutoFillBackground(true);
+        }
+        return label;
+    }
+    case ControlKind::Button: {
+        auto* button = new TButton(caption, parent);
+        button->setGeometry(b.left, b.top, b.width, b.height);
+        return button;
+    }
+    case ControlKind::Edit: {
+        auto* edit = new TEdit(caption, parent);
+        edit->setGeometry(b.left, b.top, b.width, b.height);
+        edit->setFrame(spec.border);
+        return edit;
+    }
+    case ControlKind::List: {
+        auto* list = new TComboBox(parent);
+        list->setGeometry(b.left, b.top, b.width, b.height);
+        for (std::string_view entry : spec.entries)
+            list->addItem(QString::fromUtf8(entry));
+        list->SetPosition(spec.position);
+        return list;
+    }
+    case ControlKind::ScrollBar: {
+        auto* bar = new TScrollBar(parent);
+        bar->setGeometry(b.left, b.top, b.width, b.height);
+        bar->setRange(spec.minimum, spec.maximum);
+        bar->setValue(spec.position);
+        bar->setSingleStep(spec.step);
+        bar->setPageStep(spec.largeStep);
+        return bar;
+    }
+    case ControlKind::UpDown: {
+        auto* spinner = new TUpDown(parent);
+        spinner->setGeometry(b.left, b.top, b.width, b.height);
+        spinner->setRange(spec.minimum, spec.maximum);
+        spinner->setPosition(spec.position);
+        spinner->setIncrement(spec.step);
+        return spinner;
+    }
+    case ControlKind::Tabs: {
+        auto* tabs = new TTabs(parent);
+        tabs->setGeometry(b.left, b.top, b.width, b.height);
+        return tabs;
+    }
+    case ControlKind::Page: {
+        auto* tabs = dynamic_cast<TTabs*>(parent);
+        auto* page = new QWidget;
+        // addTab() hands the page to the tab control, which owns it from here on; the first
+        // page added is the one shown.
+        tabs->addTab(page, caption);
+        return page;
+    }
+    case ControlKind::Timer:
+        return new TTimer(spec.intervalMs, this);
+    }
+    std::abort();
+}
+
+template <typename Interface> Interface& TMainWindow::Get(ControlId id) {
+    const auto found = controls_.find(id);
+    auto* control = found == controls_.end() ? nullptr : dynamic_cast<Interface*>(found->second);
+    if (control == nullptr)
+        std::abort(); // the form asked for a control the table does not have in that kind
+    return *control;
+}
+
+void TMainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The window system repeats a show (spontaneous) when it maps or restores the window; the
+    // first-show steps belong to the program's own show only.
+    if (!event->spontaneous())
+        ReportShow();
+}
+
+void TMainWindow::ShowMessage(MessageKind kind, const std::string& text) {
+    if (kind == MessageKind::Error)
+        ShowErrorBox(QString::fromStdString(text));
+    else
+        zopra::ShowMessage(QString::fromStdString(text));
+}
+
+void TMainWindow::BeginBusyCursor() {
+    PushBusyCursor();
+}
+
+void TMainWindow::EndBusyCursor() {
+    PopBusyCursor();
+}
+
+void TMainWindow::ProcessPendingEvents() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TMainWindow::PostToInterfaceThread(std::function<void()> task) {
+    // Queued to this window: a task still pending when the window goes is dropped with it.
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+char TMainWindow::DecimalSeparator() const {
+    return HostDecimalSeparator();
+}
+
+} // namespace zopra

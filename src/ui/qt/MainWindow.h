@@ -1,0 +1,66 @@
+#pragma once
+// The program's one window on Qt Widgets: the controls of the form's layout table, built once,
+// and the toolkit's services for the form, which holds all of the window's behaviour.
+#include "form/Controls.h"
+#include "form/MainForm.h"
+
+#include <QWidget>
+
+#include <map>
+#include <memory>
+
+class QShowEvent;
+
+namespace zopra {
+
+class TMainWindow : public QWidget, public IFormWindow {
+public:
+    // Connects to the devices of this computer.
+    explicit TMainWindow(QWidget* parent = nullptr);
+    // Connects through `links` (tests pass made-up devices).
+    explicit TMainWindow(std::unique_ptr<CutterConnections> links, QWidget* parent = nullptr);
+    ~TMainWindow() override;
+
+    TMainWindow(const TMainWindow&) = delete;
+    TMainWindow& operator=(const TMainWindow&) = delete;
+
+    TMainForm_& Form() { return *form_; }
+
+    // The Qt control of a layout row (for tests); null for the wrong type.
+    template <typename Widget> Widget* Control(ControlId id) const {
+        const auto found = controls_.find(id);
+        return found == controls_.end() ? nullptr : dynamic_cast<Widget*>(found->second);
+    }
+
+    ILabel& Label(ControlId id) override { return Get<ILabel>(id); }
+    IEdit& Edit(ControlId id) override { return Get<IEdit>(id); }
+    IButton& Button(ControlId id) override { return Get<IButton>(id); }
+    IList& List(ControlId id) override { return Get<IList>(id); }
+    IScrollBar& ScrollBar(ControlId id) override { return Get<IScrollBar>(id); }
+    IUpDown& UpDown(ControlId id) override { return Get<IUpDown>(id); }
+    ITabs& Tabs(ControlId id) override { return Get<ITabs>(id); }
+    ITimer& Timer(ControlId id) override { return Get<ITimer>(id); }
+
+    void ShowMessage(MessageKind kind, const std::string& text) override;
+    void BeginBusyCursor() override;
+    void EndBusyCursor() override;
+    void ProcessPendingEvents() override;
+    void PostToInterfaceThread(std::function<void()> task) override;
+    char DecimalSeparator() const override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void SetUpWindow();
+    void CreateControls();
+    QObject* CreateControl(const ControlSpec& spec, QWidget* parent);
+    template <typename Interface> Interface& Get(ControlId id);
+
+    // Every control by its row; owned through Qt's parent ownership.
+    std::map<ControlId, QObject*> controls_;
+    // Made after the controls and gone before them.
+    std::unique_ptr<TMainForm_> form_;
+};
+
+} // namespace zopra

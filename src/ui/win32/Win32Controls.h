@@ -1,0 +1,220 @@
+#pragma once
+// The window's controls on Win32 and the common controls, each implementing its interface of
+// the form (form/Controls.h) over one child window.
+#include "form/Controls.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace zopra::win32 {
+
+class Win32Window;
+
+// What the window asks of every child control it routes reports to.
+class Win32Child {
+public:
+    virtual ~Win32Child() = default;
+    virtual HWND Handle() const = 0;
+    // The reports the parent routes to the control.
+    virtual void Command(WORD /*code*/) {}
+    virtual bool Notify(const NMHDR& /*header*/, LRESULT& /*result*/) { return false; }
+    virtual void Scroll(WORD /*request*/) {}
+    // The brush behind a static control's text; null leaves it to Win32.
+    virtual HBRUSH Background(HDC /*context*/) { return nullptr; }
+};
+
+// Where a control goes: its parent (the window or a tab page), its id (how a driver or a
+// screen reader finds it) and its design rectangle (96 dpi pixels, scaled when made).
+struct Placement {
+    HWND parent;
+    int id;
+    Bounds bounds;
+};
+
+HWND CreateChild(Win32Window& window, const Placement& place, const wchar_t* windowClass,
+                 DWORD style, DWORD extendedStyle, const std::string& text);
+std::string WindowText(HWND handle);
+
+// One Win32 child control implementing one of the form's control interfaces. The parent
+// window destroys the handle.
+template <typename Interface> class Win32Control : public Interface, public Win32Child {
+public:
+    Win32Control(Win32Window& window, const Placement& place, const wchar_t* windowClass,
+                 DWORD style, DWORD extendedStyle, const std::string& text)
+        : window_(window),
+          handle_(CreateChild(window, place, windowClass, style, extendedStyle, text)) {}
+
+    HWND Handle() const override { return handle_; }
+    void SetEnabled(bool enabled) override { EnableWindow(handle_, enabled); }
+    bool Enabled() const override { return IsWindowEnabled(handle_); }
+    // The control's own visibility, whether or not its page is the one shown.
+    void SetVisible(bool visible) override { ShowWindow(handle_, visible ? SW_SHOWNA : SW_HIDE); }
+    bool Visible() const override { return (GetWindowLongW(handle_, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+protected:
+    Win32Window& window_;
+    const HWND handle_;
+};
+
+// A caption that always has the size of its text. A heading has its own background colour.
+class Win32Label final : public Win32Control<ILabel> {
+public:
+    Win32Label(Win32Window& window, const ControlSpec& spec, const Placement& place,
+               COLORREF background);
+    void SetText(const std::string& text) override;
+    std::string Text() const override { return WindowText(handle_); }
+    HBRUSH Background(HDC context) override;
+
+private:
+    void FitToText();
+    struct BrushDeleter {
+        void operator()(HBRUSH brush) const { DeleteObject(brush); }
+    };
+    const COLORREF colour_;
+    std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter> brush_;
+};
+
+class Win32Button final : public Win32Control<IButton> {
+public:
+    Win32Button(Win32Window& window, const ControlSpec& spec, const Placement& place);
+    void Command(WORD code) override;
+};
+
+class Win32Edit final : public Win32Control<IEdit> {
+public:
+    Win32Edit(Win32Window& window, const ControlSpec& spec, const Placement& place);
+    void SetText(const std::string& text) override;
+    std::string Text() const override { return WindowText(handle_); }
+};
+
+// The editable drop-down list. The object keeps the position itself, because the Win32 combo
+// box reports it late or not at all: during CBN_SELCHANGE the text is still the old one, and
+// a typed text leaves the old selection standing.
+class Win32List final : public Win32Control<IList> {
+public:
+    Win32List(Win32Window& window, const ControlSpec& spec, const Placement& place);
+
+    void Clear() override;
+    void AddEntry(const std::string& entry) override;
+    int Count() const override { return static_cast<int>(entries_.size()); }
+    std::string Entry(int index) const override;
+    int Position() const override { return position_; }
+    void SetPosition(int position) override;
+    std::string Text() const override { return WindowText(handle_); }
+    void SetText(const std::string& text) override;
+
+    void Command(WORD code) override;
+
+private:
+    std::vector<std::string> entries_;
+    int position_ = -1;
+    // Set while the program changes the list, whose own reports then are not the user's.
+    bool programChange_ = false;
+};
+
+// The common up-down control, with the edit it stands beside as its buddy (the arrow keys in
+// the edit step it), but writing nothing into it (no UDS_SETBUDDYINT): the form writes the
+// adjustment text itself.
+class Win32UpDown final : public Win32Control<IUpDown> {
+public:
+    Win32UpDown(Win32Window& window, const ControlSpec& spec, const Placement& place, HWND buddy);
+
+    int Position() const override;
+    void SetPosition(int position) override;
+
+    bool Notify(const NMHDR& header, LRESULT& result) override;
+    void Scroll(WORD request) override;
+
+private:
+    const int minimum_;
+    const int maximum_;
+    UpDownButton pressed_ = UpDownButton::Up;
+    bool moved_ = false;
+};
+
+class Win32ScrollBar final : public Win32Control<IScrollBar> {
+public:
+    Win32ScrollBar(Win32Window& window, const ControlSpec& spec, const Placement& place);
+
+    int Minimum() const override { return minimum_; }
+    int Maximum() const override { return maximum_; }
+    void SetMaximum(int maximum) override;
+    int Position() const override;
+    void SetPosition(int position) override;
+
+    void Scroll(WORD request) override;
+
+private:
+    const int minimum_;
+    int maximum_;
+    const int step_;
+    const int largeStep_;
+};
+
+// The tab control with one child window per page; the controls of a page are children of its
+// page window, which hands their reports to the window.
+class Win32Tabs final : public Win32Control<ITabs> {
+public:
+    Win32Tabs(Win32Window& window, const ControlSpec& spec, const Placement& place,
+              const std::vector<const ControlSpec*>& pages);
+
+    // The page window of a Page row.
+    HWND PageWindow(ControlId page) const;
+    int Page() const override;
+    void SetPage(int page) override;
+
+    bool Notify(const NMHDR& header, LRESULT& result) override;
+
+private:
+    void ShowCurrentPage();
+    std::vector<std::pair<ControlId, HWND>> pages_;
+};
+
+// A control of the layout that lies right of the client area, where it can never be seen: a
+// plain field with no window, which the form still writes and reads (creating a window costs
+// several round trips to the window system, under Wine many).
+template <typename Interface> class Field : public Interface {
+public:
+    void SetEnabled(bool enabled) override { enabled_ = enabled; }
+    bool Enabled() const override { return enabled_; }
+    void SetVisible(bool visible) override { visible_ = visible; }
+    bool Visible() const override { return visible_; }
+
+private:
+    bool enabled_ = true;
+    bool visible_ = true;
+};
+
+class FieldLabel final : public Field<ILabel> {
+public:
+    explicit FieldLabel(const ControlSpec& spec) : text_(spec.caption) {}
+    void SetText(const std::string& text) override { text_ = text; }
+    std::string Text() const override { return text_; }
+
+private:
+    std::string text_;
+};
+
+class FieldScrollBar final : public Field<IScrollBar> {
+public:
+    explicit FieldScrollBar(const ControlSpec& spec);
+    int Minimum() const override { return minimum_; }
+    int Maximum() const override { return maximum_; }
+    void SetMaximum(int maximum) override;
+    int Position() const override { return position_; }
+    void SetPosition(int position) override;
+
+private:
+    const int minimum_;
+    int maximum_;
+    int position_;
+};
+
+} // namespace zopra::win32

@@ -1,0 +1,386 @@
+#include "ui/win32/Win32Window.h"
+
+#include "form/Layout.h"
+#include "ui/win32/WideText.h"
+#include "ui/win32/Win32Controls.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <exception>
+#include <utility>
+#include <vector>
+
+namespace zopra::win32 {
+
+namespace {
+
+const wchar_t kWindowClass[] = L"ZopraMainWindow";
+// Wakes the interface thread for the tasks other threads posted.
+constexpr UINT kRunTasks = WM_APP + 1;
+// The icon in the exe's resources (zopra.rc).
+constexpr int kIconResource = 1;
+// A fixed frame: no resizing, no minimise or maximise box.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// Every box is titled with the program's name.
+constexpr wchar_t kBoxTitle[] = L"zopra";
+
+int ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+COLORREF FromRgb(unsigned rgb) {
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// The form's reports never throw; this stops anything else before it unwinds through Win32.
+template <typename Action> void Contained(Action&& action) noexcept {
+    try {
+        std::forward<Action>(action)();
+    } catch (const std::exception& error) {
+        MessageBoxW(nullptr, Widen(error.what()).c_str(), kBoxTitle, MB_OK | MB_ICONERROR);
+    } catch (...) {
+        MessageBoxW(nullptr, L"", kBoxTitle, MB_OK | MB_ICONERROR);
+    }
+}
+
+} // namespace
+
+// A one-shot timer on SetTimer: Win32 timers repeat until killed, so each tick kills it.
+class Win32Window::OneShot final : public ITimer {
+public:
+    OneShot(HWND window, UINT_PTR id, UINT intervalMs)
+        : window_(window), id_(id), interval_(intervalMs) {}
+    ~OneShot() override { KillTimer(window_, id_); }
+    OneShot(const OneShot&) = delete;
+    OneShot& operator=(const OneShot&) = delete;
+
+    // SetTimer on a running id starts its interval again.
+    void Start() override { active_ = SetTimer(window_, id_, interval_, nullptr) != 0; }
+    void Stop() override {
+        active_ = false;
+        KillTimer(window_, id_);
+    }
+    bool Active() const override { return active_; }
+    void Elapsed() {
+        KillTimer(window_, id_);
+        if (std::exchange(active_, false))
+            ReportTick();
+    }
+
+private:
+    HWND window_;
+    UINT_PTR id_;
+    UINT interval_;
+    bool active_ = false;
+};
+
+Win32Window::Win32Window() : dpi_(ScreenDpi()) {
+    INITCOMMONCONTROLSEX classes{sizeof classes,
+                                 ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&classes);
+
+    const WindowSpec& spec = MainWindowSpec();
+    // Pixels, not points: a character height, hence negative.
+    font_.reset(
+        CreateFontW(-Scale(spec.fontPixelSize), 0, 0, 0, spec.fontBold ? FW_BOLD : FW_NORMAL, FALSE,
+                    FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, Widen(spec.fontFamily).c_str()));
+
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kWindowClass;
+    RegisterClassExW(&windowClass);
+
+    RECT frame{0, 0, Scale(spec.clientWidth), Scale(spec.clientHeight)};
+    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, Widen(spec.title).c_str(), kWindowStyle,
+                    Scale(spec.left), Scale(spec.top), frame.right - frame.left,
+                    frame.bottom - frame.top, nullptr, nullptr, instance, this);
+    if (!handle_)
+        throw std::runtime_error(
+            "The window could not be created (Error: " + std::to_string(GetLastError()) + ")");
+    SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    Build();
+}
+
+Win32Window::~Win32Window() {
+    if (handle_)
+        DestroyWindow(handle_);
+}
+
+void Win32Window::Build() {
+    const std::vector<ControlSpec>& layout = MainWindowLayout();
+    std::map<ControlId, HWND> parents{{ControlId::Window, handle_}};
+    // An up-down's buddy is the edit the table places just before it on the same parent.
+    std::map<HWND, HWND> lastEdit;
+    for (const ControlSpec& spec : layout) {
+        if (spec.kind == ControlKind::Page)
+            continue; // made by its tab control
+        if (spec.kind == ControlKind::Timer) {
+            const auto id = static_cast<UINT_PTR>(spec.id);
+            timers_[spec.id] =
+                std::make_unique<OneShot>(handle_, id, static_cast<UINT>(spec.intervalMs));
+            continue;
+        }
+        // Right of the client area nothing is ever seen: labels and bars there are plain fields.
+        const bool offScreen =
+            spec.parent == ControlId::Window && spec.bounds.left >= MainWindowSpec().clientWidth;
+        if (offScreen && spec.kind == ControlKind::Label) {
+            controls_[spec.id] = std::make_unique<FieldLabel>(spec);
+            continue;
+        }
+        if (offScreen && spec.kind == ControlKind::ScrollBar) {
+            controls_[spec.id] = std::make_unique<FieldScrollBar>(spec);
+            continue;
+        }
+        const Placement place{parents.at(spec.parent), kFirstControlId + static_cast<int>(spec.id),
+                              spec.bounds};
+        std::unique_ptr<IControl> control;
+        Win32Child* child = nullptr;
+        const auto make = [&](auto made) {
+            child = made.get();
+            control = std::move(made);
+        };
+        switch (spec.kind) {
+        case ControlKind::Label:
+            make(std::make_unique<Win32Label>(*this, spec, place, GetSysColor(COLOR_BTNFACE)));
+            break;
+        case ControlKind::Heading:
+            make(std::make_unique<Win32Label>(*this, spec, place,
+                                              FromRgb(MainWindowSpec().headingRgb)));
+            break;
+        case ControlKind::Button:
+            make(std::make_unique<Win32Button>(*this, spec, place));
+            break;
+        case ControlKind::Edit:
+            make(std::make_unique<Win32Edit>(*this, spec, place));
+            break;
+        case ControlKind::List:
+            make(std::make_unique<Win32List>(*this, spec, place));
+            break;
+        case ControlKind::ScrollBar:
+            make(std::make_unique<Win32ScrollBar>(*this, spec, place));
+            break;
+        case ControlKind::UpDown:
+            make(std::make_unique<Win32UpDown>(*this, spec, place, lastEdit[place.parent]));
+            break;
+        case ControlKind::Tabs: {
+            std::vector<const ControlSpec*> pages;
+            for (const ControlSpec& row : layout)
+                if (row.kind == ControlKind::Page && row.parent == spec.id)
+                    pages.push_back(&row);
+            auto tabs = std::make_unique<Win32Tabs>(*this, spec, place, pages);
+            for (const ControlSpec* page : pages)
+                parents[page->id] = tabs->PageWindow(page->id);
+            make(std::move(tabs));
+            break;
+        }
+        case ControlKind::Page:
+        case ControlKind::Timer:
+            break;
+        }
+        control->SetEnabled(spec.enabled);
+        control->SetVisible(spec.visible);
+        if (spec.kind == ControlKind::Edit)
+            lastEdit[place.parent] = child->Handle();
+        byHandle_[child->Handle()] = child;
+        controls_[spec.id] = std::move(control);
+    }
+}
+
+template <typename Interface> Interface& Win32Window::Find(ControlId id) {
+    const auto found = controls_.find(id);
+    auto* control =
+        found == controls_.end() ? nullptr : dynamic_cast<Interface*>(found->second.get());
+    if (!control)
+        std::abort(); // a control asked for with the wrong kind: a programming error
+    return *control;
+}
+
+ITimer& Win32Window::Timer(ControlId id) {
+    return *timers_.at(id);
+}
+
+int Win32Window::Scale(int designPixels) const {
+    return MulDiv(designPixels, dpi_, 96);
+}
+
+void Win32Window::Show() {
+    ReportShow();
+    ShowWindow(handle_, SW_SHOWNORMAL);
+    UpdateWindow(handle_);
+}
+
+int Win32Window::Run() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // Tab and the arrow keys move between the controls as in a dialog.
+        if (handle_ && IsDialogMessageW(handle_, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+bool Win32Window::Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    const auto find = [this](HWND handle) -> Win32Child* {
+        const auto found = byHandle_.find(handle);
+        return found == byHandle_.end() ? nullptr : found->second;
+    };
+    switch (message) {
+    case WM_COMMAND:
+        if (Win32Child* control = find(reinterpret_cast<HWND>(lParam))) {
+            Contained([&] { control->Command(HIWORD(wParam)); });
+            result = 0;
+            return true;
+        }
+        return false;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        bool handled = false;
+        if (Win32Child* control = find(header->hwndFrom))
+            Contained([&] { handled = control->Notify(*header, result); });
+        return handled;
+    }
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        if (Win32Child* control = find(reinterpret_cast<HWND>(lParam))) {
+            Contained([&] { control->Scroll(LOWORD(wParam)); });
+            result = 0;
+            return true;
+        }
+        return false;
+    case WM_CTLCOLORSTATIC:
+        if (Win32Child* control = find(reinterpret_cast<HWND>(lParam))) {
+            if (HBRUSH brush = control->Background(reinterpret_cast<HDC>(wParam))) {
+                result = reinterpret_cast<LRESULT>(brush);
+                return true;
+            }
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void Win32Window::ShowMessage(MessageKind kind, const std::string& text) {
+    // The box has its own arrow cursor; the wait cursor comes back over the window after it.
+    const UINT icon = kind == MessageKind::Error ? MB_ICONERROR : 0;
+    MessageBoxW(handle_, Widen(text).c_str(), kBoxTitle, MB_OK | icon);
+    if (busy_ > 0)
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+}
+
+void Win32Window::BeginBusyCursor() {
+    if (busy_++ == 0)
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+}
+
+void Win32Window::EndBusyCursor() {
+    if (busy_ > 0 && --busy_ == 0)
+        SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
+void Win32Window::ProcessPendingEvents() {
+    MSG message;
+    // Keys and clicks are input messages, which none of these filters takes from the queue:
+    // they wait there until the command series is over.
+    while (PeekMessageW(&message, nullptr, 0, 0,
+                        PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam)); // for the event loop
+            return;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void Win32Window::PostToInterfaceThread(std::function<void()> task) {
+    {
+        const std::lock_guard lock(tasksLock_);
+        tasks_.push_back(std::move(task));
+    }
+    // A wake-up that finds the queue already emptied does nothing.
+    PostMessageW(handle_, kRunTasks, 0, 0);
+}
+
+void Win32Window::RunPostedTasks() {
+    std::deque<std::function<void()>> tasks;
+    {
+        const std::lock_guard lock(tasksLock_);
+        tasks.swap(tasks_);
+    }
+    for (std::function<void()>& task : tasks)
+        Contained(task);
+}
+
+char Win32Window::DecimalSeparator() const {
+    wchar_t separator[8] = {};
+    const int length =
+        GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, std::size(separator));
+    // The length counts the closing null: one character and its null.
+    if (length != 2 || separator[0] > 0xFF)
+        return '.';
+    return static_cast<char>(separator[0]);
+}
+
+LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Win32Window*>(
+            reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->handle_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcW(window, message, wParam, lParam);
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TIMER:
+        if (const auto found = timers_.find(static_cast<ControlId>(wParam));
+            found != timers_.end()) {
+            Contained([&] { found->second->Elapsed(); });
+            return 0;
+        }
+        break;
+    case kRunTasks:
+        RunPostedTasks();
+        return 0;
+    case WM_SETCURSOR:
+        if (busy_ > 0) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        break;
+    case WM_DESTROY: {
+        // Nothing reaches the controls once their windows are going.
+        const HWND window = std::exchange(handle_, nullptr);
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        byHandle_.clear();
+        PostQuitMessage(0);
+        return 0;
+    }
+    default:
+        if (LRESULT result = 0; Route(message, wParam, lParam, result))
+            return result;
+        break;
+    }
+    return DefWindowProcW(handle_, message, wParam, lParam);
+}
+
+} // namespace zopra::win32

@@ -1,0 +1,89 @@
+#pragma once
+// The program's window on Win32: built from the form's layout table, it implements the
+// form's window interface (form/Controls.h) with the services a toolkit gives: message
+// routing to the controls, one-shot timers, work handed over from other threads, the wait
+// cursor, a wait that keeps the window painted, message boxes and the host's decimal
+// separator.
+#include "form/Controls.h"
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <type_traits>
+
+namespace zopra::win32 {
+
+class Win32Child;
+
+// A control's Win32 id is its layout id above the ids Win32 gives meanings of its own (IDOK,
+// IDCANCEL, ...): a driver or a screen reader finds a control by it.
+inline constexpr int kFirstControlId = 1000;
+
+class Win32Window final : public IFormWindow {
+public:
+    // Creates the window and every control of the layout, hidden; Show() maps it.
+    Win32Window();
+    ~Win32Window() override;
+    Win32Window(const Win32Window&) = delete;
+    Win32Window& operator=(const Win32Window&) = delete;
+
+    HWND Handle() const { return handle_; }
+    HFONT Font() const { return font_.get(); }
+    // Design pixels (96 dpi) to screen pixels.
+    int Scale(int designPixels) const;
+    // Reports the first show to the form, then maps the window.
+    void Show();
+    // The event loop; returns when the window has been closed.
+    int Run();
+
+    // Routes a report of a child control to it; false when it is not one of ours. The
+    // window and each tab page call it for what their children send them.
+    bool Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    ILabel& Label(ControlId id) override { return Find<ILabel>(id); }
+    IEdit& Edit(ControlId id) override { return Find<IEdit>(id); }
+    IButton& Button(ControlId id) override { return Find<IButton>(id); }
+    IList& List(ControlId id) override { return Find<IList>(id); }
+    IScrollBar& ScrollBar(ControlId id) override { return Find<IScrollBar>(id); }
+    IUpDown& UpDown(ControlId id) override { return Find<IUpDown>(id); }
+    ITabs& Tabs(ControlId id) override { return Find<ITabs>(id); }
+    ITimer& Timer(ControlId id) override;
+
+    void ShowMessage(MessageKind kind, const std::string& text) override;
+    void BeginBusyCursor() override;
+    void EndBusyCursor() override;
+    void ProcessPendingEvents() override;
+    void PostToInterfaceThread(std::function<void()> task) override;
+    char DecimalSeparator() const override;
+
+private:
+    class OneShot;
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void Build();
+    void RunPostedTasks();
+    template <typename Interface> Interface& Find(ControlId id);
+
+    struct FontDeleter {
+        void operator()(HFONT font) const { DeleteObject(font); }
+    };
+
+    HWND handle_ = nullptr;
+    const int dpi_;
+    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
+    std::map<ControlId, std::unique_ptr<IControl>> controls_;
+    std::map<HWND, Win32Child*> byHandle_;
+    std::map<ControlId, std::unique_ptr<OneShot>> timers_;
+    int busy_ = 0;
+
+    std::mutex tasksLock_;
+    std::deque<std::function<void()>> tasks_;
+};
+
+} // namespace zopra::win32

@@ -1,0 +1,78 @@
+// The connect workflow against a cutter in this process: the queries sent, what the window
+// shows, and the work buttons' return.
+#include "FormFixture.h"
+
+#include <initializer_list>
+
+namespace zopra::testing {
+namespace {
+
+class ConnectTest : public FormTest {};
+
+TEST_F(ConnectTest, ConnectReadsAndShowsTheCutter) {
+    vc::Options options;
+    options.state.aasX = -40;
+    options.state.aasY = 120;
+    options.state.speed = 29;        // heavy media
+    options.state.bladeOffset = 176; // the third offset entry
+    options.state.vectorQuality = 4; // no quality entry
+    options.state.bladeHolder = 2;   // any holder but 0 is plastic
+    auto cutter = StartCutter(options);
+    Choose(cutter->Entry());
+    Connect();
+    EXPECT_TRUE(W.RunUntil([&] { return !F->Timer2.Active(); }));
+
+    const std::vector<std::string> expected = {
+        "OH;", Esc + ".R1:", Esc + ".R6:", Esc + ".R3:", Esc + ".R4:", Esc + ".R5:"};
+    EXPECT_EQ(cutter->Commands(), expected);
+
+    const std::pair<ControlId, const char*> shown[] = {{C::LaMName, "Vantor II 24 PZ"},
+                                                       {C::LaVer, "V2.10"},
+                                                       {C::LaLength, "2000"},
+                                                       {C::LaWidth, "600"},
+                                                       {C::LaForce, "120"},
+                                                       {C::LaAASII_X_Offset, "-1"},
+                                                       {C::LaAASII_Y_Offset, "3"},
+                                                       {C::CBBladeHolder, "Plastic"}};
+    for (const auto& [control, text] : shown)
+        EXPECT_EQ(Text(control), text) << SpecOf(control).name;
+    EXPECT_EQ(W.ListOf(C::CBWeight).Position(), 0);
+    EXPECT_EQ(W.ListOf(C::CBAccel).Position(), -1);
+    EXPECT_EQ(W.ListOf(C::CBOffset).Position(), 2);
+    EXPECT_EQ(W.BarOf(C::SBForce).Position(), 120);
+    EXPECT_EQ(W.BarOf(C::SBForce).Maximum(), 350);
+    EXPECT_TRUE(W.VisibleOf(C::SBForce));
+    EXPECT_FALSE(W.EnabledOf(C::CBMedia));
+    for (ControlId control : {C::BuUpdate, C::BuAASIIUpdate, C::BuScale1, C::BuScale2, C::CBOffset,
+                              C::CoUnit, C::CBBladeHolder, C::EdAASII_X_Offset, C::UpDown1})
+        EXPECT_TRUE(W.EnabledOf(control)) << SpecOf(control).name;
+    EXPECT_FALSE(W.EnabledOf(C::BuConnect));
+    EXPECT_TRUE(W.Messages.empty());
+    EXPECT_EQ(W.BusyDepth(), 0);
+}
+
+TEST_F(ConnectTest, ModelOutsideTheTable) {
+    vc::Options options;
+    options.state.model = "Plotmaster 9";
+    auto cutter = StartCutter(options);
+    Choose(cutter->Entry());
+    Connect();
+    EXPECT_EQ(Text(C::LaMName), "Plotmaster 9");
+    EXPECT_EQ(W.BarOf(C::SBForce).Maximum(), 400);
+    EXPECT_TRUE(W.EnabledOf(C::CBMedia));
+    EXPECT_FALSE(F->Timer2.Active());
+    EXPECT_EQ(cutter->Commands().size(), 5u);
+}
+
+TEST_F(ConnectTest, WorkButtonsComeBackAfterTwoSeconds) {
+    auto cutter = StartCutter();
+    Choose(cutter->Entry());
+    Connect();
+    EXPECT_FALSE(W.EnabledOf(C::BuQuery));
+    WaitForWorkButtons();
+    EXPECT_TRUE(W.EnabledOf(C::BuUpdate));
+    EXPECT_FALSE(F->Timer3.Active());
+}
+
+} // namespace
+} // namespace zopra::testing

@@ -1,0 +1,62 @@
+#pragma once
+// The one set-up of the form tests: the recording window, the form over it, and the steps a
+// user takes to reach a cutter (open the list, choose the entry, Connect, wait for the
+// display).
+#include "FormCutter.h"
+
+#include "form/MainForm.h"
+#include "support/RecordingWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zopra::testing {
+
+inline const std::string Esc = "\x1b";
+
+// The cutter's readable log, collected from whichever thread the cutter writes it on.
+class LogLines {
+public:
+    void Attach(vc::Options& options);
+    int Count(const std::string& text) const;
+    bool Contains(const std::string& text) const { return Count(text) > 0; }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+class FormTest : public ::testing::Test {
+protected:
+    using C = ControlId;
+    using Message = RecordingWindow::Message;
+
+    // Makes the form over `links` (this computer's when null) and shows the window.
+    void MakeForm(std::unique_ptr<CutterConnections> links = nullptr, bool show = true);
+    // Starts a cutter, and makes the form over its links when there is no form yet.
+    std::unique_ptr<FormCutter> StartCutter(vc::Options options = {});
+    // Opens the connection list (which rebuilds it) and chooses `entry`.
+    void Choose(const std::string& entry);
+    // Clicks "Connect" and waits for the parameter display's tick.
+    void Connect();
+    void WaitForDisplay();
+    // Waits until the work buttons are back after their two seconds.
+    void WaitForWorkButtons();
+    // Connects to the cutter, waits until the display (and its offset read) is done and
+    // clears the cutter's history.
+    void ConnectTo(FormCutter& cutter);
+    // The same with a cutter started for it.
+    std::unique_ptr<FormCutter> ConnectTo(vc::Options options = {});
+
+    std::string Text(ControlId id) { return W.TextOf(id); }
+
+    RecordingWindow W;
+    LogLines Log; // outlives every cutter, which writes it from its own thread
+    std::unique_ptr<TMainForm_> F;
+};
+
+} // namespace zopra::testing

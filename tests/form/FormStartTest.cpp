@@ -1,0 +1,131 @@
+// The form before any cutter is connected: what its construction and first show write, and
+// the guard every event handler runs in.
+#include "FormFixture.h"
+
+#include "form/EventGuard.h"
+
+#include <new>
+#include <stdexcept>
+
+namespace zopra::testing {
+namespace {
+
+class FormStartTest : public FormTest {};
+
+TEST_F(FormStartTest, CaptionsBeforeShow) {
+    MakeForm(nullptr, false);
+    std::vector<std::pair<ControlId, const char*>> rows = {
+        {C::Label28, "g"},
+        {C::LaLength, "0"},
+        {C::LaWidth, "0"},
+        {C::LaForce, "0"},
+        {C::LaMName, " "},
+        {C::LaVer, " "},
+        {C::LaAASII_X_Offset, "0.000"},
+        {C::LaAASII_Y_Offset, "0.000"},
+        // The adjustment fields read "0" and "0.000" until the first show replaces both.
+        {C::EdAASII_X_Offset, "0"},
+        {C::EdAASII_Y_Offset, "0.000"}};
+    // The form's construction sets the nine length units, in millimetres.
+    for (ControlId unit : {C::Label20, C::Label21, C::Label29, C::Label32, C::Label33, C::Label18,
+                           C::Label35, C::Label27, C::Label26})
+        rows.emplace_back(unit, "mm");
+    for (const auto& [control, text] : rows)
+        EXPECT_EQ(Text(control), text) << SpecOf(control).name;
+}
+
+TEST_F(FormStartTest, TextsAfterShow) {
+    MakeForm();
+    for (ControlId size : {C::EdTestDraw_X, C::EdTestDraw_Y, C::EdMeasure_x, C::EdMeasure_y})
+        EXPECT_EQ(Text(size), "500.0") << SpecOf(size).name;
+    for (ControlId adjustment : {C::EdAASII_X_Offset, C::EdAASII_Y_Offset})
+        EXPECT_EQ(Text(adjustment), "0.0") << SpecOf(adjustment).name;
+    EXPECT_TRUE(W.Messages.empty());
+}
+
+TEST_F(FormStartTest, OffsetListFilledOnShow) {
+    MakeForm(nullptr, false);
+    EXPECT_EQ(W.ListOf(C::CBOffset).Count(), 0);
+    W.Show();
+    const std::vector<std::string> expected{"0.000", "0.175", "0.250", "0.275",
+                                            "0.300", "0.500", "0.750", "1.000"};
+    EXPECT_EQ(W.ListOf(C::CBOffset).Entries(), expected);
+    EXPECT_EQ(W.ListOf(C::CBOffset).Position(), -1);
+    EXPECT_EQ(Text(C::CBOffset), "");
+}
+
+enum class Raise { Nothing, RuntimeError, ConversionError, Integer, OwnType };
+
+struct GuardCase {
+    const char* name;
+    Raise raise;
+    int reached; // 1: ended at the error, 2: ran to its end
+    bool shown;
+    const char* message;
+};
+
+class EventGuardTest : public ::testing::TestWithParam<GuardCase> {};
+
+TEST_P(EventGuardTest, ShowsTheMessage) {
+    struct NotAStdException {};
+    RecordingWindow window;
+    int reached = 0;
+    RunGuarded(window, [&] {
+        ++reached;
+        switch (GetParam().raise) {
+        case Raise::Nothing:
+            break;
+        case Raise::RuntimeError:
+            throw std::runtime_error("Port not open (Error: 2)");
+        case Raise::ConversionError:
+            throw std::invalid_argument("'abc' is not a valid floating point value");
+        case Raise::Integer:
+            throw 42;
+        case Raise::OwnType:
+            throw NotAStdException{};
+        }
+        ++reached;
+    });
+    EXPECT_EQ(reached, GetParam().reached);
+    if (GetParam().shown)
+        EXPECT_EQ(window.Messages, (std::vector<RecordingWindow::Message>{
+                                       {MessageKind::Error, GetParam().message}}));
+    else
+        EXPECT_TRUE(window.Messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, EventGuardTest,
+    ::testing::Values(GuardCase{"NoError", Raise::Nothing, 2, false, ""},
+                      GuardCase{"SerialError", Raise::RuntimeError, 1, true,
+                                "Port not open (Error: 2)"},
+                      GuardCase{"ConversionError", Raise::ConversionError, 1, true,
+                                "'abc' is not a valid floating point value"},
+                      GuardCase{"NotAnExceptionClass", Raise::Integer, 1, true, ""},
+                      GuardCase{"UnknownExceptionClass", Raise::OwnType, 1, true, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EventGuard, SurvivesAFailingBox) {
+    // Even a box that cannot be shown must not take the event loop down.
+    RecordingWindow window;
+    window.OnMessage = [](const RecordingWindow::Message&) { throw std::bad_alloc(); };
+    int reached = 0;
+    RunGuarded(window, [&] {
+        ++reached;
+        throw std::runtime_error("Port not open (Error: 2)");
+    });
+    EXPECT_EQ(reached, 1);
+}
+
+TEST_F(FormStartTest, EachEventsErrorIsShownAndTheNextEventHandled) {
+    MakeForm();
+    // Every key typed into the offset list converts its text; neither text is a number.
+    W.ListOf(C::CBOffset).SetEnabled(true);
+    W.Type(C::CBOffset, "ab");
+    EXPECT_EQ(W.Messages, (std::vector<Message>{
+                              {MessageKind::Error, "'a' is not a valid floating point value"},
+                              {MessageKind::Error, "'ab' is not a valid floating point value"}}));
+}
+
+} // namespace
+} // namespace zopra::testing

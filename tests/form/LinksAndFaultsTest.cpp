@@ -1,0 +1,203 @@
+// Linux: the form against the virtual cutter's other presentations and its faults, and
+// against a serial port without an active modem line.
+#include "FormFixture.h"
+#include "VirtualFormCutter.h"
+
+#include "support/FakeSerialDriver.h"
+
+#include "platform/UsbApi.h"
+
+using namespace std::chrono_literals;
+
+namespace zopra::testing {
+namespace {
+
+class LinksAndFaultsTest : public FormTest {
+protected:
+    vc::Options WithFaults(vc::Faults faults) {
+        vc::Options options;
+        options.faults = faults;
+        return options;
+    }
+};
+
+TEST_F(LinksAndFaultsTest, ChoosingThePortEnablesConnect) {
+    auto cutter = StartCutter();
+    EXPECT_FALSE(W.EnabledOf(C::BuConnect));
+    W.OpenList(C::CBConnects);
+    EXPECT_FALSE(W.EnabledOf(C::BuConnect)) << "opening the list alone does not enable it";
+    W.Choose(C::CBConnects, cutter->Entry());
+    EXPECT_TRUE(W.EnabledOf(C::BuConnect));
+    EXPECT_EQ(F->Links().FLinkKind(), kLinkSerial);
+}
+
+TEST_F(LinksAndFaultsTest, PrinterClassQt24LeavesOutTheBladeHolder) {
+    vc::Options options;
+    options.link = vc::Link::Printer;
+    options.state.model = "QT-24";
+    auto cutter = StartCutter(options);
+    W.OpenList(C::CBConnects);
+    // The probe found a QT-24: its blade holder is hidden before anything is chosen.
+    EXPECT_FALSE(W.VisibleOf(C::Label39));
+    EXPECT_FALSE(W.VisibleOf(C::CBBladeHolder));
+    Choose("QT-24");
+    EXPECT_EQ(F->Links().FLinkKind(), kLinkPrinterClass);
+    Connect();
+    EXPECT_EQ(Text(C::LaMName), "QT-24");
+    // Each opening of the list probed the cutter once.
+    const std::vector<std::string> expected = {Esc + ".R4:", Esc + ".R4:", "OH;",
+                                               Esc + ".R1:", Esc + ".R3:", Esc + ".R4:"};
+    EXPECT_EQ(cutter->Commands(), expected);
+    EXPECT_FALSE(W.VisibleOf(C::BuAASIIUpdate));
+}
+
+TEST_F(LinksAndFaultsTest, VendorLibraryLink) {
+    vc::Options options;
+    options.link = vc::Link::UsbApi;
+    options.state.model = "Vantor 52";
+    auto cutter = StartCutter(options);
+    Choose("QRM USB0");
+    EXPECT_EQ(F->Links().FLinkKind(), kLinkVendorUsb);
+    Connect();
+    EXPECT_EQ(Text(C::LaMName), "Vantor 52");
+    EXPECT_EQ(W.BarOf(C::SBForce).Maximum(), 250);
+    EXPECT_EQ(cutter->Commands().size(), 5u);
+}
+
+TEST_F(LinksAndFaultsTest, TickBeforeTheIdentityEnablesNothing) {
+    auto cutter = StartCutter(WithFaults({.delayMs = 700})); // the identity comes after the tick
+    Choose(cutter->Entry());
+    F->Dispatcher().SetReplyBound(5000ms);
+    Connect();
+    // The series outlasts the work-button timer, so only what the display enables counts.
+    EXPECT_FALSE(W.EnabledOf(C::CoUnit));
+    EXPECT_FALSE(W.EnabledOf(C::CBOffset));
+    EXPECT_FALSE(W.VisibleOf(C::SBForce));
+    EXPECT_EQ(Text(C::LaLength), "2000"); // values are shown anyway
+    EXPECT_TRUE(W.RunUntil([&] { return F->Record().FIdentityReady.load() == 1; }));
+    EXPECT_FALSE(W.EnabledOf(C::CoUnit));
+}
+
+TEST_F(LinksAndFaultsTest, SilentCutterEndsTheSeriesAndALaterConnectWorks) {
+    auto silent = StartCutter(WithFaults({.silent = true}));
+    F->Dispatcher().SetReplyBound(300ms);
+    Choose(silent->Entry());
+    W.Click(C::BuConnect);
+    EXPECT_EQ(W.Messages,
+              (std::vector<Message>{{MessageKind::Error, "The machine did not answer."}}));
+    EXPECT_EQ(silent->Commands(), (std::vector<std::string>{"OH;"}));
+    EXPECT_EQ(W.BusyDepth(), 0);
+
+    auto healthy = StartCutter();
+    Choose(healthy->Entry());
+    Connect();
+    EXPECT_EQ(Text(C::LaMName), "Vantor II 24 PZ");
+}
+
+TEST_F(LinksAndFaultsTest, CutterVanishingMidReadIsReported) {
+    auto cutter = StartCutter(WithFaults({.vanishAfter = 2}));
+    F->Dispatcher().SetReplyBound(300ms);
+    Choose(cutter->Entry());
+    W.Click(C::BuConnect);
+    EXPECT_TRUE(VirtualCutterOf(*cutter).WaitUntilVanished(5000ms));
+    ASSERT_EQ(W.Messages.size(), 1u);
+    EXPECT_EQ(W.Messages[0].text, "The machine did not answer.");
+}
+
+TEST_F(LinksAndFaultsTest, SplitRepliesAreAssembled) {
+    auto cutter = StartCutter(WithFaults({.split = true, .splitPauseMs = 30}));
+    Choose(cutter->Entry());
+    Connect();
+    EXPECT_EQ(Text(C::LaMName), "Vantor II 24 PZ");
+    EXPECT_EQ(Text(C::LaLength), "2000");
+    EXPECT_TRUE(W.Messages.empty());
+}
+
+TEST_F(LinksAndFaultsTest, GarbageReplyIsReportedOnce) {
+    vc::Options options = WithFaults({.garbage = true});
+    auto cutter = StartCutter(options);
+    Choose(cutter->Entry());
+    Connect();
+    EXPECT_TRUE(W.RunUntil([&] { return !F->Timer2.Active(); }));
+    // Every reply is garbage; the user hears of it once, and every query still went out.
+    EXPECT_EQ(W.Messages,
+              (std::vector<Message>{
+                  {MessageKind::Message,
+                   "The machine sent a reply that could not be read: " + options.garbageText}}));
+    EXPECT_EQ(cutter->Commands().size(), 5u);
+}
+
+TEST_F(LinksAndFaultsTest, PortWithoutActiveModemLine) {
+    auto serial = std::make_shared<FakeSerial>();
+    serial->existing = {"/dev/ttyFAKE"};
+    MakeForm(std::make_unique<CutterConnections>(
+        std::make_unique<CUsbIF>(), platform::OpenUsbApi(),
+        std::make_shared<FakeSerialDriver>(serial),
+        [] { return std::vector<std::string>{"/dev/ttyFAKE"}; }));
+    Choose("/dev/ttyFAKE");
+    W.Click(C::BuConnect);
+    EXPECT_EQ(W.Messages, (std::vector<Message>{{MessageKind::Message, "No Machine Connected"}}));
+    EXPECT_TRUE(serial->written.empty());
+    EXPECT_FALSE(W.EnabledOf(C::BuConnect));
+    EXPECT_FALSE(F->Timer3.Active()) << "no work button comes back without a link";
+}
+
+TEST_F(LinksAndFaultsTest, ClosingWhileAReadIsPendingEndsCleanly) {
+    auto cutter = StartCutter(WithFaults({.silent = true}));
+    F->Dispatcher().SetReplyBound(200ms);
+    Choose(cutter->Entry());
+    W.Click(C::BuConnect);
+    // The port is open and the receive thread still polls for the answer.
+    EXPECT_TRUE(F->Links().Comm2().Enabled());
+    F.reset();
+    EXPECT_EQ(W.Messages.size(), 1u); // only the unanswered query's message
+}
+
+// The port goes away under the window (a cable pulled, a driver that closed it): every
+// button that writes reports it at once, never after the reply bound, and only once.
+class FailedWriteTest : public FormTest, public ::testing::WithParamInterface<ControlId> {};
+
+TEST_P(FailedWriteTest, IsReported) {
+    auto cutter = ConnectTo();
+    WaitForWorkButtons();
+    F->Links().Comm2().Close();
+    F->Dispatcher().SetReplyBound(std::chrono::seconds(60));
+
+    W.Click(GetParam());
+    EXPECT_EQ(W.Messages,
+              (std::vector<Message>{{MessageKind::Error, "The machine could not be written to. "
+                                                         "The serial port is not open."}}));
+    EXPECT_TRUE(VirtualCutterOf(*cutter).Received().empty());
+    EXPECT_EQ(F->Record().FWaitingReply.load(), 0);
+    EXPECT_FALSE(F->Timer1.Active());
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, FailedWriteTest,
+                         ::testing::Values(ControlId::BuUpdate, ControlId::BuQuery,
+                                           ControlId::BuScale1, ControlId::BuScale2,
+                                           ControlId::BuAASIIUpdate),
+                         [](const auto& info) { return std::string(SpecOf(info.param).name); });
+
+TEST_F(LinksAndFaultsTest, DisplayGoesOnWhenTheOffsetQueryCannotBeWritten) {
+    auto cutter = ConnectTo();
+    // The cutter reports other values and its identity, then the link breaks before the
+    // display's tick sends the offset query.
+    vc::CutterState state = cutter->State();
+    state.paperLengthMm = 1500;
+    cutter->SetState(state);
+    WaitForWorkButtons();
+    W.Click(C::BuQuery);
+    EXPECT_EQ(F->Record().FIdentityReady.load(), 1);
+    // No event has been handled since the read: its tick is still to come, and comes anew.
+    F->Links().Comm2().Close();
+    F->Timer1.Start();
+    WaitForDisplay();
+
+    EXPECT_EQ(Text(C::LaLength), "1500");
+    ASSERT_EQ(W.Messages.size(), 1u);
+    EXPECT_EQ(W.Messages[0].text,
+              "The machine could not be written to. The serial port is not open.");
+}
+
+} // namespace
+} // namespace zopra::testing

@@ -1,0 +1,71 @@
+// The Qt window while the form waits for a reply: the window keeps handling its events, the
+// busy cursor is up only until the bound ends the wait, and the error box shows the ordinary
+// pointer. Against a silent in-process virtual cutter.
+
+#include "CutterWindow.h"
+
+#include "ui/qt/MessageBox.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QPushButton>
+#include <QTimer>
+
+#include <utility>
+#include <vector>
+
+using namespace std::chrono_literals;
+using namespace cutter_window;
+using zopra::ControlId;
+using zopra::MessageKind;
+
+class TestReplyWait : public QObject {
+    Q_OBJECT
+
+private slots:
+    void busyCursorDuringTheReplyWaitOnlyUntilTheBound();
+};
+
+// The shape of the override cursor now; ArrowCursor when there is none.
+static Qt::CursorShape CursorNow() {
+    const QCursor* cursor = QApplication::overrideCursor();
+    return cursor ? cursor->shape() : Qt::ArrowCursor;
+}
+
+void TestReplyWait::busyCursorDuringTheReplyWaitOnlyUntilTheBound() {
+    const auto runtime = UsePrivateRuntimeDir();
+    QVERIFY(runtime->isValid());
+    vc::Options options;
+    options.faults.silent = true;
+    auto silent = StartCutter(options);
+    zopra::TMainWindow window;
+    window.Form().Dispatcher().SetReplyBound(300ms);
+    window.show();
+    Choose(window, QString::fromStdString(silent->DevicePath().string()));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    // Seen from inside the wait: the dispatcher's wait processes the timer's event.
+    bool sawWait = false;
+    Qt::CursorShape duringWait = Qt::ArrowCursor;
+    QTimer::singleShot(50ms, &window, [&] {
+        sawWait = window.Form().Record().FWaitingReply.load() != 0;
+        duringWait = CursorNow();
+    });
+    std::vector<std::pair<QString, bool>> messages; // text, and whether a cursor was set
+    const zopra::ScopedMessageHook hook([&](MessageKind, const QString& text) {
+        messages.emplace_back(text, QApplication::overrideCursor() != nullptr);
+    });
+    QTest::mouseClick(window.Control<QPushButton>(ControlId::BuConnect), Qt::LeftButton);
+
+    QVERIFY2(sawWait, "the timer ran while the reply was awaited");
+    QCOMPARE(duringWait, Qt::WaitCursor);
+    // The bound ended the wait with an error: the error box shows the ordinary pointer, and
+    // nothing is left on the cursor stack afterwards.
+    QCOMPARE(messages.size(), 1u);
+    QCOMPARE(messages[0].first, QStringLiteral("The machine did not answer."));
+    QVERIFY2(!messages[0].second, "no busy cursor over the error box");
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+QTEST_MAIN(TestReplyWait)
+#include "tst_replywait.moc"
