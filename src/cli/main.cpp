@@ -36,6 +36,201 @@ std::chrono::milliseconds ReplyBound(const std::string& seconds) {
     return std::chrono::milliseconds(static_cast<long>(value * 1000));
 }
 
+// What the command line says, filled in by the parse.
+struct Arguments {
+    Options options;
+    std::string timeout = "10";
+    std::string device;
+    std::string second;
+    std::vector<std::string> words;
+    bool all = false;
+    bool dryRun = false;
+    bool force = false;
+    std::string test, measured, adjust;
+};
+
+void AddJson(CLI::App& command, Arguments& a) {
+    command.add_flag("--json", a.options.json, "JSON output (documented in docs/CLI.md)");
+}
+
+void AddInch(CLI::App& command, Arguments& a) {
+    command.add_flag("--inch", a.options.inches, "inches and ounces instead of mm and grams");
+}
+
+void AddDevice(CLI::App& command, Arguments& a) {
+    command.add_option("DEVICE", a.device, "entry of the connection list")->required();
+}
+
+void SetUpList(CLI::App& command, Arguments& a) {
+    AddJson(command, a);
+}
+
+int RunListCommand(const Arguments& a, std::ostream& out) {
+    RunList(a.options, out, std::cerr);
+    return kExitDone;
+}
+
+void SetUpRead(CLI::App& command, Arguments& a) {
+    command.add_option("DEVICE", a.device, "entry of the connection list");
+    command.add_flag("--all", a.all, "every listed cutter, at the same time");
+    command.add_option("--except", a.options.except,
+                       "with --all: leave out this entry (repeatable)");
+    AddJson(command, a);
+    AddInch(command, a);
+}
+
+int RunReadCommand(const Arguments& a, std::ostream& out) {
+    if (a.all == !a.device.empty())
+        throw UsageError("read takes either DEVICE or --all");
+    if (a.all)
+        RunReadAll(a.options, out, std::cerr);
+    else
+        RunRead(a.device, a.options, out, std::cerr);
+    return kExitDone;
+}
+
+void SetUpSet(CLI::App& command, Arguments& a) {
+    AddDevice(command, a);
+    command.add_option("SETTINGS", a.words, "NAME=VALUE words")->required();
+    AddJson(command, a);
+    AddInch(command, a);
+}
+
+int RunSetCommand(const Arguments& a, std::ostream& out) {
+    RunSet(a.device, a.words, a.options, out, std::cerr);
+    return kExitDone;
+}
+
+void SetUpBackup(CLI::App& command, Arguments& a) {
+    command.add_option("DEVICE", a.device, "entry of the connection list (with --all: DIR)");
+    command.add_option("FILE", a.second, "the file to write");
+    command.add_flag("--all", a.all, "every listed cutter, at the same time, into the folder DIR");
+    command.add_option("--except", a.options.except,
+                       "with --all: leave out this entry (repeatable)");
+}
+
+int RunBackupCommand(const Arguments& a, std::ostream& out) {
+    if (a.all) {
+        if (a.device.empty() || !a.second.empty())
+            throw UsageError("backup --all takes one folder: backup --all DIR");
+        RunBackupAll(a.device, a.options, out, std::cerr);
+    } else {
+        if (a.device.empty())
+            throw UsageError("backup takes DEVICE [FILE], or --all DIR");
+        RunBackup(a.device, a.second, a.options, out, std::cerr);
+    }
+    return kExitDone;
+}
+
+void SetUpRestore(CLI::App& command, Arguments& a) {
+    AddDevice(command, a);
+    command.add_option("FILE", a.second, "the backup")->required();
+    command.add_flag("--dry-run", a.dryRun, "print the commands, send none");
+    command.add_flag("--force", a.force, "write a backup of another model");
+    AddJson(command, a);
+    AddInch(command, a);
+}
+
+int RunRestoreCommand(const Arguments& a, std::ostream& out) {
+    RunRestore(a.device, a.second, a.dryRun, a.force, a.options, out, std::cerr);
+    return kExitDone;
+}
+
+void SetUpSquare(CLI::App& command, Arguments& a) {
+    AddDevice(command, a);
+    command.add_option("SIZE", a.second, "X x Y in mm (inches with --inch)")->required();
+    AddJson(command, a);
+    AddInch(command, a);
+}
+
+int RunSquareCommand(const Arguments& a, std::ostream& out) {
+    RunSquare(a.device, a.second, a.options, out, std::cerr);
+    return kExitDone;
+}
+
+void SetUpCalibrate(CLI::App& command, Arguments& a) {
+    AddDevice(command, a);
+    command.add_option("--test", a.test, "the square as plotted, X x Y")->required();
+    command.add_option("--measured", a.measured, "the square as measured, X x Y")->required();
+    AddJson(command, a);
+    AddInch(command, a);
+}
+
+int RunCalibrateCommand(const Arguments& a, std::ostream& out) {
+    RunCalibrate(a.device, a.test, a.measured, a.options, out, std::cerr);
+    return kExitDone;
+}
+
+void SetUpAas(CLI::App& command, Arguments& a) {
+    AddDevice(command, a);
+    command.add_option("--adjust", a.adjust, "X,Y to add, in mm (inches with --inch)")->required();
+    AddJson(command, a);
+    AddInch(command, a);
+}
+
+int RunAasCommand(const Arguments& a, std::ostream& out) {
+    RunAas(a.device, a.adjust, a.options, out, std::cerr);
+    return kExitDone;
+}
+
+void SetUpDoctor(CLI::App&, Arguments&) {}
+
+int RunDoctorCommand(const Arguments&, std::ostream& out) {
+    return RunDoctor({}, out);
+}
+
+// The subcommands in the order of the help text. Each runs with what the parse filled in,
+// writes its result to `out` and returns the exit status, or throws UsageError,
+// CutterFailure or Interrupted.
+struct Subcommand {
+    const char* name;
+    const char* description;
+    void (*setUp)(CLI::App& command, Arguments& arguments);
+    int (*run)(const Arguments& arguments, std::ostream& out);
+};
+
+constexpr Subcommand kSubcommands[] = {
+    {"list", "the connection list, as the window shows it", SetUpList, RunListCommand},
+    {"read", "identity and every parameter of a cutter", SetUpRead, RunReadCommand},
+    {"set",
+     "change settings: NAME=VALUE ... (offset, force, weight, quality, smooth, unroll, media, "
+     "holder)",
+     SetUpSet, RunSetCommand},
+    {"backup",
+     "settings, scale factors and AAS offsets as a JSON document (FILE, or standard output)",
+     SetUpBackup, RunBackupCommand},
+    {"restore", "write a backup back, then read back and compare", SetUpRestore, RunRestoreCommand},
+    {"square", "plot the test square, for example 500x500", SetUpSquare, RunSquareCommand},
+    {"calibrate", "new scale factors from the measured test square", SetUpCalibrate,
+     RunCalibrateCommand},
+    {"aas", "adjust the AAS offsets, then read them back", SetUpAas, RunAasCommand},
+    {"doctor",
+     "why a cutter is not listed or cannot be opened: every serial port and USB device of "
+     "vendor 7a3c, its driver, owner, group and mode, and what to do",
+     SetUpDoctor, RunDoctorCommand},
+};
+
+// Runs the parsed subcommand and turns what it throws into the exit status.
+int RunParsed(const Subcommand& subcommand, Arguments& a, std::ostream& out) {
+    try {
+        a.options.replyBound = ReplyBound(a.timeout);
+        return subcommand.run(a, out);
+    } catch (const UsageError& error) {
+        PrintError(error.what());
+        return kExitUsage;
+    } catch (const Interrupted& error) {
+        PrintError(error.what());
+        return InterruptExitStatus();
+    } catch (const zopra::ConversionError& error) {
+        PrintError(error.what());
+        return kExitUsage;
+    } catch (const std::exception& error) {
+        // CutterFailure, and whatever else a link raised.
+        PrintError(error.what());
+        return kExitCutterFailed;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -46,83 +241,14 @@ int main(int argc, char** argv) {
     app.require_subcommand(1, 1);
     app.fallthrough();
 
-    Options options;
-    std::string timeout = "10";
-    app.add_option("--timeout", timeout,
+    Arguments arguments;
+    app.add_option("--timeout", arguments.timeout,
                    "seconds to wait for each reply of the cutter, 0.1 to 600 (default 10)");
-
-    std::string device;
-    std::string second;
-    std::vector<std::string> words;
-    bool all = false;
-    bool dryRun = false;
-    bool force = false;
-    std::string test, measured, adjust;
-
-    auto json = [&](CLI::App* command) {
-        command->add_flag("--json", options.json, "JSON output (documented in docs/CLI.md)");
-    };
-    auto inch = [&](CLI::App* command) {
-        command->add_flag("--inch", options.inches, "inches and ounces instead of mm and grams");
-    };
-
-    CLI::App* list = app.add_subcommand("list", "the connection list, as the window shows it");
-    json(list);
-
-    CLI::App* read = app.add_subcommand("read", "identity and every parameter of a cutter");
-    read->add_option("DEVICE", device, "entry of the connection list");
-    read->add_flag("--all", all, "every listed cutter, at the same time");
-    read->add_option("--except", options.except, "with --all: leave out this entry (repeatable)");
-    json(read);
-    inch(read);
-
-    CLI::App* set = app.add_subcommand("set", "change settings: NAME=VALUE ... (offset, force, "
-                                              "weight, quality, smooth, unroll, media, holder)");
-    set->add_option("DEVICE", device, "entry of the connection list")->required();
-    set->add_option("SETTINGS", words, "NAME=VALUE words")->required();
-    json(set);
-    inch(set);
-
-    CLI::App* backup =
-        app.add_subcommand("backup", "settings, scale factors and AAS offsets "
-                                     "as a JSON document (FILE, or standard output)");
-    backup->add_option("DEVICE", device, "entry of the connection list (with --all: DIR)");
-    backup->add_option("FILE", second, "the file to write");
-    backup->add_flag("--all", all, "every listed cutter, at the same time, into the folder DIR");
-    backup->add_option("--except", options.except, "with --all: leave out this entry (repeatable)");
-
-    CLI::App* restore =
-        app.add_subcommand("restore", "write a backup back, then read back and compare");
-    restore->add_option("DEVICE", device, "entry of the connection list")->required();
-    restore->add_option("FILE", second, "the backup")->required();
-    restore->add_flag("--dry-run", dryRun, "print the commands, send none");
-    restore->add_flag("--force", force, "write a backup of another model");
-    json(restore);
-    inch(restore);
-
-    CLI::App* square = app.add_subcommand("square", "plot the test square, for example 500x500");
-    square->add_option("DEVICE", device, "entry of the connection list")->required();
-    square->add_option("SIZE", second, "X x Y in mm (inches with --inch)")->required();
-    json(square);
-    inch(square);
-
-    CLI::App* calibrate =
-        app.add_subcommand("calibrate", "new scale factors from the measured test square");
-    calibrate->add_option("DEVICE", device, "entry of the connection list")->required();
-    calibrate->add_option("--test", test, "the square as plotted, X x Y")->required();
-    calibrate->add_option("--measured", measured, "the square as measured, X x Y")->required();
-    json(calibrate);
-    inch(calibrate);
-
-    CLI::App* aas = app.add_subcommand("aas", "adjust the AAS offsets, then read them back");
-    aas->add_option("DEVICE", device, "entry of the connection list")->required();
-    aas->add_option("--adjust", adjust, "X,Y to add, in mm (inches with --inch)")->required();
-    json(aas);
-    inch(aas);
-
-    CLI::App* doctor = app.add_subcommand(
-        "doctor", "why a cutter is not listed or cannot be opened: every serial port and USB "
-                  "device of vendor 7a3c, its driver, owner, group and mode, and what to do");
+    std::vector<CLI::App*> commands;
+    for (const Subcommand& subcommand : kSubcommands) {
+        commands.push_back(app.add_subcommand(subcommand.name, subcommand.description));
+        subcommand.setUp(*commands.back(), arguments);
+    }
 
     try {
         app.parse(argc, argv);
@@ -135,51 +261,9 @@ int main(int argc, char** argv) {
     InstallInterruptHandler();
     std::ostringstream out;
     int status = kExitDone;
-    try {
-        options.replyBound = ReplyBound(timeout);
-        if (doctor->parsed()) {
-            status = RunDoctor({}, out);
-        } else if (list->parsed()) {
-            RunList(options, out, std::cerr);
-        } else if (read->parsed()) {
-            if (all == !device.empty())
-                throw UsageError("read takes either DEVICE or --all");
-            all ? RunReadAll(options, out, std::cerr) : RunRead(device, options, out, std::cerr);
-        } else if (set->parsed()) {
-            RunSet(device, words, options, out, std::cerr);
-        } else if (backup->parsed()) {
-            if (all) {
-                if (device.empty() || !second.empty())
-                    throw UsageError("backup --all takes one folder: backup --all DIR");
-                RunBackupAll(device, options, out, std::cerr);
-            } else {
-                if (device.empty())
-                    throw UsageError("backup takes DEVICE [FILE], or --all DIR");
-                RunBackup(device, second, options, out, std::cerr);
-            }
-        } else if (restore->parsed()) {
-            RunRestore(device, second, dryRun, force, options, out, std::cerr);
-        } else if (square->parsed()) {
-            RunSquare(device, second, options, out, std::cerr);
-        } else if (calibrate->parsed()) {
-            RunCalibrate(device, test, measured, options, out, std::cerr);
-        } else if (aas->parsed()) {
-            RunAas(device, adjust, options, out, std::cerr);
-        }
-    } catch (const UsageError& error) {
-        PrintError(error.what());
-        status = kExitUsage;
-    } catch (const Interrupted& error) {
-        PrintError(error.what());
-        status = InterruptExitStatus();
-    } catch (const zopra::ConversionError& error) {
-        PrintError(error.what());
-        status = kExitUsage;
-    } catch (const std::exception& error) {
-        // CutterFailure, and whatever else a link raised.
-        PrintError(error.what());
-        status = kExitCutterFailed;
-    }
+    for (std::size_t i = 0; i < commands.size(); ++i)
+        if (commands[i]->parsed())
+            status = RunParsed(kSubcommands[i], arguments, out);
     // What was found is printed also when a later step failed (the read-back of `set`
     // shows what the cutter holds now).
     if (const auto failure = WriteStandardOutput(out.str())) {
