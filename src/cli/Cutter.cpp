@@ -29,6 +29,18 @@ bool NamesALink(const std::string& text) {
            text.find("QRM USB") != std::string::npos;
 }
 
+// Runs a step of a command on the cutter; the link's errors (no answer, a port that failed)
+// come out as the CutterFailure that zopra-cli reports, with the same text.
+template <typename Step> decltype(auto) AsCutterFailure(Step&& step) {
+    try {
+        return step();
+    } catch (const NoAnswerError& error) {
+        throw CutterFailure(error.what());
+    } catch (const ECommError& error) {
+        throw CutterFailure(error.what());
+    }
+}
+
 } // namespace
 
 std::vector<ConnectionEntry> DiscoverConnections(std::vector<std::string>& messages) {
@@ -73,12 +85,8 @@ Cutter::~Cutter() = default;
 void Cutter::Open() {
     CutterConnections& links = session_->Links();
     links.ChooseLinkKind(target_.position, target_.text);
-    int opened = 0;
-    try {
-        opened = links.OpenConnection(target_.position, target_.text);
-    } catch (const ECommError& error) {
-        throw CutterFailure(error.what());
-    }
+    const int opened =
+        AsCutterFailure([&] { return links.OpenConnection(target_.position, target_.text); });
     if (opened == 0)
         throw CutterFailure("No Machine Connected");
 }
@@ -90,7 +98,7 @@ void Cutter::ThrowIfUnreadableReply() {
 }
 
 MachineSettings Cutter::ReadParameters() {
-    try {
+    AsCutterFailure([&] {
         for (const auto code : ParameterReadOrder(target_.text))
             session_->SendCommand(code);
         // The window shows the record 200 ms after the identity query whether or not its
@@ -106,11 +114,7 @@ MachineSettings Cutter::ReadParameters() {
             session_->Dispatcher().WaitForReply();
             ThrowIfUnreadableReply();
         }
-    } catch (const NoAnswerError& error) {
-        throw CutterFailure(error.what());
-    } catch (const ECommError& error) {
-        throw CutterFailure(error.what());
-    }
+    });
     return Values();
 }
 
@@ -123,13 +127,11 @@ void Cutter::WriteAll(const std::vector<std::string>& writes) {
     // cutter with settings that were never committed. The first write that does not go out
     // ends the series, as in the window.
     ThrowIfInterrupted();
-    try {
+    AsCutterFailure([&] {
         for (const std::string& bytes : writes)
             if (const LinkWriteResult written = session_->WriteToLink(bytes); !written)
                 throw CutterFailure(LinkWriteError(written.reason).what());
-    } catch (const ECommError& error) {
-        throw CutterFailure(error.what());
-    }
+    });
 }
 
 void Cutter::WriteSettings(const SettingsUpdate& update) {
@@ -137,23 +139,11 @@ void Cutter::WriteSettings(const SettingsUpdate& update) {
 }
 
 void Cutter::PlotTestSquare(const CommandInputs& inputs) {
-    try {
-        session_->SendCommand(kCmdTestSquare, inputs);
-    } catch (const NoAnswerError& error) {
-        throw CutterFailure(error.what());
-    } catch (const ECommError& error) {
-        throw CutterFailure(error.what());
-    }
+    AsCutterFailure([&] { session_->SendCommand(kCmdTestSquare, inputs); });
 }
 
 void Cutter::Calibrate(const CommandInputs& inputs) {
-    try {
-        session_->SendCommand(kCmdCalibrate, inputs);
-    } catch (const NoAnswerError& error) {
-        throw CutterFailure(error.what());
-    } catch (const ECommError& error) {
-        throw CutterFailure(error.what());
-    }
+    AsCutterFailure([&] { session_->SendCommand(kCmdCalibrate, inputs); });
 }
 
 MachineSettings Cutter::WriteAasOffsetsAndReread(std::int64_t x, std::int64_t y) {
