@@ -36,6 +36,12 @@ std::chrono::milliseconds ReplyBound(const std::string& seconds) {
     return std::chrono::milliseconds(static_cast<long>(value * 1000));
 }
 
+// Where a subcommand writes its result, and the exit status when it ends without throwing.
+struct Output {
+    std::ostream& out;
+    int status = kExitDone;
+};
+
 // What the command line says, filled in by the parse.
 struct Arguments {
     Options options;
@@ -49,25 +55,10 @@ struct Arguments {
     std::string test, measured, adjust;
 };
 
-void AddJson(CLI::App& command, Arguments& a) {
-    command.add_flag("--json", a.options.json, "JSON output (documented in docs/CLI.md)");
-}
+void SetUpNothing(CLI::App&, Arguments&) {}
 
-void AddInch(CLI::App& command, Arguments& a) {
-    command.add_flag("--inch", a.options.inches, "inches and ounces instead of mm and grams");
-}
-
-void AddDevice(CLI::App& command, Arguments& a) {
-    command.add_option("DEVICE", a.device, "entry of the connection list")->required();
-}
-
-void SetUpList(CLI::App& command, Arguments& a) {
-    AddJson(command, a);
-}
-
-int RunListCommand(const Arguments& a, std::ostream& out) {
-    RunList(a.options, out, std::cerr);
-    return kExitDone;
+void RunListCommand(const Arguments& a, Output& output) {
+    RunList(a.options, output.out, std::cerr);
 }
 
 void SetUpRead(CLI::App& command, Arguments& a) {
@@ -75,30 +66,23 @@ void SetUpRead(CLI::App& command, Arguments& a) {
     command.add_flag("--all", a.all, "every listed cutter, at the same time");
     command.add_option("--except", a.options.except,
                        "with --all: leave out this entry (repeatable)");
-    AddJson(command, a);
-    AddInch(command, a);
 }
 
-int RunReadCommand(const Arguments& a, std::ostream& out) {
+void RunReadCommand(const Arguments& a, Output& output) {
     if (a.all == !a.device.empty())
         throw UsageError("read takes either DEVICE or --all");
     if (a.all)
-        RunReadAll(a.options, out, std::cerr);
+        RunReadAll(a.options, output.out, std::cerr);
     else
-        RunRead(a.device, a.options, out, std::cerr);
-    return kExitDone;
+        RunRead(a.device, a.options, output.out, std::cerr);
 }
 
 void SetUpSet(CLI::App& command, Arguments& a) {
-    AddDevice(command, a);
     command.add_option("SETTINGS", a.words, "NAME=VALUE words")->required();
-    AddJson(command, a);
-    AddInch(command, a);
 }
 
-int RunSetCommand(const Arguments& a, std::ostream& out) {
-    RunSet(a.device, a.words, a.options, out, std::cerr);
-    return kExitDone;
+void RunSetCommand(const Arguments& a, Output& output) {
+    RunSet(a.device, a.words, a.options, output.out, std::cerr);
 }
 
 void SetUpBackup(CLI::App& command, Arguments& a) {
@@ -109,112 +93,116 @@ void SetUpBackup(CLI::App& command, Arguments& a) {
                        "with --all: leave out this entry (repeatable)");
 }
 
-int RunBackupCommand(const Arguments& a, std::ostream& out) {
+void RunBackupCommand(const Arguments& a, Output& output) {
     if (a.all) {
         if (a.device.empty() || !a.second.empty())
             throw UsageError("backup --all takes one folder: backup --all DIR");
-        RunBackupAll(a.device, a.options, out, std::cerr);
+        RunBackupAll(a.device, a.options, output.out, std::cerr);
     } else {
         if (a.device.empty())
             throw UsageError("backup takes DEVICE [FILE], or --all DIR");
-        RunBackup(a.device, a.second, a.options, out, std::cerr);
+        RunBackup(a.device, a.second, a.options, output.out, std::cerr);
     }
-    return kExitDone;
 }
 
 void SetUpRestore(CLI::App& command, Arguments& a) {
-    AddDevice(command, a);
     command.add_option("FILE", a.second, "the backup")->required();
     command.add_flag("--dry-run", a.dryRun, "print the commands, send none");
     command.add_flag("--force", a.force, "write a backup of another model");
-    AddJson(command, a);
-    AddInch(command, a);
 }
 
-int RunRestoreCommand(const Arguments& a, std::ostream& out) {
-    RunRestore(a.device, a.second, a.dryRun, a.force, a.options, out, std::cerr);
-    return kExitDone;
+void RunRestoreCommand(const Arguments& a, Output& output) {
+    RunRestore(a.device, a.second, a.dryRun, a.force, a.options, output.out, std::cerr);
 }
 
 void SetUpSquare(CLI::App& command, Arguments& a) {
-    AddDevice(command, a);
     command.add_option("SIZE", a.second, "X x Y in mm (inches with --inch)")->required();
-    AddJson(command, a);
-    AddInch(command, a);
 }
 
-int RunSquareCommand(const Arguments& a, std::ostream& out) {
-    RunSquare(a.device, a.second, a.options, out, std::cerr);
-    return kExitDone;
+void RunSquareCommand(const Arguments& a, Output& output) {
+    RunSquare(a.device, a.second, a.options, output.out, std::cerr);
 }
 
 void SetUpCalibrate(CLI::App& command, Arguments& a) {
-    AddDevice(command, a);
     command.add_option("--test", a.test, "the square as plotted, X x Y")->required();
     command.add_option("--measured", a.measured, "the square as measured, X x Y")->required();
-    AddJson(command, a);
-    AddInch(command, a);
 }
 
-int RunCalibrateCommand(const Arguments& a, std::ostream& out) {
-    RunCalibrate(a.device, a.test, a.measured, a.options, out, std::cerr);
-    return kExitDone;
+void RunCalibrateCommand(const Arguments& a, Output& output) {
+    RunCalibrate(a.device, a.test, a.measured, a.options, output.out, std::cerr);
 }
 
 void SetUpAas(CLI::App& command, Arguments& a) {
-    AddDevice(command, a);
     command.add_option("--adjust", a.adjust, "X,Y to add, in mm (inches with --inch)")->required();
-    AddJson(command, a);
-    AddInch(command, a);
 }
 
-int RunAasCommand(const Arguments& a, std::ostream& out) {
-    RunAas(a.device, a.adjust, a.options, out, std::cerr);
-    return kExitDone;
+void RunAasCommand(const Arguments& a, Output& output) {
+    RunAas(a.device, a.adjust, a.options, output.out, std::cerr);
 }
 
-void SetUpDoctor(CLI::App&, Arguments&) {}
-
-int RunDoctorCommand(const Arguments&, std::ostream& out) {
-    return RunDoctor({}, out);
+void RunDoctorCommand(const Arguments&, Output& output) {
+    output.status = RunDoctor({}, output.out);
 }
+
+// The options most subcommands share, added around a subcommand's own: DEVICE before them,
+// --json and --inch after.
+enum Shared : unsigned { kOwnOnly = 0, kDevice = 1, kJson = 2, kInch = 4 };
 
 // The subcommands in the order of the help text. Each runs with what the parse filled in,
-// writes its result to `out` and returns the exit status, or throws UsageError,
-// CutterFailure or Interrupted.
+// writes its result to the output and ends, or throws UsageError, CutterFailure or
+// Interrupted.
 struct Subcommand {
     const char* name;
     const char* description;
+    unsigned shared;
     void (*setUp)(CLI::App& command, Arguments& arguments);
-    int (*run)(const Arguments& arguments, std::ostream& out);
+    void (*run)(const Arguments& arguments, Output& output);
 };
 
+constexpr unsigned kOnDevice = kDevice | kJson | kInch;
+
 constexpr Subcommand kSubcommands[] = {
-    {"list", "the connection list, as the window shows it", SetUpList, RunListCommand},
-    {"read", "identity and every parameter of a cutter", SetUpRead, RunReadCommand},
+    {"list", "the connection list, as the window shows it", kJson, SetUpNothing, RunListCommand},
+    {"read", "identity and every parameter of a cutter", kJson | kInch, SetUpRead, RunReadCommand},
     {"set",
      "change settings: NAME=VALUE ... (offset, force, weight, quality, smooth, unroll, media, "
      "holder)",
-     SetUpSet, RunSetCommand},
+     kOnDevice, SetUpSet, RunSetCommand},
     {"backup",
      "settings, scale factors and AAS offsets as a JSON document (FILE, or standard output)",
-     SetUpBackup, RunBackupCommand},
-    {"restore", "write a backup back, then read back and compare", SetUpRestore, RunRestoreCommand},
-    {"square", "plot the test square, for example 500x500", SetUpSquare, RunSquareCommand},
-    {"calibrate", "new scale factors from the measured test square", SetUpCalibrate,
+     kOwnOnly, SetUpBackup, RunBackupCommand},
+    {"restore", "write a backup back, then read back and compare", kOnDevice, SetUpRestore,
+     RunRestoreCommand},
+    {"square", "plot the test square, for example 500x500", kOnDevice, SetUpSquare,
+     RunSquareCommand},
+    {"calibrate", "new scale factors from the measured test square", kOnDevice, SetUpCalibrate,
      RunCalibrateCommand},
-    {"aas", "adjust the AAS offsets, then read them back", SetUpAas, RunAasCommand},
+    {"aas", "adjust the AAS offsets, then read them back", kOnDevice, SetUpAas, RunAasCommand},
     {"doctor",
      "why a cutter is not listed or cannot be opened: every serial port and USB device of "
      "vendor 7a3c, its driver, owner, group and mode, and what to do",
-     SetUpDoctor, RunDoctorCommand},
+     kOwnOnly, SetUpNothing, RunDoctorCommand},
 };
+
+CLI::App* AddSubcommand(CLI::App& app, const Subcommand& subcommand, Arguments& a) {
+    CLI::App* command = app.add_subcommand(subcommand.name, subcommand.description);
+    if ((subcommand.shared & kDevice) != 0)
+        command->add_option("DEVICE", a.device, "entry of the connection list")->required();
+    subcommand.setUp(*command, a);
+    if ((subcommand.shared & kJson) != 0)
+        command->add_flag("--json", a.options.json, "JSON output (documented in docs/CLI.md)");
+    if ((subcommand.shared & kInch) != 0)
+        command->add_flag("--inch", a.options.inches, "inches and ounces instead of mm and grams");
+    return command;
+}
 
 // Runs the parsed subcommand and turns what it throws into the exit status.
 int RunParsed(const Subcommand& subcommand, Arguments& a, std::ostream& out) {
     try {
         a.options.replyBound = ReplyBound(a.timeout);
-        return subcommand.run(a, out);
+        Output output{out};
+        subcommand.run(a, output);
+        return output.status;
     } catch (const UsageError& error) {
         PrintError(error.what());
         return kExitUsage;
@@ -245,10 +233,8 @@ int main(int argc, char** argv) {
     app.add_option("--timeout", arguments.timeout,
                    "seconds to wait for each reply of the cutter, 0.1 to 600 (default 10)");
     std::vector<CLI::App*> commands;
-    for (const Subcommand& subcommand : kSubcommands) {
-        commands.push_back(app.add_subcommand(subcommand.name, subcommand.description));
-        subcommand.setUp(*commands.back(), arguments);
-    }
+    for (const Subcommand& subcommand : kSubcommands)
+        commands.push_back(AddSubcommand(app, subcommand, arguments));
 
     try {
         app.parse(argc, argv);
