@@ -494,11 +494,11 @@ TEST_F(CommTest, WriteAndReadOnTwoThreadsNeverOverlap) {
         char buffer[4];
         for (int i = 0; i < 300; ++i) {
             comm.InQueCount();
-            comm.Read(buffer, sizeof buffer);
+            EXPECT_GE(comm.Read(buffer, sizeof buffer), 0);
         }
     });
     for (int i = 0; i < 300; ++i)
-        comm.Write("ESC.R4:", 7);
+        EXPECT_EQ(comm.Write("ESC.R4:", 7), 7);
     reader.join();
     EXPECT_FALSE(fake->overlapped.load());
     EXPECT_EQ(fake->written.size(), 300u * 7);
