@@ -86,7 +86,7 @@ void Cutter::Open() {
     CutterConnections& links = session_->Links();
     links.ChooseLinkKind(target_.position, target_.text);
     const int opened =
-        AsCutterFailure([&] { return links.OpenConnection(target_.position, target_.text); });
+        AsCutterFailure([&] { return session_->OpenConnection(target_.position, target_.text); });
     if (opened == 0)
         throw CutterFailure("No Machine Connected");
 }

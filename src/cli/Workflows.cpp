@@ -351,15 +351,14 @@ void RunRestore(const std::string& device, const std::string& file, bool dryRun,
 void RunSquare(const std::string& device, const std::string& size, const Options& options,
                std::ostream& out, std::ostream& err) {
     const auto [x, y] = SizePair(size, "the square", 'x');
-    std::int32_t xUnits = 0, yUnits = 0;
+    TestSquareSize square;
     try {
-        xUnits = TestSquareUnits(Value(x), options.inches);
-        yUnits = TestSquareUnits(Value(y), options.inches);
+        square = TestSquareSides(x, y, options.inches);
     } catch (const ConversionError& error) {
         throw UsageError(std::string("the square: ") + error.what());
     }
-    if (xUnits <= 0 || yUnits <= 0)
-        throw UsageError("the square's sides must be above 0");
+    const std::int32_t xUnits = square.x;
+    const std::int32_t yUnits = square.y;
 
     auto cutter = Connect(device, options, err);
     const MachineSettings values = cutter->ReadParameters();
@@ -393,6 +392,11 @@ void RunCalibrate(const std::string& device, const std::string& test, const std:
 
     auto cutter = Connect(device, options, err);
     const MachineSettings values = cutter->ReadParameters();
+    try {
+        RequireScaleFactorsRead(values);
+    } catch (const NotReadError& error) {
+        throw CutterFailure(error.what());
+    }
     if (!(values.FXScale > 0 && values.FYScale > 0))
         throw CutterFailure("the cutter reported no scale factors");
     const CommandInputs inputs{tx, ty, mx, my, options.inches, '.'};
@@ -425,6 +429,11 @@ void RunAas(const std::string& device, const std::string& adjust, const Options&
     if (!HasAasOffsets(current.FModelName))
         throw UsageError("'" + ShownText(current.FModelName) + "' has no AAS offsets");
     // As the window does: the current offsets are taken back from the text it shows them in.
+    try {
+        RequireAasOffsetsRead(current);
+    } catch (const NotReadError& error) {
+        throw CutterFailure(error.what());
+    }
     AasOffsetPair offsets;
     try {
         offsets =

@@ -77,6 +77,7 @@ void TMainForm_::UpDown2Click(UpDownButton /*button*/) {
 }
 
 void TMainForm_::BuAASIIUpdateClick() {
+    RequireAasOffsetsRead(FRecord.Read());
     // With no unit selected (a text typed into the unit list) the fields are in the unit the
     // window shows.
     const int unit = CoUnit.Position();

@@ -170,7 +170,7 @@ int TMainForm_::OpenConnection() {
     const BusyCursor busy(Window); // opening a serial port pauses around it
     int opened = 0;
     try {
-        opened = FLinks->OpenConnection(CBConnects.Position(), CBConnects.Text());
+        opened = FSession.OpenConnection(CBConnects.Position(), CBConnects.Text());
     } catch (...) {
         // No work button may come back without a link.
         Timer3.Stop();

@@ -90,34 +90,35 @@ void TMainForm_::CoUnitChange() {
     const int unit = CoUnit.Position();
     if (unit != 0 && unit != 1)
         return; // a typed text that is no unit changes nothing
-    const bool inches = unit == 1;
-    const char separator = Window.DecimalSeparator();
-    const MachineSettings values = FRecord.Read();
-
-    Label21.SetText(LengthUnitName(inches));
-    LaLength.SetText(PaperSizeText(values.FPaperLength, inches, separator));
-    LaWidth.SetText(PaperSizeText(values.FPaperWidth, inches, separator));
-
+    // Worked out whole before anything changes: a text that does not convert leaves every
+    // control, the unit list too, in the unit it showed. The offset text is converted only
+    // on a real change: picking the unit already shown, or the display's closing call in
+    // that unit, must not multiply it once more.
     const int position = CBOffset.Position();
-    std::string offsetText = CBOffset.Text();
-    // Converted only on a real change: picking the unit already shown, or the display's
-    // closing call in that unit, must not multiply the text once more.
-    if (unit != FShownUnit)
-        offsetText = ConvertBladeOffsetText(offsetText, inches, separator);
+    UnitSwitch u;
+    try {
+        u = MakeUnitSwitch(FRecord.Read(), unit == 1, unit != FShownUnit, CBOffset.Text(),
+                           SBForce.Position(), Window.DecimalSeparator());
+    } catch (...) {
+        CoUnit.SetPosition(FShownUnit);
+        throw;
+    }
+
+    Label21.SetText(u.lengthUnit);
+    LaLength.SetText(u.length);
+    LaWidth.SetText(u.width);
     CBOffset.Clear();
-    for (const std::string& entry : BladeOffsetEntries(inches, separator))
+    for (const std::string& entry : u.offsetEntries)
         CBOffset.AddEntry(entry);
     CBOffset.SetPosition(position);
     // An offset typed into the field (no entry selected) stays there, in the new unit.
     if (position < 0)
-        CBOffset.SetText(offsetText);
-
-    LaForce.SetText(BladeForceText(SBForce.Position(), inches, separator));
-
+        CBOffset.SetText(u.offsetText);
+    LaForce.SetText(u.force);
     for (ILabel* label :
          {&Label20, &Label29, &Label32, &Label33, &Label18, &Label35, &Label27, &Label26})
-        label->SetText(LengthUnitName(inches));
-    Label28.SetText(ForceUnitName(inches));
+        label->SetText(u.lengthUnit);
+    Label28.SetText(u.forceUnit);
     FShownUnit = unit;
 }
 

@@ -2,6 +2,7 @@
 
 #include "link/OpenHint.h"
 #include "link/PrinterProbe.h"
+#include "platform/DeviceAccess.h"
 #include "platform/SerialPortList.h"
 
 #include <algorithm>
@@ -166,8 +167,56 @@ LinkKind CutterConnections::ChooseLinkKind(int position, const std::string& text
 }
 
 int CutterConnections::OpenConnection(int position, const std::string& text) {
+    const int opened = OpenChosenLink(position, text);
+    if (opened == 1)
+        DiscardWaitingInput();
+    return opened;
+}
+
+void CutterConnections::DiscardWaitingInput() {
+    // A stale or repeated line would be read as the answer to the first query and shift
+    // every reply after it. A few reads are enough: a cutter sends nothing unasked.
+    constexpr int kMaxReads = 16;
+    std::array<char, platform::UsbApi::kReadCapacity> scratch{};
+    switch (FLinkKind()) {
+    case kLinkSerial:
+        FComm2->PurgeIn();
+        break;
+    case kLinkVendorUsb:
+        for (int i = 0; i < kMaxReads; ++i) {
+            const std::optional<int> n = UsbReceive(scratch.data(), scratch.size());
+            if (!n || *n <= 0)
+                break;
+        }
+        break;
+    case kLinkPrinterClass: {
+        std::lock_guard lock(FHandlesMutex);
+        for (int i = 0; i < kMaxReads; ++i)
+            if (FReadHandle.Read(scratch.data(), scratch.size(), std::chrono::milliseconds(0)) <= 0)
+                break;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+bool CutterConnections::LinkLost() const {
+    switch (FLinkKind()) {
+    case kLinkSerial:
+        return FComm2->Enabled() && FComm2->DeviceLost();
+    case kLinkVendorUsb:
+    case kLinkPrinterClass:
+        return FLost.load(std::memory_order_acquire);
+    default:
+        return false;
+    }
+}
+
+int CutterConnections::OpenChosenLink(int position, const std::string& text) {
     // Whatever the receive thread assembled so far belongs to the connection that ends here.
     CountOpening();
+    FLost.store(false, std::memory_order_release);
     if (FComm2->Enabled()) {
         FComm2->Close();
         std::this_thread::sleep_for(kSerialPause);
@@ -230,6 +279,13 @@ bool CutterConnections::ModemLinesActive() {
 }
 
 LinkWriteResult CutterConnections::WriteToLink(const std::string& bytes) {
+    LinkWriteResult result = WriteToOpenLink(bytes);
+    if (!result && LinkLost())
+        result = LinkWriteResult::Failed(kConnectionLostMessage);
+    return result;
+}
+
+LinkWriteResult CutterConnections::WriteToOpenLink(const std::string& bytes) {
     switch (FLinkKind()) {
     case kLinkSerial: {
         LinkWriteResult result = LinkWriteResult::Failed("The serial port is not open.");
@@ -246,17 +302,18 @@ LinkWriteResult CutterConnections::WriteToLink(const std::string& bytes) {
         std::lock_guard lock(FHandlesMutex);
         if (!FUsbHandle.Valid())
             return LinkWriteResult::Failed("No USB device is open.");
-        return WriteOutcome("The USB device",
-                            FUsbApi->UsbWrite(FUsbHandle.Get(), bytes.data(),
-                                              static_cast<std::int32_t>(bytes.size())),
-                            bytes.size());
+        const std::int32_t written = FUsbApi->UsbWrite(FUsbHandle.Get(), bytes.data(),
+                                                       static_cast<std::int32_t>(bytes.size()));
+        NoteLost(written < 0 && FUsbApi->DeviceGone(FUsbHandle.Get()));
+        return WriteOutcome("The USB device", written, bytes.size());
     }
     case kLinkPrinterClass: {
         std::lock_guard lock(FHandlesMutex);
         if (!FWriteHandle.Valid())
             return LinkWriteResult::Failed("No USB printer-class device is open.");
-        return WriteOutcome("The USB device", FWriteHandle.Write(bytes.data(), bytes.size()),
-                            bytes.size());
+        const std::ptrdiff_t written = FWriteHandle.Write(bytes.data(), bytes.size());
+        NoteLost(written < 0 && platform::DeviceGone(FWriteHandle.LastError()));
+        return WriteOutcome("The USB device", written, bytes.size());
     }
     default:
         return LinkWriteResult::Failed("No link is open.");
@@ -277,8 +334,9 @@ int CutterConnections::SerialRead(char* buffer, int count) {
 
 int CutterConnections::PrinterRead(char* buffer, int capacity) {
     std::lock_guard lock(FHandlesMutex);
-    return static_cast<int>(
-        FReadHandle.Read(buffer, static_cast<std::size_t>(capacity), kPrinterReadSlice));
+    const auto n = FReadHandle.Read(buffer, static_cast<std::size_t>(capacity), kPrinterReadSlice);
+    NoteLost(n < 0 && platform::DeviceGone(FReadHandle.LastError()));
+    return static_cast<int>(n);
 }
 
 std::optional<int> CutterConnections::UsbReceive(char* buffer, int capacity) {
@@ -288,8 +346,10 @@ std::optional<int> CutterConnections::UsbReceive(char* buffer, int capacity) {
     // One count for both calls: the library's read may take what its query left there as
     // the number of bytes to read.
     std::int32_t count = 0;
-    if (FUsbApi->UsbQueryInput(FUsbHandle.Get(), &count) < 0)
+    if (FUsbApi->UsbQueryInput(FUsbHandle.Get(), &count) < 0) {
+        NoteLost(FUsbApi->DeviceGone(FUsbHandle.Get()));
         return std::nullopt;
+    }
     // A read that takes the count as its size must still not write past the buffer.
     count = std::clamp(count, 0, capacity);
     const std::int32_t result = FUsbApi->UsbRead(FUsbHandle.Get(), buffer, capacity, &count);

@@ -74,7 +74,13 @@ public:
     // Opens the link of the current kind for the chosen entry. 1 on success; 0 for a
     // serial port without any active modem line (closed again). A port the system refuses
     // throws ECommError, its message followed by a hint line when the cause is known.
+    // Whatever the device sent before it was opened is discarded: it answers no query of
+    // this connection.
     int OpenConnection(int position, const std::string& text);
+
+    // True once the open link reported its device gone (a serial hang-up, a printer-class
+    // node or vendor device unplugged); false again after the next opening.
+    bool LinkLost() const override;
     bool ModemLinesActive();
 
     // The one raw write to whichever link is open. Tells whether every byte went out, and
@@ -91,6 +97,8 @@ public:
     std::optional<int> UsbReceive(char* buffer, int capacity) override;
 
 private:
+    int OpenChosenLink(int position, const std::string& text);
+    LinkWriteResult WriteToOpenLink(const std::string& bytes);
     void ProbePrinterDevices(const MessageSink& showMessage);
     void AddSerialPorts();
     void AddVendorDevices(const MessageSink& showMessage);
@@ -101,6 +109,11 @@ private:
     void ReleasePrinterHandlesOn(const std::string& name);
     void OpenVendorDevice(int number);
     void CountOpening() { FOpenings.fetch_add(1, std::memory_order_acq_rel); }
+    void DiscardWaitingInput();
+    void NoteLost(bool gone) {
+        if (gone)
+            FLost.store(true, std::memory_order_release);
+    }
 
     std::unique_ptr<CUsbIF> FUsbIF;
     std::unique_ptr<platform::UsbApi> FUsbApi;
@@ -110,6 +123,9 @@ private:
     std::string FProbeModel;
     std::atomic<LinkKind> FLinkKind_{kLinkPrinterClass};
     std::atomic<std::uint64_t> FOpenings{0};
+    // Set by the USB reads and writes that found the device gone; the serial component
+    // keeps its own.
+    std::atomic<bool> FLost{false};
 
     // The handles are replaced on the interface thread while the receive thread reads.
     std::mutex FHandlesMutex;

@@ -16,6 +16,12 @@ CutterSession::CutterSession(std::unique_ptr<CutterConnections> links)
     FReadThread =
         std::make_unique<ReadThread>(*FLinks, [this](std::string_view reply) { OnReply(reply); });
     FDispatcher.SetAbandonedReplies(FReadThread.get());
+    FDispatcher.SetLinkLost([this] { return FLinks->LinkLost(); });
+}
+
+int CutterSession::OpenConnection(int position, const std::string& text) {
+    FRecord.Clear();
+    return FLinks->OpenConnection(position, text);
 }
 
 CutterSession::~CutterSession() {

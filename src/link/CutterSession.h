@@ -36,6 +36,11 @@ public:
     void SendCommand(CommandCode code, const CommandInputs& inputs = {}) {
         FDispatcher.SendCommand(code, inputs);
     }
+    // Opens the chosen entry (CutterConnections::OpenConnection) and forgets everything the
+    // record held: the cutter now connected may be another one, and nothing it has not
+    // told may be written to it.
+    int OpenConnection(int position, const std::string& text);
+
     // The raw write to whichever link is open; tells whether every byte went out.
     LinkWriteResult WriteToLink(const std::string& bytes) { return FLinks->WriteToLink(bytes); }
 

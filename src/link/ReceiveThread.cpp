@@ -153,7 +153,7 @@ std::optional<std::string_view> ReadThread::Pass() {
     switch (links_.Kind()) {
     case kLinkPrinterClass: {
         const int n = links_.PrinterRead(receive_.data(), kPrinterReadSize);
-        if (n == 0)
+        if (n == 0 || (n < 0 && links_.LinkLost()))
             return std::nullopt; // nothing yet: keep polling like the other links
         // A failed read is an empty answer, so that the command sequence goes on.
         return UpToFirstZero(receive_.data(), std::min(n, kPrinterReadSize));

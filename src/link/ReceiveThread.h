@@ -40,6 +40,10 @@ public:
     // negative, UsbRead, both given the same count. nullopt when nothing waits; else the
     // bytes read, negative when the read failed.
     virtual std::optional<int> UsbReceive(char* buffer, int capacity) = 0;
+
+    // True once the open link reported its device gone: a failed read then brings no answer
+    // at all, and the dispatcher's wait ends on its own.
+    virtual bool LinkLost() const { return false; }
 };
 
 class ReadThread final : public AbandonedReplies {

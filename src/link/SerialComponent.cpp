@@ -1,5 +1,6 @@
 #include "link/SerialComponent.h"
 
+#include "platform/DeviceAccess.h"
 #include "platform/Trace.h"
 
 #include <algorithm>
@@ -158,6 +159,7 @@ void TThreadComm::CreateHandle() {
         std::lock_guard guard(portMutex_);
         port_ = port;
     }
+    deviceLost_.store(false, std::memory_order_release);
     open_.store(true, std::memory_order_release);
     int typeError = 0;
     if (!port->IsCharacterDevice(typeError)) {
@@ -193,6 +195,7 @@ int TThreadComm::WriteEx(const char* buffer, uint32_t count, int waitMode) {
     if (started.state == pf::SerialIo::Done)
         return static_cast<int>(started.count);
     if (started.state != pf::SerialIo::Pending) {
+        NoteFailure(started.error);
         pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
         return 0;
     }
@@ -202,6 +205,7 @@ int TThreadComm::WriteEx(const char* buffer, uint32_t count, int waitMode) {
         if (polled.state == pf::SerialIo::Done)
             return static_cast<int>(polled.count);
         if (polled.state == pf::SerialIo::Failed) {
+            NoteFailure(polled.error);
             pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
             return static_cast<int>(polled.count);
         }
@@ -233,13 +237,17 @@ int TThreadComm::Read(char* buffer, uint32_t count) {
     const pf::SerialIoResult started = port->StartRead(buffer, count);
     if (started.state == pf::SerialIo::Done)
         return static_cast<int>(started.count);
-    if (started.state != pf::SerialIo::Pending)
+    if (started.state != pf::SerialIo::Pending) {
+        NoteFailure(started.error);
         return 0;
+    }
     pf::SerialIoResult waited = port->WaitRead();
     while (waited.state == pf::SerialIo::Incomplete)
         waited = port->WaitRead();
-    if (waited.state == pf::SerialIo::Failed)
+    if (waited.state == pf::SerialIo::Failed) {
+        NoteFailure(waited.error);
         pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+    }
     return static_cast<int>(waited.count);
 }
 
@@ -252,9 +260,16 @@ int TThreadComm::InQueCount() {
     uint32_t errors = 0;
     pf::SerialComStat status;
     // A failed query counts as an empty queue: the receive thread reads what this reports.
-    if (pf::Traced("ClearError (the serial port's queues)", port->ClearError(errors, status)) != 0)
+    if (NoteFailure(pf::Traced("ClearError (the serial port's queues)",
+                               port->ClearError(errors, status))) != 0)
         return 0;
     return static_cast<int>(status.cbInQue);
+}
+
+int TThreadComm::NoteFailure(int error) {
+    if (error != 0 && pf::DeviceGone(error))
+        deviceLost_.store(true, std::memory_order_release);
+    return error;
 }
 
 int TThreadComm::OutQueCount() {

@@ -218,6 +218,10 @@ public:
     void PurgeIn();
     void PurgeOut();
 
+    // True once a read, write or queue query on the port now open failed in a way that says
+    // the device has gone (a hang-up, a pulled USB adapter); false again after an Open.
+    bool DeviceLost() const { return deviceLost_.load(std::memory_order_acquire); }
+
     // n: 1 CTS, 2 DSR, 3 RING, 4 RLSD. True when the port is closed or its lines cannot be
     // read (a pty refuses the modem-line calls), so such a port counts as connected.
     bool GetModemState(int n);
@@ -295,6 +299,11 @@ public:
     TCommComStatEvent OnComStatEvent;
 
 private:
+    // Notes a failed port call's error when it says the device has gone; returns it.
+    int NoteFailure(int error);
+
+    std::atomic<bool> deviceLost_{false};
+
     // Marks the current thread as inside HandleCommEvent.
     class HandlerScope {
     public:

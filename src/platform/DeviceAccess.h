@@ -15,6 +15,11 @@ enum class OpenFailure {
 // Sorts a system error code (errno on Linux, GetLastError on Windows) into a cause.
 OpenFailure ClassifyOpenError(int code);
 
+// True when a system error code of a read, write or status call on an open device says the
+// device itself has gone (unplugged, hung up, its handle invalidated), so that waiting on
+// it longer cannot bring an answer.
+bool DeviceGone(int code);
+
 // The group that owns the device node behind `deviceName` ("dialout" for /dev/ttyUSB0 on
 // Debian); "" when it cannot be read or the system has no such thing (Windows).
 std::string DeviceGroup(const std::string& deviceName);

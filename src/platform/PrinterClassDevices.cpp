@@ -11,6 +11,7 @@ PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
         FNative = std::exchange(other.FNative, kInvalid);
         FPending = std::move(other.FPending);
         FOpenError = other.FOpenError;
+        FLastError = other.FLastError;
     }
     return *this;
 }

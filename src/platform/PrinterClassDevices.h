@@ -40,8 +40,8 @@ public:
     PrinterHandle() noexcept = default;
     explicit PrinterHandle(Native native) noexcept : FNative(native) {}
     PrinterHandle(PrinterHandle&& other) noexcept
-        : FNative(other.FNative), FPending(std::move(other.FPending)),
-          FOpenError(other.FOpenError) {
+        : FNative(other.FNative), FPending(std::move(other.FPending)), FOpenError(other.FOpenError),
+          FLastError(other.FLastError) {
         other.FNative = kInvalid;
     }
     PrinterHandle& operator=(PrinterHandle&& other) noexcept;
@@ -73,6 +73,10 @@ public:
     std::ptrdiff_t Write(const void* bytes, std::size_t count,
                          std::chrono::milliseconds timeout = kWriteTimeout);
 
+    // The system error of the last Read or Write that failed (end of file counts as ENODEV
+    // on Linux); 0 when none has failed.
+    int LastError() const noexcept { return FLastError; }
+
 private:
     // A read the OS still works on, kept from one Read to the next (Windows only).
     struct PendingRead;
@@ -84,6 +88,7 @@ private:
     Native FNative = kInvalid;
     std::unique_ptr<PendingRead, PendingReadDeleter> FPending;
     int FOpenError = 0;
+    int FLastError = 0;
 };
 
 enum class InterfaceQuery {

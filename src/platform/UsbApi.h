@@ -34,6 +34,9 @@ public:
     // code (EACCES, EBUSY); 0 when it opened, when there was no device at that number, or
     // when the library cannot tell (USBAPI.DLL cannot).
     [[nodiscard]] virtual int LastOpenError() const { return 0; }
+    // True once a transfer on `handle` found the device gone (unplugged, or the virtual
+    // cutter's socket closed). USBAPI.DLL cannot tell, so there it stays false.
+    [[nodiscard]] virtual bool DeviceGone(std::int32_t /*handle*/) { return false; }
 };
 
 // The library of this computer. On Windows a missing USBAPI.DLL gives an instance whose

@@ -50,10 +50,26 @@ AasOffsetPair AdjustedAasOffsets(std::string_view adjustX, std::string_view adju
     const long double ay = StrToFloat(adjustY, sep);
     const long double cx = StrToFloat(currentX, sep);
     const long double cy = StrToFloat(currentY, sep);
-    // Each part is truncated on its own, so a current offset read back from its label
-    // comes back whole and an adjustment below one plotter unit adds nothing.
-    return {std::int64_t{AasUnits(ax, inches)} + AasUnits(cx, inches),
-            std::int64_t{AasUnits(ay, inches)} + AasUnits(cy, inches)};
+    // The typed adjustment is truncated, so one below a plotter unit adds nothing; the
+    // current offset goes back to the whole number of units its label was made from. The
+    // sum is sent as the cutter's 32-bit integer, so one beyond it is refused, not sent.
+    const auto sum = [](std::int32_t adjustment, std::int32_t current) {
+        return Trunc(static_cast<long double>(std::int64_t{adjustment} + current));
+    };
+    return {sum(AasUnits(ax, inches), AasUnitsNearest(cx, inches)),
+            sum(AasUnits(ay, inches), AasUnitsNearest(cy, inches))};
+}
+
+void RequireScaleFactorsRead(const MachineSettings& values) {
+    if (!values.FScalesRead)
+        throw NotReadError("The scale factors have not been read from this machine; nothing "
+                           "was sent. Connect again.");
+}
+
+void RequireAasOffsetsRead(const MachineSettings& values) {
+    if (!values.FAasOffsetsRead)
+        throw NotReadError("The AAS offsets have not been read from this machine; nothing was "
+                           "sent. Connect again.");
 }
 
 } // namespace zopra

@@ -2,6 +2,8 @@
 // The arithmetic of the "Adjust" page: whether the size measured on the plotted test square
 // is close enough to the size asked for that new scale factors may be sent (STEP2), and the
 // AAS offset adjustment. The command texts themselves are in Commands.h.
+#include "protocol/MachineSettings.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -47,15 +49,29 @@ std::string AasAdjustmentInInches(std::string_view mmText, char decimalSeparator
 
 // The AAS offsets an update sends, in plotter units: the typed adjustment and the current
 // offset (as its label shows it) are each turned into plotter units and truncated, then
-// added. The texts are read in the order adjustment X, Y, current X, Y; a text that is not
-// a number, or a value that does not fit, throws ConversionError before anything is sent.
-// No range check beyond that: a typed adjustment of any size is sent.
+// added. The adjustment is truncated; the current offset is taken to the nearest unit, so an
+// offset that is not adjusted goes back exactly as the cutter reported it. The texts are read
+// in the order adjustment X, Y, current X, Y; a text that is not a number, or a value or sum
+// that does not fit the cutter's 32-bit integer, throws ConversionError before anything is
+// sent. No range check beyond that.
 struct AasOffsetPair {
-    std::int64_t x = 0;
-    std::int64_t y = 0;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
 };
 AasOffsetPair AdjustedAasOffsets(std::string_view adjustX, std::string_view adjustY,
                                  std::string_view currentX, std::string_view currentY, bool inches,
                                  char decimalSeparator = '.');
+
+// Values a command builds on that were not read from the cutter now connected (a connect
+// whose replies never came, or none yet since the connection was opened).
+class NotReadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Calibration multiplies the cutter's own scale factors: without them it would send 0.
+void RequireScaleFactorsRead(const MachineSettings& values);
+// The AAS update adds to the cutter's current offsets.
+void RequireAasOffsetsRead(const MachineSettings& values);
 
 } // namespace zopra

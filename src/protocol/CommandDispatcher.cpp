@@ -14,6 +14,10 @@ void CommandDispatcher::SetReplyBound(std::chrono::milliseconds bound) { replyBo
 
 void CommandDispatcher::SetAbandonedReplies(AbandonedReplies* receiver) { abandoned_ = receiver; }
 
+void CommandDispatcher::SetLinkLost(LinkLost linkLost) {
+    linkLost_ = std::move(linkLost);
+}
+
 void CommandDispatcher::WaitWhileReplyOutstanding() {
     const auto deadline = std::chrono::steady_clock::now() + replyBound_;
     for (;;) {
@@ -21,6 +25,18 @@ void CommandDispatcher::WaitWhileReplyOutstanding() {
         const bool late = abandoned_ != nullptr && abandoned_->AbandonedPending();
         if (!outstanding && !late)
             return;
+        if (linkLost_ && linkLost_()) {
+            // No answer can come over a link whose device is gone: give it up now, as the
+            // bound would, and say why.
+            if (outstanding && (abandoned_ == nullptr || abandoned_->Abandon())) {
+                record_.FWaitingReply.store(0, std::memory_order_release);
+                throw ConnectionLostError();
+            }
+            if (!outstanding) {
+                abandoned_->Forget();
+                return;
+            }
+        }
         if (std::chrono::steady_clock::now() >= deadline) {
             if (outstanding) {
                 // Give the reply up so that the next command can go out; the receiver

@@ -17,6 +17,17 @@ namespace zopra {
 class NoAnswerError : public std::runtime_error {
 public:
     NoAnswerError() : std::runtime_error("The machine did not answer.") {}
+
+protected:
+    explicit NoAnswerError(const char* message) : std::runtime_error(message) {}
+};
+
+// The link reported its device gone while a reply was outstanding: the answer cannot come,
+// so the wait ends at once instead of at the bound. Every caller that handles a reply that
+// did not come handles this one too.
+class ConnectionLostError : public NoAnswerError {
+public:
+    ConnectionLostError() : NoAnswerError(kConnectionLostMessage) {}
 };
 
 // The receiver's side of an answer that the reply bound has given up on. Without it the
@@ -43,6 +54,8 @@ public:
     // Waits a little while the dispatcher polls the flag. The window keeps itself alive
     // here (repaints, no user input); the default is a plain sleep.
     using WaitHook = std::function<void(std::chrono::milliseconds)>;
+    // True once the open link has reported its device gone.
+    using LinkLost = std::function<bool()>;
 
     static constexpr std::chrono::milliseconds kDefaultReplyBound{10000};
     static constexpr std::chrono::milliseconds kPollInterval{1};
@@ -56,6 +69,8 @@ public:
     void SetReplyBound(std::chrono::milliseconds bound);
     // The receiver that drops an answer given up on (none: nothing is dropped).
     void SetAbandonedReplies(AbandonedReplies* receiver);
+    // Lets the wait for a reply end at once with ConnectionLostError (none: only the bound).
+    void SetLinkLost(LinkLost linkLost);
 
     // Waits until no reply is outstanding (at most the reply bound, then NoAnswerError
     // and the outstanding reply is given up: the receiver drops it when it comes late).
@@ -82,6 +97,7 @@ private:
     WaitHook waitHook_;
     std::chrono::milliseconds replyBound_ = kDefaultReplyBound;
     AbandonedReplies* abandoned_ = nullptr;
+    LinkLost linkLost_;
 };
 
 } // namespace zopra

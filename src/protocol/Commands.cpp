@@ -1,5 +1,6 @@
 #include "protocol/Commands.h"
 
+#include "protocol/Calibration.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 
@@ -52,6 +53,16 @@ std::string TestSquareText(std::int32_t x, std::int32_t y) {
            ys + ";" + "PU;";
 }
 
+TestSquareSize TestSquareSides(std::string_view x, std::string_view y, bool inches,
+                               char decimalSeparator) {
+    const TestSquareSize size{TestSquareUnits(StrToFloat(x, decimalSeparator), inches),
+                              TestSquareUnits(StrToFloat(y, decimalSeparator), inches)};
+    // A side of 0 or below is no square: the path would run back over itself or outward.
+    if (size.x <= 0 || size.y <= 0)
+        throw ConversionError("The test square's sides must be above 0; nothing was sent.");
+    return size;
+}
+
 std::string CalibrationText(std::int32_t xs, std::int32_t ys) {
     return Esc(".C6;1;") + std::to_string(xs) + ":" + Esc(".C6;0;") + std::to_string(ys) + ":" +
            Esc(".C1;0;:") + Esc(".C6;2;:") + "PD;" + "PU;";
@@ -61,11 +72,13 @@ std::string BuildCommandText(CommandCode code, const CommandInputs& inputs,
                              const MachineSettings& record) {
     const char sep = inputs.decimalSeparator;
     switch (code) {
-    case kCmdTestSquare:
-        return TestSquareText(TestSquareUnits(StrToFloat(inputs.testX, sep), inputs.inches),
-                              TestSquareUnits(StrToFloat(inputs.testY, sep), inputs.inches));
+    case kCmdTestSquare: {
+        const TestSquareSize size = TestSquareSides(inputs.testX, inputs.testY, inputs.inches, sep);
+        return TestSquareText(size.x, size.y);
+    }
     case kCmdCalibrate:
     case kCmdCalibrateAgain: {
+        RequireScaleFactorsRead(record);
         // Measured over requested: both are in the unit shown, so the unit cancels out.
         const long double xs =
             StrToFloat(inputs.measuredX, sep) / StrToFloat(inputs.testX, sep) * record.FXScale;

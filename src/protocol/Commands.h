@@ -37,9 +37,19 @@ struct CommandInputs {
     char decimalSeparator = '.';
 };
 
+// The sides of the test square typed in the unit shown, in plotter units. Throws
+// ConversionError for a text that is not a number or a side that is not above 0.
+struct TestSquareSize {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+TestSquareSize TestSquareSides(std::string_view x, std::string_view y, bool inches,
+                               char decimalSeparator = '.');
+
 // The text for a dispatcher code: a query, the test square from the typed sides, the
 // calibration from measured / requested x the scale last read, or "" for codes without a
-// command. Throws ConversionError when a field does not hold a usable number.
+// command. Throws ConversionError when a field does not hold a usable number, and
+// NotReadError for a calibration without scale factors read from the cutter now connected.
 std::string BuildCommandText(CommandCode code, const CommandInputs& inputs,
                              const MachineSettings& record);
 

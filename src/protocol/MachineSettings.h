@@ -26,6 +26,10 @@ struct MachineSettings {
     double FAASXOffset = 0; // plotter units
     double FAASYOffset = 0; // plotter units
     double FBladeHolder = 0; // 0 "Metal", else "Plastic"
+    // Set by the replies to "ESC.R3:" and "ESC.R5:": what calibration and the AAS update
+    // build on came from the cutter now connected.
+    bool FScalesRead = false;
+    bool FAasOffsetsRead = false;
     std::string FCName;
     std::string FModelName;
     std::string FVersion;
@@ -44,6 +48,12 @@ public:
     MachineSettings Read() const {
         std::lock_guard lock(mutex_);
         return values_;
+    }
+
+    // Forgets every value and the identity flag: a new connection may be another cutter.
+    void Clear() {
+        Write([](MachineSettings& values) { values = MachineSettings{}; });
+        FIdentityReady.store(0, std::memory_order_release);
     }
 
     // Changes the values under the lock: fn(MachineSettings&).

@@ -24,11 +24,21 @@ bool IsDigit(char c) {
     throw ConversionError("'" + std::string(text) + "' is not a valid floating point value");
 }
 
-// Puts the decimal separator of the user's locale into a text printed with '.'.
-std::string WithSeparator(std::string text, char decimalSeparator) {
-    for (char& c : text)
-        if (c == '.')
-            c = decimalSeparator;
+// printf writes the decimal point of the C library's locale (on Linux, starting Qt sets it
+// from the user's environment, and a German one writes ","). The program's own text must
+// not follow it: whatever stands between the digits that is not a sign or an exponent is
+// that point, one byte or several, and becomes decimalSeparator.
+std::string WithSeparator(std::string_view printed, char decimalSeparator) {
+    std::string text;
+    bool inPoint = false;
+    for (char c : printed) {
+        const bool ours = IsDigit(c) || c == '-' || c == '+' || c == 'e' || c == 'E';
+        if (ours)
+            text += c;
+        else if (!inPoint)
+            text += decimalSeparator;
+        inPoint = !ours;
+    }
     return text;
 }
 
@@ -128,7 +138,7 @@ std::string FormatGeneral(long double value, char decimalSeparator) {
         return value < 0 ? "-INF" : "INF";
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.15Lg", value);
-    std::string text = buffer;
+    std::string text = WithSeparator(buffer, decimalSeparator);
     // "1e-05" becomes "1E-5": an exponent without padding zeros.
     if (auto e = text.find('e'); e != std::string::npos) {
         std::string mantissa = text.substr(0, e);
@@ -140,10 +150,12 @@ std::string FormatGeneral(long double value, char decimalSeparator) {
     }
     if (text == "-0")
         text = "0";
-    return WithSeparator(text, decimalSeparator);
+    return text;
 }
 
 std::string FormatFixed(long double value, int decimals, char decimalSeparator) {
+    if (!std::isfinite(value))
+        return FormatGeneral(value, decimalSeparator);
     // Sized by a first measuring pass: the largest extended value has 4933 integer digits,
     // and a fixed text is never cut.
     const int length = std::snprintf(nullptr, 0, "%.*Lf", decimals, value);
@@ -152,10 +164,12 @@ std::string FormatFixed(long double value, int decimals, char decimalSeparator) 
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
     std::snprintf(text.data(), text.size(), "%.*Lf", decimals, value);
     text.pop_back();
+    text = WithSeparator(text, decimalSeparator);
     // A value that rounds to zero is shown without a sign.
-    if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos)
+    if (text.front() == '-' &&
+        text.find_first_not_of(std::string("-0") + decimalSeparator) == std::string::npos)
         text.erase(0, 1);
-    return WithSeparator(text, decimalSeparator);
+    return text;
 }
 
 double PlotterUnitsToMm(long double plotterUnits) {
@@ -172,6 +186,12 @@ std::int32_t AasUnits(long double typed, bool inches) {
     if (inches)
         return Trunc(typed * units::kPlotterUnitsPerMm * units::kMmPerInchAas);
     return Trunc(typed * units::kPlotterUnitsPerMm);
+}
+
+std::int32_t AasUnitsNearest(long double shown, bool inches) {
+    const long double perShown =
+        inches ? units::kPlotterUnitsPerMm * units::kMmPerInchAas : units::kPlotterUnitsPerMm;
+    return Trunc(std::round(shown * perShown));
 }
 
 long double AasUnitsToDisplay(long double plotterUnits, bool inches) {

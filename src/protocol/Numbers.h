@@ -35,7 +35,8 @@ long double StrToFloatForDouble(std::string_view text, char decimalSeparator = '
 std::int32_t Trunc(long double value);
 
 // Shortest general format: at most 15 significant digits, no trailing zeros, so 1.0 is "1"
-// and 120.0 is "120"; very large or small magnitudes use an exponent ("1E-5").
+// and 120.0 is "120"; very large or small magnitudes use an exponent ("1E-5"). The two
+// formats write decimalSeparator whatever the C library's locale is.
 std::string FormatGeneral(long double value, char decimalSeparator = '.');
 
 // The fixed patterns "0.0" (decimals 1) and "0.000" (decimals 3), rounded to nearest.
@@ -64,6 +65,11 @@ std::int32_t TestSquareUnits(long double typed, bool inches);
 
 // An AAS length typed in mm (or inches, 1000 units each) to plotter units, truncated.
 std::int32_t AasUnits(long double typed, bool inches);
+
+// An AAS offset as the window shows it (AasUnitsToDisplay) back to plotter units, to the
+// nearest unit: the shown 0.04 inch of 40 units is 39.999... units in extended precision,
+// and truncating it would lose a unit on every update.
+std::int32_t AasUnitsNearest(long double shown, bool inches);
 
 // AAS offset in plotter units as the window shows it: mm, or inches counted as mm x 0.04.
 long double AasUnitsToDisplay(long double units, bool inches);

@@ -1,5 +1,6 @@
 #include "protocol/ParameterDisplay.h"
 
+#include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 
 #include <cmath>
@@ -64,7 +65,11 @@ ParameterDisplay MakeParameterDisplay(const MachineSettings& v, char sep) {
     d.unrollIndex = ListPosition(v.FAutoUnroll, 2);
     d.smoothIndex = ListPosition(v.FVectorSmooth, 2);
     try {
-        d.forcePosition = Trunc(v.FBladeForce);
+        // The bar stands where "Update" sends the force read, so that reading and updating
+        // without a change writes back what was read (a cutter outside the model table is
+        // sent the position x 0.64). A force no position sends keeps the bar at the value.
+        const std::int32_t force = Trunc(v.FBladeForce);
+        d.forcePosition = ForcePositionForValue(v.FModelName, force).value_or(force);
     } catch (const ConversionError&) {
         // A force beyond any integer has no bar position; the label above still shows it.
     }
@@ -107,6 +112,20 @@ std::vector<std::string> BladeOffsetEntries(bool inches, char sep) {
 std::string ConvertBladeOffsetText(std::string_view text, bool toInches, char sep) {
     const long double factor = toInches ? units::kInchPerMmAas : units::kMmPerInchAas;
     return FormatGeneral(StrToFloat(text, sep) * factor, sep);
+}
+
+UnitSwitch MakeUnitSwitch(const MachineSettings& values, bool inches, bool convertOffset,
+                          std::string_view offsetText, std::int32_t forcePosition, char sep) {
+    UnitSwitch u;
+    u.lengthUnit = LengthUnitName(inches);
+    u.forceUnit = ForceUnitName(inches);
+    u.length = PaperSizeText(values.FPaperLength, inches, sep);
+    u.width = PaperSizeText(values.FPaperWidth, inches, sep);
+    u.force = BladeForceText(forcePosition, inches, sep);
+    u.offsetText =
+        convertOffset ? ConvertBladeOffsetText(offsetText, inches, sep) : std::string(offsetText);
+    u.offsetEntries = BladeOffsetEntries(inches, sep);
+    return u;
 }
 
 std::string OffsetBarText(int position, char sep) {

@@ -22,6 +22,7 @@ struct ParameterDisplay {
     // List positions (-1 selects nothing) and the force scroll bar position. A value that
     // names no entry of its list leaves that list alone without a selection (its label
     // still shows the value); a force that does not fit an integer leaves the bar as it is.
+    // The force position is the one whose force "Update" sends as the value read.
     int weightIndex = -1;
     int accelIndex = -1;
     int mediaIndex = -1;
@@ -79,6 +80,21 @@ std::vector<std::string> BladeOffsetEntries(bool inches, char decimalSeparator =
 // turn a typed "0.2" mm into "5". Throws ConversionError for a text that is not a number.
 std::string ConvertBladeOffsetText(std::string_view text, bool toInches,
                                    char decimalSeparator = '.');
+
+// Everything a switch of unit shows, worked out before anything is shown, so that a switch
+// either completes or changes nothing: the captions, the paper size, the blade force at the
+// bar's position, the offset list's entries and its text. The text is taken into the other
+// unit only when convertOffset (a real change of unit). Throws ConversionError when the
+// offset text is not a number.
+struct UnitSwitch {
+    std::string lengthUnit; // "mm" or "Inch"
+    std::string forceUnit;  // "g" or "oz"
+    std::string length, width, force, offsetText;
+    std::vector<std::string> offsetEntries;
+};
+UnitSwitch MakeUnitSwitch(const MachineSettings& values, bool inches, bool convertOffset,
+                          std::string_view offsetText, std::int32_t forcePosition,
+                          char decimalSeparator = '.');
 
 // The off-window blade-offset bar: 25 micrometres per step, shown in mm.
 std::string OffsetBarText(int position, char decimalSeparator = '.');

@@ -3,6 +3,8 @@
 #include "protocol/Commands.h"
 #include "protocol/Numbers.h"
 
+#include <algorithm>
+
 namespace zopra {
 
 namespace {
@@ -76,12 +78,45 @@ void ParsePair(Fields& f, double& first, double& second) {
     second = static_cast<double>(Number(f.Take(';')));
 }
 
+// How many comma-separated fields the reply to a query has, the leading one included; 0 for
+// a command that expects no reply.
+std::size_t ExpectedFields(CommandCode code) {
+    switch (code) {
+    case kCmdHardClipLimits:
+        return 4;
+    case kCmdReadParameters:
+        return 8;
+    case kCmdReadIdentity:
+        return 6;
+    case kCmdReadScale:
+    case kCmdReadAasOffsets:
+        return 3;
+    case kCmdReadBladeHolder:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+// The fields of a reply up to its ";" (what follows it is not part of the reply).
+std::size_t FieldCount(const std::string& w) {
+    const std::string_view fields = std::string_view(w).substr(0, w.find(';'));
+    return static_cast<std::size_t>(std::count(fields.begin(), fields.end(), ',')) + 1;
+}
+
 } // namespace
 
 std::optional<ReplyFailure> ParseReplyInto(CommandCode code, std::string_view reply,
                                            MachineSettings& values, bool& identityParsed) {
     identityParsed = false;
     Fields f(reply);
+    // Replies carry no name: one stray or missing line would pair every later reply with the
+    // wrong query. A reply of another shape than the one awaited is not stored at all.
+    if (const std::size_t expected = ExpectedFields(code);
+        expected != 0 && FieldCount(f.Rest()) != expected)
+        return ReplyFailure{code, std::string(reply),
+                            "the reply has " + std::to_string(FieldCount(f.Rest())) +
+                                " fields where " + std::to_string(expected) + " were expected"};
     try {
         switch (code) {
         case kCmdHardClipLimits:
@@ -96,9 +131,11 @@ std::optional<ReplyFailure> ParseReplyInto(CommandCode code, std::string_view re
             break;
         case kCmdReadScale:
             ParsePair(f, values.FXScale, values.FYScale);
+            values.FScalesRead = true;
             break;
         case kCmdReadAasOffsets:
             ParsePair(f, values.FAASXOffset, values.FAASYOffset);
+            values.FAasOffsetsRead = true;
             break;
         case kCmdReadBladeHolder:
             f.Skip(',');

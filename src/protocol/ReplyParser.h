@@ -12,8 +12,9 @@
 
 namespace zopra {
 
-// A reply whose number field did not convert. The fields before it keep their new
-// values, that field and the ones after it keep their old ones.
+// A reply whose number field did not convert: the fields before it keep their new values,
+// that field and the ones after it keep their old ones. Or a reply whose count of fields is
+// not the outstanding query's, which stores nothing.
 struct ReplyFailure {
     CommandCode code;    // the outstanding command
     std::string reply;   // the reply as received

@@ -201,11 +201,11 @@ TEST_F(CliTest, SilentAndVanishingCuttersExit1WithinTheBound) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "zopra-cli: The machine did not answer.\n");
 
-    // Gone after the third query.
+    // Gone after the third query: the hung-up port says so, long before this bound.
     VirtualCutterProcess vanishing({"--vanish-after", "3"});
-    const auto vanished = Cli({"--timeout", "1", "read", vanishing.Device()});
+    const auto vanished = Cli({"--timeout", "60", "read", vanishing.Device()});
     EXPECT_EQ(vanished.status, 1);
-    EXPECT_EQ(ErrorLines(vanished), 1) << vanished.err;
+    EXPECT_EQ(vanished.err, "zopra-cli: The connection to the machine was lost.\n");
 }
 
 // Whether the port is open for exclusive use: another program's open is refused (root's

@@ -3,7 +3,9 @@
 // list position, and the switch between "mm/g" and "Inch/oz".
 #include "FormFixture.h"
 
+#include <clocale>
 #include <initializer_list>
+#include <string>
 
 namespace zopra::testing {
 namespace {
@@ -191,6 +193,34 @@ TEST_F(SettingPageTest, SameUnitTwiceChangesNothing) {
     }
     EXPECT_EQ(Text(C::Label20), "mm");
     EXPECT_TRUE(W.Messages.empty());
+}
+
+TEST_F(SettingPageTest, UnitSwitchInACommaLocaleCompletesOrChangesNothing) {
+    // As on a German desktop: LC_NUMERIC from the environment, "," shown and typed.
+    struct NumericLocale {
+        std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+        ~NumericLocale() { std::setlocale(LC_NUMERIC, saved.c_str()); }
+    } restore;
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (./run test makes it)";
+    W.Separator = ',';
+    vc::Options options;
+    options.state.force = 120;
+    auto cutter = ConnectTo(options);
+    W.Choose(C::CoUnit, 1);
+    EXPECT_TRUE(W.Messages.empty());
+    EXPECT_EQ(Text(C::LaForce), "4,23");
+    EXPECT_EQ(Text(C::CBOffset), "0,010");
+
+    // An offset that is no number: the switch back is refused as a whole.
+    W.ListOf(C::CBOffset).SetText("");
+    W.Type(C::CBOffset, "abc");
+    W.Messages.clear();
+    W.Choose(C::CoUnit, 0);
+    EXPECT_EQ(W.Messages.size(), 1u);
+    EXPECT_EQ(W.ListOf(C::CoUnit).Position(), 1);
+    EXPECT_EQ(Text(C::Label21), "Inch");
+    EXPECT_EQ(Text(C::LaForce), "4,23");
 }
 
 } // namespace

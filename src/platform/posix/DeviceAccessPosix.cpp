@@ -29,6 +29,12 @@ OpenFailure ClassifyOpenError(int code) {
     }
 }
 
+bool DeviceGone(int code) {
+    // EIO: a tty hung up (a USB-serial adapter pulled, a pty whose other side closed);
+    // ENODEV, ENXIO: usblp and the USB core after the device went away.
+    return code == EIO || code == ENODEV || code == ENXIO;
+}
+
 namespace {
 
 // getpwuid_r and getgrgid_r take a buffer that may turn out too small.

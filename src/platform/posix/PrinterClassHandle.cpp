@@ -58,17 +58,23 @@ std::ptrdiff_t PrinterHandle::Read(void* buffer, std::size_t capacity,
     const auto deadline = Clock::now() + std::max(timeout, std::chrono::milliseconds(0));
     for (;;) {
         int ready = WaitReady(fd, POLLIN, deadline);
-        if (ready < 0)
+        if (ready < 0) {
+            FLastError = errno;
             return -1;
+        }
         if (ready == 0)
             return 0;
         ssize_t got = ::read(fd, buffer, capacity);
         if (got > 0)
             return got;
-        if (got == 0)
-            return -1; // end of file: the device went away
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        if (got == 0) {
+            FLastError = ENODEV; // end of file: the device went away
             return -1;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            FLastError = errno;
+            return -1;
+        }
         if (RemainingMs(deadline) == 0)
             return 0;
     }
@@ -88,8 +94,10 @@ std::ptrdiff_t PrinterHandle::Write(const void* bytes, std::size_t count,
             written += static_cast<std::size_t>(put);
             continue;
         }
-        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            FLastError = errno;
             break;
+        }
         if (WaitReady(fd, POLLOUT, deadline) <= 0)
             break;
     }

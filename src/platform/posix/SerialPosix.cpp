@@ -240,6 +240,14 @@ public:
         int outQueue = 0;
         if (ioctl(fd_, FIONREAD, &inQueue) != 0 || ioctl(fd_, TIOCOUTQ, &outQueue) != 0)
             return LastErrno();
+        // A tty that has hung up (its USB adapter pulled, a pty whose other side closed)
+        // still answers these with an empty queue; only poll() tells. What it received
+        // before is still read first.
+        if (inQueue == 0) {
+            pollfd pfd{fd_, POLLIN, 0};
+            if (poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
+                return EIO;
+        }
         status = SerialComStat{};
         status.cbInQue = static_cast<uint32_t>(std::max(0, inQueue));
         status.cbOutQue = static_cast<uint32_t>(std::max(0, outQueue));

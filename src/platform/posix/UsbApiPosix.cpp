@@ -69,7 +69,11 @@ public:
     // Returns the bytes written, or -1.
     virtual std::int32_t Send(const std::uint8_t* bytes, std::size_t count) = 0;
 
+    bool Gone() const { return FGone.load(std::memory_order_acquire); }
+
 protected:
+    void MarkGone() { FGone.store(true, std::memory_order_release); }
+
     // One message into `buffer`: its length, 0 when none is there within a short wait,
     // -1 when the device failed or went away.
     virtual int Receive(std::uint8_t* buffer, std::size_t capacity) = 0;
@@ -89,6 +93,7 @@ private:
     std::mutex FMutex;
     std::vector<std::uint8_t> FMessage;
     std::size_t FTaken = 0;
+    std::atomic<bool> FGone{false};
 };
 
 // --- the cutter on the USB bus ----------------------------------------------------------
@@ -177,6 +182,8 @@ public:
             libusb_bulk_transfer(FHandle, FEndpoints.Out, const_cast<std::uint8_t*>(bytes),
                                  static_cast<int>(count), &transferred, kWriteTimeoutMs);
         TracedLibusb("libusb_bulk_transfer (out)", result);
+        if (result == LIBUSB_ERROR_NO_DEVICE)
+            MarkGone();
         return transferred > 0 || result == 0 ? transferred : -1;
     }
 
@@ -190,6 +197,8 @@ protected:
         if (result == 0 || result == LIBUSB_ERROR_TIMEOUT)
             return 0;
         TracedLibusb("libusb_bulk_transfer (in)", result);
+        if (result == LIBUSB_ERROR_NO_DEVICE)
+            MarkGone();
         return -1;
     }
 
@@ -248,7 +257,10 @@ public:
         // MSG_NOSIGNAL: a virtual cutter that has gone away must not end this program.
         const ssize_t sent = ::send(FFd, bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0) {
-            TraceFailure("send (a vendor-library device)", errno);
+            const int error = errno;
+            TraceFailure("send (a vendor-library device)", error);
+            if (error == EPIPE || error == ECONNRESET || error == ENOTCONN)
+                MarkGone();
             return -1;
         }
         return static_cast<std::int32_t>(sent);
@@ -259,8 +271,10 @@ protected:
         const ssize_t got = ::recv(FFd, buffer, capacity, MSG_DONTWAIT);
         if (got > 0)
             return static_cast<int>(got);
-        if (got == 0)
-            return -1; // the peer closed the connection
+        if (got == 0) {
+            MarkGone(); // the peer closed the connection
+            return -1;
+        }
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
             return 0;
         TraceFailure("recv (a vendor-library device)", errno);
@@ -359,6 +373,11 @@ public:
     }
 
     int LastOpenError() const override { return FLastOpenError.load(std::memory_order_relaxed); }
+
+    bool DeviceGone(std::int32_t handle) override {
+        const auto device = Find(handle);
+        return device && device->Gone();
+    }
 
 private:
     std::shared_ptr<Device> Find(std::int32_t handle) {

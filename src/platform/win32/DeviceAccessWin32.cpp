@@ -21,6 +21,19 @@ OpenFailure ClassifyOpenError(int code) {
     }
 }
 
+bool DeviceGone(int code) {
+    switch (static_cast<DWORD>(code)) {
+    case ERROR_INVALID_HANDLE: // the handle of a removed device no longer works
+    case ERROR_BAD_COMMAND:    // usbser and FTDI ports after the adapter is pulled
+    case ERROR_GEN_FAILURE:    // the same on some USB-serial drivers
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string DeviceGroup(const std::string&) {
     return {};
 }

@@ -228,8 +228,10 @@ std::ptrdiff_t PrinterHandle::Read(void* buffer, std::size_t capacity,
         ResetEvent(event);
         const auto size = static_cast<DWORD>(std::min(capacity, read.Bytes.size()));
         if (!ReadFile(handle, read.Bytes.data(), size, nullptr, &read.Overlapped) &&
-            GetLastError() != ERROR_IO_PENDING)
+            GetLastError() != ERROR_IO_PENDING) {
+            FLastError = static_cast<int>(GetLastError());
             return -1;
+        }
         read.Active = true;
         read.Handle = handle;
     }
@@ -238,8 +240,10 @@ std::ptrdiff_t PrinterHandle::Read(void* buffer, std::size_t capacity,
     DWORD moved = 0;
     const BOOL finished = GetOverlappedResult(handle, &read.Overlapped, &moved, FALSE);
     read.Active = false;
-    if (!finished && moved == 0)
+    if (!finished && moved == 0) {
+        FLastError = static_cast<int>(GetLastError());
         return -1;
+    }
     read.Filled = moved;
     read.Taken = 0;
     return read.Take(buffer, capacity);
@@ -254,6 +258,8 @@ std::ptrdiff_t PrinterHandle::Write(const void* bytes, std::size_t count,
         return -1;
     const auto size = static_cast<DWORD>(std::min<std::size_t>(count, 0x7fffffff));
     const BOOL started = WriteFile(AsHandle(FNative), bytes, size, nullptr, operation.Get());
+    if (!started && GetLastError() != ERROR_IO_PENDING)
+        FLastError = static_cast<int>(GetLastError());
     const auto written = operation.Finish(AsHandle(FNative), started, timeout);
     return written == 0 && count > 0 ? -1 : written;
 }

@@ -269,7 +269,9 @@ TEST_F(ConnectionsTest, WriteToLinkTellsWhetherEveryByteWentOutAndWhyNot) {
     EXPECT_EQ(failure("OH;"), "");
     EXPECT_EQ(failure(""), "") << "a command without text writes zero bytes, all of them";
     serial->writePolls = 1;
-    serial->writePollError = 5; // one byte moved, then the write failed
+    // One byte moved, then the write failed (with an error that says nothing of the device
+    // being gone, on either system).
+    serial->writePollError = 13;
     EXPECT_EQ(failure("OH;"), "The serial port took 1 of 3 bytes.");
 
     links->ChooseLinkKind(-1, "QRM USB0");

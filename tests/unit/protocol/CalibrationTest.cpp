@@ -1,4 +1,5 @@
 #include "protocol/Calibration.h"
+#include "protocol/ParameterDisplay.h"
 
 #include "protocol/Numbers.h"
 
@@ -62,6 +63,30 @@ TEST(AasAdjustment, OffsetsSentFromAdjustmentAndLabel) {
         EXPECT_STREQ(e.what(), "'y?' is not a valid floating point value");
     }
     EXPECT_THROW(AdjustedAasOffsets("1e300", "0", "0", "0", false), ConversionError);
+}
+
+TEST(AasAdjustment, AnUnadjustedOffsetGoesBackAsTheCutterReportedIt) {
+    // Its label is turned back into units: in inches 0.04 is 39.999... units, which
+    // truncated lost one unit on every update.
+    for (const bool inches : {false, true})
+        for (int units = -3000; units <= 3000; ++units) {
+            const std::string shown = AasOffsetText(units, inches);
+            const AasOffsetPair p = AdjustedAasOffsets("0", "0.000", shown, shown, inches);
+            ASSERT_EQ(p.x, units) << shown << (inches ? " inch" : " mm");
+            ASSERT_EQ(p.y, units) << shown << (inches ? " inch" : " mm");
+        }
+}
+
+TEST(AasAdjustment, ASumBeyondTheCuttersIntegerIsRefused) {
+    // Each part fits the cutter's 32-bit integer (2147483640 units), the sum does not.
+    struct Case {
+        const char *adjust, *current;
+        bool inches;
+    };
+    for (const Case& c : {Case{"53687091", "1", false}, Case{"-53687091", "-1.025", false},
+                          Case{"2147483.64", "1", true}})
+        EXPECT_THROW(AdjustedAasOffsets(c.adjust, "0", c.current, "0", c.inches), ConversionError)
+            << c.adjust << " + " << c.current;
 }
 
 } // namespace

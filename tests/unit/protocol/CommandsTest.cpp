@@ -1,6 +1,8 @@
 #include "protocol/Commands.h"
+#include "protocol/Calibration.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
+#include "protocol/ReplyParser.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +50,7 @@ TEST(Commands, CalibrationScalesByMeasuredOverRequested) {
     MachineSettings record;
     record.FXScale = 10000;
     record.FYScale = 9990;
+    record.FScalesRead = true;
     CommandInputs in{"500", "500", "505", "500", false, '.'};
     const std::string expected = E + ".C6;1;10100:" + E + ".C6;0;9990:" + E + ".C1;0;:" + E +
                                  ".C6;2;:PD;PU;";
@@ -58,6 +61,7 @@ TEST(Commands, CalibrationScalesByMeasuredOverRequested) {
 TEST(Commands, FieldsThatAreNoUsableNumberThrow) {
     MachineSettings record;
     record.FXScale = record.FYScale = 10000;
+    record.FScalesRead = true;
     for (CommandInputs in : {CommandInputs{"abc", "500", "500", "500"},
                              CommandInputs{"500", "500", "", "500"},
                              CommandInputs{"0", "500", "505", "500"},      // divides by zero
@@ -103,6 +107,30 @@ TEST(Commands, ParameterReadOrder) {
     EXPECT_EQ(ParameterReadOrder("QT-24"), withoutHolder);
     EXPECT_EQ(ParameterReadOrder("my QT-24 cutter"), withoutHolder);
     EXPECT_EQ(ParameterReadOrder("qt-24"), full);
+}
+
+TEST(Commands, ASquareWithoutAreaIsRefused) {
+    // 0.01 mm is no plotter unit at all.
+    for (const auto& [x, y] : {std::pair{"0", "500"}, {"500", "-20"}, {"0.01", "500"}})
+        EXPECT_THROW(BuildCommandText(kCmdTestSquare, {x, y, "", "", false, '.'}, {}),
+                     ConversionError)
+            << x << " x " << y;
+}
+
+TEST(Commands, CalibrationAndAasUpdateNeedValuesReadFromTheCutterNowConnected) {
+    MachineRecord record;
+    for (const auto& [code, reply] :
+         {std::pair{kCmdReadScale, "R3,10000,10000;"}, {kCmdReadAasOffsets, "R5,40,5;"}}) {
+        record.FPendingCommand = code;
+        ASSERT_FALSE(ParseReply(record, reply));
+    }
+    const CommandInputs in{"500", "500", "505", "500", false, '.'};
+    EXPECT_NO_THROW(BuildCommandText(kCmdCalibrate, in, record.Read()));
+    EXPECT_NO_THROW(RequireAasOffsetsRead(record.Read()));
+    // A new connection forgets them: Calibrate would send a scale of 0.
+    record.Clear();
+    EXPECT_THROW(BuildCommandText(kCmdCalibrate, in, record.Read()), NotReadError);
+    EXPECT_THROW(RequireAasOffsetsRead(record.Read()), NotReadError);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -194,6 +195,21 @@ TEST(Units, OunceDisplayRule) {
                           Case{400, "14.11"}}) {
         EXPECT_EQ(OunceText(c.grams), c.text) << c.grams;
     }
+}
+
+// Starting Qt sets LC_NUMERIC from the user's environment; a German one makes printf write
+// ",". Text the program makes for itself and for the cutter must not follow it.
+TEST(NumberText, DoesNotFollowTheCLibrarysLocale) {
+    struct NumericLocale {
+        std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+        ~NumericLocale() { std::setlocale(LC_NUMERIC, saved.c_str()); }
+    } restore;
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (./run test makes it)";
+    EXPECT_EQ(FormatGeneral(4.2328042328042L), "4.2328042328042");
+    EXPECT_EQ(FormatGeneral(0.5L, ','), "0,5");
+    EXPECT_EQ(FormatFixed(500 / 25.4L, 3), "19.685");
+    EXPECT_EQ(OunceText(120), "4.23"); // it reads its own text back
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "protocol/ParameterDisplay.h"
+#include "protocol/ModelRules.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,7 @@ TEST(ParameterDisplay, ListPositionsFromCodes) {
         EXPECT_EQ(MakeParameterDisplay(v).accelIndex, c.accel) << c.quality;
     }
     MachineSettings v;
+    v.FModelName = "Vantor II 24 PZ"; // a bar position is the force itself
     v.FMediaType = 3;
     v.FBladeHolder = 2;
     v.FAutoUnroll = 1.9;
@@ -108,6 +110,7 @@ TEST(ParameterDisplay, ValueWithoutListPositionLeavesOnlyItsListUnselected) {
     };
     for (const Case& c : cases) {
         MachineSettings v;
+        v.FModelName = "Vantor II 24 PZ";
         v.FAutoUnroll = c.unroll;
         v.FVectorSmooth = c.smooth;
         v.FBladeForce = c.force;
@@ -121,6 +124,23 @@ TEST(ParameterDisplay, ValueWithoutListPositionLeavesOnlyItsListUnselected) {
         // The rest of the display is there whatever the odd value.
         EXPECT_EQ(d.mediaIndex, 0);
         EXPECT_EQ(d.offsetIndex, 5);
+    }
+}
+
+TEST(ParameterDisplay, ForceBarStandsWhereUpdateSendsTheForceRead) {
+    // Read then Update without a change writes back what was read: outside the model table
+    // the bar's position is sent x 0.64, so 120 g read must not put the bar at 120.
+    for (const auto& [model, force] : {std::pair{"Plotmaster 9", 120},
+                                       {"Plotmaster 9", 77},
+                                       {"", 256},
+                                       {"Vantor II 24 PZ", 120},
+                                       {"Vantor 24", 200}}) {
+        MachineSettings v;
+        v.FModelName = model;
+        v.FBladeForce = force;
+        const ParameterDisplay d = MakeParameterDisplay(v);
+        ASSERT_TRUE(d.forcePosition);
+        EXPECT_EQ(BladeForceValue(model, *d.forcePosition), force) << model << " " << force;
     }
 }
 

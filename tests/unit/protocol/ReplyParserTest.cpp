@@ -140,17 +140,29 @@ TEST(ReplyParser, CommandsWithoutReplyStoreNothingAndClearTheFlag) {
     }
 }
 
-TEST(ReplyParser, LateReplyIsReadWithTheOutstandingLayout) {
-    // The answer to "OH;" arrives while "ESC.R3:" is outstanding: its second field lands
-    // in the X scale and the missing ";" fails the Y scale.
+TEST(ReplyParser, AMissingSeparatorEmptiesTheToken) {
     MachineRecord record;
-    record.Write([](MachineSettings& v) { v.FXScale = v.FYScale = 5; });
-    EXPECT_TRUE(Parse(record, kCmdReadScale, "0,0,40000,20000"));
-    EXPECT_EQ(record.Read().FXScale, 0);
-    EXPECT_EQ(record.Read().FYScale, 5);
-    EXPECT_EQ(record.Read().FPaperLength, 0);
-    // A missing separator empties the token: the number fails to convert.
+    record.Write([](MachineSettings& v) { v.FBladeHolder = 5; });
     ASSERT_TRUE(Parse(record, kCmdReadBladeHolder, "x,1"));
+    EXPECT_EQ(record.Read().FBladeHolder, 5);
+}
+
+TEST(ReplyParser, AReplyOfAnotherShapeIsNotStored) {
+    // One stray line shifts every later reply onto the wrong query, where its shape differs.
+    const std::pair<CommandCode, const char*> cases[] = {
+        {kCmdReadIdentity, "0,0,40000,20000"},     {kCmdReadIdentity, ""},
+        {kCmdReadParameters, "R3,10000,10000;"},   {kCmdReadBladeHolder, "R3,10000,10000;"},
+        {kCmdReadScale, "R4,C1,Vantor,V2,D1,T1;"}, {kCmdHardClipLimits, "R6,1;"}};
+    for (const auto& [code, reply] : cases) {
+        MachineRecord record;
+        record.Write([](MachineSettings& v) { v.FModelName = "kept"; });
+        ASSERT_TRUE(Parse(record, code, reply)) << reply;
+        const MachineSettings v = record.Read();
+        EXPECT_EQ(v.FModelName, "kept") << reply;
+        EXPECT_TRUE(v.FSpeed == 0 && v.FXScale == 0 && v.FBladeHolder == 0 && !v.FScalesRead &&
+                    v.FPaperLength == 0 && record.FIdentityReady == 0)
+            << reply;
+    }
 }
 
 } // namespace

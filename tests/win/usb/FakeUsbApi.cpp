@@ -13,7 +13,7 @@
 namespace {
 
 constexpr std::int32_t kHandleBase = 0x5a00;
-const std::string kIdentity = "Cutter,V2.10,Vantor II 24 PZ,1,0";
+const std::string kIdentity = "R4,Cutter,Vantor II 24 PZ,V2.10,1,0;";
 
 struct FakeDevice {
     bool Open = false;

@@ -25,7 +25,7 @@ using platform::UsbApi;
 // Built next to this test, so LoadLibraryA finds them in the program's folder.
 constexpr const char* kFakeLibrary = "FakeUsbApi.dll";
 constexpr const char* kFakeLibraryWithoutQuery = "FakeUsbApiNoQuery.dll";
-const std::string kFakeIdentity = "Cutter,V2.10,Vantor II 24 PZ,1,0";
+const std::string kFakeIdentity = "R4,Cutter,Vantor II 24 PZ,V2.10,1,0;";
 
 TEST(UsbApiLibrary, MapsEachOperationToItsOrdinal) {
     auto api = platform::LoadUsbApiLibrary(kFakeLibrary);
@@ -163,7 +163,7 @@ TEST(UsbApiLibrary, AQueryOverTheVendorLinkIsAnswered) {
     session.Links().OpenConnection(-1, "QRM USB0");
     session.SendCommand(kCmdReadIdentity);
     session.SendCommand(kCmdNone); // waits until the reply has been read
-    // "Cutter,V2.10,Vantor II 24 PZ,1,0": the identity's fields after the first comma.
+    // "R4,Cutter,Vantor II 24 PZ,V2.10,1,0;": the identity's fields after the first comma.
     EXPECT_EQ(session.Record().Read().FModelName, "Vantor II 24 PZ");
     EXPECT_EQ(session.Record().FIdentityReady, 1);
 }
