@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string_view>
 
 namespace zopra {
 
@@ -19,6 +20,25 @@ void RaiseCommError(const std::string& message, int code) {
     }
     throw ECommError(text, code);
 }
+
+namespace {
+
+// What one ClearError call found: the line errors and the port's status (as the driver left
+// them when the call failed), and the call's result, already traced.
+struct ClearedPort {
+    uint32_t errors = 0;
+    pf::SerialComStat status;
+    int error = 0;
+};
+
+ClearedPort ClearPortErrors(pf::SerialPort& port,
+                            std::string_view call = "ClearError (the serial port's state)") {
+    ClearedPort cleared;
+    cleared.error = pf::Traced(call, port.ClearError(cleared.errors, cleared.status));
+    return cleared;
+}
+
+} // namespace
 
 uint32_t BaudRateValue(TBaudRate rate) {
     static constexpr uint32_t rates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
@@ -189,14 +209,12 @@ int TThreadComm::WriteEx(const char* buffer, uint32_t count, int waitMode) {
     std::shared_ptr<pf::SerialPort> port = Port();
     if (!port)
         return -1;
-    uint32_t errors = 0;
-    pf::SerialComStat status;
     const pf::SerialIoResult started = port->StartWrite(buffer, count);
     if (started.state == pf::SerialIo::Done)
         return static_cast<int>(started.count);
     if (started.state != pf::SerialIo::Pending) {
         NoteFailure(started.error);
-        pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+        ClearPortErrors(*port);
         return 0;
     }
     const int bound = writeTimeout_.load();
@@ -206,7 +224,7 @@ int TThreadComm::WriteEx(const char* buffer, uint32_t count, int waitMode) {
             return static_cast<int>(polled.count);
         if (polled.state == pf::SerialIo::Failed) {
             NoteFailure(polled.error);
-            pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+            ClearPortErrors(*port);
             return static_cast<int>(polled.count);
         }
         ++polls;
@@ -227,11 +245,9 @@ int TThreadComm::Read(char* buffer, uint32_t count) {
     std::shared_ptr<pf::SerialPort> port = Port();
     if (!port)
         return -1;
-    uint32_t errors = 0;
-    pf::SerialComStat status;
-    pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+    ClearPortErrors(*port);
     if (count == 0) {
-        pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+        ClearPortErrors(*port);
         return 0;
     }
     const pf::SerialIoResult started = port->StartRead(buffer, count);
@@ -246,7 +262,7 @@ int TThreadComm::Read(char* buffer, uint32_t count) {
         waited = port->WaitRead();
     if (waited.state == pf::SerialIo::Failed) {
         NoteFailure(waited.error);
-        pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+        ClearPortErrors(*port);
     }
     return static_cast<int>(waited.count);
 }
@@ -257,13 +273,11 @@ int TThreadComm::InQueCount() {
     std::shared_ptr<pf::SerialPort> port = Port();
     if (!port)
         return -1;
-    uint32_t errors = 0;
-    pf::SerialComStat status;
     // A failed query counts as an empty queue: the receive thread reads what this reports.
-    if (NoteFailure(pf::Traced("ClearError (the serial port's queues)",
-                               port->ClearError(errors, status))) != 0)
+    const ClearedPort cleared = ClearPortErrors(*port, "ClearError (the serial port's queues)");
+    if (NoteFailure(cleared.error) != 0)
         return 0;
-    return static_cast<int>(status.cbInQue);
+    return static_cast<int>(cleared.status.cbInQue);
 }
 
 int TThreadComm::NoteFailure(int error) {
@@ -278,11 +292,10 @@ int TThreadComm::OutQueCount() {
     std::shared_ptr<pf::SerialPort> port = Port();
     if (!port)
         return -1;
-    uint32_t errors = 0;
-    pf::SerialComStat status;
-    if (pf::Traced("ClearError (the serial port's queues)", port->ClearError(errors, status)) != 0)
+    const ClearedPort cleared = ClearPortErrors(*port, "ClearError (the serial port's queues)");
+    if (cleared.error != 0)
         return 0;
-    return static_cast<int>(status.cbOutQue);
+    return static_cast<int>(cleared.status.cbOutQue);
 }
 
 void TThreadComm::PurgeIn() {
@@ -312,9 +325,7 @@ bool TThreadComm::GetComState(int n) {
     std::shared_ptr<pf::SerialPort> port = Enabled() ? Port() : nullptr;
     if (!port)
         return false;
-    uint32_t errors = 0;
-    pf::SerialComStat status;
-    pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+    const pf::SerialComStat status = ClearPortErrors(*port).status;
     switch (n) {
     case 2:
         return status.fDsrHold;
@@ -457,9 +468,7 @@ void TThreadComm::HandleCommEvent(TCommEventThread* /*sender*/, uint32_t eventMa
         return;
     HandlerScope scope(*this);
     const uint32_t closes = closeCount_.load(std::memory_order_acquire);
-    uint32_t errors = 0;
-    pf::SerialComStat status;
-    pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+    const ClearedPort cleared = ClearPortErrors(*port);
     port.reset();
 
     // A handler may close the port; the handlers after it then no longer run.
@@ -473,19 +482,19 @@ void TThreadComm::HandleCommEvent(TCommEventThread* /*sender*/, uint32_t eventMa
     if (wanted(pf::kEvDsr) && OnDsr)
         OnDsr(this);
     if (wanted(pf::kEvErr) && OnError)
-        OnError(this, static_cast<int>(errors));
+        OnError(this, static_cast<int>(cleared.errors));
     if (wanted(pf::kEvRing) && OnRing)
         OnRing(this);
     if (wanted(pf::kEvRlsd) && OnRlsd)
         OnRlsd(this);
-    if (wanted(pf::kEvRxChar) && status.cbInQue > 0 && OnRxChar)
-        OnRxChar(this, status.cbInQue);
+    if (wanted(pf::kEvRxChar) && cleared.status.cbInQue > 0 && OnRxChar)
+        OnRxChar(this, cleared.status.cbInQue);
     if (wanted(pf::kEvRxFlag) && OnRxFlag)
         OnRxFlag(this);
     if (wanted(pf::kEvTxEmpty) && OnTxEmpty)
         OnTxEmpty(this);
     if (closeCount_.load(std::memory_order_acquire) == closes && OnComStatEvent)
-        OnComStatEvent(this, eventMask, status);
+        OnComStatEvent(this, eventMask, cleared.status);
 }
 
 } // namespace zopra
