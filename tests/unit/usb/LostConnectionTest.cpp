@@ -4,7 +4,7 @@
 #include "link/CutterSession.h"
 #include "virtual-cutter/VirtualCutter.h"
 
-#include "UsbTestSupport.h"
+#include "support/UsbTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include "platform/posix/UsbApiPosix.h"
 #include "virtual-cutter/VirtualCutter.h"
 
-#include "UsbTestSupport.h"
+#include "support/UsbTestSupport.h"
 #include "support/FakeSerialDriver.h"
 
 #include <cerrno>

@@ -3,7 +3,7 @@
 #include "link/PrinterClassLink.h"
 #include "platform/posix/PrinterClassSysfs.h"
 
-#include "UsbTestSupport.h"
+#include "support/UsbTestSupport.h"
 
 #include <fstream>
 #include <functional>

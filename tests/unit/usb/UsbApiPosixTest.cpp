@@ -3,7 +3,7 @@
 #include "platform/posix/UsbApiPosix.h"
 #include "link/UsbApiLink.h"
 
-#include "UsbTestSupport.h"
+#include "support/UsbTestSupport.h"
 
 #include <chrono>
 #include <cstring>

@@ -7,7 +7,7 @@
 #include "platform/posix/UsbApiPosix.h"
 #include "virtual-cutter/VirtualCutter.h"
 
-#include "UsbTestSupport.h"
+#include "support/UsbTestSupport.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
