@@ -237,7 +237,7 @@ const RefusalCase kRefusals[] = {
     {"SerialBusy",
      CutterKind::Serial,
      Refusal::Busy,
-     {"(Error: 16)", "Another program holds this port"}},
+     {"(Error: 16)", "The port is in use by another program"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(EachKind, RefusedOpen, ::testing::ValuesIn(kRefusals),
