@@ -24,11 +24,6 @@ bool AllDigits(const std::string& text) {
                        [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
-bool NamesALink(const std::string& text) {
-    return text.find("COM") != std::string::npos || text.rfind("/dev/", 0) == 0 ||
-           text.find("QRM USB") != std::string::npos;
-}
-
 // Runs a step of a command on the cutter; the link's errors (no answer, a port that failed)
 // come out as the CutterFailure that zopra-cli reports, with the same text.
 template <typename Step> decltype(auto) AsCutterFailure(Step&& step) {
@@ -61,7 +56,7 @@ Target ResolveDevice(const std::string& device, const std::vector<ConnectionEntr
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (entries[i].text == device || ShownText(entries[i].text) == device)
             return {static_cast<int>(i), entries[i].text};
-    if (NamesALink(device))
+    if (LinkKindOfText(device))
         return {-1, device};
     throw UsageError("'" + device + "' is not in the connection list (zopra-cli list shows it)");
 }

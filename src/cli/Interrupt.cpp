@@ -1,6 +1,7 @@
 #include "cli/Interrupt.h"
 
 #include "cli/CliErrors.h"
+#include "platform/ProcessStart.h"
 
 #include <atomic>
 #include <csignal>
@@ -26,6 +27,7 @@ extern "C" void OnInterrupt(int signal) {
 void InstallInterruptHandler() {
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
+    platform::RaiseSigintOnConsoleEvents();
 }
 
 bool InterruptRequested() {

@@ -14,6 +14,7 @@
 #include "protocol/ParameterDisplay.h"
 
 #include <algorithm>
+#include <cctype>
 #include <exception>
 #include <filesystem>
 #include <mutex>
@@ -115,20 +116,55 @@ struct CutterOutcome {
     bool skipped = false;
 };
 
-// Reads every entry of the list, each on its own thread over its own connection.
+bool Names(const std::vector<std::string>& names, const ConnectionEntry& entry, std::size_t i) {
+    return std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+        return name == entry.text || name == std::to_string(i);
+    });
+}
+
+// The entries an --all command talks to: every identified cutter (a probed printer-class
+// device, a vendor-library device), and of the serial ports only those named with --port.
+// Opening a port raises DTR and RTS, which resets boards that reset on DTR and wakes
+// modems, so nothing tells which port has a cutter on it. A named port that the list does
+// not show is added to it.
+std::vector<bool> ChooseForAll(std::vector<ConnectionEntry>& entries, const Options& options) {
+    for (const std::string& port : options.ports) {
+        const bool listed = std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
+            return entry.kind == kLinkSerial && entry.text == port;
+        });
+        const bool position = !port.empty() && port.size() < 6 &&
+                              std::all_of(port.begin(), port.end(),
+                                          [](unsigned char c) { return std::isdigit(c) != 0; });
+        if (position) {
+            const auto at = static_cast<std::size_t>(std::stoi(port));
+            if (at >= entries.size() || entries[at].kind != kLinkSerial)
+                throw UsageError("--port " + port + ": entry " + port +
+                                 " of the connection list is not a serial port");
+        } else if (!listed) {
+            if (LinkKindOfText(port) != kLinkSerial)
+                throw UsageError("--port " + port + " names no serial port");
+            entries.push_back({port, kLinkSerial, -1});
+        }
+    }
+    std::vector<bool> chosen(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        chosen[i] = (entries[i].kind != kLinkSerial || Names(options.ports, entries[i], i)) &&
+                    !Names(options.except, entries[i], i);
+    return chosen;
+}
+
+// Reads every chosen entry of the list, each on its own thread over its own connection.
 std::vector<CutterOutcome> ReadEveryCutter(const Options& options, std::ostream& err) {
-    const std::vector<ConnectionEntry> entries = Discover(err);
-    if (entries.empty())
-        throw CutterFailure("the connection list is empty");
+    std::vector<ConnectionEntry> entries = Discover(err);
+    const std::vector<bool> chosen = ChooseForAll(entries, options);
+    if (std::none_of(chosen.begin(), chosen.end(), [](bool c) { return c; }))
+        throw CutterFailure("no cutter to talk to: no USB cutter is listed, and no serial port "
+                            "was named with --port");
     std::vector<CutterOutcome> outcomes(entries.size());
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         outcomes[i].device = entries[i].text;
-        const bool left =
-            std::any_of(options.except.begin(), options.except.end(), [&](const std::string& name) {
-                return name == entries[i].text || name == std::to_string(i);
-            });
-        if (left) {
+        if (!chosen[i]) {
             outcomes[i].skipped = true;
             continue;
         }
@@ -167,8 +203,6 @@ void FinishAll(const std::vector<CutterOutcome>& outcomes, std::ostream& err) {
             ++failed;
         }
     }
-    if (tried == 0)
-        throw CutterFailure("every entry of the connection list was left out");
     if (failed > 0)
         throw CutterFailure(std::to_string(failed) + " of " + std::to_string(tried) +
                             " cutters failed");

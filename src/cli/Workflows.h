@@ -14,8 +14,10 @@ struct Options {
     bool json = false;
     bool inches = false;
     std::chrono::milliseconds replyBound{10000};
-    // --all leaves out the entries named here (text or list position): a port that is known
-    // to hold no cutter would only add a wait for the reply bound.
+    // --all covers the identified cutters and, of the serial ports, only those named here
+    // (text or list position, or a port the list does not show).
+    std::vector<std::string> ports;
+    // --all leaves out the entries named here (text or list position).
     std::vector<std::string> except;
 };
 
@@ -36,7 +38,8 @@ void RunCalibrate(const std::string& device, const std::string& test, const std:
 void RunAas(const std::string& device, const std::string& adjust, const Options& options,
             std::ostream& out, std::ostream& err);
 
-// Every listed cutter, each over its own connection, all at the same time. A cutter that
+// Every identified cutter and every serial port named in `ports`, each over its own
+// connection, all at the same time. A cutter that
 // fails fails alone: its error goes to `err` as "DEVICE: message" and the command ends with
 // CutterFailure after the others are done.
 void RunReadAll(const Options& options, std::ostream& out, std::ostream& err);

@@ -4,6 +4,7 @@
 #include "cli/Files.h"
 #include "cli/Interrupt.h"
 #include "cli/Workflows.h"
+#include "platform/ProcessStart.h"
 #include "protocol/Numbers.h"
 
 #include <CLI/CLI.hpp>
@@ -63,7 +64,10 @@ void RunListCommand(const Arguments& a, Output& output) {
 
 void SetUpRead(CLI::App& command, Arguments& a) {
     command.add_option("DEVICE", a.device, "entry of the connection list");
-    command.add_flag("--all", a.all, "every listed cutter, at the same time");
+    command.add_flag("--all", a.all, "every identified cutter, at the same time");
+    command.add_option("--port", a.options.ports,
+                       "with --all: also this serial port (repeatable); no port is opened unless "
+                       "named");
     command.add_option("--except", a.options.except,
                        "with --all: leave out this entry (repeatable)");
 }
@@ -88,7 +92,11 @@ void RunSetCommand(const Arguments& a, Output& output) {
 void SetUpBackup(CLI::App& command, Arguments& a) {
     command.add_option("DEVICE", a.device, "entry of the connection list (with --all: DIR)");
     command.add_option("FILE", a.second, "the file to write");
-    command.add_flag("--all", a.all, "every listed cutter, at the same time, into the folder DIR");
+    command.add_flag("--all", a.all,
+                     "every identified cutter, at the same time, into the folder DIR");
+    command.add_option("--port", a.options.ports,
+                       "with --all: also this serial port (repeatable); no port is opened unless "
+                       "named");
     command.add_option("--except", a.options.except,
                        "with --all: leave out this entry (repeatable)");
 }
@@ -222,6 +230,14 @@ int RunParsed(const Subcommand& subcommand, Arguments& a, std::ostream& out) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything can load a library: no DLL from the current folder or PATH.
+    zopra::platform::RestrictDllSearch();
+    // Arguments in UTF-8 (on Windows from the wide command line), read once here.
+    const std::vector<std::string> arguments = zopra::platform::Utf8Arguments(argc, argv);
+    std::vector<const char*> argumentTexts;
+    for (const std::string& argument : arguments)
+        argumentTexts.push_back(argument.c_str());
+
     CLI::App app{"zopra-cli " ZOPRA_VERSION
                  ": read, back up, restore, set and calibrate cutting plotters.\n"
                  "DEVICE is an entry of `zopra-cli list`: its text or its position."};
@@ -229,15 +245,15 @@ int main(int argc, char** argv) {
     app.require_subcommand(1, 1);
     app.fallthrough();
 
-    Arguments arguments;
-    app.add_option("--timeout", arguments.timeout,
+    Arguments parsed;
+    app.add_option("--timeout", parsed.timeout,
                    "seconds to wait for each reply of the cutter, 0.1 to 600 (default 10)");
     std::vector<CLI::App*> commands;
     for (const Subcommand& subcommand : kSubcommands)
-        commands.push_back(AddSubcommand(app, subcommand, arguments));
+        commands.push_back(AddSubcommand(app, subcommand, parsed));
 
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(argumentTexts.size()), argumentTexts.data());
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)
             return app.exit(error);
@@ -249,7 +265,7 @@ int main(int argc, char** argv) {
     int status = kExitDone;
     for (std::size_t i = 0; i < commands.size(); ++i)
         if (commands[i]->parsed())
-            status = RunParsed(kSubcommands[i], arguments, out);
+            status = RunParsed(kSubcommands[i], parsed, out);
     // What was found is printed also when a later step failed (the read-back of `set`
     // shows what the cutter holds now).
     if (const auto failure = WriteStandardOutput(out.str())) {

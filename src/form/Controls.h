@@ -82,7 +82,8 @@ private:
     std::function<void()> click_;
 };
 
-// An editable drop-down list: a text field with a list of entries under it.
+// A drop-down list: a text field with a list of entries under it. Only a list whose layout
+// row is editable takes typed text; the others offer their entries alone.
 // - Position is the selected entry's index, or -1 for none. SetPosition(-1) (or a position
 //   out of range) selects none and empties the text; any other position shows its entry's
 //   text. SetText writes the field's text only and leaves the position as it is.
@@ -103,6 +104,9 @@ public:
     virtual void SetPosition(int position) = 0;
     virtual std::string Text() const = 0;
     virtual void SetText(const std::string& text) = 0;
+    // Shows (or stops showing) the field as holding a text that is no usable value, plainly
+    // enough to be seen at a glance; changes nothing else.
+    virtual void SetMarked(bool marked) = 0;
 
     void OnDropDown(std::function<void()> handler) { dropDown_ = std::move(handler); }
     void OnChange(std::function<void()> handler) { change_ = std::move(handler); }

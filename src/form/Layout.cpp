@@ -44,7 +44,8 @@ ControlSpec Button(C id, std::string_view name, C parent, Bounds bounds, std::st
             .enabled = enabled};
 }
 
-// An editable drop-down list; it starts without a selection unless `position` says otherwise.
+// A drop-down list of fixed entries; it starts without a selection unless `position` says
+// otherwise.
 ControlSpec List(C id, std::string_view name, C parent, Bounds bounds,
                  std::vector<std::string_view> entries, bool enabled, int position = -1) {
     return {.id = id,
@@ -55,6 +56,13 @@ ControlSpec List(C id, std::string_view name, C parent, Bounds bounds,
             .entries = std::move(entries),
             .enabled = enabled,
             .position = position};
+}
+
+// A drop-down list whose field also takes a typed text.
+ControlSpec EditableList(C id, std::string_view name, C parent, Bounds bounds, bool enabled) {
+    ControlSpec spec = List(id, name, parent, bounds, {}, enabled);
+    spec.editable = true;
+    return spec;
 }
 
 ControlSpec Edit(C id, std::string_view name, Bounds bounds, std::string_view text, bool border) {
@@ -110,7 +118,7 @@ constexpr int DiagnosticTop(int row) {
 std::vector<ControlSpec> MakeLayout() {
     return {
         // Top strip.
-        List(C::CBConnects, "CBConnects", W, {4, 4, 149, 24}, {}, true),
+        EditableList(C::CBConnects, "CBConnects", W, {4, 4, 149, 24}, true),
         Button(C::BuConnect, "BuConnect", W, {156, 4, 65, 25}, "Connect", false),
         Label(C::Label1, "Label1", W, 228, 4, "Model:"),
         Label(C::LaMName, "LaMName", W, 272, 4, " "),
@@ -147,7 +155,7 @@ std::vector<ControlSpec> MakeLayout() {
         Label(C::Label39, "Label39", P1, 220, 56, "Blade Holder"),
         List(C::CBBladeHolder, "CBBladeHolder", P1, {308, 52, 81, 24}, {"Metal", "Plastic"}, false),
         Label(C::Label7, "Label7", P1, 12, 108, "Blade Offset"),
-        List(C::CBOffset, "CBOffset", P1, {124, 104, 75, 24}, {}, false),
+        EditableList(C::CBOffset, "CBOffset", P1, {124, 104, 75, 24}, false),
         Label(C::Label29, "Label29", P1, 200, 108, {}, false),
         Label(C::Label9, "Label9", P1, 12, 132, "Media Type"),
         List(C::CBMedia, "CBMedia", P1, {124, 128, 75, 24}, {"Single", "Roll"}, false),
@@ -222,6 +230,9 @@ std::vector<ControlSpec> MakeLayout() {
         ScrollBar(C::SBOffset, "SBOffset", W, {DiagnosticLeft, DiagnosticTop(14), 121, 17}, 0, 40,
                   0, 10, true),
 
+        // Below the pages, where the window has grown by one line for it.
+        Label(C::StatusLine, "StatusLine", W, 8, 400, "Not connected"),
+
         Timer(C::Timer1, "Timer1", 100),
         Timer(C::Timer2, "Timer2", 100),
         Timer(C::Timer3, "Timer3", 2000),
@@ -234,9 +245,7 @@ const WindowSpec& MainWindowSpec() {
     static const WindowSpec window{.name = "MainForm_",
                                    .title = "ZOPRA V2.04-03",
                                    .clientWidth = 413,
-                                   .clientHeight = 398,
-                                   .left = 367,
-                                   .top = 184,
+                                   .clientHeight = 418,
                                    .fontFamily = "Arial",
                                    .fallbackFontFamily = "Liberation Sans",
                                    .fontPixelSize = 13,

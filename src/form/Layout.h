@@ -98,6 +98,8 @@ enum class ControlId {
     LaYScale,
     LaSpeed,
     AASOFFSET_outputevalue,
+    // Under the pages: the connection state and the outcome of the last action.
+    StatusLine,
     SBSpeed,
     SBOffset,
     // One-shot timers.
@@ -111,7 +113,7 @@ enum class ControlKind {
     Heading,   // a label on the heading colour
     Button,    // a push button
     Edit,      // a one-line text field, with or without a border
-    List,      // an editable drop-down list
+    List,      // a drop-down list, editable or of fixed entries
     ScrollBar, // horizontal
     UpDown,    // an up-down spinner of its own, tied to no edit field
     Tabs,      // a tab control; its pages are the Page rows that name it as parent
@@ -136,6 +138,9 @@ struct ControlSpec {
     // A label's or heading's text, a button's caption, an edit's text, a page's tab text.
     std::string_view caption = {};
     std::vector<std::string_view> entries = {}; // a list's entries
+    // A list whose field takes a text of the user's own (a port name, a blade offset); the
+    // other lists offer their fixed entries only.
+    bool editable = false;
     bool enabled = true;
     bool visible = true;
     // A list's selected entry (-1 none); a scroll bar's or up-down's position.
@@ -154,8 +159,6 @@ struct WindowSpec {
     std::string_view title;
     int clientWidth;
     int clientHeight;
-    int left; // initial position of the window on the screen
-    int top;
     // Arial bold, 13 pixels (not points: the design must not grow with the screen's dpi);
     // where Arial is missing, the second family has the same metrics.
     std::string_view fontFamily;

@@ -59,8 +59,9 @@ TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> l
       SBSpeed(window.ScrollBar(ControlId::SBSpeed)),
       SBOffset(window.ScrollBar(ControlId::SBOffset)),
       AASOFFSET_outputevalue(window.Label(ControlId::AASOFFSET_outputevalue)),
-      Timer1(window, ControlId::Timer1), Timer2(window, ControlId::Timer2),
-      Timer3(window, ControlId::Timer3), FSession(std::move(links)) {
+      StatusLine(window.Label(ControlId::StatusLine)), Timer1(window, ControlId::Timer1),
+      Timer2(window, ControlId::Timer2), Timer3(window, ControlId::Timer3),
+      FSession(std::move(links)) {
     ConnectHandlers();
 
     // While a query waits for its reply the window repaints, but no click or key can start
@@ -110,8 +111,18 @@ TMainForm_::~TMainForm_() {
 void TMainForm_::ConnectHandlers() {
     // Every event runs its handler inside the guard; a handler that calls another directly
     // lets that one's error end the whole chain, reported once.
+    // The failure is named in the status line too, where it stays after the box is gone.
     const auto guarded = [this](void (TMainForm_::*handler)()) {
-        return [this, handler] { RunGuarded(Window, [&] { (this->*handler)(); }); };
+        return [this, handler] {
+            RunGuarded(Window, [&] {
+                try {
+                    (this->*handler)();
+                } catch (const std::exception& error) {
+                    StatusLine.SetText(std::string("Failed: ") + error.what());
+                    throw;
+                }
+            });
+        };
     };
     CBConnects.OnDropDown(guarded(&TMainForm_::CBConnectsDropDown));
     CBConnects.OnChange(guarded(&TMainForm_::CBConnectsChange));
@@ -166,14 +177,24 @@ void TMainForm_::FormShow() {
 void TMainForm_::SendCommand(CommandCode code) {
     // The dispatcher waits here for the reply before (and after) the command goes out.
     const BusyCursor busy(Window);
-    FSession.SendCommand(code, CurrentCommandInputs());
+    try {
+        FSession.SendCommand(code, CurrentCommandInputs());
+    } catch (const LinkWriteError&) {
+        ForgetCutter();
+        throw;
+    } catch (const NoAnswerError&) {
+        ForgetCutter();
+        throw;
+    }
 }
 
 void TMainForm_::WriteToLink(const std::string& bytes) {
     // The serial link pauses after every write.
     const BusyCursor busy(Window);
-    if (const LinkWriteResult written = FSession.WriteToLink(bytes); !written)
+    if (const LinkWriteResult written = FSession.WriteToLink(bytes); !written) {
+        ForgetCutter();
         throw LinkWriteError(written.reason);
+    }
 }
 
 bool TMainForm_::InchesSelected() const {

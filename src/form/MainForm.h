@@ -109,6 +109,9 @@ public:
     IScrollBar& SBOffset;
     ILabel& AASOFFSET_outputevalue;
 
+    // Under the pages: the connection and the outcome of the last action.
+    ILabel& StatusLine;
+
     // One-shot timers, stopped until a workflow starts them.
     TOneShotTimer Timer1;
     TOneShotTimer Timer2;
@@ -163,6 +166,14 @@ private:
     int OpenConnection();
     // The queries of a parameter read, then the display tick and the pause after a read.
     void ReadParameters();
+    // A connection attempt that failed or a link that broke: the values shown are no longer
+    // the connected cutter's, so they go, and nothing may write, plot or calibrate until a
+    // read of the connected cutter succeeds.
+    void ForgetCutter();
+    // The buttons that write settings, plot or calibrate, as a read of the cutter allows them.
+    void EnableWorkButtons();
+    // The status line's text for the connection: port and model, or none.
+    std::string ConnectionStatus();
 
     // "Inch/oz" chosen in the unit list.
     bool InchesSelected() const;
@@ -172,6 +183,8 @@ private:
     // Adjust page.
     void ShowSpinnerAdjustment(IEdit& edit, int position);
     void SpinnerAdjustmentToInches(IEdit& edit);
+    // The adjustment fields and spinners back at 0, in the unit shown.
+    void ResetAasAdjustments();
     // Waits `pause` while the window keeps painting; takes no user input, and holds back the
     // ticks of the window's timers until the pause is over, as a plain sleep would.
     void PauseKeepingWindowPainted(std::chrono::milliseconds pause);
@@ -184,6 +197,10 @@ private:
     // The unit system the display shows now (0 "mm/g", 1 "Inch/oz"): a switch converts the
     // blade offset's text only when the unit really changes.
     int FShownUnit = 0;
+    // A parameter read of the cutter now connected has been answered in full.
+    bool FCutterRead = false;
+    // The next offset display shows what an "AASII Offset Update" left in the cutter.
+    bool FAasUpdateReadBack = false;
 };
 
 // The one main window of the running program; null before it is created and after it is gone.

@@ -32,6 +32,8 @@ void TMainForm_::BuScale1Click() {
     BuScale1.SetEnabled(false);
     Timer3.Start();
     SendCommand(kCmdTestSquare);
+    StatusLine.SetText("Test square plotted: " + EdTestDraw_X.Text() + " x " + EdTestDraw_Y.Text() +
+                       " " + Label32.Text());
 }
 
 void TMainForm_::BuScale2Click() {
@@ -47,6 +49,9 @@ void TMainForm_::BuScale2Click() {
         return;
     }
     SendCommand(kCmdCalibrate);
+    const MachineSettings sent = FRecord.Read();
+    StatusLine.SetText("Scale factors sent: X " + FormatGeneral(sent.FXScale) + ", Y " +
+                       FormatGeneral(sent.FYScale));
 }
 
 void TMainForm_::ShowSpinnerAdjustment(IEdit& edit, int position) {
@@ -56,6 +61,16 @@ void TMainForm_::ShowSpinnerAdjustment(IEdit& edit, int position) {
 void TMainForm_::SpinnerAdjustmentToInches(IEdit& edit) {
     if (InchesSelected())
         edit.SetText(AasAdjustmentInInches(edit.Text(), Window.DecimalSeparator()));
+}
+
+void TMainForm_::ResetAasAdjustments() {
+    const MachineSettings values = FRecord.Read();
+    const AdjustPageDefaults d = MakeAdjustPageDefaults(
+        InchesSelected(), values.FAASXOffset, values.FAASYOffset, Window.DecimalSeparator());
+    EdAASII_X_Offset.SetText(d.adjustment);
+    EdAASII_Y_Offset.SetText(d.adjustment);
+    UpDown1.SetPosition(0);
+    UpDown2.SetPosition(0);
 }
 
 void TMainForm_::UpDown1ChangingEx(bool& /*allowChange*/, int newValue,
@@ -78,10 +93,7 @@ void TMainForm_::UpDown2Click(UpDownButton /*button*/) {
 
 void TMainForm_::BuAASIIUpdateClick() {
     RequireAasOffsetsRead(FRecord.Read());
-    // With no unit selected (a text typed into the unit list) the fields are in the unit the
-    // window shows.
-    const int unit = CoUnit.Position();
-    const bool inches = unit == 1 || (unit != 0 && FShownUnit == 1);
+    const bool inches = InchesSelected();
     const AasOffsetPair offsets = AdjustedAasOffsets(
         EdAASII_X_Offset.Text(), EdAASII_Y_Offset.Text(), LaAASII_X_Offset.Text(),
         LaAASII_Y_Offset.Text(), inches, Window.DecimalSeparator());
@@ -97,11 +109,15 @@ void TMainForm_::BuAASIIUpdateClick() {
         values.FAASXOffset = static_cast<double>(offsets.x);
         values.FAASYOffset = static_cast<double>(offsets.y);
     });
+    // The adjustment is in the cutter now: pressing again must not add it a second time.
+    ResetAasAdjustments();
 
     BuAASIIUpdate.SetEnabled(false);
     Timer3.Start();
     PauseKeepingWindowPainted(kAasUpdatePause);
     BuConnectClick();
+    // The reconnect's offset display names what the cutter holds now.
+    FAasUpdateReadBack = true;
 }
 
 void TMainForm_::PauseKeepingWindowPainted(std::chrono::milliseconds pause) {

@@ -27,6 +27,8 @@ void TMainForm_::CBConnectsChange() {
 void TMainForm_::BuConnectClick() {
     BuConnect.SetEnabled(false);
     Timer3.Start();
+    // What the window shows belongs to the cutter before; this one has not answered yet.
+    ForgetCutter();
     if (OpenConnection() == 0) {
         Window.ShowMessage(MessageKind::Message, "No Machine Connected");
         return;
@@ -52,6 +54,8 @@ void TMainForm_::Timer1Timer() {
     std::optional<LinkWriteError> offsetQueryFailed;
     if (FRecord.FIdentityReady.load(std::memory_order_acquire) == 1) {
         FRecord.FIdentityReady.store(0, std::memory_order_release);
+        FCutterRead = true;
+        StatusLine.SetText(ConnectionStatus());
         EnableParameterControls();
         try {
             ApplyModelRules(FRecord.Read().FModelName);
@@ -64,6 +68,7 @@ void TMainForm_::Timer1Timer() {
     CoUnitChange();
     CBOffset.SetText(
         BladeOffsetText(FRecord.Read().FBladeOffset, InchesSelected(), Window.DecimalSeparator()));
+    CBOffset.SetMarked(false);
     ReportUnreadableReply();
     if (offsetQueryFailed)
         throw *offsetQueryFailed;
@@ -76,19 +81,50 @@ void TMainForm_::Timer2Timer() {
     LaAASII_X_Offset.SetText(AasOffsetText(values.FAASXOffset, inches, separator));
     LaAASII_Y_Offset.SetText(AasOffsetText(values.FAASYOffset, inches, separator));
     Timer2.Stop();
+    if (FAasUpdateReadBack && FCutterRead) {
+        FAasUpdateReadBack = false;
+        StatusLine.SetText("AAS offsets read back: X " + LaAASII_X_Offset.Text() + ", Y " +
+                           LaAASII_Y_Offset.Text() + " " + Label27.Text());
+    }
     ReportUnreadableReply();
 }
 
 void TMainForm_::Timer3Timer() {
-    for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1, &BuQuery})
-        button->SetEnabled(true);
+    BuQuery.SetEnabled(true);
+    EnableWorkButtons();
     Timer3.Stop();
 }
 
+void TMainForm_::EnableWorkButtons() {
+    if (!FCutterRead)
+        return;
+    for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1})
+        button->SetEnabled(true);
+}
+
+void TMainForm_::ForgetCutter() {
+    FCutterRead = false;
+    FAasUpdateReadBack = false;
+    for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1})
+        button->SetEnabled(false);
+    for (ILabel* label : {&LaMName, &LaVer, &LaLength, &LaWidth, &LaForce})
+        label->SetText(" ");
+    for (IList* list :
+         {&CBOffset, &CBMedia, &CBWeight, &CBUnroll, &CBAccel, &CBSmooth, &CBBladeHolder})
+        list->SetPosition(-1);
+    CBOffset.SetMarked(false);
+    StatusLine.SetText("Not connected");
+}
+
+std::string TMainForm_::ConnectionStatus() {
+    return "Connected: " + FRecord.Read().FModelName + " on " + CBConnects.Text();
+}
+
 void TMainForm_::EnableParameterControls() {
-    for (IControl* control : std::initializer_list<IControl*>{
-             &BuUpdate, &BuAASIIUpdate, &BuScale1, &BuScale2, &CBOffset, &CBMedia, &CBWeight,
-             &CBUnroll, &CBAccel, &CBSmooth, &UpDown1, &UpDown2, &CoUnit, &CBBladeHolder})
+    EnableWorkButtons();
+    for (IControl* control :
+         std::initializer_list<IControl*>{&CBOffset, &CBMedia, &CBWeight, &CBUnroll, &CBAccel,
+                                          &CBSmooth, &UpDown1, &UpDown2, &CoUnit, &CBBladeHolder})
         control->SetEnabled(true);
     for (IControl* control : std::initializer_list<IControl*>{&SBForce, &SBSpeed, &Label29})
         control->SetVisible(true);
@@ -176,11 +212,8 @@ int TMainForm_::OpenConnection() {
         Timer3.Stop();
         throw;
     }
-    if (opened == 0) {
-        BuUpdate.SetEnabled(false);
-        BuAASIIUpdate.SetEnabled(false);
+    if (opened == 0)
         Timer3.Stop();
-    }
     return opened;
 }
 

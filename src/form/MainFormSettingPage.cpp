@@ -64,6 +64,9 @@ void TMainForm_::BuUpdateClick() {
     // update with its reason. Nothing is read back: a later read shows what the cutter kept.
     for (const std::string& command : SettingsUpdateWrites(update))
         WriteToLink(command);
+    StatusLine.SetText("Settings written: blade force " + LaForce.Text() + " " + Label28.Text() +
+                       ", blade offset " + CBOffset.Text() + " " + Label29.Text() + ", " +
+                       CBMedia.Text());
 }
 
 void TMainForm_::SBForceChange() {
@@ -72,7 +75,18 @@ void TMainForm_::SBForceChange() {
 }
 
 void TMainForm_::CBOffsetChange() {
-    const long double typed = StrToFloat(CBOffset.Text(), Window.DecimalSeparator());
+    // Typing passes through texts that are no number yet ("", "0,", a slip of the finger):
+    // such a text is marked at the field and named in the status line, nothing is converted,
+    // and the user types on. An action that needs the value says so when it is asked for.
+    long double typed = 0;
+    try {
+        typed = StrToFloat(CBOffset.Text(), Window.DecimalSeparator());
+    } catch (const ConversionError& error) {
+        CBOffset.SetMarked(true);
+        StatusLine.SetText(error.what());
+        return;
+    }
+    CBOffset.SetMarked(false);
     const long double micrometres = BladeOffsetFromDisplay(typed, InchesSelected());
     FRecord.Write(
         [&](MachineSettings& values) { values.FBladeOffset = static_cast<double>(micrometres); });
@@ -89,7 +103,7 @@ void TMainForm_::SBOffsetChange() {
 void TMainForm_::CoUnitChange() {
     const int unit = CoUnit.Position();
     if (unit != 0 && unit != 1)
-        return; // a typed text that is no unit changes nothing
+        return; // no unit chosen: nothing to switch to
     // Worked out whole before anything changes: a text that does not convert leaves every
     // control, the unit list too, in the unit it showed. The offset text is converted only
     // on a real change: picking the unit already shown, or the display's closing call in

@@ -4,6 +4,7 @@
 #include "link/PrinterProbe.h"
 #include "platform/DeviceAccess.h"
 #include "platform/SerialPortList.h"
+#include "platform/Trace.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,11 +16,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Devices are opened by their path followed by "\" and this suffix.
-constexpr std::string_view kEmptySuffix;
+// Devices are opened by their bare path: usbprint needs no suffix after it.
+constexpr std::nullopt_t kBarePath = std::nullopt;
 
-bool Contains(const std::string& text, std::string_view part) {
-    return text.find(part) != std::string::npos;
+bool ContainsIgnoringCase(const std::string& text, std::string_view part) {
+    return std::search(text.begin(), text.end(), part.begin(), part.end(), [](char a, char b) {
+               return std::toupper(static_cast<unsigned char>(a)) ==
+                      std::toupper(static_cast<unsigned char>(b));
+           }) != text.end();
 }
 
 // Serial ports on Linux are listed as device paths ("/dev/ttyUSB0", "/dev/pts/3").
@@ -98,9 +102,18 @@ void CutterConnections::UseEntries(std::vector<ConnectionEntry> entries) {
 void CutterConnections::ProbePrinterDevices(const MessageSink& showMessage) {
     const int count = FUsbIF->EnumerateDevices();
     for (int slot = 0; slot < count; ++slot) {
-        const std::string name = FUsbIF->DeviceName(slot, kEmptySuffix);
+        // Another maker's printer is neither opened nor listed.
+        if (!FUsbIF->IsCutter(slot))
+            continue;
+        const std::string name = FUsbIF->DeviceName(slot, kBarePath);
         ReleasePrinterHandlesOn(name);
-        platform::PrinterHandlePair handles = FUsbIF->OpenDevicePair(slot, kEmptySuffix);
+        platform::PrinterHandlePair handles = FUsbIF->OpenDevicePair(slot, kBarePath);
+        if (platform::ClassifyOpenError(handles.Read.OpenError()) == platform::OpenFailure::Busy) {
+            // Held by another program (the spooler, a second zopra): it is not written to,
+            // and not worth a message box each time the list opens.
+            platform::TraceNote("a printer-class cutter in use elsewhere is skipped", name);
+            continue;
+        }
         if (!handles.Read.Valid())
             showMessage(WithOpenHint("Error Read Handle", handles.Read.OpenError(),
                                      kLinkPrinterClass, name));
@@ -154,15 +167,20 @@ void CutterConnections::AddVendorDevices(const MessageSink& showMessage) {
     }
 }
 
+std::optional<LinkKind> LinkKindOfText(const std::string& text) {
+    if (ContainsIgnoringCase(text, "COM") || IsDevicePath(text))
+        return kLinkSerial;
+    if (text.find("QRM USB") != std::string::npos)
+        return kLinkVendorUsb;
+    return std::nullopt;
+}
+
 LinkKind CutterConnections::ChooseLinkKind(int position, const std::string& text) {
-    const bool printerPosition = position >= 0 && position < static_cast<int>(FEntries.size()) &&
-                                 FEntries[position].kind == kLinkPrinterClass;
-    if (printerPosition)
-        SetLinkKind(kLinkPrinterClass);
-    else if (Contains(text, "COM") || IsDevicePath(text))
-        SetLinkKind(kLinkSerial);
-    else if (Contains(text, "QRM USB"))
-        SetLinkKind(kLinkVendorUsb);
+    // A listed entry knows its own kind; only a typed text is read for one.
+    if (position >= 0 && position < static_cast<int>(FEntries.size()))
+        SetLinkKind(FEntries[position].kind);
+    else if (const auto kind = LinkKindOfText(text))
+        SetLinkKind(*kind);
     return FLinkKind();
 }
 
@@ -261,9 +279,9 @@ void CutterConnections::OpenVendorDevice(int number) {
 }
 
 void CutterConnections::OpenPrinterDevice(int slot) {
-    const std::string name = FUsbIF->DeviceName(slot, kEmptySuffix);
+    const std::string name = FUsbIF->DeviceName(slot, kBarePath);
     ReleasePrinterHandlesOn(name);
-    platform::PrinterHandlePair handles = FUsbIF->OpenDevicePair(slot, kEmptySuffix);
+    platform::PrinterHandlePair handles = FUsbIF->OpenDevicePair(slot, kBarePath);
     std::lock_guard lock(FHandlesMutex);
     FReadHandle = std::move(handles.Read);
     FWriteHandle = std::move(handles.Write);

@@ -4,9 +4,9 @@
 // reads of the receive thread. The window owns one instance and calls it from its
 // handlers; the receive thread reads through the LinkReader side.
 #include "link/LinkKind.h"
-#include "link/SerialComponent.h"
-#include "link/ReceiveThread.h"
 #include "link/PrinterClassLink.h"
+#include "link/ReceiveThread.h"
+#include "link/SerialComponent.h"
 #include "link/UsbApiLink.h"
 #include "platform/PrinterClassDevices.h"
 #include "platform/UsbApi.h"
@@ -65,8 +65,8 @@ public:
     const std::string& ProbeModel() const { return FProbeModel; }
 
     // The link kind for the list's selected position (-1 for a typed text) and its text:
-    // a printer-class position gives 2; else a text containing "COM" or a device path
-    // gives 0, "QRM USB" gives 1; anything else keeps the current kind.
+    // a listed position gives its entry's own kind; a typed text gives LinkKindOfText's
+    // kind, and keeps the current kind when it names none.
     LinkKind ChooseLinkKind(int position, const std::string& text);
     LinkKind FLinkKind() const { return FLinkKind_.load(std::memory_order_acquire); }
     void SetLinkKind(LinkKind kind) { FLinkKind_.store(kind, std::memory_order_release); }
@@ -137,6 +137,11 @@ private:
     UsbApiHandle FUsbHandle;
     int FUsbDevice = -1;
 };
+
+// The link kind a typed text names: one containing "COM" (in any case: "com3") or a device
+// path is a serial port, one containing "QRM USB" a vendor-library device; none else.
+// The list's own texts need no reading: each entry carries its kind.
+std::optional<LinkKind> LinkKindOfText(const std::string& text);
 
 // The vendor-library device number in a list text "QRM USB<n>" (0 when none is given).
 int VendorDeviceNumber(const std::string& text);

@@ -11,7 +11,8 @@ using platform::OpenFailure;
 std::string PermissionHint(LinkKind kind, const std::string& group) {
     if (kind != kLinkSerial)
         return std::string("Your user may not open this USB device. Install zopra's udev rules (") +
-               kUdevRulesPath + ", part of the zopra package), then unplug the cutter and plug "
+               kUdevRulesPath +
+               ", part of the zopra package), then unplug the cutter and plug "
                "it in again.";
     // Adding a user to root's group would give away far more than a port.
     if (group.empty() || group == "root")
@@ -37,9 +38,43 @@ std::string BusyHint(LinkKind kind) {
     }
 }
 
+// Windows refuses a port that another program has open with "access denied", and its
+// devices have no group to join: the advice is about the other program and the driver.
+std::string WindowsHint(OpenFailure cause, LinkKind kind) {
+    switch (cause) {
+    case OpenFailure::PermissionDenied:
+        return "Windows refused access to this device: check in the Device Manager that it "
+               "works and has its driver, then try again.";
+    case OpenFailure::Busy:
+        switch (kind) {
+        case kLinkSerial:
+            return "Another program holds this port (a terminal, a second zopra, a phone or "
+                   "modem tool): close it and try again.";
+        case kLinkPrinterClass:
+            return "Another program holds this device, such as the print spooler: remove the "
+                   "cutter from Windows' printers, or close the other program, and try again.";
+        default:
+            return "Another program holds this USB device, such as a second zopra: close it and "
+                   "try again.";
+        }
+    case OpenFailure::NotFound:
+        return kind == kLinkSerial
+                   ? "No such port: check its name in the Device Manager (Ports), and that the "
+                     "cutter is plugged in and switched on."
+                   : "The device is gone: check that the cutter is plugged in and switched on, "
+                     "and that the Device Manager shows it with its driver.";
+    case OpenFailure::Unknown:
+        break;
+    }
+    return {};
+}
+
 } // namespace
 
-std::string OpenHint(OpenFailure cause, LinkKind kind, const std::string& group) {
+std::string OpenHint(OpenFailure cause, LinkKind kind, const std::string& group,
+                     platform::HostSystem system) {
+    if (system == platform::HostSystem::Windows)
+        return WindowsHint(cause, kind);
     switch (cause) {
     case OpenFailure::PermissionDenied:
         return PermissionHint(kind, group);

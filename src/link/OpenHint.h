@@ -11,9 +11,10 @@ namespace zopra {
 
 enum LinkKind : std::int32_t; // link/Connections.h
 
-// The hint for a cause on a link kind; `group` is the group that owns the device node
-// ("" when unknown). "" when there is nothing useful to say.
-std::string OpenHint(platform::OpenFailure cause, LinkKind kind, const std::string& group);
+// The hint for a cause on a link kind, in the words of `system`; `group` is the group that
+// owns the device node ("" when unknown). "" when there is nothing useful to say.
+std::string OpenHint(platform::OpenFailure cause, LinkKind kind, const std::string& group,
+                     platform::HostSystem system = platform::ThisSystem());
 
 // `message`, then `hint` on its own line when there is one.
 std::string WithOpenHint(const std::string& message, const std::string& hint);

@@ -1,6 +1,7 @@
 #include "link/PrinterClassLink.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string>
 #include <utility>
 
@@ -8,17 +9,29 @@ namespace zopra {
 
 namespace {
 
-// The cutter's USB vendor id as it stands in a device path, compared case-sensitively.
+// The cutter's USB vendor id as it stands in a device path ("vid_7a3c"; Windows may write
+// "VID_7A3C"), compared without regard to case.
 constexpr std::string_view kCutterVendorId = "7a3c";
 
-// The four characters that start four places after `key` ("vid", "pid"): after the key
-// and its separator, as in "vid_7a3c". Empty when the key is missing; shorter when the
-// path ends sooner.
+bool SameLetters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The four characters that start four places after `key` ("vid", "pid", in any case):
+// after the key and its separator, as in "vid_7a3c". Empty when the key is missing; shorter
+// when the path ends sooner.
 std::string_view FieldAfter(std::string_view path, std::string_view key) {
-    const auto at = path.find(key);
-    if (at == std::string_view::npos || at + 4 > path.size())
-        return {};
-    return path.substr(at + 4, 4);
+    for (std::size_t at = 0; at + key.size() <= path.size(); ++at) {
+        if (!SameLetters(path.substr(at, key.size()), key))
+            continue;
+        if (at + 4 > path.size())
+            return {};
+        return path.substr(at + 4, 4);
+    }
+    return {};
 }
 
 template <std::size_t N> std::string_view SlotText(const std::array<char, N>& slot) {
@@ -66,7 +79,9 @@ void CUsbIF::StoreInterface(int slot, std::string_view path, platform::PrinterIn
     StoreText(storedPath, path);
     // The vendor test reads the path as stored, which is also the name the open will use.
     const std::string_view stored = SlotText(storedPath);
-    if (FieldAfter(stored, "vid") != kCutterVendorId)
+    FCutters[static_cast<std::size_t>(slot)] =
+        SameLetters(FieldAfter(stored, "vid"), kCutterVendorId);
+    if (!FCutters[static_cast<std::size_t>(slot)])
         return;
     StoreText(FProductIds[static_cast<std::size_t>(slot)], FieldAfter(stored, "pid"));
     // An interface whose "Port Number" cannot be read gets port 0, not a number that an
@@ -87,16 +102,20 @@ std::string CUsbIF::DeviceName(int slot, std::optional<std::string_view> suffix)
     return name;
 }
 
+bool CUsbIF::IsCutter(int slot) const {
+    return InTable(slot) && slot < FCount && FCutters[static_cast<std::size_t>(slot)];
+}
+
 platform::PrinterHandle CUsbIF::OpenDevicePath(int slot,
                                                std::optional<std::string_view> suffix) const {
-    if (!InTable(slot) || !FDevices)
+    if (!IsCutter(slot) || !FDevices)
         return platform::PrinterHandle();
     return FDevices->Open(DeviceName(slot, suffix));
 }
 
 platform::PrinterHandlePair CUsbIF::OpenDevicePair(int slot,
                                                    std::optional<std::string_view> suffix) const {
-    if (!InTable(slot) || !FDevices)
+    if (!IsCutter(slot) || !FDevices)
         return {};
     return FDevices->OpenPair(DeviceName(slot, suffix));
 }

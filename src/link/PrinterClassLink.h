@@ -2,7 +2,8 @@
 // CUsbIF: the table of USB printer-class device interfaces and the opening of their
 // device paths. Slot i holds interface index i of the last walk, whatever its vendor; the
 // product id and port number are kept only for interfaces of the cutter's vendor (the
-// device path carries "vid_7a3c").
+// device path carries "vid_7a3c", in any case), and only those are ever opened: a probe
+// written to an office printer would print a junk page or land inside another job.
 #include "platform/PrinterClassDevices.h"
 
 #include <array>
@@ -31,14 +32,17 @@ public:
     // Walks the present interfaces into the table; returns the new count (at most 32).
     int EnumerateDevices();
 
+    // True when the interface of `slot` carries the cutter's vendor id.
+    bool IsCutter(int slot) const;
+
     // Opens the device of `slot` for reading and writing, by its path followed by "\" and
     // the suffix when a suffix is given, by the bare path otherwise. Every call is a new,
     // separate open; a connection's two handles come from OpenDevicePair.
-    // The handle is invalid when the open fails or the slot is outside the table.
+    // The handle is invalid when the open fails or the slot holds no cutter.
     platform::PrinterHandle OpenDevicePath(int slot, std::optional<std::string_view> suffix) const;
-    // The read and the write handle of a connection to the device of `slot`, by the same
-    // name: two opens on Windows, one open shared by both handles on Linux (see
-    // PrinterClassDevices::OpenPair). Both invalid for a slot outside the table.
+    // The read and the write handle of a connection to the device of `slot`: one open that
+    // both handles share (see PrinterClassDevices::OpenPair). Both invalid for a slot that
+    // holds no cutter.
     platform::PrinterHandlePair OpenDevicePair(int slot,
                                                std::optional<std::string_view> suffix) const;
 
@@ -63,6 +67,7 @@ private:
     std::array<PathSlot, kSlots> FDevicePaths{};
     std::array<ProductIdSlot, kSlots> FProductIds{};
     std::array<std::uint8_t, kSlots> FPortNumbers{};
+    std::array<bool, kSlots> FCutters{};
     std::int32_t FCount = 0;
     platform::InterfaceClassGuid FInterfaceClass = platform::kUsbPrinterInterfaceClass;
 };

@@ -122,17 +122,21 @@ void TThreadComm::Open() {
                 UpdateDataControlBlock();
                 std::shared_ptr<pf::SerialPort> port = Port();
                 if (int error = port->SetupBuffers(readBufSize_, writeBufSize_); error != 0) {
+                    // Before the event thread starts: a port whose queues the driver
+                    // refused is closed again, not left open with a thread waiting on it.
                     message = "Error initializing Read/Write Buffers (Error: %d)";
                     code = error;
+                    DestroyHandle();
+                } else {
+                    eventThread_ =
+                        std::make_unique<TCommEventThread>(port, suspendTime_, monitorEvents_);
+                    eventThread_->SetSignalHandler(
+                        [this](TCommEventThread* sender, uint32_t eventMask) {
+                            HandleCommEvent(sender, eventMask);
+                        },
+                        invoker_);
+                    eventThread_->Start();
                 }
-                eventThread_ =
-                    std::make_unique<TCommEventThread>(port, suspendTime_, monitorEvents_);
-                eventThread_->SetSignalHandler(
-                    [this](TCommEventThread* sender, uint32_t eventMask) {
-                        HandleCommEvent(sender, eventMask);
-                    },
-                    invoker_);
-                eventThread_->Start();
             }
         }
     }
@@ -182,7 +186,7 @@ void TThreadComm::CreateHandle() {
     deviceLost_.store(false, std::memory_order_release);
     open_.store(true, std::memory_order_release);
     int typeError = 0;
-    if (!port->IsCharacterDevice(typeError)) {
+    if (!port->IsSerialPort(typeError)) {
         createError_ = typeError;
         DestroyHandle();
     } else {
@@ -217,25 +221,41 @@ int TThreadComm::WriteEx(const char* buffer, uint32_t count, int waitMode) {
         ClearPortErrors(*port);
         return 0;
     }
-    const int bound = writeTimeout_.load();
-    for (int polls = 0;;) {
-        const pf::SerialIoResult polled = port->PollWrite();
-        if (polled.state == pf::SerialIo::Done)
-            return static_cast<int>(polled.count);
-        if (polled.state == pf::SerialIo::Failed) {
-            NoteFailure(polled.error);
-            ClearPortErrors(*port);
-            return static_cast<int>(polled.count);
-        }
-        ++polls;
-        if (waitMode == 1) {
-            if (polls >= bound)
-                // The request record is used by the next write: the write that the bound
-                // stopped has to end first.
-                return static_cast<int>(port->CancelWrite());
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+    // Waited for on the request's event, never polled: the lock is held meanwhile, and a
+    // driver that stops taking data must neither spin a core nor hold the receive thread
+    // for longer than the bound.
+    const auto bound = waitMode == 1 ? std::chrono::milliseconds(std::max(0, writeTimeout_.load()))
+                                     : WriteBound(count);
+    const pf::SerialIoResult waited = port->WaitWrite(bound);
+    if (waited.state == pf::SerialIo::Done)
+        return static_cast<int>(waited.count);
+    if (waited.state == pf::SerialIo::Failed) {
+        NoteFailure(waited.error);
+        ClearPortErrors(*port);
+        return static_cast<int>(waited.count);
     }
+    // Past the bound: the request record is used by the next write, so the write has to end
+    // first; what it moved is the result, and fewer bytes than asked is a failed write.
+    pf::TraceNote("a serial write past its bound was cancelled",
+                  std::to_string(bound.count()) + " ms for " + std::to_string(count) + " bytes");
+    return static_cast<int>(port->CancelWrite());
+}
+
+std::chrono::milliseconds TThreadComm::WriteBound(uint32_t count) const {
+    const pf::SerialTimeouts timeouts = WriteTimeouts();
+    return std::chrono::milliseconds(std::uint64_t{timeouts.writeTotalTimeoutMultiplier} * count +
+                                     timeouts.writeTotalTimeoutConstant) +
+           kWriteBoundMargin;
+}
+
+pf::SerialTimeouts TThreadComm::WriteTimeouts() const {
+    // Ten bits a byte at the port's rate, rounded up to whole milliseconds, plus a constant
+    // for a driver that pauses: the bound of a write that goes out at all.
+    const uint32_t bitsPerSecond = std::max<uint32_t>(1u, BaudRateValue(baudRate_));
+    pf::SerialTimeouts timeouts;
+    timeouts.writeTotalTimeoutMultiplier = (10000u + bitsPerSecond - 1) / bitsPerSecond;
+    timeouts.writeTotalTimeoutConstant = kWriteTimeoutConstantMs;
+    return timeouts;
 }
 
 int TThreadComm::Read(char* buffer, uint32_t count) {
@@ -380,14 +400,11 @@ void TThreadComm::UpdateCommTimeouts() {
     std::shared_ptr<pf::SerialPort> port = Port();
     if (!port)
         return;
-    pf::SerialTimeouts timeouts;
+    pf::SerialTimeouts timeouts = WriteTimeouts();
     // Reads return what has arrived, waiting at most the constant for the rest.
     timeouts.readIntervalTimeout = 0xFFFFFFFF;
     timeouts.readTotalTimeoutMultiplier = 0;
     timeouts.readTotalTimeoutConstant = static_cast<uint32_t>(std::max(0, readTimeout_.load()));
-    // 19200 divided by the rate's ordinal; br110 has the ordinal 0 and takes 19200 / 1.
-    timeouts.writeTotalTimeoutMultiplier = 19200u / std::max<uint32_t>(1u, baudRate_);
-    timeouts.writeTotalTimeoutConstant = 0;
     if (int error = port->SetTimeouts(timeouts); error != 0)
         RaiseCommError("Error updating CommTimeouts (Error: %d)", error);
 }
@@ -413,6 +430,11 @@ void TThreadComm::UpdateDataControlBlock() {
     dcb_.xonLim = 1024;
     dcb_.xoffLim = 1024;
 
+    // Every flag the link depends on is set here, none taken over from what another
+    // program or `mode` left in the port: binary transfers, and no abort on error, which
+    // would make every transfer fail after one line error until the error is cleared.
+    dcb_.fBinary = true;
+    dcb_.fAbortOnError = false;
     dcb_.fParity = options_.Contains(coParityCheck);
     dcb_.fDsrSensitivity = options_.Contains(coDsrSensitivity);
     dcb_.fTXContinueOnXoff = options_.Contains(coIgnoreXOff);
@@ -441,17 +463,9 @@ void TThreadComm::UpdateDataControlBlock() {
         dcb_.fRtsControl = pf::kRtsControlEnable;
         break;
     }
-    // Software handshake switches XON/XOFF on in both directions. The other modes leave the
-    // port's own XON/XOFF setting alone, except that they undo what fcSoftware switched on.
-    if (flowControl_ == fcSoftware) {
-        dcb_.fOutX = true;
-        dcb_.fInX = true;
-        xonXoffSwitchedOn_ = true;
-    } else if (xonXoffSwitchedOn_) {
-        dcb_.fOutX = false;
-        dcb_.fInX = false;
-        xonXoffSwitchedOn_ = false;
-    }
+    // XON/XOFF in both directions with software handshake only.
+    dcb_.fOutX = flowControl_ == fcSoftware;
+    dcb_.fInX = flowControl_ == fcSoftware;
 
     if (int error = port->SetState(dcb_); error != 0)
         RaiseCommError("Error updating DataControlBlock (Error: %d)", error);

@@ -8,6 +8,7 @@
 #include "platform/SerialDriver.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -206,11 +207,17 @@ public:
     virtual void CreateHandle();
     void DestroyHandle();
 
+    // The constant part of the write time-outs, and what a pending write is given beyond
+    // them before it is cancelled.
+    static constexpr uint32_t kWriteTimeoutConstantMs = 1000;
+    static constexpr std::chrono::milliseconds kWriteBoundMargin{500};
+
     [[nodiscard]] int Write(const char* buffer, uint32_t count) {
         return WriteEx(buffer, count, 0);
     }
-    // Wait mode 1 bounds the polls of a pending write by WriteTimeout, 1 ms apart; any other
-    // mode polls until the write ends.
+    // A pending write is waited for at most WriteTimeout ms in wait mode 1, else as long as
+    // the port's write time-outs allow for `count` bytes plus kWriteBoundMargin; then it is
+    // cancelled and the result is what it moved.
     [[nodiscard]] int WriteEx(const char* buffer, uint32_t count, int waitMode);
     [[nodiscard]] int Read(char* buffer, uint32_t count);
     int InQueCount();
@@ -317,6 +324,8 @@ private:
     };
 
     std::shared_ptr<platform::SerialPort> Port() const;
+    platform::SerialTimeouts WriteTimeouts() const;
+    std::chrono::milliseconds WriteBound(uint32_t count) const;
 
     // The device name, buffer sizes, suspend time and monitored events take a value only
     // while the port is closed; the line settings take it at once, into an open port too.
@@ -355,8 +364,6 @@ private:
     TCommEventChars eventChars_{this};
     TCommOptions options_;
     TFlowControl flowControl_ = fcDefault;
-    // True while the port's XON/XOFF handshake is on because fcSoftware asked for it.
-    bool xonXoffSwitchedOn_ = false;
     TInterfaceInvoker invoker_;
     // Counts Close calls, so that HandleCommEvent stops dispatching when a handler closed
     // the port.

@@ -12,6 +12,11 @@ enum class OpenFailure {
     NotFound          // no such device (unplugged, or a mistyped name)
 };
 
+// Which system the advice is for: the words differ (udev, usblp and ModemManager on Linux;
+// the Device Manager, the driver and the spooler on Windows).
+enum class HostSystem { Linux, Windows };
+HostSystem ThisSystem();
+
 // Sorts a system error code (errno on Linux, GetLastError on Windows) into a cause.
 OpenFailure ClassifyOpenError(int code);
 

@@ -24,7 +24,7 @@ PrinterHandle PrinterHandle::Failed(int code) noexcept {
 
 PrinterHandlePair PrinterClassDevices::OpenPair(const std::string& name) {
     PrinterHandle read = Open(name);
-    PrinterHandle write = Open(name);
+    PrinterHandle write = read.Valid() ? read.Duplicate() : PrinterHandle::Failed(read.OpenError());
     return {std::move(read), std::move(write)};
 }
 

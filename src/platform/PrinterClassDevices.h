@@ -60,6 +60,9 @@ public:
     Native Release() noexcept;
     // Closes the handle; a read still pending is cancelled first.
     void Close() noexcept;
+    // A second handle on the same open file (dup, DuplicateHandle): the device sees one
+    // open. Invalid, with the system error, when that fails.
+    PrinterHandle Duplicate() const;
 
     // Reads what the device delivers, at most `capacity` bytes, waiting at most `timeout`
     // for the first byte. Returns the number of bytes read, 0 when nothing came in time,
@@ -120,13 +123,13 @@ public:
     // the request.
     virtual std::unique_ptr<PrinterInterfaceList>
     PresentInterfaces(const InterfaceClassGuid& interfaceClass) = 0;
-    // Opens a device path for reading and writing; an invalid handle when that fails.
+    // Opens a device path for reading and writing, for this program alone (a device that
+    // another program holds is refused as busy); an invalid handle when that fails.
     virtual PrinterHandle Open(const std::string& name) = 0;
-    // The two handles of a connection to a device path. Here two opens, the read handle
-    // first, as Windows allows. Linux opens the node once and gives the write handle a
-    // duplicate of the read handle's descriptor: usblp refuses every further open of a
-    // node while it is open. A handle that fails keeps its system error.
-    virtual PrinterHandlePair OpenPair(const std::string& name);
+    // The two handles of a connection to a device path: one open, and the write handle a
+    // duplicate of the read handle. usblp and some usbprint devices refuse every further
+    // open while one is open. A handle that fails keeps its system error.
+    PrinterHandlePair OpenPair(const std::string& name);
 };
 
 // The printer-class devices of this computer.

@@ -11,6 +11,7 @@
 //
 // Every call that can fail returns an error code: 0 for success, otherwise the system's
 // error number (GetLastError on Windows, errno on Linux), never 0 on failure.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -155,7 +156,7 @@ struct SerialWaitResult {
 
 // One open port. The handle is closed when the object is destroyed.
 //
-// Threads: one write (StartWrite..PollWrite/CancelWrite) and one read (StartRead..WaitRead)
+// Threads: one write (StartWrite..WaitWrite/CancelWrite) and one read (StartRead..WaitRead)
 // at a time, which the component's lock guarantees; the event wait runs on its own thread,
 // and WakeEventWait, ClearError, GetModemStatus and Purge may be called from any thread.
 class SerialPort {
@@ -164,7 +165,7 @@ public:
 
     // True when the handle is a character device; otherwise error is the system's last
     // error code, which may be 0.
-    [[nodiscard]] virtual bool IsCharacterDevice(int& error) = 0;
+    [[nodiscard]] virtual bool IsSerialPort(int& error) = 0;
 
     [[nodiscard]] virtual int SetEventMask(uint32_t mask) = 0;
     [[nodiscard]] virtual int SetupBuffers(uint32_t inQueue, uint32_t outQueue) = 0;
@@ -172,11 +173,11 @@ public:
     [[nodiscard]] virtual int SetState(const SerialControlBlock& block) = 0;
     [[nodiscard]] virtual int SetTimeouts(const SerialTimeouts& timeouts) = 0;
 
-    // A write: start it, then poll it without waiting until it is no longer Incomplete.
-    // CancelWrite ends a write that is still under way and waits until the system has let
-    // go of the request; it returns the bytes that were written.
+    // A write: start it, then wait for a Pending one at most `bound` (Incomplete when it is
+    // still under way then). CancelWrite ends a write that is still under way and waits
+    // until the system has let go of the request; it returns the bytes that were written.
     [[nodiscard]] virtual SerialIoResult StartWrite(const void* buffer, uint32_t count) = 0;
-    [[nodiscard]] virtual SerialIoResult PollWrite() = 0;
+    [[nodiscard]] virtual SerialIoResult WaitWrite(std::chrono::milliseconds bound) = 0;
     [[nodiscard]] virtual uint32_t CancelWrite() = 0;
 
     // A read: start it, then wait for a Pending one (bounded by the read time-outs).

@@ -8,11 +8,17 @@ CommandDispatcher::CommandDispatcher(MachineRecord& record, Writer writer, Wake 
     : record_(record), writer_(std::move(writer)), wakeReceiver_(std::move(wakeReceiver)),
       waitHook_([](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); }) {}
 
-void CommandDispatcher::SetWaitHook(WaitHook hook) { waitHook_ = std::move(hook); }
+void CommandDispatcher::SetWaitHook(WaitHook hook) {
+    waitHook_ = std::move(hook);
+}
 
-void CommandDispatcher::SetReplyBound(std::chrono::milliseconds bound) { replyBound_ = bound; }
+void CommandDispatcher::SetReplyBound(std::chrono::milliseconds bound) {
+    replyBound_ = bound;
+}
 
-void CommandDispatcher::SetAbandonedReplies(AbandonedReplies* receiver) { abandoned_ = receiver; }
+void CommandDispatcher::SetAbandonedReplies(AbandonedReplies* receiver) {
+    abandoned_ = receiver;
+}
 
 void CommandDispatcher::SetLinkLost(LinkLost linkLost) {
     linkLost_ = std::move(linkLost);
@@ -61,7 +67,8 @@ void CommandDispatcher::SendCommand(CommandCode code, const CommandInputs& input
     WaitWhileReplyOutstanding();
     record_.FPendingCommand.store(code, std::memory_order_release);
 
-    const std::string text = BuildCommandText(code, inputs, record_.Read());
+    const MachineSettings before = record_.Read();
+    const std::string text = BuildCommandText(code, inputs, before);
 
     if (IsQuery(code))
         record_.FWaitingReply.store(1, std::memory_order_release);
@@ -71,6 +78,15 @@ void CommandDispatcher::SendCommand(CommandCode code, const CommandInputs& input
     if (const LinkWriteResult written = writer_(text); !written) {
         record_.FWaitingReply.store(0, std::memory_order_release);
         throw LinkWriteError(written.reason);
+    }
+    if (code == kCmdCalibrate || code == kCmdCalibrateAgain) {
+        // The block went out whole, so the cutter now holds these factors: the next
+        // calibration refines them instead of starting again from the ones read at connect.
+        const ScaleFactors sent = CalibratedScales(inputs, before);
+        record_.Write([&](MachineSettings& values) {
+            values.FXScale = sent.x;
+            values.FYScale = sent.y;
+        });
     }
 
     if (record_.FWaitingReply.load(std::memory_order_acquire) == 1) {

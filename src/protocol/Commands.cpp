@@ -8,7 +8,9 @@ namespace zopra {
 
 namespace {
 
-std::string Esc(std::string_view rest) { return std::string(1, kEsc) + std::string(rest); }
+std::string Esc(std::string_view rest) {
+    return std::string(1, kEsc) + std::string(rest);
+}
 
 } // namespace
 
@@ -68,6 +70,16 @@ std::string CalibrationText(std::int32_t xs, std::int32_t ys) {
            Esc(".C1;0;:") + Esc(".C6;2;:") + "PD;" + "PU;";
 }
 
+ScaleFactors CalibratedScales(const CommandInputs& inputs, const MachineSettings& record) {
+    const char sep = inputs.decimalSeparator;
+    // Measured over requested: both are in the unit shown, so the unit cancels out.
+    const long double xs =
+        StrToFloat(inputs.measuredX, sep) / StrToFloat(inputs.testX, sep) * record.FXScale;
+    const long double ys =
+        StrToFloat(inputs.measuredY, sep) / StrToFloat(inputs.testY, sep) * record.FYScale;
+    return {Trunc(xs), Trunc(ys)};
+}
+
 std::string BuildCommandText(CommandCode code, const CommandInputs& inputs,
                              const MachineSettings& record) {
     const char sep = inputs.decimalSeparator;
@@ -79,12 +91,8 @@ std::string BuildCommandText(CommandCode code, const CommandInputs& inputs,
     case kCmdCalibrate:
     case kCmdCalibrateAgain: {
         RequireScaleFactorsRead(record);
-        // Measured over requested: both are in the unit shown, so the unit cancels out.
-        const long double xs =
-            StrToFloat(inputs.measuredX, sep) / StrToFloat(inputs.testX, sep) * record.FXScale;
-        const long double ys =
-            StrToFloat(inputs.measuredY, sep) / StrToFloat(inputs.testY, sep) * record.FYScale;
-        return CalibrationText(Trunc(xs), Trunc(ys));
+        const ScaleFactors scales = CalibratedScales(inputs, record);
+        return CalibrationText(scales.x, scales.y);
     }
     default:
         return QueryText(code);
@@ -96,9 +104,11 @@ std::vector<std::string> SettingsUpdateWrites(const SettingsUpdate& u) {
         return Esc(".C1;") + std::to_string(number) + ";" + std::to_string(value) + ":";
     };
     return {
-        setting(16, u.offsetIndex), setting(17, u.weightIndex), setting(18, u.accelIndex),
-        setting(19, u.smoothIndex), setting(20, u.unrollIndex), setting(21, u.mediaIndex),
-        setting(22, u.forceValue),  Esc(".C1;0;:"),             setting(32, u.bladeHolderIndex),
+        setting(16, u.offsetIndex),      setting(17, u.weightIndex),
+        setting(18, u.accelIndex),       setting(19, u.smoothIndex),
+        setting(20, u.unrollIndex),      setting(21, u.mediaIndex),
+        setting(22, u.forceValue),       Esc(".C1;0;:"),
+        setting(32, u.bladeHolderIndex),
     };
 }
 
@@ -107,7 +117,9 @@ std::vector<std::string> AasOffsetWrites(double xOffset, double yOffset) {
             Esc(".C1;0;:")};
 }
 
-std::string IdentificationProbe() { return Esc(".R4:") + "\r\n"; }
+std::string IdentificationProbe() {
+    return Esc(".R4:") + "\r\n";
+}
 
 std::vector<CommandCode> ParameterReadOrder(std::string_view connectionText) {
     if (HidesBladeHolder(connectionText))

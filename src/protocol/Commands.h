@@ -37,6 +37,14 @@ struct CommandInputs {
     char decimalSeparator = '.';
 };
 
+// The scale factors a calibration sends: measured / requested x the scale last read, each
+// truncated. Throws ConversionError when a field does not hold a usable number.
+struct ScaleFactors {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+ScaleFactors CalibratedScales(const CommandInputs& inputs, const MachineSettings& record);
+
 // The sides of the test square typed in the unit shown, in plotter units. Throws
 // ConversionError for a text that is not a number or a side that is not above 0.
 struct TestSquareSize {

@@ -52,6 +52,16 @@ TEST_F(AdjustPageTest, CalibrationLoopConverges) {
     W.Click(C::BuScale1);
     EXPECT_TRUE(W.RunUntil([&] { return Log.Contains("plotted 500.00 x 500.00 mm"); }));
     EXPECT_EQ(Log.Count("plotted 505.00 x 500.00 mm"), 1);
+    EXPECT_EQ(Text(C::StatusLine), "Test square plotted: 500.0 x 500.0 mm");
+
+    // Calibrating the true square again keeps the factors the first calibration sent.
+    SetMeasured("500", "500");
+    EXPECT_TRUE(W.RunUntil([&] { return W.EnabledOf(C::BuScale2); }));
+    cutter->ClearHistory();
+    W.Click(C::BuScale2);
+    EXPECT_TRUE(cutter->WaitForCommands(calibration.size()));
+    EXPECT_EQ(cutter->Commands(), calibration);
+    EXPECT_EQ(Text(C::StatusLine), "Scale factors sent: X 10100, Y 10000");
     EXPECT_TRUE(W.Messages.empty());
 }
 
@@ -146,6 +156,17 @@ TEST_F(AdjustPageTest, OffsetUpdateSendsPausesAndReadsBack) {
     EXPECT_GT(pendingAtTick, 0);
     EXPECT_TRUE(W.Messages.empty());
     EXPECT_EQ(W.BusyDepth(), 0);
+    EXPECT_EQ(Text(C::StatusLine), "AAS offsets read back: X 0.175, Y -1.025 mm");
+
+    // The adjustment went into the cutter once: a second press sends the offsets as they are.
+    EXPECT_EQ(Text(C::EdAASII_X_Offset), "0.0");
+    EXPECT_EQ(Text(C::EdAASII_Y_Offset), "0.0");
+    EXPECT_TRUE(W.RunUntil([&] { return W.EnabledOf(C::BuAASIIUpdate); }));
+    cutter->ClearHistory();
+    W.Click(C::BuAASIIUpdate);
+    WaitForDisplay();
+    ASSERT_FALSE(cutter->Commands().empty());
+    EXPECT_EQ(cutter->Commands().front(), expected.front());
 }
 
 TEST_F(AdjustPageTest, PageChangeResetsTheFields) {

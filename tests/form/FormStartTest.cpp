@@ -117,14 +117,20 @@ TEST(EventGuard, SurvivesAFailingBox) {
     EXPECT_EQ(reached, 1);
 }
 
-TEST_F(FormStartTest, EachEventsErrorIsShownAndTheNextEventHandled) {
+TEST_F(FormStartTest, TypingAnOffsetMarksTheFieldInsteadOfABoxPerKey) {
     MakeForm();
-    // Every key typed into the offset list converts its text; neither text is a number.
     W.ListOf(C::CBOffset).SetEnabled(true);
     W.Type(C::CBOffset, "ab");
-    EXPECT_EQ(W.Messages, (std::vector<Message>{
-                              {MessageKind::Error, "'a' is not a valid floating point value"},
-                              {MessageKind::Error, "'ab' is not a valid floating point value"}}));
+    EXPECT_TRUE(W.Messages.empty());
+    EXPECT_TRUE(W.ListOf(C::CBOffset).Marked());
+    EXPECT_EQ(Text(C::StatusLine), "'ab' is not a valid floating point value");
+
+    // A number typed next is taken, and the mark goes.
+    W.ListOf(C::CBOffset).SetText("");
+    W.Type(C::CBOffset, "0.5");
+    EXPECT_FALSE(W.ListOf(C::CBOffset).Marked());
+    EXPECT_EQ(F->Record().Read().FBladeOffset, 500);
+    EXPECT_TRUE(W.Messages.empty());
 }
 
 } // namespace

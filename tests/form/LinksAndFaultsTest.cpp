@@ -94,6 +94,23 @@ TEST_F(LinksAndFaultsTest, SilentCutterEndsTheSeriesAndALaterConnectWorks) {
     EXPECT_EQ(Text(C::LaMName), "Vantor II 24 PZ");
 }
 
+TEST_F(LinksAndFaultsTest, FailedConnectLeavesNothingOfThePreviousCutter) {
+    auto first = ConnectTo();
+    EXPECT_EQ(Text(C::StatusLine), "Connected: Vantor II 24 PZ on " + first->Entry());
+    auto silent = StartCutter(WithFaults({.silent = true}));
+    F->Dispatcher().SetReplyBound(300ms);
+    Choose(silent->Entry());
+    W.Click(C::BuConnect);
+    ASSERT_EQ(W.Messages.size(), 1u);
+    EXPECT_EQ(Text(C::StatusLine), "Failed: The machine did not answer.");
+    // Not even after the work buttons' pause may anything write to the silent port.
+    WaitForWorkButtons();
+    EXPECT_EQ(Text(C::LaMName), " ");
+    EXPECT_EQ(W.ListOf(C::CBWeight).Position(), -1);
+    for (ControlId button : {C::BuUpdate, C::BuScale1, C::BuScale2, C::BuAASIIUpdate})
+        EXPECT_FALSE(W.EnabledOf(button)) << SpecOf(button).name;
+}
+
 TEST_F(LinksAndFaultsTest, CutterVanishingMidReadIsReported) {
     auto cutter = StartCutter(WithFaults({.vanishAfter = 2}));
     // The hung-up port ends the wait, long before this bound would.

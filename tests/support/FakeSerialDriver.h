@@ -44,12 +44,13 @@ struct FakeSerial {
     uint32_t lineErrors = 0;
     pf::SerialComStat comStat{};
 
-    // Transfers. writePolls: 0, the write is done at once; otherwise it is pending and that
-    // many polls report Incomplete before one reports it done (-1: never done). readPending: the
-    // read finishes in WaitRead instead of at once.
+    // Transfers. writePending: 0, the write is done at once; 1, it is pending and WaitWrite
+    // finds it done; -1, it never ends (WaitWrite reports Incomplete). writeBounds: the bound
+    // of each WaitWrite. readPending: the read finishes in WaitRead instead of at once.
     int writeStartError = 0;
-    int writePolls = 0;
-    int writePollError = 0;
+    int writePending = 0;
+    int writeWaitError = 0;
+    std::vector<long long> writeBounds;
     bool readPending = false;
     int readWaitError = 0;
     std::string written;
@@ -111,8 +112,8 @@ public:
         fake_->changed.notify_all();
     }
 
-    bool IsCharacterDevice(int& error) override {
-        fake_->Record("IsCharacterDevice");
+    bool IsSerialPort(int& error) override {
+        fake_->Record("IsSerialPort");
         std::lock_guard guard(fake_->mutex);
         error = fake_->typeError;
         return fake_->isCharacter;
@@ -153,32 +154,29 @@ public:
             std::lock_guard guard(fake_->mutex);
             fake_->written.append(static_cast<const char*>(buffer), count);
             writeCount_ = count;
-            pollsLeft_ = fake_->writePolls;
+            pending_ = fake_->writePending;
             if (fake_->writeStartError != 0) {
                 Leave();
                 return {pf::SerialIo::Failed, 0, fake_->writeStartError};
             }
         }
-        if (pollsLeft_ == 0) {
+        if (pending_ == 0) {
             Leave();
             return {pf::SerialIo::Done, count, 0};
         }
         return {pf::SerialIo::Pending, 0, 0};
     }
-    pf::SerialIoResult PollWrite() override {
-        fake_->Record("PollWrite");
+    pf::SerialIoResult WaitWrite(std::chrono::milliseconds bound) override {
+        fake_->Record("WaitWrite");
         std::this_thread::yield(); // give an unguarded reader the chance to overlap
         std::lock_guard guard(fake_->mutex);
-        if (fake_->writePollError != 0) {
+        fake_->writeBounds.push_back(bound.count());
+        if (fake_->writeWaitError != 0) {
             Leave();
-            return {pf::SerialIo::Failed, 1, fake_->writePollError};
+            return {pf::SerialIo::Failed, 1, fake_->writeWaitError};
         }
-        if (pollsLeft_ < 0)
+        if (pending_ < 0)
             return {pf::SerialIo::Incomplete, 0, 0};
-        if (pollsLeft_ > 0) {
-            --pollsLeft_;
-            return {pf::SerialIo::Incomplete, 0, 0};
-        }
         Leave();
         return {pf::SerialIo::Done, writeCount_, 0};
     }
@@ -268,7 +266,7 @@ private:
 
     std::shared_ptr<FakeSerial> fake_;
     uint32_t writeCount_ = 0;
-    int pollsLeft_ = 0;
+    int pending_ = 0;
     uint32_t readCount_ = 0;
 };
 

@@ -229,7 +229,8 @@ void RecordingWindow::Choose(ControlId list, const std::string& entry) {
 }
 
 void RecordingWindow::Type(ControlId list, const std::string& text) {
-    if (!TakesInput(list))
+    // A list of fixed entries has no field to type into.
+    if (!TakesInput(list) || !SpecOf(list).editable)
         return;
     FakeList& control = Get<FakeList>(list);
     for (char key : text) {

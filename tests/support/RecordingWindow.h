@@ -77,11 +77,13 @@ public:
     void SetPosition(int position) override;
     std::string Text() const override { return text_; }
     void SetText(const std::string& text) override { text_ = text; }
+    void SetMarked(bool marked) override { marked_ = marked; }
     void SetEnabled(bool enabled) override { state_.enabled = enabled; }
     bool Enabled() const override { return state_.enabled; }
     void SetVisible(bool visible) override { state_.visible = visible; }
     bool Visible() const override { return state_.visible; }
 
+    bool Marked() const { return marked_; }
     const std::vector<std::string>& Entries() const { return entries_; }
     // The exact, case-sensitive match of text, or -1.
     int Find(const std::string& text) const;
@@ -90,6 +92,7 @@ private:
     std::vector<std::string> entries_;
     int position_ = -1;
     std::string text_;
+    bool marked_ = false;
     ControlState state_;
 };
 
@@ -215,7 +218,7 @@ public:
     void OpenList(ControlId list);
     void Choose(ControlId list, int position);
     void Choose(ControlId list, const std::string& entry);
-    // Types text at the end of the field, one key at a time.
+    // Types text at the end of an editable list's field, one key at a time.
     void Type(ControlId list, const std::string& text);
     void Scroll(ControlId bar, int position);
     void Press(ControlId upDown, UpDownButton button);

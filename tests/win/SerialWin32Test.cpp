@@ -4,11 +4,11 @@
 // Wine on a pty refuses some calls that a real port accepts: WaitCommEvent fails at once
 // (995), the modem-line calls fail (50), and a read on an empty queue may time out (1460).
 // The tests accept either answer where Wine and Windows differ.
-#include "support/BoundedWait.h"
-#include "support/ErrorOf.h"
 #include "link/SerialComponent.h"
 #include "platform/SerialPortList.h"
 #include "platform/win32/SerialRegistry.h"
+#include "support/BoundedWait.h"
+#include "support/ErrorOf.h"
 
 #include <algorithm>
 #include <atomic>
@@ -91,26 +91,39 @@ TEST(Win32Driver, OpenOfAMissingPortFailsWithErrorTwo) {
     EXPECT_FALSE(comm.Enabled());
 }
 
-TEST(Win32Driver, AFileIsNoCharacterDevice) {
-    const std::string path = "zopra-not-a-port.txt";
-    std::ofstream(path) << "plain file";
-    int error = 0;
-    std::shared_ptr<pf::SerialPort> port = pf::SystemSerialDriver()->Open(path, error);
-    ASSERT_NE(port, nullptr) << error;
-    int typeError = -5;
-    EXPECT_FALSE(port->IsCharacterDevice(typeError));
-    port.reset();
+// Neither a disk file nor a pipe is a port: each opens, has no communications properties,
+// and is closed again with the system's reason (never "Error: 0").
+TEST(Win32Driver, AFileOrAPipeIsNoPort) {
+    const std::string file = "zopra-not-a-port.txt";
+    std::ofstream(file) << "plain file";
+    const std::string pipeName =
+        "\\\\.\\pipe\\zopra-not-a-port-" + std::to_string(GetCurrentProcessId());
+    const HANDLE pipe =
+        CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                         PIPE_TYPE_BYTE | PIPE_WAIT, 4, 64, 64, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    for (const std::string& path : {file, pipeName}) {
+        SCOPED_TRACE(path);
+        int error = 0;
+        std::shared_ptr<pf::SerialPort> port = pf::SystemSerialDriver()->Open(path, error);
+        ASSERT_NE(port, nullptr) << error;
+        int typeError = 0;
+        EXPECT_FALSE(port->IsSerialPort(typeError));
+        EXPECT_NE(typeError, 0);
+        port.reset();
 
-    TComm comm;
-    comm.SetDeviceName(path);
-    const std::string raised = ErrorOf([&] { comm.Open(); });
-    EXPECT_TRUE(raised == "(no error)" || raised.rfind("Port not open (Error: ", 0) == 0) << raised;
-    EXPECT_FALSE(comm.Enabled());
-    // The component closed the handle again: the file can be opened without sharing.
-    port = pf::SystemSerialDriver()->Open(path, error);
-    EXPECT_NE(port, nullptr) << error;
-    port.reset();
-    std::remove(path.c_str());
+        TComm comm;
+        comm.SetDeviceName(path);
+        const std::string raised = ErrorOf([&] { comm.Open(); });
+        EXPECT_EQ(raised.rfind("Port not open (Error: ", 0), 0u) << raised;
+        EXPECT_EQ(raised.find("(Error: 0)"), std::string::npos) << raised;
+        EXPECT_FALSE(comm.Enabled());
+    }
+    // The component closed the file again: it opens without sharing.
+    int error = 0;
+    EXPECT_NE(pf::SystemSerialDriver()->Open(file, error), nullptr) << error;
+    CloseHandle(pipe);
+    std::remove(file.c_str());
 }
 
 class Win32PortTest : public ::testing::Test {
@@ -128,7 +141,7 @@ TEST_F(Win32PortTest, OpenCloseAndAnExclusiveHandle) {
     std::shared_ptr<pf::SerialPort> port = pf::SystemSerialDriver()->Open(device, error);
     ASSERT_NE(port, nullptr) << error;
     int typeError = 0;
-    EXPECT_TRUE(port->IsCharacterDevice(typeError)) << typeError;
+    EXPECT_TRUE(port->IsSerialPort(typeError)) << typeError;
     port.reset();
     // Closed: it opens again.
     port = pf::SystemSerialDriver()->Open(device, error);

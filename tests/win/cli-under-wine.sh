@@ -47,6 +47,24 @@ check "read shows the new force" "$read_after" '"blade_force_g": 150,'
 check "read shows the new weight" "$read_after" '"weight": "heavy",'
 check "read shows the new offset" "$read_after" '"blade_offset_um": 500,'
 
+# The manifest: asInvoker (no VirtualStore for what it writes), and the Windows versions.
+manifest="$(grep -a -o -E 'requestedExecutionLevel level="[a-zA-Z]+"|supportedOS Id="\{8e0f7a12[^"]*"' "$cli" || true)"
+check "the manifest asks for the user's own rights" "$manifest" 'level="asInvoker"'
+check "the manifest names Windows 10 and 11" "$manifest" 'supportedOS Id="\{8e0f7a12'
+
+# A file name outside the ANSI code page is taken whole from the wide command line and
+# written and read through the wide calls. Relative, in a scratch folder, so that no Linux
+# path has to be translated.
+scratch="$(mktemp -d)"
+trap 'rm -f "$errors"; rm -rf "$scratch"' EXIT
+name="zopra-λ-ж-日.json"
+(cd "$scratch" && LC_ALL=C.UTF-8 timeout 120 wine "$cli" backup "$port" "$name" </dev/null \
+    >/dev/null 2>"$errors") || true
+check "backup writes a file by its UTF-8 name" "$(ls "$scratch")" "^$name\$"
+restore="$(cd "$scratch" && LC_ALL=C.UTF-8 timeout 120 wine "$cli" restore "$port" "$name" \
+    --dry-run </dev/null 2>"$errors" | tr -d '\r')" || true
+check "restore --dry-run reads it back" "$restore" '^ESC\.'
+
 if [ "$failures" -ne 0 ]; then
     echo "cli under wine: $failures checks failed" >&2
     exit 1

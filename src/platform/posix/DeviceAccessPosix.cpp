@@ -13,6 +13,10 @@
 
 namespace zopra::platform {
 
+HostSystem ThisSystem() {
+    return HostSystem::Linux;
+}
+
 OpenFailure ClassifyOpenError(int code) {
     switch (code) {
     case EACCES:

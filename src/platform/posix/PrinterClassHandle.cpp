@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -46,6 +47,13 @@ void PrinterHandle::PendingReadDeleter::operator()(PendingRead* read) const noex
 void PrinterHandle::Close() noexcept {
     if (Valid())
         ::close(static_cast<int>(Release()));
+}
+
+PrinterHandle PrinterHandle::Duplicate() const {
+    if (!Valid())
+        return Failed(EBADF);
+    const int copy = ::fcntl(static_cast<int>(FNative), F_DUPFD_CLOEXEC, 0);
+    return copy < 0 ? Failed(errno) : PrinterHandle(copy);
 }
 
 std::ptrdiff_t PrinterHandle::Read(void* buffer, std::size_t capacity,

@@ -154,19 +154,6 @@ public:
         return PrinterHandle(fd);
     }
 
-    // usblp lets a node be open only once (a second open fails with EBUSY until the first
-    // is closed), so both handles share one open: the write handle is a duplicate.
-    PrinterHandlePair OpenPair(const std::string& name) override {
-        PrinterHandle read = Open(name);
-        if (!read.Valid()) {
-            PrinterHandle write = PrinterHandle::Failed(read.OpenError());
-            return {std::move(read), std::move(write)};
-        }
-        const int copy = ::fcntl(static_cast<int>(read.NativeHandle()), F_DUPFD_CLOEXEC, 0);
-        PrinterHandle write = copy < 0 ? PrinterHandle::Failed(errno) : PrinterHandle(copy);
-        return {std::move(read), std::move(write)};
-    }
-
 private:
     SysfsPrinterRoots FRoots;
 };

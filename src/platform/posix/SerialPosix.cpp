@@ -65,7 +65,7 @@ public:
         shadow_.xoffLim = 512;
         termios tio{};
         if (!isatty(fd_)) {
-            // IsCharacterDevice refuses it; nothing to set.
+            // IsSerialPort refuses it; nothing to set.
         } else if (tcgetattr(fd_, &tio) != 0) {
             TraceFailure("tcgetattr (a new serial port)", LastErrno());
         } else {
@@ -92,7 +92,7 @@ public:
         close(wakeWrite_);
     }
 
-    bool IsCharacterDevice(int& error) override {
+    bool IsSerialPort(int& error) override {
         errno = 0;
         if (isatty(fd_))
             return true;
@@ -175,12 +175,18 @@ public:
         return result;
     }
 
-    SerialIoResult PollWrite() override {
-        // Waits a moment for room in the output queue, so that a caller that polls without
-        // pause does not spin while the line drains.
-        pollfd pfd{fd_, POLLOUT, 0};
-        poll(&pfd, 1, 1);
-        return PushWrite();
+    SerialIoResult WaitWrite(std::chrono::milliseconds bound) override {
+        // Sleeps in poll() until there is room in the output queue, never spins.
+        const auto end = Clock::now() + bound;
+        for (;;) {
+            SerialIoResult result = PushWrite();
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (result.state != SerialIo::Incomplete || left <= 0)
+                return result;
+            pollfd pfd{fd_, POLLOUT, 0};
+            poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 100)));
+        }
     }
 
     uint32_t CancelWrite() override {

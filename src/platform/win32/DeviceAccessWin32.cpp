@@ -6,6 +6,10 @@
 
 namespace zopra::platform {
 
+HostSystem ThisSystem() {
+    return HostSystem::Windows;
+}
+
 OpenFailure ClassifyOpenError(int code) {
     switch (static_cast<DWORD>(code)) {
     case ERROR_ACCESS_DENIED:

@@ -6,6 +6,7 @@
 // that completes a read while that read is being cancelled can be lost.
 #include "platform/PrinterClassDevices.h"
 #include "platform/Trace.h"
+#include "platform/win32/WideText.h"
 
 #include <windows.h>
 
@@ -100,9 +101,10 @@ public:
     }
 
     PrinterHandle Open(const std::string& name) override {
-        HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OVERLAPPED, nullptr);
+        // Not shared: a device that the spooler or another program holds fails with a
+        // sharing violation instead of taking our bytes in the middle of its job.
+        HANDLE handle = CreateFileW(Widen(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         if (handle == INVALID_HANDLE_VALUE)
             return PrinterHandle::Failed(static_cast<int>(GetLastError()));
         return PrinterHandle(reinterpret_cast<PrinterHandle::Native>(handle));
@@ -150,6 +152,8 @@ private:
 HANDLE AsHandle(PrinterHandle::Native native) {
     return reinterpret_cast<HANDLE>(native);
 }
+
+constexpr DWORD kEmptyReadPauseMs = 10;
 
 DWORD WaitMs(std::chrono::milliseconds timeout) {
     return static_cast<DWORD>(std::clamp<long long>(timeout.count(), 0, 0x7fffffff));
@@ -199,6 +203,16 @@ void PrinterHandle::PendingReadDeleter::operator()(PendingRead* read) const noex
     delete read;
 }
 
+PrinterHandle PrinterHandle::Duplicate() const {
+    if (!Valid())
+        return Failed(ERROR_INVALID_HANDLE);
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), AsHandle(FNative), GetCurrentProcess(), &copy, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS))
+        return Failed(static_cast<int>(GetLastError()));
+    return PrinterHandle(reinterpret_cast<PrinterHandle::Native>(copy));
+}
+
 void PrinterHandle::Close() noexcept {
     if (Valid())
         CloseHandle(AsHandle(Release()));
@@ -221,32 +235,45 @@ std::ptrdiff_t PrinterHandle::Read(void* buffer, std::size_t capacity,
     if (read.Taken < read.Filled)
         return read.Take(buffer, capacity);
     const HANDLE handle = AsHandle(FNative);
-    if (!read.Active) {
-        const HANDLE event = read.Overlapped.hEvent;
-        read.Overlapped = OVERLAPPED{};
-        read.Overlapped.hEvent = event;
-        ResetEvent(event);
-        const auto size = static_cast<DWORD>(std::min(capacity, read.Bytes.size()));
-        if (!ReadFile(handle, read.Bytes.data(), size, nullptr, &read.Overlapped) &&
-            GetLastError() != ERROR_IO_PENDING) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (!read.Active) {
+            const HANDLE event = read.Overlapped.hEvent;
+            read.Overlapped = OVERLAPPED{};
+            read.Overlapped.hEvent = event;
+            ResetEvent(event);
+            const auto size = static_cast<DWORD>(std::min(capacity, read.Bytes.size()));
+            if (!ReadFile(handle, read.Bytes.data(), size, nullptr, &read.Overlapped) &&
+                GetLastError() != ERROR_IO_PENDING) {
+                FLastError = static_cast<int>(GetLastError());
+                return -1;
+            }
+            read.Active = true;
+            read.Handle = handle;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (WaitForSingleObject(read.Overlapped.hEvent, WaitMs(left)) != WAIT_OBJECT_0)
+            return 0; // still pending: the next Read goes on waiting for the same read
+        DWORD moved = 0;
+        const BOOL finished = GetOverlappedResult(handle, &read.Overlapped, &moved, FALSE);
+        read.Active = false;
+        if (!finished && moved == 0) {
             FLastError = static_cast<int>(GetLastError());
             return -1;
         }
-        read.Active = true;
-        read.Handle = handle;
+        if (moved > 0) {
+            read.Filled = moved;
+            read.Taken = 0;
+            return read.Take(buffer, capacity);
+        }
+        // A read that usbprint completes with nothing is no answer yet: the wait goes on
+        // until the deadline, a little apart so that a device doing it at once is not
+        // asked without pause.
+        if (std::chrono::steady_clock::now() >= deadline)
+            return 0;
+        Sleep(kEmptyReadPauseMs);
     }
-    if (WaitForSingleObject(read.Overlapped.hEvent, WaitMs(timeout)) != WAIT_OBJECT_0)
-        return 0; // still pending: the next Read goes on waiting for the same read
-    DWORD moved = 0;
-    const BOOL finished = GetOverlappedResult(handle, &read.Overlapped, &moved, FALSE);
-    read.Active = false;
-    if (!finished && moved == 0) {
-        FLastError = static_cast<int>(GetLastError());
-        return -1;
-    }
-    read.Filled = moved;
-    read.Taken = 0;
-    return read.Take(buffer, capacity);
 }
 
 std::ptrdiff_t PrinterHandle::Write(const void* bytes, std::size_t count,

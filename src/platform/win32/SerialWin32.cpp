@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace zopra::platform {
@@ -56,6 +58,7 @@ public:
         overlapped_.hEvent = event_.Get();
     }
     OVERLAPPED* Get() { return &overlapped_; }
+    bool Ready() const { return event_.Get() != nullptr; }
 
 private:
     Event event_;
@@ -67,12 +70,21 @@ public:
     explicit Win32SerialPort(HANDLE handle) : handle_(handle) {}
     ~Win32SerialPort() override { CloseHandle(handle_); }
 
-    bool IsCharacterDevice(int& error) override {
-        if (GetFileType(handle_) == FILE_TYPE_CHAR)
+    bool IsSerialPort(int& error) override {
+        // Asked of the driver itself: several USB-serial and virtual COM drivers report
+        // their handles as FILE_TYPE_UNKNOWN, while a disk file or a pipe has no
+        // communications properties at all.
+        COMMPROP properties;
+        ZeroMemory(&properties, sizeof properties);
+        if (GetCommProperties(handle_, &properties))
             return true;
-        error = static_cast<int>(GetLastError());
+        error = FailureCode();
         return false;
     }
+
+    // False when one of the events the requests wait on could not be made: a request
+    // without its event would make GetOverlappedResult wait on the file handle.
+    bool Ready() const { return write_.Ready() && read_.Ready() && event_.Ready() && wake_.Get(); }
 
     int SetEventMask(uint32_t mask) override {
         return SetCommMask(handle_, mask) ? 0 : FailureCode();
@@ -166,14 +178,19 @@ public:
         return {SerialIo::Failed, 0, error != 0 ? static_cast<int>(error) : FailureCode()};
     }
 
-    SerialIoResult PollWrite() override {
+    SerialIoResult WaitWrite(std::chrono::milliseconds bound) override {
+        // On the request's event, with the bound: GetOverlappedResult alone would either
+        // spin (not waiting) or wait without end.
+        const auto wait = static_cast<DWORD>(std::clamp<long long>(bound.count(), 0, 0x7ffffffe));
+        const DWORD waited = WaitForSingleObject(write_.Get()->hEvent, wait);
+        if (waited == WAIT_TIMEOUT)
+            return {SerialIo::Incomplete, 0, 0};
+        if (waited != WAIT_OBJECT_0)
+            return {SerialIo::Failed, 0, FailureCode()};
         DWORD written = 0;
         if (GetOverlappedResult(handle_, write_.Get(), &written, FALSE))
             return {SerialIo::Done, written, 0};
-        const DWORD error = GetLastError();
-        if (error == ERROR_IO_INCOMPLETE)
-            return {SerialIo::Incomplete, 0, 0};
-        return {SerialIo::Failed, written, static_cast<int>(error)};
+        return {SerialIo::Failed, written, FailureCode()};
     }
 
     uint32_t CancelWrite() override {
@@ -281,7 +298,12 @@ public:
             error = FailureCode();
             return nullptr;
         }
-        return std::make_shared<Win32SerialPort>(handle);
+        auto port = std::make_shared<Win32SerialPort>(handle);
+        if (!port->Ready()) {
+            error = FailureCode();
+            return nullptr; // the port closes the handle
+        }
+        return port;
     }
 };
 

@@ -17,8 +17,8 @@ inline constexpr const char* kUsbApiLibraryName = "USBAPI.DLL";
 namespace usbapi {
 using WriteEntry = std::int32_t(__stdcall*)(std::int32_t handle, const void* bytes,
                                             std::int32_t count);
-using ReadEntry = std::int32_t(__stdcall*)(std::int32_t handle, void* buffer,
-                                           std::int32_t capacity, std::int32_t* count);
+using ReadEntry = std::int32_t(__stdcall*)(std::int32_t handle, void* buffer, std::int32_t capacity,
+                                           std::int32_t* count);
 using CloseEntry = std::int32_t(__stdcall*)(std::int32_t handle);
 using QueryEntry = std::int32_t(__stdcall*)(std::int32_t handle, std::int32_t* count);
 using OpenEntry = std::int32_t(__stdcall*)(std::int32_t index);
@@ -32,7 +32,9 @@ enum Ordinal : std::uint16_t {
 };
 } // namespace usbapi
 
-// Loads `libraryName` with LoadLibraryA; tests load a stand-in of their own.
+// Loads `libraryName` from the program's own folder, by its full path, and keeps it only
+// when its export table gives each of the five ordinals an address in code; tests load a
+// stand-in of their own.
 std::unique_ptr<UsbApi> LoadUsbApiLibrary(const char* libraryName);
 
 // True when `api` came from LoadUsbApiLibrary and found all five operations.

@@ -13,13 +13,15 @@ void TAutoSizeLabel::setText(const QString& text) {
     adjustSize();
 }
 
-TComboBox::TComboBox(QWidget* parent) : QComboBox(parent) {
-    setEditable(true);
+TComboBox::TComboBox(bool editable, QWidget* parent) : QComboBox(parent) {
+    setEditable(editable);
     setInsertPolicy(QComboBox::NoInsert);
-    // Inline completion would rewrite what the user types into an item's text; the handlers
-    // must see exactly what was typed.
-    setCompleter(nullptr);
-    connect(lineEdit(), &QLineEdit::textEdited, this, &TComboBox::TextEdited);
+    if (editable) {
+        // Inline completion would rewrite what the user types into an item's text; the
+        // handlers must see exactly what was typed.
+        setCompleter(nullptr);
+        connect(lineEdit(), &QLineEdit::textEdited, this, &TComboBox::TextEdited);
+    }
     connect(this, &QComboBox::activated, this, &TComboBox::changed);
     connect(this, &TComboBox::dropDown, this, [this] { ReportDropDown(); });
     connect(this, &TComboBox::changed, this, [this] { ReportChange(); });
@@ -44,6 +46,12 @@ void TComboBox::AddEntry(const std::string& entry) {
 
 void TComboBox::SetPosition(int position) {
     setCurrentIndex(position >= 0 && position < count() ? position : -1);
+}
+
+void TComboBox::SetMarked(bool marked) {
+    // A pale red field, as the status line names the problem.
+    if (QLineEdit* field = lineEdit())
+        field->setStyleSheet(marked ? QStringLiteral("background: #ffc8c8;") : QString());
 }
 
 void TComboBox::TextEdited(const QString& text) {

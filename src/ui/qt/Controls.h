@@ -45,7 +45,7 @@ class TComboBox : public QComboBox, public IList {
     Q_OBJECT
 
 public:
-    explicit TComboBox(QWidget* parent = nullptr);
+    explicit TComboBox(bool editable = true, QWidget* parent = nullptr);
 
     void showPopup() override;
 
@@ -57,6 +57,7 @@ public:
     void SetPosition(int position) override;
     std::string Text() const override { return currentText().toStdString(); }
     void SetText(const std::string& text) override { setEditText(QString::fromStdString(text)); }
+    void SetMarked(bool marked) override;
     void SetEnabled(bool enabled) override { setEnabled(enabled); }
     bool Enabled() const override { return isEnabled(); }
     void SetVisible(bool visible) override { setVisible(visible); }

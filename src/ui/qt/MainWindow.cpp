@@ -2,6 +2,7 @@
 // for the form.
 #include "ui/qt/MainWindow.h"
 
+#include "form/Placement.h"
 #include "ui/qt/BusyCursor.h"
 #include "ui/qt/Controls.h"
 #include "ui/qt/HostLocale.h"
@@ -10,7 +11,9 @@
 
 #include <QCoreApplication>
 #include <QFont>
+#include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
 #include <QShowEvent>
 
 #include <cstdlib>
@@ -40,7 +43,13 @@ void TMainWindow::SetUpWindow() {
     // The window is designed pixel by pixel: a fixed client area, no resizing and no
     // minimise or maximise box (only close, as the window flags above say).
     setFixedSize(spec.clientWidth, spec.clientHeight);
-    move(spec.left, spec.top);
+    // Centred on the screen; the frame is the window manager's and is left out of the sum.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        const ScreenPoint at = CentredWithin({area.x(), area.y(), area.width(), area.height()},
+                                             spec.clientWidth, spec.clientHeight);
+        move(at.left, at.top);
+    }
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
 
@@ -103,7 +112,7 @@ QObject* TMainWindow::CreateControl(const ControlSpec& spec, QWidget* parent) {
         return edit;
     }
     case ControlKind::List: {
-        auto* list = new TComboBox(parent);
+        auto* list = new TComboBox(spec.editable, parent);
         list->setGeometry(b.left, b.top, b.width, b.height);
         for (std::string_view entry : spec.entries)
             list->addItem(QString::fromUtf8(entry));

@@ -1,5 +1,6 @@
 // The application entry: one window, its event loop, and the last line of error reporting.
 
+#include "form/TerminalAnswer.h"
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/MessageBox.h"
 
@@ -10,34 +11,6 @@
 #include <string_view>
 
 namespace {
-
-constexpr std::string_view kUsage =
-    "Usage: zopra [--help | --version]\n"
-    "A desktop utility for cutting plotters: lists the cutters this computer reaches by\n"
-    "serial port or USB, reads the cutter's identity and parameters, writes them back, and\n"
-    "calibrates the cutter. Without options it opens its window.\n"
-    "\n"
-    "  --help      print this text and exit\n"
-    "  --version   print the version and exit\n"
-    "\n"
-    "Qt's own options (for example -platform) are passed on to the window.\n";
-
-// --help and --version answer on the terminal and end the program before a window (or
-// a display) is needed. Returns true when one of them was given.
-bool AnswerWithoutWindow(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view option = argv[i];
-        if (option == "--help" || option == "-h") {
-            std::fputs(kUsage.data(), stdout);
-            return true;
-        }
-        if (option == "--version") {
-            std::printf("zopra %s\n", ZOPRA_VERSION);
-            return true;
-        }
-    }
-    return false;
-}
 
 // Makes the window known as MainForm_ for exactly as long as it exists.
 class MainFormRegistration {
@@ -51,8 +24,12 @@ public:
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (AnswerWithoutWindow(argc, argv))
+    if (const auto answer = zopra::TerminalAnswer(
+            argc, argv, ZOPRA_VERSION,
+            "Qt's own options (for example -platform) are passed on to the window.")) {
+        std::fputs(answer->c_str(), stdout);
         return 0;
+    }
     QApplication application(argc, argv);
     try {
         zopra::TMainWindow window;

@@ -1,13 +1,11 @@
 #pragma once
-
-#include <string>
-#include <string_view>
+// The window keeps every text in UTF-8, as the rest of the program does; the Win32 calls take
+// and give UTF-16. The conversions are the platform layer's, shared with the device calls.
+#include "platform/win32/WideText.h"
 
 namespace zopra::win32 {
 
-// The window keeps every text in UTF-8, as the rest of the program does; the Win32 calls take
-// and give UTF-16. These two are the only crossings. Invalid sequences become U+FFFD.
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view utf16);
+using platform::Narrow;
+using platform::Widen;
 
 } // namespace zopra::win32

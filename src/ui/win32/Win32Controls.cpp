@@ -127,6 +127,8 @@ namespace {
 
 // The design gives a list its closed height; Win32 takes the height with the list open.
 constexpr int kOpenListHeight = 160;
+constexpr COLORREF kMarkColour = RGB(0xff, 0xc8, 0xc8);
+
 // The closed list's frame around its selection field.
 constexpr int kListFrame = 6;
 
@@ -139,13 +141,15 @@ Placement OpenListPlacement(Placement place) {
 
 Win32List::Win32List(Win32Window& window, const ControlSpec& spec, const Placement& place)
     : Win32Control(window, OpenListPlacement(place), L"COMBOBOX",
-                   CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, "") {
+                   (spec.editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST) |
+                       WS_VSCROLL | WS_TABSTOP,
+                   0, "") {
     SendMessageW(handle_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
                  window.Scale(place.bounds.height) - kListFrame);
     // The design's lists are narrow: the edit's own margins would clip "Disable".
     COMBOBOXINFO parts{};
     parts.cbSize = sizeof parts;
-    if (GetComboBoxInfo(handle_, &parts))
+    if (GetComboBoxInfo(handle_, &parts) && parts.hwndItem != nullptr)
         SendMessageW(parts.hwndItem, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
                      MAKELPARAM(1, 0));
     for (std::string_view entry : spec.entries)
@@ -183,6 +187,22 @@ void Win32List::SetPosition(int position) {
 void Win32List::SetText(const std::string& text) {
     const ProgramChange change(programChange_);
     SetWindowTextW(handle_, Widen(text).c_str());
+}
+
+void Win32List::SetMarked(bool marked) {
+    // A pale red field, as the status line names the problem.
+    if (marked && !markBrush_)
+        markBrush_.reset(CreateSolidBrush(kMarkColour));
+    else if (!marked)
+        markBrush_.reset();
+    InvalidateRect(handle_, nullptr, TRUE);
+}
+
+HBRUSH Win32List::Background(HDC context) {
+    if (!markBrush_)
+        return nullptr;
+    SetBkColor(context, kMarkColour);
+    return markBrush_.get();
 }
 
 void Win32List::Command(WORD code) {

@@ -109,10 +109,17 @@ public:
     void SetPosition(int position) override;
     std::string Text() const override { return WindowText(handle_); }
     void SetText(const std::string& text) override;
+    void SetMarked(bool marked) override;
 
     void Command(WORD code) override;
+    // The field's colours, asked for through the list's parent (WM_CTLCOLOREDIT).
+    HBRUSH Background(HDC context) override;
 
 private:
+    struct BrushDeleter {
+        void operator()(HBRUSH brush) const { DeleteObject(brush); }
+    };
+    std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter> markBrush_;
     std::vector<std::string> entries_;
     int position_ = -1;
     // Set while the program changes the list, whose own reports then are not the user's.

@@ -1,6 +1,7 @@
 #include "ui/win32/Win32Window.h"
 
 #include "form/Layout.h"
+#include "form/Placement.h"
 #include "ui/win32/WideText.h"
 #include "ui/win32/Win32Controls.h"
 
@@ -103,9 +104,15 @@ Win32Window::Win32Window() : dpi_(ScreenDpi()) {
 
     RECT frame{0, 0, Scale(spec.clientWidth), Scale(spec.clientHeight)};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    const int frameWidth = frame.right - frame.left;
+    const int frameHeight = frame.bottom - frame.top;
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const ScreenPoint at =
+        CentredWithin({work.left, work.top, work.right - work.left, work.bottom - work.top},
+                      frameWidth, frameHeight);
     CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, Widen(spec.title).c_str(), kWindowStyle,
-                    Scale(spec.left), Scale(spec.top), frame.right - frame.left,
-                    frame.bottom - frame.top, nullptr, nullptr, instance, this);
+                    at.left, at.top, frameWidth, frameHeight, nullptr, nullptr, instance, this);
     if (!handle_)
         throw std::runtime_error(
             "The window could not be created (Error: " + std::to_string(GetLastError()) + ")");
@@ -261,14 +268,21 @@ bool Win32Window::Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& res
             return true;
         }
         return false;
-    case WM_CTLCOLORSTATIC:
-        if (Win32Child* control = find(reinterpret_cast<HWND>(lParam))) {
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+        const auto asking = reinterpret_cast<HWND>(lParam);
+        // An editable list passes its field's request up: the field is the list's child.
+        Win32Child* control = find(asking);
+        if (control == nullptr)
+            control = find(GetParent(asking));
+        if (control != nullptr) {
             if (HBRUSH brush = control->Background(reinterpret_cast<HDC>(wParam))) {
                 result = reinterpret_cast<LRESULT>(brush);
                 return true;
             }
         }
         return false;
+    }
     default:
         return false;
     }

@@ -1,5 +1,7 @@
 // zopra.exe: the window on Win32, its event loop, and --help / --version for a terminal.
 #include "form/MainForm.h"
+#include "form/TerminalAnswer.h"
+#include "platform/ProcessStart.h"
 #include "ui/win32/WideText.h"
 #include "ui/win32/Win32Window.h"
 
@@ -11,15 +13,6 @@
 #include <string_view>
 
 namespace {
-
-constexpr std::string_view kUsage =
-    "Usage: zopra [--help | --version]\n"
-    "A desktop utility for cutting plotters: lists the cutters this computer reaches by\n"
-    "serial port or USB, reads the cutter's identity and parameters, writes them back, and\n"
-    "calibrates the cutter. Without options it opens its window.\n"
-    "\n"
-    "  --help      print this text and exit\n"
-    "  --version   print the version and exit\n";
 
 struct HandleCloser {
     void operator()(HANDLE handle) const { CloseHandle(handle); }
@@ -42,23 +35,6 @@ void WriteToTerminal(std::string_view text) {
     WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-// --help and --version answer on the terminal and end the program before a window is made.
-// Returns true when one of them was given.
-bool AnswerWithoutWindow(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view option = argv[i];
-        if (option == "--help" || option == "-h") {
-            WriteToTerminal(kUsage);
-            return true;
-        }
-        if (option == "--version") {
-            WriteToTerminal(std::string("zopra ") + ZOPRA_VERSION + "\n");
-            return true;
-        }
-    }
-    return false;
-}
-
 // Makes the form known as MainForm_ for exactly as long as it exists.
 class MainFormRegistration {
 public:
@@ -75,8 +51,12 @@ void ShowFatal(const char* text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (AnswerWithoutWindow(argc, argv))
+    // Before anything can load a library: no DLL from the current folder or PATH.
+    zopra::platform::RestrictDllSearch();
+    if (const auto answer = zopra::TerminalAnswer(argc, argv, ZOPRA_VERSION, {})) {
+        WriteToTerminal(*answer);
         return 0;
+    }
     try {
         // The controls outlive the form, which keeps references to them.
         zopra::win32::Win32Window window;

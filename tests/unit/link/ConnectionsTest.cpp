@@ -16,11 +16,12 @@ namespace pf = zopra::platform;
 using namespace std::chrono_literals;
 
 // Printer-class interfaces by path; opening a path gives a handle on /dev/null unless
-// the path is told to refuse its n-th open.
+// the path is told to refuse its n-th open (with refuseError).
 class FakePrinters final : public pf::PrinterClassDevices {
 public:
     std::vector<std::string> paths;
     std::map<std::string, int> refuseOpenNumber; // 1-based count of opens to refuse
+    int refuseError = EACCES;
     std::vector<std::string> opened;
 
     std::unique_ptr<pf::PrinterInterfaceList>
@@ -31,7 +32,7 @@ public:
         opened.push_back(name);
         const int number = static_cast<int>(std::count(opened.begin(), opened.end(), name));
         if (refuseOpenNumber.count(name) && refuseOpenNumber[name] == number)
-            return {};
+            return pf::PrinterHandle::Failed(refuseError);
         return pf::PrinterHandle(::open("/dev/null", O_RDWR | O_CLOEXEC));
     }
 
@@ -73,9 +74,7 @@ public:
         return writeResult.value_or(count);
     }
     std::int32_t UsbQueryInput(std::int32_t, std::int32_t*) override { return -1; }
-    std::int32_t UsbRead(std::int32_t, void*, std::int32_t, std::int32_t*) override {
-        return -1;
-    }
+    std::int32_t UsbRead(std::int32_t, void*, std::int32_t, std::int32_t*) override { return -1; }
 };
 
 struct ConnectionsTest : ::testing::Test {
@@ -90,13 +89,12 @@ struct ConnectionsTest : ::testing::Test {
         usb = api.get();
         links = std::make_unique<CutterConnections>(
             std::make_unique<CUsbIF>(printers), std::move(api),
-            std::make_shared<testing::FakeSerialDriver>(serial),
-            [ports] { return ports; });
+            std::make_shared<testing::FakeSerialDriver>(serial), [ports] { return ports; });
     }
     std::vector<std::string> Texts() {
         std::vector<std::string> texts;
-        for (const ConnectionEntry& e : links->RefreshConnections(
-                 [this](const std::string& m) { messages.push_back(m); }))
+        for (const ConnectionEntry& e :
+             links->RefreshConnections([this](const std::string& m) { messages.push_back(m); }))
             texts.push_back(e.text);
         return texts;
     }
@@ -107,30 +105,66 @@ TEST_F(ConnectionsTest, ListsPrinterThenSerialThenVendorEntries) {
     Make();
     usb->present = {0, 2};
     // The probe reads nothing from /dev/null: the entry is empty.
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"", "COM3", "/dev/ttyS0", "QRM USB0", "QRM USB2"}));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{"", "COM3", "/dev/ttyS0", "QRM USB0", "QRM USB2"}));
     EXPECT_TRUE(messages.empty());
     // Each vendor device that opened is closed again.
     EXPECT_EQ(usb->calls, (std::vector<std::string>{"open 0", "close 100", "open 1", "open 2",
                                                     "close 102", "open 3"}));
 }
 
-TEST_F(ConnectionsTest, ADeviceWithoutWriteHandleKeepsLaterPositionsOnTheirDevices) {
-    printers->paths = {"dev-a", "dev-b"};
-    // Devices open by their path and "\" (the empty suffix); the first one refuses its
-    // write handle.
-    printers->refuseOpenNumber["dev-a\\"] = 2;
+TEST_F(ConnectionsTest, ARefusedDeviceKeepsLaterPositionsOnTheirDevices) {
+    printers->paths = {"usb#vid_7a3c&pid_0001#a", "usb#vid_7a3c&pid_0001#b"};
+    printers->refuseOpenNumber["usb#vid_7a3c&pid_0001#a"] = 1;
     Make({});
     EXPECT_EQ(Texts().size(), 1u);
-    EXPECT_EQ(messages, (std::vector<std::string>{"Error Write Handle"}));
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].substr(0, 17), "Error Read Handle");
+    EXPECT_EQ(messages[1].substr(0, 18), "Error Write Handle");
 
     EXPECT_EQ(links->ChooseLinkKind(0, ""), kLinkPrinterClass);
     printers->opened.clear();
     EXPECT_EQ(links->OpenConnection(0, ""), 1);
-    EXPECT_EQ(printers->opened, (std::vector<std::string>{"dev-b\\", "dev-b\\"}));
+    EXPECT_EQ(printers->opened, (std::vector<std::string>{"usb#vid_7a3c&pid_0001#b"}));
+}
+
+// Only the cutter's vendor id, in any case, is opened and probed, once, by its bare path;
+// another maker's printer is never opened (so never written to) nor listed, and a cutter in
+// use elsewhere is passed over without a message.
+TEST_F(ConnectionsTest, OnlyCuttersAreOpenedAndProbed) {
+    struct Case {
+        const char* path;
+        bool busy;
+        bool opened;
+        bool listed;
+    };
+    const Case cases[] = {
+        {"\\\\?\\usb#vid_04b8&pid_0005#office#{x}", false, false, false},
+        {"\\\\?\\USB#VID_7A3C&PID_0001#upper#{x}", false, true, true},
+        {"/dev/usb/lp2#vid_7a3c&pid_0002", false, true, true},
+        {"/dev/usb/lp3", false, false, false},
+        {"/dev/usb/lp4#vid_7a3d&pid_0001", false, false, false},
+        {"\\\\?\\usb#vid_7a3c&pid_0003#busy#{x}", true, true, false},
+    };
+    std::vector<std::string> opens;
+    std::size_t listed = 0;
+    printers->refuseError = EBUSY;
+    for (const Case& c : cases) {
+        printers->paths.push_back(c.path);
+        if (c.busy)
+            printers->refuseOpenNumber[c.path] = 1;
+        if (c.opened)
+            opens.push_back(c.path);
+        listed += c.listed ? 1 : 0;
+    }
+    Make({});
+    EXPECT_EQ(Texts().size(), listed);
+    EXPECT_EQ(printers->opened, opens);
+    EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
 TEST_F(ConnectionsTest, LinkKindFromPositionAndText) {
-    printers->paths = {"dev-a"};
+    printers->paths = {"usb#vid_7a3c&pid_0001#a"};
     Make();
     Texts();
     struct Case {
@@ -140,10 +174,20 @@ TEST_F(ConnectionsTest, LinkKindFromPositionAndText) {
     };
     // Each case starts from the kind the one before left.
     const Case cases[] = {
-        {-1, "COM3", kLinkSerial},      {-1, "QRM USB2", kLinkVendorUsb},
-        {-1, "anything", kLinkVendorUsb}, {-1, "/dev/ttyUSB0", kLinkSerial},
-        {0, "COM5 lookalike", kLinkPrinterClass}, {-1, "typed", kLinkPrinterClass},
+        {-1, "COM3", kLinkSerial},
+        {-1, "QRM USB2", kLinkVendorUsb},
+        {-1, "anything", kLinkVendorUsb},
+        {-1, "/dev/ttyUSB0", kLinkSerial},
+        {0, "COM5 lookalike", kLinkPrinterClass},
+        {-1, "typed", kLinkPrinterClass},
         {1, "COM3", kLinkSerial},
+        // A typed port name in any case; a listed entry by its own kind, whatever its text.
+        {-1, "QRM USB2", kLinkVendorUsb},
+        {-1, "com7", kLinkSerial},
+        {-1, "QRM USB2", kLinkVendorUsb},
+        {2, "QRM USB lookalike", kLinkSerial},
+        {-1, "QRM USB2", kLinkVendorUsb},
+        {-1, "Com12", kLinkSerial},
     };
     for (const Case& c : cases)
         EXPECT_EQ(links->ChooseLinkKind(c.position, c.text), c.kind) << c.text;
@@ -233,7 +277,7 @@ TEST(VendorLibraryLink, ReadGetsTheCountTheQueryLeft) {
 }
 
 TEST_F(ConnectionsTest, EntriesFoundElsewhereOpenTheirDevicesWithoutAProbe) {
-    printers->paths = {"dev-a", "dev-b"};
+    printers->paths = {"usb#vid_7a3c&pid_0001#a", "usb#vid_7a3c&pid_0001#b"};
     Make({});
     usb->present = {1};
     links->UseEntries({{"Vantor 52", kLinkPrinterClass, 1}, {"QRM USB1", kLinkVendorUsb, 1}});
@@ -243,7 +287,7 @@ TEST_F(ConnectionsTest, EntriesFoundElsewhereOpenTheirDevicesWithoutAProbe) {
 
     ASSERT_EQ(links->ChooseLinkKind(0, "Vantor 52"), kLinkPrinterClass);
     EXPECT_EQ(links->OpenConnection(0, "Vantor 52"), 1);
-    EXPECT_EQ(printers->opened, (std::vector<std::string>{"dev-b\\", "dev-b\\"}));
+    EXPECT_EQ(printers->opened, (std::vector<std::string>{"usb#vid_7a3c&pid_0001#b"}));
     ASSERT_EQ(links->ChooseLinkKind(1, "QRM USB1"), kLinkVendorUsb);
     EXPECT_EQ(links->OpenConnection(1, "QRM USB1"), 1);
     EXPECT_EQ(usb->calls, (std::vector<std::string>{"open 1"}));
@@ -268,10 +312,10 @@ TEST_F(ConnectionsTest, WriteToLinkTellsWhetherEveryByteWentOutAndWhyNot) {
     ASSERT_EQ(links->OpenConnection(-1, "/dev/ttyFAKE"), 1);
     EXPECT_EQ(failure("OH;"), "");
     EXPECT_EQ(failure(""), "") << "a command without text writes zero bytes, all of them";
-    serial->writePolls = 1;
+    serial->writePending = 1;
     // One byte moved, then the write failed (with an error that says nothing of the device
     // being gone, on either system).
-    serial->writePollError = 13;
+    serial->writeWaitError = 13;
     EXPECT_EQ(failure("OH;"), "The serial port took 1 of 3 bytes.");
 
     links->ChooseLinkKind(-1, "QRM USB0");

@@ -1,8 +1,8 @@
 // The hint line under the message of a device that would not open: the table of causes,
 // and the three places where opening fails (a serial port, a printer-class device during
 // discovery, a vendor-library device that is there but refused).
-#include "link/Connections.h"
 #include "link/OpenHint.h"
+#include "link/Connections.h"
 
 #include "support/FakeSerialDriver.h"
 
@@ -25,7 +25,7 @@ namespace pf = zopra::platform;
 
 struct HintCase {
     const char* name;
-    int code;                        // errno of the failed open
+    int code; // errno of the failed open
     LinkKind kind;
     const char* group;               // the device node's group
     std::vector<const char*> saying; // what the hint must say; none: no hint
@@ -43,7 +43,8 @@ TEST_P(OpenHintTable, SaysWhatToDo) {
     for (const char* part : c.saying)
         EXPECT_NE(hint.find(part), std::string::npos) << "missing \"" << part << "\" in: " << hint;
     for (const char* part : c.notSaying)
-        EXPECT_EQ(hint.find(part), std::string::npos) << "unexpected \"" << part << "\" in: " << hint;
+        EXPECT_EQ(hint.find(part), std::string::npos)
+            << "unexpected \"" << part << "\" in: " << hint;
     EXPECT_EQ(hint.find('\n'), std::string::npos) << "a hint is one line";
 }
 
@@ -52,17 +53,31 @@ const std::string kRules = kUdevRulesPath;
 INSTANTIATE_TEST_SUITE_P(
     Causes, OpenHintTable,
     ::testing::Values(
-        HintCase{"SerialDenied", EACCES, kLinkSerial, "dialout",
+        HintCase{"SerialDenied",
+                 EACCES,
+                 kLinkSerial,
+                 "dialout",
                  {"group dialout", "sudo usermod -aG dialout $USER", "log out"}},
-        HintCase{"SerialDeniedOtherGroup", EPERM, kLinkSerial, "uucp",
-                 {"sudo usermod -aG uucp $USER"}, {"dialout"}},
-        HintCase{"SerialDeniedRootGroup", EACCES, kLinkSerial, "root",
-                 {"administrator"}, {"usermod"}},
-        HintCase{"SerialDeniedGroupUnknown", EACCES, kLinkSerial, "", {"administrator"},
+        HintCase{"SerialDeniedOtherGroup",
+                 EPERM,
+                 kLinkSerial,
+                 "uucp",
+                 {"sudo usermod -aG uucp $USER"},
+                 {"dialout"}},
+        HintCase{
+            "SerialDeniedRootGroup", EACCES, kLinkSerial, "root", {"administrator"}, {"usermod"}},
+        HintCase{
+            "SerialDeniedGroupUnknown", EACCES, kLinkSerial, "", {"administrator"}, {"usermod"}},
+        HintCase{"PrinterDenied",
+                 EACCES,
+                 kLinkPrinterClass,
+                 "lp",
+                 {kRules.c_str(), "unplug the cutter and plug it in again"},
                  {"usermod"}},
-        HintCase{"PrinterDenied", EACCES, kLinkPrinterClass, "lp",
-                 {kRules.c_str(), "unplug the cutter and plug it in again"}, {"usermod"}},
-        HintCase{"VendorDenied", EACCES, kLinkVendorUsb, "",
+        HintCase{"VendorDenied",
+                 EACCES,
+                 kLinkVendorUsb,
+                 "",
                  {kRules.c_str(), "unplug the cutter and plug it in again"}},
         HintCase{"SerialBusy", EBUSY, kLinkSerial, "dialout", {"ModemManager"}, {"usermod"}},
         HintCase{"PrinterBusy", EBUSY, kLinkPrinterClass, "lp", {"spooler", "usblp"}},
@@ -72,6 +87,23 @@ INSTANTIATE_TEST_SUITE_P(
         HintCase{"OtherError", EIO, kLinkSerial, "dialout", {}},
         HintCase{"NoCode", 0, kLinkPrinterClass, "lp", {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// On Windows no hint speaks of Linux's pieces, and each known cause says where to look.
+TEST(OpenHint, WindowsHintsSpeakOfWindows) {
+    using pf::OpenFailure;
+    for (const OpenFailure cause :
+         {OpenFailure::PermissionDenied, OpenFailure::Busy, OpenFailure::NotFound}) {
+        for (const LinkKind kind : {kLinkSerial, kLinkPrinterClass, kLinkVendorUsb}) {
+            const std::string hint = OpenHint(cause, kind, "dialout", pf::HostSystem::Windows);
+            SCOPED_TRACE(hint);
+            for (const char* word : {"udev", "usblp", "ModemManager", "CUPS", "usermod", "group"})
+                EXPECT_EQ(hint.find(word), std::string::npos) << word;
+            EXPECT_TRUE(hint.find("Device Manager") != std::string::npos ||
+                        hint.find("Another program") != std::string::npos);
+        }
+    }
+    EXPECT_EQ(OpenHint(OpenFailure::Unknown, kLinkSerial, "", pf::HostSystem::Windows), "");
+}
 
 TEST(OpenHint, TheMessageStaysFirstAndTheHintFollowsOnItsOwnLine) {
     EXPECT_EQ(WithOpenHint("Port not open (Error: 13)", "Do this."),
@@ -87,10 +119,13 @@ TEST(OpenHint, TheMessageStaysFirstAndTheHintFollowsOnItsOwnLine) {
 class RefusingPrinters final : public pf::PrinterClassDevices {
 public:
     int refuseWith = EACCES;
-    std::unique_ptr<pf::PrinterInterfaceList> PresentInterfaces(const pf::InterfaceClassGuid&) override {
+    std::unique_ptr<pf::PrinterInterfaceList>
+    PresentInterfaces(const pf::InterfaceClassGuid&) override {
         return std::make_unique<OneDevice>();
     }
-    pf::PrinterHandle Open(const std::string&) override { return pf::PrinterHandle::Failed(refuseWith); }
+    pf::PrinterHandle Open(const std::string&) override {
+        return pf::PrinterHandle::Failed(refuseWith);
+    }
 
 private:
     struct OneDevice final : pf::PrinterInterfaceList {
@@ -140,8 +175,8 @@ TEST_F(RefusedOpens, DiscoveryNamesTheCauseUnderEachMessage) {
 
 TEST_F(RefusedOpens, ARefusedSerialPortNamesItsGroup) {
     // A real node, so that its group can be read: a file of ours has our own group.
-    const auto node = std::filesystem::temp_directory_path() /
-                      ("zopra-hint-" + std::to_string(::getpid()));
+    const auto node =
+        std::filesystem::temp_directory_path() / ("zopra-hint-" + std::to_string(::getpid()));
     std::ofstream(node).put('x');
     const group* own = ::getgrgid(::getegid());
     ASSERT_NE(own, nullptr);

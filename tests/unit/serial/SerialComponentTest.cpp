@@ -1,5 +1,6 @@
 // The serial component's states, settings, errors and transfers, against the fake driver.
 #include "link/SerialComponent.h"
+#include "support/BoundedWait.h"
 #include "support/ErrorOf.h"
 #include "support/FakeSerialDriver.h"
 
@@ -13,6 +14,7 @@ namespace {
 using testing::ErrorOf;
 using testing::FakeSerial;
 using testing::FakeSerialDriver;
+using testing::ReturnsInTime;
 
 class CommTest : public ::testing::Test {
 protected:
@@ -41,7 +43,7 @@ TEST_F(CommTest, OpenRunsTheStepsInOrder) {
     OpenPort();
     ASSERT_TRUE(fake->WaitFor([&] { return fake->inWait; }));
     const std::vector<std::string> expected = {
-        "Open COM2",   "IsCharacterDevice",      "SetEventMask 511",
+        "Open COM2",   "IsSerialPort",           "SetEventMask 511",
         "SetTimeouts", "SetupBuffers 4096 2048", "GetState",
         "SetState",    "SetupBuffers 4096 2048", "SetEventMask 511"};
     std::vector<std::string> calls = fake->Calls();
@@ -81,19 +83,21 @@ TEST_F(CommTest, OpenOfANonCharacterFileClosesItAgain) {
     }
 }
 
-TEST_F(CommTest, FailuresInsideOpenLeaveThePortOpenUntilClose) {
+// The queues' setup comes last: when it fails the port is closed again and no event thread
+// waits on it. The earlier failures leave the port open until Close.
+TEST_F(CommTest, FailuresInsideOpen) {
     struct Case {
         std::function<void(FakeSerial&)> arrange;
         std::string raised;
-        bool eventThread;
+        bool leftOpen;
     };
     const Case cases[] = {
         {[](FakeSerial& f) { f.setTimeoutsError = 5; }, "Error updating CommTimeouts (Error: 5)",
-         false},
+         true},
         {[](FakeSerial& f) { f.setStateError = 87; }, "Error updating DataControlBlock (Error: 87)",
-         false},
+         true},
         {[](FakeSerial& f) { f.setupError = 1450; },
-         "Error initializing Read/Write Buffers (Error: 1450)", true},
+         "Error initializing Read/Write Buffers (Error: 1450)", false},
     };
     for (const Case& c : cases) {
         fake = std::make_shared<FakeSerial>();
@@ -101,11 +105,9 @@ TEST_F(CommTest, FailuresInsideOpenLeaveThePortOpenUntilClose) {
         TComm port(std::make_shared<FakeSerialDriver>(fake));
         port.SetDeviceName("COM2");
         EXPECT_EQ(ErrorOf([&] { port.Open(); }), c.raised);
-        EXPECT_TRUE(port.Enabled());
-        if (c.eventThread)
-            EXPECT_TRUE(fake->WaitFor([&] { return fake->inWait; }));
-        else
-            EXPECT_EQ(fake->waits, 0);
+        EXPECT_EQ(port.Enabled(), c.leftOpen);
+        EXPECT_EQ(fake->portsAlive, c.leftOpen ? 1 : 0);
+        EXPECT_EQ(fake->waits, 0);
         port.Close();
         EXPECT_FALSE(port.Enabled());
         EXPECT_EQ(fake->portsAlive, 0);
@@ -261,9 +263,11 @@ TEST_F(CommTest, DeviceControlBlockFollowsFlowControl) {
         {fcDefault, false, false, kDtrControlEnable, kRtsControlEnable, false},
         {fcNone, false, false, kDtrControlEnable, kRtsControlEnable, false},
     };
-    // Fields the component does not set keep what the port reported.
-    fake->driverState.fBinary = true;
+    // What another program left in the port is not taken over: no abort on error, no
+    // XON/XOFF but for fcSoftware, binary transfers.
+    fake->driverState.fBinary = false;
     fake->driverState.fAbortOnError = true;
+    fake->driverState.fOutX = fake->driverState.fInX = true;
     OpenPort();
     for (const Case& c : cases) {
         comm.SetFlowControl(c.flow);
@@ -276,7 +280,7 @@ TEST_F(CommTest, DeviceControlBlockFollowsFlowControl) {
         EXPECT_EQ(block.fOutX, c.xonXoff) << int(c.flow);
         EXPECT_EQ(block.fInX, c.xonXoff) << int(c.flow);
         EXPECT_TRUE(block.fBinary);
-        EXPECT_TRUE(block.fAbortOnError);
+        EXPECT_FALSE(block.fAbortOnError);
         EXPECT_EQ(block.baudRate, 57600u);
         EXPECT_EQ(block.byteSize, 8);
         EXPECT_EQ(block.parity, kNoParity);
@@ -284,22 +288,13 @@ TEST_F(CommTest, DeviceControlBlockFollowsFlowControl) {
     }
 }
 
-TEST_F(CommTest, NonSoftwareFlowKeepsThePortsOwnXonXoff) {
-    fake->driverState.fOutX = true;
-    comm.SetFlowControl(fcNone);
-    OpenPort();
-    EXPECT_TRUE(comm.DataControlBlock().fOutX);
-    EXPECT_FALSE(comm.DataControlBlock().fInX);
-}
-
 TEST_F(CommTest, CommTimeoutsFromBaudRateAndReadTimeout) {
     struct Case {
         TBaudRate rate;
         uint32_t multiplier;
     };
-    // 19200 divided by the rate's ordinal; br110 (ordinal 0) is divided by 1.
-    const Case cases[] = {
-        {br110, 19200}, {br300, 19200}, {br9600, 3200}, {br57600, 1745}, {br256000, 1371}};
+    // Ten bits a byte at the rate, in whole milliseconds rounded up.
+    const Case cases[] = {{br110, 91}, {br300, 34}, {br9600, 2}, {br57600, 1}, {br256000, 1}};
     for (const Case& c : cases) {
         fake = std::make_shared<FakeSerial>();
         TComm port(std::make_shared<FakeSerialDriver>(fake));
@@ -313,7 +308,7 @@ TEST_F(CommTest, CommTimeoutsFromBaudRateAndReadTimeout) {
         EXPECT_EQ(t.readTotalTimeoutMultiplier, 0u);
         EXPECT_EQ(t.readTotalTimeoutConstant, 250u);
         EXPECT_EQ(t.writeTotalTimeoutMultiplier, c.multiplier) << int(c.rate);
-        EXPECT_EQ(t.writeTotalTimeoutConstant, 0u);
+        EXPECT_EQ(t.writeTotalTimeoutConstant, 1000u);
     }
 }
 
@@ -427,24 +422,26 @@ TEST_F(CommTest, WriteResults) {
         int waitMode;
         std::function<void(FakeSerial&)> arrange;
         int result;
-        int polls;
+        long long bound; // of the one wait; -1: no wait
         bool cancelled;
         bool cleared;
     };
+    // 57600 bit/s: 1 ms a byte, 1000 ms, and the margin of 500 ms.
     const Case cases[] = {
-        {"at once", 0, [](FakeSerial&) {}, 6, 0, false, false},
-        {"pending", 0, [](FakeSerial& f) { f.writePolls = 40; }, 6, 41, false, false},
-        {"start fails", 0, [](FakeSerial& f) { f.writeStartError = 5; }, 0, 0, false, true},
-        {"poll fails", 0,
+        {"at once", 0, [](FakeSerial&) {}, 6, -1, false, false},
+        {"pending", 0, [](FakeSerial& f) { f.writePending = 1; }, 6, 1506, false, false},
+        {"start fails", 0, [](FakeSerial& f) { f.writeStartError = 5; }, 0, -1, false, true},
+        {"wait fails", 0,
          [](FakeSerial& f) {
-             f.writePolls = 2;
-             f.writePollError = 22;
+             f.writePending = 1;
+             f.writeWaitError = 22;
          },
-         1, 1, false, true},
-        {"bounded, in time", 1, [](FakeSerial& f) { f.writePolls = 2; }, 6, 3, false, false},
-        // The bound stops the polls; the write is cancelled before the record is reused, and
-        // the result is what the cancelled write moved.
-        {"bounded, too slow", 1, [](FakeSerial& f) { f.writePolls = -1; }, 3, 4, true, false},
+         1, 1506, false, true},
+        // A driver that stops taking data: one bounded wait, then the write is cancelled
+        // before the record is reused, and the result is what the cancelled write moved.
+        {"never ends", 0, [](FakeSerial& f) { f.writePending = -1; }, 3, 1506, true, false},
+        {"bounded, in time", 1, [](FakeSerial& f) { f.writePending = 1; }, 6, 4, false, false},
+        {"bounded, too slow", 1, [](FakeSerial& f) { f.writePending = -1; }, 3, 4, true, false},
     };
     for (const Case& c : cases) {
         fake = std::make_shared<FakeSerial>();
@@ -454,8 +451,13 @@ TEST_F(CommTest, WriteResults) {
         port.SetWriteTimeout(4);
         port.Open();
         fake->ClearCalls();
-        EXPECT_EQ(port.WriteEx("abcdef", 6, c.waitMode), c.result) << c.name;
-        EXPECT_EQ(fake->CountCalls("PollWrite"), c.polls) << c.name;
+        int result = -9;
+        ASSERT_TRUE(ReturnsInTime([&] { result = port.WriteEx("abcdef", 6, c.waitMode); }))
+            << c.name;
+        EXPECT_EQ(result, c.result) << c.name;
+        EXPECT_EQ(fake->writeBounds,
+                  c.bound < 0 ? std::vector<long long>{} : std::vector<long long>{c.bound})
+            << c.name;
         EXPECT_EQ(fake->CountCalls("CancelWrite"), c.cancelled ? 1 : 0) << c.name;
         EXPECT_EQ(fake->CountCalls("ClearError"), c.cleared ? 1 : 0) << c.name;
         EXPECT_EQ(fake->written, "abcdef");
@@ -487,7 +489,7 @@ TEST_F(CommTest, ReadResults) {
 // The lock keeps a write on one thread and a read on another from overlapping: the fake
 // notes any transfer that starts while another is under way.
 TEST_F(CommTest, WriteAndReadOnTwoThreadsNeverOverlap) {
-    fake->writePolls = 3;
+    fake->writePending = 1;
     fake->readPending = true;
     OpenPort();
     std::thread reader([&] {
@@ -507,7 +509,7 @@ TEST_F(CommTest, WriteAndReadOnTwoThreadsNeverOverlap) {
 TEST(FakeSerialOverlap, TheFakeNoticesAnOverlap) {
     // The detector the test above relies on: a read started during a pending write.
     auto fake = std::make_shared<FakeSerial>();
-    fake->writePolls = 1;
+    fake->writePending = 1;
     testing::FakeSerialPort port(fake);
     char buffer[4];
     EXPECT_EQ(port.StartWrite("ab", 2).state, platform::SerialIo::Pending);

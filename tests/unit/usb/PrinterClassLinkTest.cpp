@@ -182,26 +182,29 @@ TEST_F(EnumerateOverSysfs, MoreThan32InterfacesCapAt32) {
     EXPECT_EQ(usb.DevicePath(32), "");
 }
 
-TEST_F(EnumerateOverSysfs, OpensTheNodeWithAndWithoutSuffixAsTwoSeparateHandles) {
+TEST_F(EnumerateOverSysfs, OnlyTheCuttersNodeOpens) {
     FTree.AddPrinter(0, UsbIdTexts{"7a3c", "0001"});
     FTree.AddPrinter(1, std::nullopt);
+    FTree.AddPrinter(2, UsbIdTexts{"04b8", "0005"});
     CUsbIF usb(FTree.Devices());
-    ASSERT_EQ(usb.EnumerateDevices(), 2);
-    for (int slot : {0, 1}) {
-        SCOPED_TRACE(slot);
-        auto read = usb.OpenDevicePath(slot, "");
-        auto write = usb.OpenDevicePath(slot, "");
-        ASSERT_TRUE(read.Valid());
-        ASSERT_TRUE(write.Valid());
-        EXPECT_NE(read.NativeHandle(), write.NativeHandle());
-        EXPECT_TRUE(usb.OpenDevicePath(slot, "suffix").Valid());
-        EXPECT_TRUE(usb.OpenDevicePath(slot, std::nullopt).Valid());
+    ASSERT_EQ(usb.EnumerateDevices(), 3);
+    auto read = usb.OpenDevicePath(0, std::nullopt);
+    auto write = usb.OpenDevicePath(0, "suffix");
+    ASSERT_TRUE(read.Valid());
+    ASSERT_TRUE(write.Valid());
+    EXPECT_NE(read.NativeHandle(), write.NativeHandle());
+    // A node without ids, or with another vendor's, is never opened.
+    for (int slot : {1, 2}) {
+        EXPECT_FALSE(usb.OpenDevicePath(slot, std::nullopt).Valid()) << slot;
+        EXPECT_FALSE(usb.OpenDevicePair(slot, std::nullopt).Read.Valid()) << slot;
     }
     // A node that has gone away since the walk, and slots outside the table.
-    fs::remove(FTree.NodePath(1));
-    EXPECT_FALSE(usb.OpenDevicePath(1, "").Valid());
-    EXPECT_FALSE(usb.OpenDevicePath(-1, "").Valid());
-    EXPECT_FALSE(usb.OpenDevicePath(CUsbIF::kSlots, "").Valid());
+    read.Close();
+    write.Close();
+    fs::remove(FTree.NodePath(0));
+    EXPECT_FALSE(usb.OpenDevicePath(0, std::nullopt).Valid());
+    EXPECT_FALSE(usb.OpenDevicePath(-1, std::nullopt).Valid());
+    EXPECT_FALSE(usb.OpenDevicePath(CUsbIF::kSlots, std::nullopt).Valid());
 }
 
 TEST(DeviceNodeOfPath, CutsTheIdsAndTheSuffix) {
@@ -285,7 +288,7 @@ TEST(EnumerateScripted, ProductIdIsTheFourCharactersAfterPidAndOneSeparator) {
         {"usb#vid_7a3c&pid_", ""},
         {"usb#vid_7a3c#no-product", ""},
         {"usb#pid_0a0b&vid_7a3c", "0a0b"}, // "pid" found wherever it stands
-        {"usb#VID_7A3C&PID_0001", ""},     // the vendor test is case-sensitive
+        {"usb#VID_7A3C&PID_0001", "0001"}, // the vendor test ignores case
         {"usb#vid_7a3", ""},               // too short to carry a vendor id
         {"usb#vid_04b8&pid_0005", ""},     // another vendor
     };

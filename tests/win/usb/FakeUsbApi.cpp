@@ -90,4 +90,7 @@ std::int32_t __stdcall FakeUsbApiLastOrdinal() {
     return gLastOrdinal;
 }
 
+// Exported as data by the stand-in that is not the library.
+std::int32_t FakeUsbData[4] = {8, 8, 8, 8};
+
 } // extern "C"

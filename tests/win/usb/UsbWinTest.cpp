@@ -3,9 +3,10 @@
 // the bounded reads and writes of a printer-class handle, over a named pipe standing in
 // for the device.
 #include "link/CutterSession.h"
-#include "link/PrinterProbe.h"
 #include "link/PrinterClassLink.h"
+#include "link/PrinterProbe.h"
 #include "link/UsbApiLink.h"
+#include "platform/ProcessStart.h"
 #include "platform/SerialDriver.h"
 #include "platform/win32/UsbApiLibrary.h"
 
@@ -22,10 +23,19 @@ namespace {
 using namespace std::chrono_literals;
 using platform::UsbApi;
 
-// Built next to this test, so LoadLibraryA finds them in the program's folder.
+// Built next to this test, in the program's folder, where the loader looks for them.
 constexpr const char* kFakeLibrary = "FakeUsbApi.dll";
 constexpr const char* kFakeLibraryWithoutQuery = "FakeUsbApiNoQuery.dll";
+constexpr const char* kFakeLibraryWithDataAt8 = "FakeUsbApiDataAt8.dll";
 const std::string kFakeIdentity = "R4,Cutter,Vantor II 24 PZ,V2.10,1,0;";
+
+// `name` in the folder of this test program.
+std::string BesideTest(const std::string& name) {
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length);
+    return folder.substr(0, folder.find_last_of("\\/") + 1) + name;
+}
 
 TEST(UsbApiLibrary, MapsEachOperationToItsOrdinal) {
     auto api = platform::LoadUsbApiLibrary(kFakeLibrary);
@@ -60,7 +70,7 @@ TEST(UsbApiLibrary, MapsEachOperationToItsOrdinal) {
 // removes the arguments, the arguments' size when they do not.
 template <typename Entry, typename... Args>
 __attribute__((noinline, optimize("O0"))) std::ptrdiff_t StackShift(std::int32_t& result,
-                                                                  Entry entry, Args... args) {
+                                                                    Entry entry, Args... args) {
     std::uintptr_t before = 0;
     std::uintptr_t after = 0;
     asm volatile("movl %%esp, %0" : "=m"(before));
@@ -75,7 +85,7 @@ TEST(UsbApiLibrary, EntriesAreStdcallAtTheirOrdinals) {
     GTEST_SKIP() << "the vendor library is 32-bit: only a 32-bit build can call it";
 #else
     namespace usbapi = platform::usbapi;
-    HMODULE dll = LoadLibraryA(kFakeLibrary);
+    HMODULE dll = LoadLibraryA(BesideTest(kFakeLibrary).c_str());
     ASSERT_NE(dll, nullptr);
     auto entry = [dll](std::uint16_t ordinal) {
         return reinterpret_cast<void (*)()>(GetProcAddress(dll, MAKEINTRESOURCEA(ordinal)));
@@ -94,14 +104,16 @@ TEST(UsbApiLibrary, EntriesAreStdcallAtTheirOrdinals) {
     char buffer[UsbApi::kReadCapacity + 1] = {};
     EXPECT_EQ(StackShift(handle, open, std::int32_t{0}), 0);
     ASSERT_NE(handle, -1);
-    EXPECT_EQ(StackShift(result, write, handle, static_cast<const void*>("\x1b.R4:"),
-                         std::int32_t{5}), 0);
+    EXPECT_EQ(
+        StackShift(result, write, handle, static_cast<const void*>("\x1b.R4:"), std::int32_t{5}),
+        0);
     EXPECT_EQ(result, 5);
     EXPECT_EQ(StackShift(result, query, handle, &count), 0);
     EXPECT_GE(result, 0);
     EXPECT_EQ(count, static_cast<std::int32_t>(kFakeIdentity.size()));
     EXPECT_EQ(StackShift(result, read, handle, static_cast<void*>(buffer),
-                         std::int32_t{UsbApi::kReadCapacity}, &count), 0);
+                         std::int32_t{UsbApi::kReadCapacity}, &count),
+              0);
     EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(count)), kFakeIdentity);
     EXPECT_EQ(StackShift(result, close, handle), 0);
     EXPECT_EQ(result, 0);
@@ -134,7 +146,8 @@ TEST(UsbApiLibrary, FollowsTheResultConventions) {
 }
 
 TEST(UsbApiLibrary, AMissingLibraryOrOrdinalFailsHarmlessly) {
-    for (const char* name : {"NoSuchUsbApi.dll", kFakeLibraryWithoutQuery}) {
+    for (const char* name :
+         {"NoSuchUsbApi.dll", kFakeLibraryWithoutQuery, kFakeLibraryWithDataAt8}) {
         SCOPED_TRACE(name);
         auto api = platform::LoadUsbApiLibrary(name);
         EXPECT_FALSE(platform::UsbApiLibraryLoaded(*api));
@@ -174,6 +187,51 @@ TEST(UsbApiLibrary, WithoutUsbApiDllTheSystemLibraryFindsNoDevice) {
     EXPECT_EQ(api->UsbOpenDevice(0), -1);
 }
 
+// A USBAPI.DLL in the current folder or on PATH (Downloads, say) is never loaded: only the
+// one in the program's own folder is. Once the DLL search is restricted, no later load by a
+// bare name finds it either.
+TEST(UsbApiLibrary, OnlyTheProgramsOwnFolderIsSearched) {
+    char scratch[MAX_PATH] = {};
+    ASSERT_NE(GetTempPathA(MAX_PATH, scratch), 0u);
+    const std::string folder =
+        std::string(scratch) + "zopra-usbapi-" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string planted = folder + "\\USBAPI.DLL";
+    ASSERT_TRUE(CopyFileA(BesideTest(kFakeLibrary).c_str(), planted.c_str(), FALSE));
+    char oldFolder[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, oldFolder);
+    char oldPath[32767] = {};
+    GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
+
+    struct Place {
+        const char* name;
+        std::function<void()> enter;
+    };
+    const Place places[] = {
+        {"the current folder", [&] { SetCurrentDirectoryA(folder.c_str()); }},
+        {"PATH", [&] { SetEnvironmentVariableA("PATH", (folder + ";" + oldPath).c_str()); }},
+    };
+    for (const Place& place : places) {
+        place.enter();
+        EXPECT_FALSE(platform::UsbApiLibraryLoaded(*platform::OpenUsbApi())) << place.name;
+        platform::RestrictDllSearch();
+        HMODULE found = LoadLibraryA("USBAPI.DLL");
+        EXPECT_EQ(found, nullptr) << place.name;
+        if (found != nullptr)
+            FreeLibrary(found);
+        SetCurrentDirectoryA(oldFolder);
+        SetEnvironmentVariableA("PATH", oldPath);
+    }
+
+    // The one beside the program is loaded.
+    const std::string own = BesideTest("USBAPI.DLL");
+    ASSERT_TRUE(CopyFileA(BesideTest(kFakeLibrary).c_str(), own.c_str(), FALSE));
+    EXPECT_TRUE(platform::UsbApiLibraryLoaded(*platform::OpenUsbApi()));
+    DeleteFileA(own.c_str());
+    DeleteFileA(planted.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 TEST(PrinterClassSetupApi, NoPrinterPresentGivesCountZero) {
     auto devices = platform::SystemPrinterClassDevices();
     auto list = devices->PresentInterfaces(platform::kUsbPrinterInterfaceClass);
@@ -188,13 +246,17 @@ TEST(PrinterClassSetupApi, NoPrinterPresentGivesCountZero) {
 }
 
 // A named pipe as the device: the program's side opens it as it opens a printer's path.
+// One instance only, so that a second open of it fails as a device that allows one does.
+// In message mode a write of nothing completes a read with 0 bytes, as usbprint may.
 class PipeDevice {
 public:
-    PipeDevice()
+    explicit PipeDevice(bool messages = false)
         : FName("\\\\.\\pipe\\zopra-usb-" + std::to_string(GetCurrentProcessId())),
           FServer(CreateNamedPipeA(FName.c_str(), PIPE_ACCESS_DUPLEX,
-                                   PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096,
-                                   0, nullptr)) {}
+                                   (messages ? PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE
+                                             : PIPE_TYPE_BYTE | PIPE_READMODE_BYTE) |
+                                       PIPE_WAIT,
+                                   1, 4096, 4096, 0, nullptr)) {}
     ~PipeDevice() { Close(); }
     PipeDevice(const PipeDevice&) = delete;
     PipeDevice& operator=(const PipeDevice&) = delete;
@@ -275,8 +337,8 @@ TEST(PrinterClassHandle, AReadThatFindsNothingStaysPendingAndKeepsWhatComes) {
     // The read that found nothing was not cancelled: it took the bytes at once, and none
     // wait in the pipe for a new read.
     DWORD waiting = 99;
-    ASSERT_TRUE(PeekNamedPipe(reinterpret_cast<HANDLE>(handle.NativeHandle()), nullptr, 0,
-                              nullptr, &waiting, nullptr));
+    ASSERT_TRUE(PeekNamedPipe(reinterpret_cast<HANDLE>(handle.NativeHandle()), nullptr, 0, nullptr,
+                              &waiting, nullptr));
     EXPECT_EQ(waiting, 0u);
     ASSERT_EQ(handle.Read(buffer, sizeof buffer, 5000ms), 4);
     EXPECT_EQ(std::string(buffer, 4), "A,B\r");
@@ -285,6 +347,27 @@ TEST(PrinterClassHandle, AReadThatFindsNothingStaysPendingAndKeepsWhatComes) {
     EXPECT_EQ(handle.Read(buffer, sizeof buffer, 50ms), 0);
     handle.Close();
     EXPECT_FALSE(handle.Valid());
+}
+
+// A connection's read and write handles share one open of the device, and a read that
+// completes with nothing is no answer: the probe's wait goes on until the answer comes.
+TEST(PrinterClassHandle, OneOpenForBothHandlesAndAnEmptyReadIsNoAnswer) {
+    PipeDevice device(true);
+    ASSERT_TRUE(device.Listening());
+    platform::PrinterHandlePair handles =
+        platform::SystemPrinterClassDevices()->OpenPair(device.Name());
+    ASSERT_TRUE(handles.Read.Valid()) << handles.Read.OpenError();
+    ASSERT_TRUE(handles.Write.Valid()) << handles.Write.OpenError();
+    device.Accept();
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    ASSERT_TRUE(SetNamedPipeHandleState(reinterpret_cast<HANDLE>(handles.Read.NativeHandle()),
+                                        &mode, nullptr, nullptr));
+
+    device.Write("");
+    device.Write("a,b, Vantor II 24 PZ ,c");
+    const std::string answer = ProbePrinterAnswer(handles.Write, handles.Read);
+    EXPECT_EQ(device.Read(7), std::string("\x1b.R4:\r\n"));
+    EXPECT_EQ(ModelNameFromProbeAnswer(answer), "Vantor II 24 PZ") << answer;
 }
 
 TEST(PrinterClassHandle, AMissingPathGivesTheInvalidHandle) {

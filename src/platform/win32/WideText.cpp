@@ -1,8 +1,8 @@
-#include "ui/win32/WideText.h"
+#include "platform/win32/WideText.h"
 
 #include <windows.h>
 
-namespace zopra::win32 {
+namespace zopra::platform {
 
 std::wstring Widen(std::string_view utf8) {
     if (utf8.empty())
@@ -25,4 +25,4 @@ std::string Narrow(std::wstring_view utf16) {
     return narrow;
 }
 
-} // namespace zopra::win32
+} // namespace zopra::platform
