@@ -62,14 +62,19 @@ void RunListCommand(const Arguments& a, Output& output) {
     RunList(a.options, output.out, std::cerr);
 }
 
-void SetUpRead(CLI::App& command, Arguments& a) {
-    command.add_option("DEVICE", a.device, "entry of the connection list");
-    command.add_flag("--all", a.all, "every identified cutter, at the same time");
+// --all and what chooses its cutters, for the subcommands that can work on every cutter.
+void AddAllOptions(CLI::App& command, Arguments& a, const std::string& allDescription) {
+    command.add_flag("--all", a.all, allDescription);
     command.add_option("--port", a.options.ports,
                        "with --all: also this serial port (repeatable); no port is opened unless "
                        "named");
     command.add_option("--except", a.options.except,
                        "with --all: leave out this entry (repeatable)");
+}
+
+void SetUpRead(CLI::App& command, Arguments& a) {
+    command.add_option("DEVICE", a.device, "entry of the connection list");
+    AddAllOptions(command, a, "every identified cutter, at the same time");
 }
 
 void RunReadCommand(const Arguments& a, Output& output) {
@@ -92,13 +97,7 @@ void RunSetCommand(const Arguments& a, Output& output) {
 void SetUpBackup(CLI::App& command, Arguments& a) {
     command.add_option("DEVICE", a.device, "entry of the connection list (with --all: DIR)");
     command.add_option("FILE", a.second, "the file to write");
-    command.add_flag("--all", a.all,
-                     "every identified cutter, at the same time, into the folder DIR");
-    command.add_option("--port", a.options.ports,
-                       "with --all: also this serial port (repeatable); no port is opened unless "
-                       "named");
-    command.add_option("--except", a.options.except,
-                       "with --all: leave out this entry (repeatable)");
+    AddAllOptions(command, a, "every identified cutter, at the same time, into the folder DIR");
 }
 
 void RunBackupCommand(const Arguments& a, Output& output) {
