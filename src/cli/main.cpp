@@ -254,8 +254,16 @@ int main(int argc, char** argv) {
     try {
         app.parse(static_cast<int>(argumentTexts.size()), argumentTexts.data());
     } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == 0)
-            return app.exit(error);
+        if (error.get_exit_code() == 0) {
+            // --help and --version: their text goes out like any result, checked.
+            std::ostringstream text;
+            app.exit(error, text, std::cerr);
+            if (const auto failure = WriteStandardOutput(text.str())) {
+                PrintError(*failure);
+                return kExitCutterFailed;
+            }
+            return kExitDone;
+        }
         PrintError(error.what());
         return kExitUsage;
     }
