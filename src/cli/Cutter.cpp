@@ -24,6 +24,18 @@ bool AllDigits(const std::string& text) {
                        [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
+// Runs a step of a command on the cutter; the link's errors (no answer, a port that failed)
+// come out as the CutterFailure that zopra-cli reports, with the same text.
+template <typename Step> decltype(auto) AsCutterFailure(Step&& step) {
+    try {
+        return step();
+    } catch (const NoAnswerError& error) {
+        throw CutterFailure(error.what());
+    } catch (const ECommError& error) {
+        throw CutterFailure(error.what());
+    }
+}
+
 } // namespace
 
 std::vector<ConnectionEntry> DiscoverConnections(std::vector<std::string>& messages) {
@@ -68,12 +80,8 @@ Cutter::~Cutter() = default;
 void Cutter::Open() {
     CutterConnections& links = session_->Links();
     links.ChooseLinkKind(target_.position, target_.text);
-    int opened = 0;
-    try {
-        opened = session_->OpenConnection(target_.position, target_.text);
-    } catch (const ECommError& error) {
-        throw CutterFailure(error.what());
-    }
+    const int opened =
+        AsCutterFailure([&] { return session_->OpenConnection(target_.position, target_.text); });
     if (opened == 0)
         throw CutterFailure("No Machine Connected");
 }
@@ -85,7 +93,7 @@ void Cutter::ThrowIfUnreadableReply() {
 }
 
 MachineSettings Cutter::ReadParameters() {
-    try {
+    AsCutterFailure([&] {
         for (const auto code : ParameterReadOrder(target_.text))
             session_->SendCommand(code);
         // The window shows the record 200 ms after the identity query whether or not its
@@ -101,11 +109,7 @@ MachineSettings Cutter::ReadParameters() {
             session_->Dispatcher().WaitForReply();
             ThrowIfUnreadableReply();
         }
-    } catch (const NoAnswerError& error) {
-        throw CutterFailure(error.what());
-    } catch (const ECommError& error) {
-        throw CutterFailure(error.what());
-    }
+    });
     return Values();
 }
 
@@ -118,13 +122,11 @@ void Cutter::WriteAll(const std::vector<std::string>& writes) {
     // cutter with settings that were never committed. The first write that does not go out
     // ends the series, as in the window.
     ThrowIfInterrupted();
-    try {
+    AsCutterFailure([&] {
         for (const std::string& bytes : writes)
             if (const LinkWriteResult written = session_->WriteToLink(bytes); !written)
                 throw CutterFailure(LinkWriteError(written.reason).what());
-    } catch (const ECommError& error) {
-        throw CutterFailure(error.what());
-    }
+    });
 }
 
 void Cutter::WriteSettings(const SettingsUpdate& update) {
@@ -132,23 +134,11 @@ void Cutter::WriteSettings(const SettingsUpdate& update) {
 }
 
 void Cutter::PlotTestSquare(const CommandInputs& inputs) {
-    try {
-        session_->SendCommand(kCmdTestSquare, inputs);
-    } catch (const NoAnswerError& error) {
-        throw CutterFailure(error.what());
-    } catch (const ECommError& error) {
-        throw CutterFailure(error.what());
-    }
+    AsCutterFailure([&] { session_->SendCommand(kCmdTestSquare, inputs); });
 }
 
 void Cutter::Calibrate(const CommandInputs& inputs) {
-    try {
-        session_->SendCommand(kCmdCalibrate, inputs);
-    } catch (const NoAnswerError& error) {
-        throw CutterFailure(error.what());
-    } catch (const ECommError& error) {
-        throw CutterFailure(error.what());
-    }
+    AsCutterFailure([&] { session_->SendCommand(kCmdCalibrate, inputs); });
 }
 
 MachineSettings Cutter::WriteAasOffsetsAndReread(std::int64_t x, std::int64_t y) {

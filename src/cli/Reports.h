@@ -1,7 +1,7 @@
 #pragma once
 // What zopra-cli prints: a read as text (in millimetres and grams, or inches and ounces, the
-// window's texts) or as a JSON document in the record's own units, which is also the backup
-// file; and the backup read back in.
+// window's texts) or as a JSON document in the record's own units, which the backup file
+// (cli/BackupDocument.h) is made of.
 #include "link/Connections.h"
 #include "protocol/MachineSettings.h"
 
@@ -34,18 +34,6 @@ std::string ConnectionsText(const std::vector<ConnectionEntry>& entries);
 Json ReadJson(const ReadResult& read);
 // The read as the window's labels show it.
 std::string ReadText(const ReadResult& read, bool inches);
-
-// The backup document: the read's JSON with the version and "document": "zopra-backup".
-Json BackupJson(const ReadResult& read);
-
-// A backup document read back. UsageError when it is not one, or a value is missing, not a
-// whole number, or (blade offset, vector quality and smooth, auto unroll) has no list entry.
-struct Backup {
-    MachineSettings values;
-    bool bladeHolder = false;
-    bool aasOffsets = false;
-};
-Backup ParseBackup(const std::string& text);
 
 // A command text as people read it: ESC written as "ESC".
 std::string Readable(const std::string& bytes);

@@ -1,5 +1,6 @@
 #include "cli/Workflows.h"
 
+#include "cli/BackupDocument.h"
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
 #include "cli/CutterText.h"

@@ -37,6 +37,195 @@ std::chrono::milliseconds ReplyBound(const std::string& seconds) {
     return std::chrono::milliseconds(static_cast<long>(value * 1000));
 }
 
+// Where a subcommand writes its result, and the exit status when it ends without throwing.
+struct Output {
+    std::ostream& out;
+    int status = kExitDone;
+};
+
+// What the command line says, filled in by the parse.
+struct Arguments {
+    Options options;
+    std::string timeout = "10";
+    std::string device;
+    std::string second;
+    std::vector<std::string> words;
+    bool all = false;
+    bool dryRun = false;
+    bool force = false;
+    std::string test, measured, adjust;
+};
+
+void SetUpNothing(CLI::App&, Arguments&) {}
+
+void RunListCommand(const Arguments& a, Output& output) {
+    RunList(a.options, output.out, std::cerr);
+}
+
+// --all and what chooses its cutters, for the subcommands that can work on every cutter.
+void AddAllOptions(CLI::App& command, Arguments& a, const std::string& allDescription) {
+    command.add_flag("--all", a.all, allDescription);
+    command.add_option("--port", a.options.ports,
+                       "with --all: also this serial port (repeatable); no port is opened unless "
+                       "named");
+    command.add_option("--except", a.options.except,
+                       "with --all: leave out this entry (repeatable)");
+}
+
+void SetUpRead(CLI::App& command, Arguments& a) {
+    command.add_option("DEVICE", a.device, "entry of the connection list");
+    AddAllOptions(command, a, "every identified cutter, at the same time");
+}
+
+void RunReadCommand(const Arguments& a, Output& output) {
+    if (a.all == !a.device.empty())
+        throw UsageError("read takes either DEVICE or --all");
+    if (a.all)
+        RunReadAll(a.options, output.out, std::cerr);
+    else
+        RunRead(a.device, a.options, output.out, std::cerr);
+}
+
+void SetUpSet(CLI::App& command, Arguments& a) {
+    command.add_option("SETTINGS", a.words, "NAME=VALUE words")->required();
+}
+
+void RunSetCommand(const Arguments& a, Output& output) {
+    RunSet(a.device, a.words, a.options, output.out, std::cerr);
+}
+
+void SetUpBackup(CLI::App& command, Arguments& a) {
+    command.add_option("DEVICE", a.device, "entry of the connection list (with --all: DIR)");
+    command.add_option("FILE", a.second, "the file to write");
+    AddAllOptions(command, a, "every identified cutter, at the same time, into the folder DIR");
+}
+
+void RunBackupCommand(const Arguments& a, Output& output) {
+    if (a.all) {
+        if (a.device.empty() || !a.second.empty())
+            throw UsageError("backup --all takes one folder: backup --all DIR");
+        RunBackupAll(a.device, a.options, output.out, std::cerr);
+    } else {
+        if (a.device.empty())
+            throw UsageError("backup takes DEVICE [FILE], or --all DIR");
+        RunBackup(a.device, a.second, a.options, output.out, std::cerr);
+    }
+}
+
+void SetUpRestore(CLI::App& command, Arguments& a) {
+    command.add_option("FILE", a.second, "the backup")->required();
+    command.add_flag("--dry-run", a.dryRun, "print the commands, send none");
+    command.add_flag("--force", a.force, "write a backup of another model");
+}
+
+void RunRestoreCommand(const Arguments& a, Output& output) {
+    RunRestore(a.device, a.second, a.dryRun, a.force, a.options, output.out, std::cerr);
+}
+
+void SetUpSquare(CLI::App& command, Arguments& a) {
+    command.add_option("SIZE", a.second, "X x Y in mm (inches with --inch)")->required();
+}
+
+void RunSquareCommand(const Arguments& a, Output& output) {
+    RunSquare(a.device, a.second, a.options, output.out, std::cerr);
+}
+
+void SetUpCalibrate(CLI::App& command, Arguments& a) {
+    command.add_option("--test", a.test, "the square as plotted, X x Y")->required();
+    command.add_option("--measured", a.measured, "the square as measured, X x Y")->required();
+}
+
+void RunCalibrateCommand(const Arguments& a, Output& output) {
+    RunCalibrate(a.device, a.test, a.measured, a.options, output.out, std::cerr);
+}
+
+void SetUpAas(CLI::App& command, Arguments& a) {
+    command.add_option("--adjust", a.adjust, "X,Y to add, in mm (inches with --inch)")->required();
+}
+
+void RunAasCommand(const Arguments& a, Output& output) {
+    RunAas(a.device, a.adjust, a.options, output.out, std::cerr);
+}
+
+void RunDoctorCommand(const Arguments&, Output& output) {
+    output.status = RunDoctor({}, output.out);
+}
+
+// The options most subcommands share, added around a subcommand's own: DEVICE before them,
+// --json and --inch after.
+enum Shared : unsigned { kOwnOnly = 0, kDevice = 1, kJson = 2, kInch = 4 };
+
+// The subcommands in the order of the help text. Each runs with what the parse filled in,
+// writes its result to the output and ends, or throws UsageError, CutterFailure or
+// Interrupted.
+struct Subcommand {
+    const char* name;
+    const char* description;
+    unsigned shared;
+    void (*setUp)(CLI::App& command, Arguments& arguments);
+    void (*run)(const Arguments& arguments, Output& output);
+};
+
+constexpr unsigned kOnDevice = kDevice | kJson | kInch;
+
+constexpr Subcommand kSubcommands[] = {
+    {"list", "the connection list, as the window shows it", kJson, SetUpNothing, RunListCommand},
+    {"read", "identity and every parameter of a cutter", kJson | kInch, SetUpRead, RunReadCommand},
+    {"set",
+     "change settings: NAME=VALUE ... (offset, force, weight, quality, smooth, unroll, media, "
+     "holder)",
+     kOnDevice, SetUpSet, RunSetCommand},
+    {"backup",
+     "settings, scale factors and AAS offsets as a JSON document (FILE, or standard output)",
+     kOwnOnly, SetUpBackup, RunBackupCommand},
+    {"restore", "write a backup back, then read back and compare", kOnDevice, SetUpRestore,
+     RunRestoreCommand},
+    {"square", "plot the test square, for example 500x500", kOnDevice, SetUpSquare,
+     RunSquareCommand},
+    {"calibrate", "new scale factors from the measured test square", kOnDevice, SetUpCalibrate,
+     RunCalibrateCommand},
+    {"aas", "adjust the AAS offsets, then read them back", kOnDevice, SetUpAas, RunAasCommand},
+    {"doctor",
+     "why a cutter is not listed or cannot be opened: every serial port and USB device of "
+     "vendor 7a3c, its driver, owner, group and mode, and what to do",
+     kOwnOnly, SetUpNothing, RunDoctorCommand},
+};
+
+CLI::App* AddSubcommand(CLI::App& app, const Subcommand& subcommand, Arguments& a) {
+    CLI::App* command = app.add_subcommand(subcommand.name, subcommand.description);
+    if ((subcommand.shared & kDevice) != 0)
+        command->add_option("DEVICE", a.device, "entry of the connection list")->required();
+    subcommand.setUp(*command, a);
+    if ((subcommand.shared & kJson) != 0)
+        command->add_flag("--json", a.options.json, "JSON output (documented in docs/CLI.md)");
+    if ((subcommand.shared & kInch) != 0)
+        command->add_flag("--inch", a.options.inches, "inches and ounces instead of mm and grams");
+    return command;
+}
+
+// Runs the parsed subcommand and turns what it throws into the exit status.
+int RunParsed(const Subcommand& subcommand, Arguments& a, std::ostream& out) {
+    try {
+        a.options.replyBound = ReplyBound(a.timeout);
+        Output output{out};
+        subcommand.run(a, output);
+        return output.status;
+    } catch (const UsageError& error) {
+        PrintError(error.what());
+        return kExitUsage;
+    } catch (const Interrupted& error) {
+        PrintError(error.what());
+        return InterruptExitStatus();
+    } catch (const zopra::ConversionError& error) {
+        PrintError(error.what());
+        return kExitUsage;
+    } catch (const std::exception& error) {
+        // CutterFailure, and whatever else a link raised.
+        PrintError(error.what());
+        return kExitCutterFailed;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -55,147 +244,35 @@ int main(int argc, char** argv) {
     app.require_subcommand(1, 1);
     app.fallthrough();
 
-    Options options;
-    std::string timeout = "10";
-    app.add_option("--timeout", timeout,
+    Arguments parsed;
+    app.add_option("--timeout", parsed.timeout,
                    "seconds to wait for each reply of the cutter, 0.1 to 600 (default 10)");
-
-    std::string device;
-    std::string second;
-    std::vector<std::string> words;
-    bool all = false;
-    bool dryRun = false;
-    bool force = false;
-    std::string test, measured, adjust;
-
-    auto json = [&](CLI::App* command) {
-        command->add_flag("--json", options.json, "JSON output (documented in docs/CLI.md)");
-    };
-    auto inch = [&](CLI::App* command) {
-        command->add_flag("--inch", options.inches, "inches and ounces instead of mm and grams");
-    };
-
-    CLI::App* list = app.add_subcommand("list", "the connection list, as the window shows it");
-    json(list);
-
-    CLI::App* read = app.add_subcommand("read", "identity and every parameter of a cutter");
-    read->add_option("DEVICE", device, "entry of the connection list");
-    read->add_flag("--all", all, "every identified cutter, at the same time");
-    read->add_option("--port", options.ports,
-                     "with --all: also this serial port (repeatable); no port is opened unless "
-                     "named");
-    read->add_option("--except", options.except, "with --all: leave out this entry (repeatable)");
-    json(read);
-    inch(read);
-
-    CLI::App* set = app.add_subcommand("set", "change settings: NAME=VALUE ... (offset, force, "
-                                              "weight, quality, smooth, unroll, media, holder)");
-    set->add_option("DEVICE", device, "entry of the connection list")->required();
-    set->add_option("SETTINGS", words, "NAME=VALUE words")->required();
-    json(set);
-    inch(set);
-
-    CLI::App* backup =
-        app.add_subcommand("backup", "settings, scale factors and AAS offsets "
-                                     "as a JSON document (FILE, or standard output)");
-    backup->add_option("DEVICE", device, "entry of the connection list (with --all: DIR)");
-    backup->add_option("FILE", second, "the file to write");
-    backup->add_flag("--all", all,
-                     "every identified cutter, at the same time, into the folder DIR");
-    backup->add_option("--port", options.ports,
-                       "with --all: also this serial port (repeatable); no port is opened unless "
-                       "named");
-    backup->add_option("--except", options.except, "with --all: leave out this entry (repeatable)");
-
-    CLI::App* restore =
-        app.add_subcommand("restore", "write a backup back, then read back and compare");
-    restore->add_option("DEVICE", device, "entry of the connection list")->required();
-    restore->add_option("FILE", second, "the backup")->required();
-    restore->add_flag("--dry-run", dryRun, "print the commands, send none");
-    restore->add_flag("--force", force, "write a backup of another model");
-    json(restore);
-    inch(restore);
-
-    CLI::App* square = app.add_subcommand("square", "plot the test square, for example 500x500");
-    square->add_option("DEVICE", device, "entry of the connection list")->required();
-    square->add_option("SIZE", second, "X x Y in mm (inches with --inch)")->required();
-    json(square);
-    inch(square);
-
-    CLI::App* calibrate =
-        app.add_subcommand("calibrate", "new scale factors from the measured test square");
-    calibrate->add_option("DEVICE", device, "entry of the connection list")->required();
-    calibrate->add_option("--test", test, "the square as plotted, X x Y")->required();
-    calibrate->add_option("--measured", measured, "the square as measured, X x Y")->required();
-    json(calibrate);
-    inch(calibrate);
-
-    CLI::App* aas = app.add_subcommand("aas", "adjust the AAS offsets, then read them back");
-    aas->add_option("DEVICE", device, "entry of the connection list")->required();
-    aas->add_option("--adjust", adjust, "X,Y to add, in mm (inches with --inch)")->required();
-    json(aas);
-    inch(aas);
-
-    CLI::App* doctor = app.add_subcommand(
-        "doctor", "why a cutter is not listed or cannot be opened: every serial port and USB "
-                  "device of vendor 7a3c, its driver, owner, group and mode, and what to do");
+    std::vector<CLI::App*> commands;
+    for (const Subcommand& subcommand : kSubcommands)
+        commands.push_back(AddSubcommand(app, subcommand, parsed));
 
     try {
         app.parse(static_cast<int>(argumentTexts.size()), argumentTexts.data());
     } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == 0)
-            return app.exit(error);
+        if (error.get_exit_code() == 0) {
+            // --help and --version: their text goes out like any result, checked.
+            std::ostringstream text;
+            app.exit(error, text, std::cerr);
+            if (const auto failure = WriteStandardOutput(text.str())) {
+                PrintError(*failure);
+                return kExitCutterFailed;
+            }
+            return kExitDone;
+        }
         PrintError(error.what());
         return kExitUsage;
     }
     InstallInterruptHandler();
     std::ostringstream out;
     int status = kExitDone;
-    try {
-        options.replyBound = ReplyBound(timeout);
-        if (doctor->parsed()) {
-            status = RunDoctor({}, out);
-        } else if (list->parsed()) {
-            RunList(options, out, std::cerr);
-        } else if (read->parsed()) {
-            if (all == !device.empty())
-                throw UsageError("read takes either DEVICE or --all");
-            all ? RunReadAll(options, out, std::cerr) : RunRead(device, options, out, std::cerr);
-        } else if (set->parsed()) {
-            RunSet(device, words, options, out, std::cerr);
-        } else if (backup->parsed()) {
-            if (all) {
-                if (device.empty() || !second.empty())
-                    throw UsageError("backup --all takes one folder: backup --all DIR");
-                RunBackupAll(device, options, out, std::cerr);
-            } else {
-                if (device.empty())
-                    throw UsageError("backup takes DEVICE [FILE], or --all DIR");
-                RunBackup(device, second, options, out, std::cerr);
-            }
-        } else if (restore->parsed()) {
-            RunRestore(device, second, dryRun, force, options, out, std::cerr);
-        } else if (square->parsed()) {
-            RunSquare(device, second, options, out, std::cerr);
-        } else if (calibrate->parsed()) {
-            RunCalibrate(device, test, measured, options, out, std::cerr);
-        } else if (aas->parsed()) {
-            RunAas(device, adjust, options, out, std::cerr);
-        }
-    } catch (const UsageError& error) {
-        PrintError(error.what());
-        status = kExitUsage;
-    } catch (const Interrupted& error) {
-        PrintError(error.what());
-        status = InterruptExitStatus();
-    } catch (const zopra::ConversionError& error) {
-        PrintError(error.what());
-        status = kExitUsage;
-    } catch (const std::exception& error) {
-        // CutterFailure, and whatever else a link raised.
-        PrintError(error.what());
-        status = kExitCutterFailed;
-    }
+    for (std::size_t i = 0; i < commands.size(); ++i)
+        if (commands[i]->parsed())
+            status = RunParsed(kSubcommands[i], parsed, out);
     // What was found is printed also when a later step failed (the read-back of `set`
     // shows what the cutter holds now).
     if (const auto failure = WriteStandardOutput(out.str())) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string_view>
 
 namespace zopra {
 
@@ -19,6 +20,25 @@ void RaiseCommError(const std::string& message, int code) {
     }
     throw ECommError(text, code);
 }
+
+namespace {
+
+// What one ClearError call found: the line errors and the port's status (as the driver left
+// them when the call failed), and the call's result, already traced.
+struct ClearedPort {
+    uint32_t errors = 0;
+    pf::SerialComStat status;
+    int error = 0;
+};
+
+ClearedPort ClearPortErrors(pf::SerialPort& port,
+                            std::string_view call = "ClearError (the serial port's state)") {
+    ClearedPort cleared;
+    cleared.error = pf::Traced(call, port.ClearError(cleared.errors, cleared.status));
+    return cleared;
+}
+
+} // namespace
 
 uint32_t BaudRateValue(TBaudRate rate) {
     static constexpr uint32_t rates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
@@ -50,166 +70,6 @@ void TCommEventChars::SetEventChar(int index, char value) {
 
 void TCommEventChars::Assign(const TCommEventChars& source) {
     std::copy(std::begin(source.chars_), std::end(source.chars_), std::begin(chars_));
-}
-
-// ---------------------------------------------------------------------------------------
-// TCommEventThread
-//
-// The thread and Stop meet in Shared. The thread touches the port only while it is in the
-// driver's wait, and it hands each event over as a task that checks the stop flag before it
-// runs the handler. So Stop, once the thread is out of the driver, knows that no handler
-// will start any more. It joins the thread when the thread can finish without help; when
-// the thread sits in a hand-over that needs the very thread that is stopping it (a blocking
-// call into the interface thread, or a handler that closes the port), it lets the thread
-// finish on its own: the thread then only returns from the hook and ends.
-
-struct TCommEventThread::Shared {
-    enum class Phase { Idle, InDriver, InInvoker, AwaitingTask, Exited };
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::shared_ptr<pf::SerialPort> port;
-    TCommEventThread* sender = nullptr;
-    SignalHandler handler;
-    TInterfaceInvoker invoker;
-    bool stop = false;
-    Phase phase = Phase::Idle;
-    bool taskDone = false;
-    bool taskRunning = false;
-    std::thread::id taskThread;
-};
-
-TCommEventThread::TCommEventThread(std::shared_ptr<pf::SerialPort> port, uint32_t suspendTime,
-                                   TCommEventTypes events)
-    : shared_(std::make_shared<Shared>()), suspendTime_(suspendTime),
-      eventMask_(CommEventMask(events)) {
-    shared_->port = std::move(port);
-    shared_->sender = this;
-    setMaskError_ = shared_->port->SetEventMask(eventMask_);
-}
-
-TCommEventThread::~TCommEventThread() {
-    Stop();
-}
-
-void TCommEventThread::SetSignalHandler(SignalHandler handler, TInterfaceInvoker invoker) {
-    std::lock_guard guard(shared_->mutex);
-    shared_->handler = std::move(handler);
-    shared_->invoker = std::move(invoker);
-}
-
-void TCommEventThread::Start() {
-    if (!thread_.joinable())
-        thread_ = std::thread(&TCommEventThread::Execute, shared_);
-}
-
-void TCommEventThread::Execute(std::shared_ptr<Shared> shared) {
-    using Phase = Shared::Phase;
-    std::unique_lock lock(shared->mutex);
-    while (!shared->stop) {
-        std::shared_ptr<pf::SerialPort> port = shared->port;
-        shared->phase = Phase::InDriver;
-        lock.unlock();
-        const pf::SerialWaitResult result = port->WaitEvent();
-        port.reset();
-        lock.lock();
-        shared->phase = Phase::Idle;
-        shared->changed.notify_all();
-        if (shared->stop)
-            break;
-        if (result.state == pf::SerialWait::Failed) {
-            // A wait that fails once fails again at once (Wine on a pty does): rest before
-            // the next one instead of spinning, and stay ready to stop.
-            shared->changed.wait_for(lock, std::chrono::milliseconds(kFailedWaitBackoffMs),
-                                     [&] { return shared->stop; });
-            continue;
-        }
-        if (result.state == pf::SerialWait::Woken)
-            continue;
-
-        const uint32_t mask = result.mask;
-        auto task = [shared, mask] {
-            {
-                std::lock_guard guard(shared->mutex);
-                if (shared->stop || !shared->handler) {
-                    shared->taskDone = true;
-                    shared->changed.notify_all();
-                    return;
-                }
-                shared->taskRunning = true;
-                shared->taskThread = std::this_thread::get_id();
-            }
-            try {
-                shared->handler(shared->sender, mask);
-            } catch (const std::exception& error) {
-                // Neither the event thread nor the event loop could report it; the window's
-                // handlers catch and show their own errors.
-                pf::TraceNote("the serial event thread dropped an error of the event handler",
-                              error.what());
-            } catch (...) {
-                pf::TraceNote("the serial event thread dropped an unknown error of the event "
-                              "handler");
-            }
-            std::lock_guard guard(shared->mutex);
-            shared->taskRunning = false;
-            shared->taskDone = true;
-            shared->changed.notify_all();
-        };
-        shared->taskDone = false;
-        shared->phase = Phase::InInvoker;
-        TInterfaceInvoker invoker = shared->invoker;
-        lock.unlock();
-        if (invoker)
-            invoker(task);
-        else
-            task();
-        lock.lock();
-        shared->phase = Phase::AwaitingTask;
-        shared->changed.notify_all();
-        shared->changed.wait(lock, [&] { return shared->taskDone || shared->stop; });
-        shared->phase = Phase::Idle;
-    }
-    shared->phase = Phase::Exited;
-    shared->port.reset();
-    shared->changed.notify_all();
-}
-
-void TCommEventThread::Stop() {
-    using Phase = Shared::Phase;
-    std::shared_ptr<pf::SerialPort> port;
-    {
-        std::lock_guard guard(shared_->mutex);
-        shared_->stop = true;
-        port = shared_->port;
-        shared_->changed.notify_all();
-    }
-    if (!thread_.joinable())
-        return;
-    if (port)
-        port->WakeEventWait();
-
-    const std::thread::id me = std::this_thread::get_id();
-    std::unique_lock lock(shared_->mutex);
-    const bool direct = !shared_->invoker;
-    shared_->changed.wait(lock, [&] {
-        if (shared_->phase == Phase::Exited)
-            return true;
-        if (shared_->taskRunning)
-            // A handler on another thread is let finish; one on this thread called us.
-            return shared_->taskThread == me;
-        if (shared_->phase == Phase::InInvoker)
-            // Not started: the hook may be waiting for this very thread. Run directly, the
-            // task starts on the event thread, sees the stop flag and ends by itself.
-            return !direct || thread_.get_id() == me;
-        return false; // in the driver (woken) or about to leave: a moment
-    });
-    const bool exited = shared_->phase == Phase::Exited;
-    shared_->port.reset();
-    lock.unlock();
-    if (exited)
-        thread_.join();
-    else
-        thread_.detach(); // it returns from the hook, sees the stop flag and ends
 }
 
 // ---------------------------------------------------------------------------------------
@@ -353,14 +213,12 @@ int TThreadComm::WriteEx(const char* buffer, uint32_t count, int waitMode) {
     std::shared_ptr<pf::SerialPort> port = Port();
     if (!port)
         return -1;
-    uint32_t errors = 0;
-    pf::SerialComStat status;
     const pf::SerialIoResult started = port->StartWrite(buffer, count);
     if (started.state == pf::SerialIo::Done)
         return static_cast<int>(started.count);
     if (started.state != pf::SerialIo::Pending) {
         NoteFailure(started.error);
-        pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+        ClearPortErrors(*port);
         return 0;
     }
     // Waited for on the request's event, never polled: the lock is held meanwhile, and a
@@ -373,7 +231,7 @@ int TThreadComm::WriteEx(const char* buffer, uint32_t count, int waitMode) {
         return static_cast<int>(waited.count);
     if (waited.state == pf::SerialIo::Failed) {
         NoteFailure(waited.error);
-        pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+        ClearPortErrors(*port);
         return static_cast<int>(waited.count);
     }
     // Past the bound: the request record is used by the next write, so the write has to end
@@ -407,11 +265,9 @@ int TThreadComm::Read(char* buffer, uint32_t count) {
     std::shared_ptr<pf::SerialPort> port = Port();
     if (!port)
         return -1;
-    uint32_t errors = 0;
-    pf::SerialComStat status;
-    pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+    ClearPortErrors(*port);
     if (count == 0) {
-        pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+        ClearPortErrors(*port);
         return 0;
     }
     const pf::SerialIoResult started = port->StartRead(buffer, count);
@@ -426,7 +282,7 @@ int TThreadComm::Read(char* buffer, uint32_t count) {
         waited = port->WaitRead();
     if (waited.state == pf::SerialIo::Failed) {
         NoteFailure(waited.error);
-        pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+        ClearPortErrors(*port);
     }
     return static_cast<int>(waited.count);
 }
@@ -437,13 +293,11 @@ int TThreadComm::InQueCount() {
     std::shared_ptr<pf::SerialPort> port = Port();
     if (!port)
         return -1;
-    uint32_t errors = 0;
-    pf::SerialComStat status;
     // A failed query counts as an empty queue: the receive thread reads what this reports.
-    if (NoteFailure(pf::Traced("ClearError (the serial port's queues)",
-                               port->ClearError(errors, status))) != 0)
+    const ClearedPort cleared = ClearPortErrors(*port, "ClearError (the serial port's queues)");
+    if (NoteFailure(cleared.error) != 0)
         return 0;
-    return static_cast<int>(status.cbInQue);
+    return static_cast<int>(cleared.status.cbInQue);
 }
 
 int TThreadComm::NoteFailure(int error) {
@@ -458,11 +312,10 @@ int TThreadComm::OutQueCount() {
     std::shared_ptr<pf::SerialPort> port = Port();
     if (!port)
         return -1;
-    uint32_t errors = 0;
-    pf::SerialComStat status;
-    if (pf::Traced("ClearError (the serial port's queues)", port->ClearError(errors, status)) != 0)
+    const ClearedPort cleared = ClearPortErrors(*port, "ClearError (the serial port's queues)");
+    if (cleared.error != 0)
         return 0;
-    return static_cast<int>(status.cbOutQue);
+    return static_cast<int>(cleared.status.cbOutQue);
 }
 
 void TThreadComm::PurgeIn() {
@@ -492,9 +345,7 @@ bool TThreadComm::GetComState(int n) {
     std::shared_ptr<pf::SerialPort> port = Enabled() ? Port() : nullptr;
     if (!port)
         return false;
-    uint32_t errors = 0;
-    pf::SerialComStat status;
-    pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+    const pf::SerialComStat status = ClearPortErrors(*port).status;
     switch (n) {
     case 2:
         return status.fDsrHold;
@@ -631,9 +482,7 @@ void TThreadComm::HandleCommEvent(TCommEventThread* /*sender*/, uint32_t eventMa
         return;
     HandlerScope scope(*this);
     const uint32_t closes = closeCount_.load(std::memory_order_acquire);
-    uint32_t errors = 0;
-    pf::SerialComStat status;
-    pf::Traced("ClearError (the serial port's state)", port->ClearError(errors, status));
+    const ClearedPort cleared = ClearPortErrors(*port);
     port.reset();
 
     // A handler may close the port; the handlers after it then no longer run.
@@ -647,90 +496,19 @@ void TThreadComm::HandleCommEvent(TCommEventThread* /*sender*/, uint32_t eventMa
     if (wanted(pf::kEvDsr) && OnDsr)
         OnDsr(this);
     if (wanted(pf::kEvErr) && OnError)
-        OnError(this, static_cast<int>(errors));
+        OnError(this, static_cast<int>(cleared.errors));
     if (wanted(pf::kEvRing) && OnRing)
         OnRing(this);
     if (wanted(pf::kEvRlsd) && OnRlsd)
         OnRlsd(this);
-    if (wanted(pf::kEvRxChar) && status.cbInQue > 0 && OnRxChar)
-        OnRxChar(this, status.cbInQue);
+    if (wanted(pf::kEvRxChar) && cleared.status.cbInQue > 0 && OnRxChar)
+        OnRxChar(this, cleared.status.cbInQue);
     if (wanted(pf::kEvRxFlag) && OnRxFlag)
         OnRxFlag(this);
     if (wanted(pf::kEvTxEmpty) && OnTxEmpty)
         OnTxEmpty(this);
     if (closeCount_.load(std::memory_order_acquire) == closes && OnComStatEvent)
-        OnComStatEvent(this, eventMask, status);
-}
-
-// Setters of the first group: only while the port is closed.
-
-void TThreadComm::SetDeviceName(const std::string& value) {
-    if (!Enabled() && value != deviceName_)
-        deviceName_ = value;
-}
-
-void TThreadComm::SetMonitorEvents(TCommEventTypes value) {
-    if (!Enabled() && value != monitorEvents_)
-        monitorEvents_ = value;
-}
-
-void TThreadComm::SetReadBufSize(uint16_t value) {
-    if (!Enabled() && value != readBufSize_)
-        readBufSize_ = value;
-}
-
-void TThreadComm::SetWriteBufSize(uint16_t value) {
-    if (!Enabled() && value != writeBufSize_)
-        writeBufSize_ = value;
-}
-
-void TThreadComm::SetSuspendTime(uint32_t value) {
-    if (!Enabled() && value != suspendTime_)
-        suspendTime_ = value;
-}
-
-// Setters of the second group: an open port takes the value at once.
-
-void TThreadComm::SetBaudRate(TBaudRate value) {
-    if (value == baudRate_)
-        return;
-    baudRate_ = value;
-    UpdateDataControlBlockLock();
-}
-
-void TThreadComm::SetParity(TParity value) {
-    if (value == parity_)
-        return;
-    parity_ = value;
-    UpdateDataControlBlockLock();
-}
-
-void TThreadComm::SetStopBits(TStopBits value) {
-    if (value == stopBits_)
-        return;
-    stopBits_ = value;
-    UpdateDataControlBlockLock();
-}
-
-void TThreadComm::SetDataBits(TDataBits value) {
-    if (value == dataBits_)
-        return;
-    dataBits_ = value;
-    UpdateDataControlBlockLock();
-}
-
-void TThreadComm::SetOptions(TCommOptions value) {
-    if (value == options_)
-        return;
-    options_ = value;
-    UpdateDataControlBlockLock();
-}
-
-void TThreadComm::SetFlowControl(TFlowControl value) {
-    if (value == flowControl_)
-        return;
-    flowControl_ = value;
-    UpdateDataControlBlockLock();
+        OnComStatEvent(this, eventMask, cleared.status);
 }
 
 } // namespace zopra

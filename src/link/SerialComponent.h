@@ -212,12 +212,14 @@ public:
     static constexpr uint32_t kWriteTimeoutConstantMs = 1000;
     static constexpr std::chrono::milliseconds kWriteBoundMargin{500};
 
-    int Write(const char* buffer, uint32_t count) { return WriteEx(buffer, count, 0); }
+    [[nodiscard]] int Write(const char* buffer, uint32_t count) {
+        return WriteEx(buffer, count, 0);
+    }
     // A pending write is waited for at most WriteTimeout ms in wait mode 1, else as long as
     // the port's write time-outs allow for `count` bytes plus kWriteBoundMargin; then it is
     // cancelled and the result is what it moved.
-    int WriteEx(const char* buffer, uint32_t count, int waitMode);
-    int Read(char* buffer, uint32_t count);
+    [[nodiscard]] int WriteEx(const char* buffer, uint32_t count, int waitMode);
+    [[nodiscard]] int Read(char* buffer, uint32_t count);
     int InQueCount();
     int OutQueCount();
     void PurgeIn();
@@ -252,32 +254,36 @@ public:
 
     // Properties.
     const std::string& DeviceName() const { return deviceName_; }
-    void SetDeviceName(const std::string& value);
+    void SetDeviceName(const std::string& value) {
+        SetProperty(deviceName_, value, Takes::WhileClosed);
+    }
     int ReadTimeout() const { return readTimeout_; }
     void SetReadTimeout(int value) { readTimeout_ = value; }
     int WriteTimeout() const { return writeTimeout_; }
     void SetWriteTimeout(int value) { writeTimeout_ = value; }
     uint16_t ReadBufSize() const { return readBufSize_; }
-    void SetReadBufSize(uint16_t value);
+    void SetReadBufSize(uint16_t value) { SetProperty(readBufSize_, value, Takes::WhileClosed); }
     uint16_t WriteBufSize() const { return writeBufSize_; }
-    void SetWriteBufSize(uint16_t value);
+    void SetWriteBufSize(uint16_t value) { SetProperty(writeBufSize_, value, Takes::WhileClosed); }
     uint32_t SuspendTime() const { return suspendTime_; }
-    void SetSuspendTime(uint32_t value);
+    void SetSuspendTime(uint32_t value) { SetProperty(suspendTime_, value, Takes::WhileClosed); }
     TCommEventTypes MonitorEvents() const { return monitorEvents_; }
-    void SetMonitorEvents(TCommEventTypes value);
+    void SetMonitorEvents(TCommEventTypes value) {
+        SetProperty(monitorEvents_, value, Takes::WhileClosed);
+    }
     TBaudRate BaudRate() const { return baudRate_; }
-    void SetBaudRate(TBaudRate value);
+    void SetBaudRate(TBaudRate value) { SetProperty(baudRate_, value, Takes::AtOnce); }
     TParity Parity() const { return parity_; }
-    void SetParity(TParity value);
+    void SetParity(TParity value) { SetProperty(parity_, value, Takes::AtOnce); }
     TStopBits StopBits() const { return stopBits_; }
-    void SetStopBits(TStopBits value);
+    void SetStopBits(TStopBits value) { SetProperty(stopBits_, value, Takes::AtOnce); }
     TDataBits DataBits() const { return dataBits_; }
-    void SetDataBits(TDataBits value);
+    void SetDataBits(TDataBits value) { SetProperty(dataBits_, value, Takes::AtOnce); }
     TCommEventChars& EventChars() { return eventChars_; }
     TCommOptions Options() const { return options_; }
-    void SetOptions(TCommOptions value);
+    void SetOptions(TCommOptions value) { SetProperty(options_, value, Takes::AtOnce); }
     TFlowControl FlowControl() const { return flowControl_; }
-    void SetFlowControl(TFlowControl value);
+    void SetFlowControl(TFlowControl value) { SetProperty(flowControl_, value, Takes::AtOnce); }
 
     // The settings last read from and written to the port.
     const platform::SerialControlBlock& DataControlBlock() const { return dcb_; }
@@ -320,6 +326,17 @@ private:
     std::shared_ptr<platform::SerialPort> Port() const;
     platform::SerialTimeouts WriteTimeouts() const;
     std::chrono::milliseconds WriteBound(uint32_t count) const;
+
+    // The device name, buffer sizes, suspend time and monitored events take a value only
+    // while the port is closed; the line settings take it at once, into an open port too.
+    enum class Takes { WhileClosed, AtOnce };
+    template <typename T> void SetProperty(T& field, const T& value, Takes takes) {
+        if (value == field || (takes == Takes::WhileClosed && Enabled()))
+            return;
+        field = value;
+        if (takes == Takes::AtOnce)
+            UpdateDataControlBlockLock();
+    }
 
     std::shared_ptr<platform::SerialDriver> driver_;
     // The open port; guarded by portMutex_, which is never held across a transfer, so that

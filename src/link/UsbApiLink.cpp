@@ -1,5 +1,8 @@
 #include "link/UsbApiLink.h"
 
+#include "platform/Trace.h"
+
+#include <string>
 #include <utility>
 
 namespace zopra {
@@ -18,8 +21,9 @@ UsbApiHandle& UsbApiHandle::operator=(UsbApiHandle&& other) noexcept {
 }
 
 void UsbApiHandle::Close() noexcept {
-    if (Valid() && FApi != nullptr)
-        FApi->UsbCloseDevice(FHandle);
+    // The handle is given up whatever the library says: there is nothing else to do with it.
+    if (Valid() && FApi != nullptr && FApi->UsbCloseDevice(FHandle) < 0)
+        platform::TraceNote("UsbCloseDevice failed", std::to_string(FHandle));
     FHandle = platform::UsbApi::kNoDevice;
 }
 

@@ -165,33 +165,33 @@ public:
 
     // True when the handle is a character device; otherwise error is the system's last
     // error code, which may be 0.
-    virtual bool IsSerialPort(int& error) = 0;
+    [[nodiscard]] virtual bool IsSerialPort(int& error) = 0;
 
-    virtual int SetEventMask(uint32_t mask) = 0;
-    virtual int SetupBuffers(uint32_t inQueue, uint32_t outQueue) = 0;
-    virtual int GetState(SerialControlBlock& block) = 0;
-    virtual int SetState(const SerialControlBlock& block) = 0;
-    virtual int SetTimeouts(const SerialTimeouts& timeouts) = 0;
+    [[nodiscard]] virtual int SetEventMask(uint32_t mask) = 0;
+    [[nodiscard]] virtual int SetupBuffers(uint32_t inQueue, uint32_t outQueue) = 0;
+    [[nodiscard]] virtual int GetState(SerialControlBlock& block) = 0;
+    [[nodiscard]] virtual int SetState(const SerialControlBlock& block) = 0;
+    [[nodiscard]] virtual int SetTimeouts(const SerialTimeouts& timeouts) = 0;
 
     // A write: start it, then wait for a Pending one at most `bound` (Incomplete when it is
     // still under way then). CancelWrite ends a write that is still under way and waits
     // until the system has let go of the request; it returns the bytes that were written.
-    virtual SerialIoResult StartWrite(const void* buffer, uint32_t count) = 0;
-    virtual SerialIoResult WaitWrite(std::chrono::milliseconds bound) = 0;
-    virtual uint32_t CancelWrite() = 0;
+    [[nodiscard]] virtual SerialIoResult StartWrite(const void* buffer, uint32_t count) = 0;
+    [[nodiscard]] virtual SerialIoResult WaitWrite(std::chrono::milliseconds bound) = 0;
+    [[nodiscard]] virtual uint32_t CancelWrite() = 0;
 
     // A read: start it, then wait for a Pending one (bounded by the read time-outs).
-    virtual SerialIoResult StartRead(void* buffer, uint32_t count) = 0;
-    virtual SerialIoResult WaitRead() = 0;
+    [[nodiscard]] virtual SerialIoResult StartRead(void* buffer, uint32_t count) = 0;
+    [[nodiscard]] virtual SerialIoResult WaitRead() = 0;
 
-    virtual int ClearError(uint32_t& errors, SerialComStat& status) = 0;
-    virtual int Purge(uint32_t flags) = 0;
-    virtual int Escape(uint32_t function) = 0;
-    virtual int GetModemStatus(uint32_t& status) = 0;
+    [[nodiscard]] virtual int ClearError(uint32_t& errors, SerialComStat& status) = 0;
+    [[nodiscard]] virtual int Purge(uint32_t flags) = 0;
+    [[nodiscard]] virtual int Escape(uint32_t function) = 0;
+    [[nodiscard]] virtual int GetModemStatus(uint32_t& status) = 0;
 
     // Waits for one of the events of the mask set last; returns Woken at once, now and for
     // every later wait, once WakeEventWait has been called.
-    virtual SerialWaitResult WaitEvent() = 0;
+    [[nodiscard]] virtual SerialWaitResult WaitEvent() = 0;
     virtual void WakeEventWait() = 0;
 };
 
@@ -201,10 +201,11 @@ public:
 
     // Opens the named port for exclusive use with overlapped transfers. On failure the
     // result is empty and error holds the reason (2 for a port that does not exist).
-    virtual std::shared_ptr<SerialPort> Open(const std::string& deviceName, int& error) = 0;
+    [[nodiscard]] virtual std::shared_ptr<SerialPort> Open(const std::string& deviceName,
+                                                           int& error) = 0;
 };
 
 // The driver of the operating system the program runs on.
-std::shared_ptr<SerialDriver> SystemSerialDriver();
+[[nodiscard]] std::shared_ptr<SerialDriver> SystemSerialDriver();
 
 } // namespace zopra::platform

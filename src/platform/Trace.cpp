@@ -67,6 +67,7 @@ void TraceNote(std::string_view what, std::string_view detail) noexcept {
             line += ": " + std::string(detail);
         WriteLine(line + "\n");
     } catch (...) {
+        // As above: out of memory while tracing loses the trace, never the program.
     }
 }
 

@@ -23,19 +23,20 @@ public:
     static constexpr std::int32_t kReadCapacity = 128;
 
     virtual ~UsbApi() = default;
-    virtual std::int32_t UsbOpenDevice(std::int32_t index) = 0;
-    virtual std::int32_t UsbCloseDevice(std::int32_t handle) = 0;
-    virtual std::int32_t UsbWrite(std::int32_t handle, const void* bytes, std::int32_t count) = 0;
-    virtual std::int32_t UsbQueryInput(std::int32_t handle, std::int32_t* count) = 0;
-    virtual std::int32_t UsbRead(std::int32_t handle, void* buffer, std::int32_t capacity,
-                                 std::int32_t* count) = 0;
+    [[nodiscard]] virtual std::int32_t UsbOpenDevice(std::int32_t index) = 0;
+    [[nodiscard]] virtual std::int32_t UsbCloseDevice(std::int32_t handle) = 0;
+    [[nodiscard]] virtual std::int32_t UsbWrite(std::int32_t handle, const void* bytes,
+                                                std::int32_t count) = 0;
+    [[nodiscard]] virtual std::int32_t UsbQueryInput(std::int32_t handle, std::int32_t* count) = 0;
+    [[nodiscard]] virtual std::int32_t UsbRead(std::int32_t handle, void* buffer,
+                                               std::int32_t capacity, std::int32_t* count) = 0;
     // Why the last UsbOpenDevice that found a device could not open it, as a system error
     // code (EACCES, EBUSY); 0 when it opened, when there was no device at that number, or
     // when the library cannot tell (USBAPI.DLL cannot).
-    virtual int LastOpenError() const { return 0; }
+    [[nodiscard]] virtual int LastOpenError() const { return 0; }
     // True once a transfer on `handle` found the device gone (unplugged, or the virtual
     // cutter's socket closed). USBAPI.DLL cannot tell, so there it stays false.
-    virtual bool DeviceGone(std::int32_t /*handle*/) { return false; }
+    [[nodiscard]] virtual bool DeviceGone(std::int32_t /*handle*/) { return false; }
 };
 
 // The library of this computer. On Windows a missing USBAPI.DLL gives an instance whose

@@ -11,7 +11,7 @@ namespace zopra {
 // What the user is told when the link reports its device gone mid-series.
 inline constexpr const char* kConnectionLostMessage = "The connection to the machine was lost.";
 
-struct LinkWriteResult {
+struct [[nodiscard]] LinkWriteResult {
     bool written = true; // every byte went out
     std::string reason;  // why not, in the user's words; empty when written
 

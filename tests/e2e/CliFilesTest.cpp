@@ -89,6 +89,7 @@ TEST_F(CliTest, OutputThatCannotBeWrittenFailsAndTheOldBackupStays) {
     };
     const std::vector<Case> cases = {
         {"exec \"$0\" \"$@\" > /dev/full", {"backup", cutter.Device()}, 1, 1},
+        {"exec \"$0\" \"$@\" > /dev/full", {"--help"}, 1, 1},
         // The disk fills: no byte may be written to a file.
         {"ulimit -f 0; trap '' XFSZ; exec \"$0\" \"$@\"", {"backup", cutter.Device(), backup}, 2, 1},
         // A reader that stopped reading needs no message.

@@ -63,6 +63,11 @@ struct FakeSerial {
     int waits = 0;
     bool inWait = false;
 
+    // The port's settings as the last successful calls left them.
+    uint32_t eventMask = 0;
+    uint32_t inQueue = 0;
+    uint32_t outQueue = 0;
+
     // Record.
     std::vector<std::string> calls;
     std::vector<pf::SerialControlBlock> states;
@@ -120,10 +125,18 @@ public:
     }
     int SetEventMask(uint32_t mask) override {
         fake_->Record("SetEventMask " + std::to_string(mask));
+        std::lock_guard guard(fake_->mutex);
+        if (fake_->setEventMaskError == 0)
+            fake_->eventMask = mask;
         return fake_->setEventMaskError;
     }
     int SetupBuffers(uint32_t in, uint32_t out) override {
         fake_->Record("SetupBuffers " + std::to_string(in) + " " + std::to_string(out));
+        std::lock_guard guard(fake_->mutex);
+        if (fake_->setupError == 0) {
+            fake_->inQueue = in;
+            fake_->outQueue = out;
+        }
         return fake_->setupError;
     }
     int GetState(pf::SerialControlBlock& block) override {

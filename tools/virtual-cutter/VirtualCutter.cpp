@@ -1,8 +1,8 @@
 #include "VirtualCutter.h"
 
 #include "CommandReader.h"
+#include "CutterEnd.h"
 #include "CutterModel.h"
-#include "Line.h"
 #include "platform/virtual/RuntimeDir.h"
 
 #include <atomic>

@@ -4,6 +4,7 @@
 #include "platform/DeviceReport.h"
 
 #include "platform/SerialPortList.h"
+#include "platform/Trace.h"
 #include "platform/posix/AccountNames.h"
 #include "platform/posix/SerialSysfs.h"
 
@@ -30,9 +31,19 @@ std::string FirstWord(const fs::path& file) {
     return word;
 }
 
+// A folder the report could not list (or list to the end) shows nothing of what it holds;
+// the report says what it found, and the trace says why something may be missing.
+void TraceListing(const fs::path& dir, const std::error_code& error) {
+    if (error)
+        TraceFailure("listing " + dir.string(), error.value());
+}
+
+// Empty for an interface no driver is bound to (it has no "driver" link).
 std::string DriverOf(const fs::path& dir) {
     std::error_code error;
     const fs::path driver = fs::read_symlink(dir / "driver", error);
+    if (error && error != std::errc::no_such_file_or_directory)
+        TraceFailure("readlink " + (dir / "driver").string(), error.value());
     return error ? std::string() : driver.filename().string();
 }
 
@@ -70,6 +81,8 @@ fs::path UsbfsNode(const fs::path& devRoot, const fs::path& deviceDir) {
     try {
         std::snprintf(name, sizeof name, "%03d/%03d", std::stoi(bus), std::stoi(dev));
     } catch (const std::exception&) {
+        // The device is listed without its usbfs node: libusb could not open it either.
+        TraceNote("no bus or device number in " + deviceDir.string(), bus + " " + dev);
         return {};
     }
     return devRoot / "bus" / "usb" / name;
@@ -87,6 +100,7 @@ void AddCutterDevice(const DeviceRoots& roots, const fs::path& deviceDir,
         if (it->path().filename().string().find(':') != std::string::npos)
             interfaces.push_back(it->path());
     }
+    TraceListing(deviceDir, error);
     std::sort(interfaces.begin(), interfaces.end());
     std::string driver;
     for (const fs::path& interface : interfaces) {
@@ -102,6 +116,9 @@ void AddCutterDevice(const DeviceRoots& roots, const fs::path& deviceDir,
             printerNodes.push_back(
                 Inspect(NodeRole::UsbPrinter, roots.Dev / "usb" / name, device, bound));
         }
+        // Only an interface that usblp binds has the folder.
+        if (lpError != std::errc::no_such_file_or_directory)
+            TraceListing(interface / "usbmisc", lpError);
     }
     const fs::path node = UsbfsNode(roots.Dev, deviceDir);
     if (!node.empty())
@@ -129,6 +146,7 @@ DeviceReport ReadDeviceReport(const DeviceRoots& roots) {
         if (FirstWord(it->path() / "idVendor") == kCutterVendorId)
             devices.push_back(it->path());
     }
+    TraceListing(roots.Sysfs / "bus" / "usb" / "devices", error);
     std::sort(devices.begin(), devices.end(), [](const fs::path& left, const fs::path& right) {
         return NaturalLess(left.filename().string(), right.filename().string());
     });

@@ -6,7 +6,7 @@
 namespace zopra::platform {
 
 // 0 on success, otherwise errno.
-int SetCustomSpeed(int fd, uint32_t rate);
+[[nodiscard]] int SetCustomSpeed(int fd, uint32_t rate);
 // The output rate in bit/s; 0 when it cannot be read.
 uint32_t ReadCustomSpeed(int fd);
 

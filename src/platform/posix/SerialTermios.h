@@ -10,7 +10,8 @@ namespace zopra::platform {
 // changes ignored). A rate without a termios constant leaves the speed alone and sets
 // customSpeed; the caller sets it through termios2. Returns EINVAL for settings no Linux
 // line has (four data bits, an unknown parity or stop-bit value, a rate of 0).
-int ControlBlockToTermios(const SerialControlBlock& block, termios& tio, bool& customSpeed);
+[[nodiscard]] int ControlBlockToTermios(const SerialControlBlock& block, termios& tio,
+                                        bool& customSpeed);
 
 // Reads the settings termios holds into the block and leaves the other fields as they are;
 // the rate is 0 when termios holds no constant for it.

@@ -1,5 +1,6 @@
 #include "platform/posix/UsbApiPosix.h"
 
+#include "platform/Trace.h"
 #include "platform/virtual/RuntimeDir.h"
 
 #include <algorithm>
@@ -30,6 +31,14 @@ constexpr std::size_t kReceiveCapacity = 4096;
 // The receive thread asks every 20 ms whether input is there; looking must not block it.
 constexpr unsigned kQueryWaitMs = 10;
 constexpr int kWriteTimeoutMs = 2000;
+
+// For a libusb call whose failure the library goes on from: traces it under ZOPRA_DEBUG
+// (libusb's codes are its own, not errno) and hands the result on.
+int TracedLibusb(std::string_view call, int result) noexcept {
+    if (result < 0)
+        TraceNote(call, libusb_error_name(result));
+    return result;
+}
 
 // One open device: a byte pipe that delivers messages (one reply per receive), with the
 // message being handed out kept between a query and the reads that take it.
@@ -109,7 +118,8 @@ struct Endpoints {
 // The first bulk IN and bulk OUT endpoints of interface 0, setting 0.
 bool FindEndpoints(libusb_device* device, Endpoints& endpoints) {
     libusb_config_descriptor* raw = nullptr;
-    if (libusb_get_active_config_descriptor(device, &raw) != 0)
+    if (TracedLibusb("libusb_get_active_config_descriptor",
+                     libusb_get_active_config_descriptor(device, &raw)) != 0)
         return false;
     Config config(raw);
     for (int i = 0; i < config->bNumInterfaces; ++i) {
@@ -138,15 +148,20 @@ public:
         if (!FindEndpoints(device, endpoints))
             return nullptr;
         libusb_device_handle* handle = nullptr;
-        if (const int result = libusb_open(device, &handle); result != 0) {
+        if (const int result = TracedLibusb("libusb_open", libusb_open(device, &handle));
+            result != 0) {
             error = ErrnoOf(result);
             return nullptr;
         }
-        // usblp may hold the interface; libusb gives it back when we release it.
+        // usblp may hold the interface; libusb gives it back when we release it. Where it
+        // cannot, the interface is taken from usblp here; a failure shows in the claim.
         if (libusb_set_auto_detach_kernel_driver(handle, 1) != LIBUSB_SUCCESS &&
             libusb_kernel_driver_active(handle, kCutterInterface) == 1)
-            libusb_detach_kernel_driver(handle, kCutterInterface);
-        if (const int result = libusb_claim_interface(handle, kCutterInterface); result != 0) {
+            TracedLibusb("libusb_detach_kernel_driver",
+                         libusb_detach_kernel_driver(handle, kCutterInterface));
+        if (const int result = TracedLibusb("libusb_claim_interface",
+                                            libusb_claim_interface(handle, kCutterInterface));
+            result != 0) {
             error = ErrnoOf(result);
             libusb_close(handle);
             return nullptr;
@@ -155,7 +170,9 @@ public:
     }
 
     ~LibusbDevice() override {
-        libusb_release_interface(FHandle, kCutterInterface);
+        // A device that has gone away cannot be released; closing the handle still frees it.
+        TracedLibusb("libusb_release_interface",
+                     libusb_release_interface(FHandle, kCutterInterface));
         libusb_close(FHandle);
     }
 
@@ -164,6 +181,7 @@ public:
         const int result =
             libusb_bulk_transfer(FHandle, FEndpoints.Out, const_cast<std::uint8_t*>(bytes),
                                  static_cast<int>(count), &transferred, kWriteTimeoutMs);
+        TracedLibusb("libusb_bulk_transfer (out)", result);
         if (result == LIBUSB_ERROR_NO_DEVICE)
             MarkGone();
         return transferred > 0 || result == 0 ? transferred : -1;
@@ -176,9 +194,12 @@ protected:
             FHandle, FEndpoints.In, buffer, static_cast<int>(capacity), &transferred, kQueryWaitMs);
         if (transferred > 0)
             return transferred;
+        if (result == 0 || result == LIBUSB_ERROR_TIMEOUT)
+            return 0;
+        TracedLibusb("libusb_bulk_transfer (in)", result);
         if (result == LIBUSB_ERROR_NO_DEVICE)
             MarkGone();
-        return result == 0 || result == LIBUSB_ERROR_TIMEOUT ? 0 : -1;
+        return -1;
     }
 
 private:
@@ -215,9 +236,12 @@ public:
             return nullptr;
         std::memcpy(address.sun_path, name.c_str(), name.size() + 1);
         const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-        if (fd < 0)
+        if (fd < 0) {
+            TraceFailure("socket (a vendor-library device)", errno);
             return nullptr;
+        }
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            TraceFailure("connect (a vendor-library device)", errno);
             ::close(fd);
             return nullptr;
         }
@@ -232,9 +256,14 @@ public:
             return -1;
         // MSG_NOSIGNAL: a virtual cutter that has gone away must not end this program.
         const ssize_t sent = ::send(FFd, bytes, count, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0 && (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN))
-            MarkGone();
-        return sent >= 0 ? static_cast<std::int32_t>(sent) : -1;
+        if (sent < 0) {
+            const int error = errno;
+            TraceFailure("send (a vendor-library device)", error);
+            if (error == EPIPE || error == ECONNRESET || error == ENOTCONN)
+                MarkGone();
+            return -1;
+        }
+        return static_cast<std::int32_t>(sent);
     }
 
 protected:
@@ -246,7 +275,10 @@ protected:
             MarkGone(); // the peer closed the connection
             return -1;
         }
-        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            return 0;
+        TraceFailure("recv (a vendor-library device)", errno);
+        return -1;
     }
 
 private:
@@ -260,7 +292,8 @@ private:
 class PosixUsbApi final : public UsbApi {
 public:
     explicit PosixUsbApi(bool withUsbBus) {
-        if (withUsbBus && libusb_init(&FContext) != 0)
+        // Without libusb the cutters on the bus are not listed; the announced ones still are.
+        if (withUsbBus && TracedLibusb("libusb_init", libusb_init(&FContext)) != 0)
             FContext = nullptr;
     }
 
@@ -369,8 +402,10 @@ private:
             return {};
         libusb_device** raw = nullptr;
         const ssize_t total = libusb_get_device_list(FContext, &raw);
-        if (total < 0)
+        if (total < 0) {
+            TracedLibusb("libusb_get_device_list", static_cast<int>(total));
             return {};
+        }
         list.reset(raw);
         struct Found {
             std::vector<std::uint8_t> Place;
@@ -379,7 +414,8 @@ private:
         std::vector<Found> found;
         for (ssize_t i = 0; i < total; ++i) {
             libusb_device_descriptor descriptor{};
-            if (libusb_get_device_descriptor(raw[i], &descriptor) != 0 ||
+            if (TracedLibusb("libusb_get_device_descriptor",
+                             libusb_get_device_descriptor(raw[i], &descriptor)) != 0 ||
                 descriptor.idVendor != kCutterVendorId)
                 continue;
             std::uint8_t ports[8] = {};

@@ -202,7 +202,7 @@ TEST_F(ConnectionsTest, VendorEntryOpensItsOwnDeviceAndClosesTheOldOne) {
     EXPECT_EQ(links->OpenConnection(1, "QRM USB2"), 1);
     EXPECT_EQ(links->OpenConnection(-1, "QRM USB0"), 1);
     EXPECT_EQ(usb->calls, (std::vector<std::string>{"open 2", "close 102", "open 0"}));
-    links->WriteToLink("OH;");
+    EXPECT_TRUE(links->WriteToLink("OH;"));
     EXPECT_EQ(usb->calls.back(), "write 100 3");
 }
 
@@ -213,7 +213,7 @@ TEST_F(ConnectionsTest, SerialPortWithoutActiveModemLineIsClosedAndNothingSent) 
     links->ChooseLinkKind(0, "/dev/ttyFAKE");
     EXPECT_EQ(links->OpenConnection(0, "/dev/ttyFAKE"), 0);
     EXPECT_FALSE(links->Comm2().Enabled());
-    links->WriteToLink("OH;");
+    EXPECT_FALSE(links->WriteToLink("OH;"));
     EXPECT_TRUE(serial->written.empty());
 }
 
@@ -225,7 +225,7 @@ TEST_F(ConnectionsTest, SerialPortWithAnActiveLineOpensAt57600) {
     ASSERT_EQ(links->OpenConnection(-1, "/dev/ttyFAKE"), 1);
     EXPECT_TRUE(links->Comm2().Enabled());
     EXPECT_EQ(links->Comm2().DataControlBlock().baudRate, 57600u);
-    links->WriteToLink("OH;");
+    EXPECT_TRUE(links->WriteToLink("OH;"));
     EXPECT_EQ(serial->written, "OH;");
 }
 

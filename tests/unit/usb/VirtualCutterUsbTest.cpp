@@ -1,7 +1,7 @@
 // Both USB links against an in-process virtual cutter: the vendor library on its socket
 // presentation, the printer-class table, probe and handles on its printer presentation.
-#include "link/PrinterProbe.h"
 #include "link/PrinterClassLink.h"
+#include "link/PrinterProbe.h"
 #include "link/UsbApiLink.h"
 #include "platform/posix/PrinterClassSysfs.h"
 #include "platform/posix/UsbApiPosix.h"
@@ -83,7 +83,7 @@ TEST_F(VirtualCutterUsbApi, AMissingDeviceGivesMinusOneAndAVanishedOneFailsHarml
 
     UsbApiHandle handle = OpenUsbApiDevice(*FApi, 0);
     ASSERT_TRUE(handle.Valid());
-    FApi->UsbWrite(handle.Get(), "OH;", 3);
+    EXPECT_EQ(FApi->UsbWrite(handle.Get(), "OH;", 3), 3);
     ASSERT_TRUE(cutter.WaitUntilVanished(kBound));
     EXPECT_LT(FApi->UsbQueryInput(handle.Get(), &count), 0);
     EXPECT_LT(FApi->UsbRead(handle.Get(), buffer, UsbApi::kReadCapacity, &count), 0);

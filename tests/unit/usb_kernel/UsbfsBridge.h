@@ -8,7 +8,7 @@
 // ENODEV, as usbfs does for a disconnected device.
 #include "KernelTestbed.h"
 
-#include "virtual-cutter/Line.h"
+#include "virtual-cutter/CutterEnd.h"
 
 #include <deque>
 #include <filesystem>

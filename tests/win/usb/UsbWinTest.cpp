@@ -49,12 +49,13 @@ TEST(UsbApiLibrary, MapsEachOperationToItsOrdinal) {
     char buffer[UsbApi::kReadCapacity];
     const std::int32_t handle = api->UsbOpenDevice(0);
     EXPECT_EQ(lastOrdinal(), 9);
-    const std::vector<std::pair<std::function<void()>, std::int32_t>> calls = {
-        {[&] { api->UsbWrite(handle, "OH;", 3); }, 2},
-        {[&] { api->UsbRead(handle, buffer, UsbApi::kReadCapacity, &count); }, 3},
-        {[&] { api->UsbQueryInput(handle, &count); }, 8},
-        {[&] { api->UsbCloseDevice(handle); }, 4},
-        {[&] { api->UsbOpenDevice(1); }, 9},
+    // Only which entry each call reached counts here, not what it returned.
+    const std::vector<std::pair<std::function<std::int32_t()>, std::int32_t>> calls = {
+        {[&] { return api->UsbWrite(handle, "OH;", 3); }, 2},
+        {[&] { return api->UsbRead(handle, buffer, UsbApi::kReadCapacity, &count); }, 3},
+        {[&] { return api->UsbQueryInput(handle, &count); }, 8},
+        {[&] { return api->UsbCloseDevice(handle); }, 4},
+        {[&] { return api->UsbOpenDevice(1); }, 9},
     };
     for (const auto& [call, ordinal] : calls) {
         call();

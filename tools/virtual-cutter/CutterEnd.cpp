@@ -1,4 +1,4 @@
-#include "Line.h"
+#include "CutterEnd.h"
 
 #include <cerrno>
 #include <cstring>

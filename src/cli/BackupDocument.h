@@ -1,0 +1,22 @@
+#pragma once
+// The backup document: a read's JSON as zopra-cli writes it to a backup file, and that
+// document read back in for a restore.
+#include "cli/Reports.h"
+
+#include <string>
+
+namespace zopra::cli {
+
+// The backup document: the read's JSON with the version and "document": "zopra-backup".
+Json BackupJson(const ReadResult& read);
+
+// A backup document read back. UsageError when it is not one, or a value is missing, not a
+// whole number, or (blade offset, vector quality and smooth, auto unroll) has no list entry.
+struct Backup {
+    MachineSettings values;
+    bool bladeHolder = false;
+    bool aasOffsets = false;
+};
+Backup ParseBackup(const std::string& text);
+
+} // namespace zopra::cli
