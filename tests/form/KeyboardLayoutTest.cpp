@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cctype>
 #include <set>
 #include <string>
@@ -37,17 +36,13 @@ TEST(KeyboardLayout, EveryButtonHasAnAltLetterOfItsOwnOnItsPage) {
             std::string shown = CaptionWithMnemonic(spec);
             const auto marker = shown.find('&');
             ASSERT_NE(marker, std::string::npos) << spec.name << " has no Alt-letter";
-            EXPECT_TRUE(letters.insert(std::tolower(shown[marker + 1])).second)
+            const auto letter =
+                static_cast<char>(std::tolower(static_cast<unsigned char>(shown[marker + 1])));
+            EXPECT_TRUE(letters.insert(letter).second)
                 << spec.name << " shares its letter " << shown[marker + 1];
             EXPECT_EQ(shown.erase(marker, 1), spec.caption) << "the caption itself is kept";
         }
-        EXPECT_GE(letters.size(), 3u);
     }
-}
-
-TEST(KeyboardLayout, SpinnersStepFromTheEditBesideThem) {
-    EXPECT_EQ(SpinnerBuddy(ControlId::UpDown1), ControlId::EdAASII_X_Offset);
-    EXPECT_EQ(SpinnerBuddy(ControlId::UpDown2), ControlId::EdAASII_Y_Offset);
 }
 
 } // namespace
