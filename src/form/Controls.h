@@ -268,6 +268,9 @@ public:
     // The host's decimal separator (the user's regional setting); "." where it is not one
     // Latin-1 character.
     virtual char DecimalSeparator() const = 0;
+    // Closes the window later, from the event loop, once the handler that runs now has
+    // returned: the user asked to close it during a wait (TMainForm_::FormCloseQuery).
+    virtual void CloseWindow() = 0;
 
     // The window shown by the program (not the window system's repeat when it maps or
     // restores the window): report it after the controls are built and the form is made,
@@ -278,8 +281,15 @@ public:
             show_();
     }
 
+    // The user asks to close the window (its close box, Alt+F4, the window manager), also
+    // during a wait: the adapter closes the window only when this says yes. No answer set
+    // means yes.
+    void OnCloseQuery(std::function<bool()> handler) { closeQuery_ = std::move(handler); }
+    bool CloseQueryAllows() const { return !closeQuery_ || closeQuery_(); }
+
 private:
     std::function<void()> show_;
+    std::function<bool()> closeQuery_;
 };
 
 // The busy cursor while it lives.

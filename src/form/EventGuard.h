@@ -26,9 +26,15 @@ inline void ReportHandlerError(IFormWindow& window, const char* message) noexcep
     }
 }
 
+// Thrown out of a wait when the user closed the window during it: it ends the handler that
+// waited, and every handler below it, without a word (the user asked for it).
+struct WindowClosing {};
+
 template <typename Handler> void RunGuarded(IFormWindow& window, Handler&& handler) noexcept {
     try {
         std::forward<Handler>(handler)();
+    } catch (const WindowClosing&) {
+        // The window closes once the last handler has returned.
     } catch (const std::exception& error) {
         ReportHandlerError(window, error.what());
     } catch (...) {

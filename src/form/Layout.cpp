@@ -2,6 +2,7 @@
 // state. The behaviour lives in the MainForm*.cpp files.
 #include "form/Layout.h"
 
+#include <cctype>
 #include <cstdlib>
 
 namespace zopra {
@@ -34,14 +35,15 @@ ControlSpec Heading(C id, std::string_view name, int left, int top, std::string_
 }
 
 ControlSpec Button(C id, std::string_view name, C parent, Bounds bounds, std::string_view caption,
-                   bool enabled) {
+                   char mnemonic, bool enabled) {
     return {.id = id,
             .name = name,
             .kind = K::Button,
             .parent = parent,
             .bounds = bounds,
             .caption = caption,
-            .enabled = enabled};
+            .enabled = enabled,
+            .mnemonic = mnemonic};
 }
 
 // A drop-down list of fixed entries; it starts without a selection unless `position` says
@@ -119,7 +121,7 @@ std::vector<ControlSpec> MakeLayout() {
     return {
         // Top strip.
         EditableList(C::CBConnects, "CBConnects", W, {4, 4, 149, 24}, true),
-        Button(C::BuConnect, "BuConnect", W, {156, 4, 65, 25}, "Connect", false),
+        Button(C::BuConnect, "BuConnect", W, {156, 4, 65, 25}, "Connect", 'C', false),
         Label(C::Label1, "Label1", W, 228, 4, "Model:"),
         Label(C::LaMName, "LaMName", W, 272, 4, " "),
         Label(C::Label2, "Label2", W, 228, 20, "Version:"),
@@ -152,8 +154,6 @@ std::vector<ControlSpec> MakeLayout() {
         Label(C::Label28, "Label28", P1, 168, 56, "g"),
         // Grams, one step per click on the arrows as on the track.
         ScrollBar(C::SBForce, "SBForce", P1, {48, 76, 149, 17}, 5, 400, 5, 1, false),
-        Label(C::Label39, "Label39", P1, 220, 56, "Blade Holder"),
-        List(C::CBBladeHolder, "CBBladeHolder", P1, {308, 52, 81, 24}, {"Metal", "Plastic"}, false),
         Label(C::Label7, "Label7", P1, 12, 108, "Blade Offset"),
         EditableList(C::CBOffset, "CBOffset", P1, {124, 104, 75, 24}, false),
         Label(C::Label29, "Label29", P1, 200, 108, {}, false),
@@ -169,8 +169,11 @@ std::vector<ControlSpec> MakeLayout() {
         List(C::CBSmooth, "CBSmooth", P1, {124, 224, 75, 24}, {"Disable", "Enable"}, false),
         Label(C::Label37, "Label37", P1, 12, 252, "Unit"),
         List(C::CoUnit, "CoUnit", P1, {124, 248, 75, 24}, {"mm/g", "Inch/oz"}, false, 0),
-        Button(C::BuUpdate, "BuUpdate", P1, {12, 285, 75, 25}, "Update", false),
-        Button(C::BuQuery, "BuQuery", P1, {100, 285, 125, 25}, "Read Parameters", false),
+        Button(C::BuUpdate, "BuUpdate", P1, {12, 285, 75, 25}, "Update", 'U', false),
+        Button(C::BuQuery, "BuQuery", P1, {100, 285, 125, 25}, "Read Parameters", 'R', false),
+        // The right column comes after the left one in the Tab order.
+        Label(C::Label39, "Label39", P1, 220, 56, "Blade Holder"),
+        List(C::CBBladeHolder, "CBBladeHolder", P1, {308, 52, 81, 24}, {"Metal", "Plastic"}, false),
 
         // Page "Adjust". STEP1: plot a test square.
         Heading(C::Label13, "Label13", 112, 4, "STEP1"),
@@ -181,7 +184,7 @@ std::vector<ControlSpec> MakeLayout() {
         Label(C::Label14, "Label14", P2, 4, 84, "Width (Y)"),
         Edit(C::EdTestDraw_Y, "EdTestDraw_Y", {80, 84, 41, 17}, "500.0", false),
         Label(C::Label33, "Label33", P2, 128, 84),
-        Button(C::BuScale1, "BuScale1", P2, {188, 62, 97, 25}, "Scaling Test", false),
+        Button(C::BuScale1, "BuScale1", P2, {188, 62, 97, 25}, "Scaling Test", 'S', false),
         // STEP2: enter what was measured on the plot and calibrate.
         Heading(C::Label34, "Label34", 112, 112, "STEP2"),
         Label(C::Label16, "Label16", P2, 0, 132, "Measure and enter the actual output"),
@@ -191,7 +194,7 @@ std::vector<ControlSpec> MakeLayout() {
         Label(C::Label17, "Label17", P2, 4, 186, "Width (Y)"),
         Edit(C::EdMeasure_y, "EdMeasure_y", {80, 184, 60, 24}, "500.0", true),
         Label(C::Label35, "Label35", P2, 152, 188),
-        Button(C::BuScale2, "BuScale2", P2, {192, 176, 75, 21}, "Calibrate", false),
+        Button(C::BuScale2, "BuScale2", P2, {192, 176, 75, 21}, "Calibrate", 'a', false),
         // AAS offsets: the current values and the adjustment to add to them.
         Heading(C::Label36, "Label36", 64, 216, "AASII Offset Function"),
         Label(C::Label23, "Label23", P2, 2, 245, "AAS X Offset"),
@@ -207,7 +210,7 @@ std::vector<ControlSpec> MakeLayout() {
         UpDown(C::UpDown2, "UpDown2", {229, 271, 17, 24}),
         Label(C::Label26, "Label26", P2, 248, 276),
         Button(C::BuAASIIUpdate, "BuAASIIUpdate", P2, {28, 299, 143, 27}, "AASII Offset Update",
-               false),
+               'O', false),
 
         // Diagnostic controls.
         Label(C::LaCName, "LaCName", W, DiagnosticLeft, DiagnosticTop(0)),
@@ -257,6 +260,55 @@ const WindowSpec& MainWindowSpec() {
 const std::vector<ControlSpec>& MainWindowLayout() {
     static const std::vector<ControlSpec> layout = MakeLayout();
     return layout;
+}
+
+bool OutsideClientArea(const ControlSpec& spec) {
+    return spec.parent == ControlId::Window && spec.bounds.left >= MainWindowSpec().clientWidth;
+}
+
+bool TakesFocus(const ControlSpec& spec) {
+    switch (spec.kind) {
+    case ControlKind::Button:
+    case ControlKind::Edit:
+    case ControlKind::List:
+    case ControlKind::Tabs:
+        return true;
+    case ControlKind::ScrollBar:
+        return !OutsideClientArea(spec);
+    default:
+        return false;
+    }
+}
+
+std::vector<ControlId> TabOrder() {
+    std::vector<ControlId> order;
+    for (const ControlSpec& spec : MainWindowLayout())
+        if (TakesFocus(spec))
+            order.push_back(spec.id);
+    return order;
+}
+
+std::string CaptionWithMnemonic(const ControlSpec& spec) {
+    std::string caption(spec.caption);
+    const auto lower = [](char c) {
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    };
+    for (std::size_t i = 0; spec.mnemonic != 0 && i < caption.size(); ++i)
+        if (lower(caption[i]) == lower(spec.mnemonic))
+            return caption.insert(i, 1, '&');
+    return caption;
+}
+
+ControlId SpinnerBuddy(ControlId upDown) {
+    const ControlSpec& spinner = SpecOf(upDown);
+    ControlId buddy = ControlId::Window;
+    for (const ControlSpec& spec : MainWindowLayout()) {
+        if (spec.id == upDown)
+            break;
+        if (spec.kind == ControlKind::Edit && spec.parent == spinner.parent)
+            buddy = spec.id;
+    }
+    return buddy;
 }
 
 const ControlSpec& SpecOf(ControlId id) {

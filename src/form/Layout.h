@@ -3,6 +3,7 @@
 // caption, list entries and initial state. Each toolkit builds its window from this table
 // alone, row by row in table order (a parent always comes before its children), and applies
 // the initial state before the form is made; the form's behaviour never repeats any of it.
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -151,6 +152,9 @@ struct ControlSpec {
     int largeStep = 0;  // a scroll bar's step per click on the track
     bool border = true; // edits
     int intervalMs = 0; // timers
+    // A button's Alt-letter: the first letter of its caption that is this one (in either
+    // case) is marked; no two buttons seen at the same time share one.
+    char mnemonic = 0;
 };
 
 // The window itself.
@@ -171,8 +175,23 @@ struct WindowSpec {
 
 const WindowSpec& MainWindowSpec();
 
-// Every control, parents first, in the order the toolkits create them.
+// Every control, parents first, in the order the toolkits create them. The controls that take
+// the keyboard come in reading order (the top strip, then each page's left column top to
+// bottom, then its right column), which is the order Tab walks them in.
 const std::vector<ControlSpec>& MainWindowLayout();
+
+// A row right of the client area: never seen, so no window of its own and no Tab stop.
+bool OutsideClientArea(const ControlSpec& spec);
+// A row that takes the keyboard focus: buttons, edits, lists, the tab control and the
+// scroll bars that can be seen.
+bool TakesFocus(const ControlSpec& spec);
+// The controls that take the focus, in Tab order (table order).
+std::vector<ControlId> TabOrder();
+// A button's caption with its mnemonic marked by "&", as both toolkits show it.
+std::string CaptionWithMnemonic(const ControlSpec& spec);
+// The edit an up-down spinner stands beside (the edit the table places just before it on the
+// same parent): Up and Down typed there step the spinner.
+ControlId SpinnerBuddy(ControlId upDown);
 
 // The row of one control.
 const ControlSpec& SpecOf(ControlId id);

@@ -17,7 +17,8 @@ TMainForm_* MainForm_ = nullptr;
 TMainForm_::TMainForm_(IFormWindow& window)
     : TMainForm_(window, std::make_unique<CutterConnections>()) {}
 
-TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> links)
+TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> links,
+                       std::unique_ptr<platform::LastPortStore> lastPort)
     : Window(window), CBConnects(window.List(ControlId::CBConnects)),
       BuConnect(window.Button(ControlId::BuConnect)), Label1(window.Label(ControlId::Label1)),
       LaMName(window.Label(ControlId::LaMName)), Label2(window.Label(ControlId::Label2)),
@@ -61,13 +62,14 @@ TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> l
       AASOFFSET_outputevalue(window.Label(ControlId::AASOFFSET_outputevalue)),
       StatusLine(window.Label(ControlId::StatusLine)), Timer1(window, ControlId::Timer1),
       Timer2(window, ControlId::Timer2), Timer3(window, ControlId::Timer3),
-      FSession(std::move(links)) {
+      FSession(std::move(links)), FLastPort(std::move(lastPort)) {
     ConnectHandlers();
 
     // While a query waits for its reply the window repaints, but no click or key can start
     // a second command series in the middle of this one.
     FSession.Dispatcher().SetWaitHook([this](std::chrono::milliseconds step) {
         Window.ProcessPendingEvents();
+        EndWaitIfClosing();
         std::this_thread::sleep_for(step);
     });
     // Comm events reach the serial component's handler on the interface thread.
@@ -106,6 +108,27 @@ TMainForm_::~TMainForm_() {
         }
     }
     Window.OnShow(nullptr);
+    Window.OnCloseQuery(nullptr);
+}
+
+template <typename Handler> void TMainForm_::Guarded(Handler&& handler) {
+    if (FCloseRequested)
+        return;
+    RunGuarded(Window, std::forward<Handler>(handler));
+    if (FCloseRequested && FWaits == 0)
+        Window.CloseWindow();
+}
+
+bool TMainForm_::FormCloseQuery() {
+    if (FWaits == 0)
+        return true;
+    FCloseRequested = true;
+    return false;
+}
+
+void TMainForm_::EndWaitIfClosing() const {
+    if (FCloseRequested)
+        throw WindowClosing();
 }
 
 void TMainForm_::ConnectHandlers() {
@@ -114,7 +137,7 @@ void TMainForm_::ConnectHandlers() {
     // The failure is named in the status line too, where it stays after the box is gone.
     const auto guarded = [this](void (TMainForm_::*handler)()) {
         return [this, handler] {
-            RunGuarded(Window, [&] {
+            Guarded([&] {
                 try {
                     (this->*handler)();
                 } catch (const std::exception& error) {
@@ -145,17 +168,16 @@ void TMainForm_::ConnectHandlers() {
     BuScale2.OnClick(guarded(&TMainForm_::BuScale2Click));
     BuAASIIUpdate.OnClick(guarded(&TMainForm_::BuAASIIUpdateClick));
     UpDown1.OnChanging([this](bool& allow, int position, UpDownDirection direction) {
-        RunGuarded(Window, [&] { UpDown1ChangingEx(allow, position, direction); });
+        Guarded([&] { UpDown1ChangingEx(allow, position, direction); });
     });
     UpDown2.OnChanging([this](bool& allow, int position, UpDownDirection direction) {
-        RunGuarded(Window, [&] { UpDown2ChangingEx(allow, position, direction); });
+        Guarded([&] { UpDown2ChangingEx(allow, position, direction); });
     });
-    UpDown1.OnClick(
-        [this](UpDownButton button) { RunGuarded(Window, [&] { UpDown1Click(button); }); });
-    UpDown2.OnClick(
-        [this](UpDownButton button) { RunGuarded(Window, [&] { UpDown2Click(button); }); });
+    UpDown1.OnClick([this](UpDownButton button) { Guarded([&] { UpDown1Click(button); }); });
+    UpDown2.OnClick([this](UpDownButton button) { Guarded([&] { UpDown2Click(button); }); });
 
     Window.OnShow(guarded(&TMainForm_::FormShow));
+    Window.OnCloseQuery([this] { return FormCloseQuery(); });
 }
 
 void TMainForm_::FormShow() {
@@ -176,7 +198,7 @@ void TMainForm_::FormShow() {
 
 void TMainForm_::SendCommand(CommandCode code) {
     // The dispatcher waits here for the reply before (and after) the command goes out.
-    const BusyCursor busy(Window);
+    const Wait wait(*this);
     try {
         FSession.SendCommand(code, CurrentCommandInputs());
     } catch (const LinkWriteError&) {
@@ -190,7 +212,7 @@ void TMainForm_::SendCommand(CommandCode code) {
 
 void TMainForm_::WriteToLink(const std::string& bytes) {
     // The serial link pauses after every write.
-    const BusyCursor busy(Window);
+    const Wait wait(*this);
     if (const LinkWriteResult written = FSession.WriteToLink(bytes); !written) {
         ForgetCutter();
         throw LinkWriteError(written.reason);

@@ -10,6 +10,7 @@
 #include "form/Controls.h"
 #include "form/OneShotTimer.h"
 #include "link/CutterSession.h"
+#include "platform/LastPort.h"
 
 #include <chrono>
 #include <memory>
@@ -22,8 +23,10 @@ class TMainForm_ {
 public:
     // Connects to the devices of this computer.
     explicit TMainForm_(IFormWindow& window);
-    // Connects through `links` (tests pass made-up devices).
-    TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> links);
+    // Connects through `links` (tests pass made-up devices) and keeps the last port in
+    // `lastPort` (the user's settings unless given).
+    TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> links,
+               std::unique_ptr<platform::LastPortStore> lastPort = platform::UserLastPortStore());
     ~TMainForm_();
 
     TMainForm_(const TMainForm_&) = delete;
@@ -149,9 +152,33 @@ public:
     void UpDown2Click(UpDownButton button);
     // The window.
     void FormShow();
+    // The user asks to close the window: true when it may close now. During a wait the answer
+    // is no, the wait ends at its next step (no further command goes out), no handler starts
+    // any more, and once the last one has returned the form asks the window to close.
+    bool FormCloseQuery();
 
 private:
+    // A wait of the window (a reply, a write, a pause, discovery, an opening): the busy cursor
+    // while it lasts, and a close asked for during it ends it.
+    class Wait {
+    public:
+        explicit Wait(TMainForm_& form) : form_(form), busy_(form.Window) { ++form_.FWaits; }
+        ~Wait() { --form_.FWaits; }
+        Wait(const Wait&) = delete;
+        Wait& operator=(const Wait&) = delete;
+
+    private:
+        TMainForm_& form_;
+        BusyCursor busy_;
+    };
+
     void ConnectHandlers();
+    // Runs a handler of the user's or a timer's event inside the guard; none once the window
+    // is closing, and the window closes after the last one has returned.
+    template <typename Handler> void Guarded(Handler&& handler);
+    // Inside a wait, after the window handled its pending events: ends the wait when the user
+    // asked to close the window (throws WindowClosing).
+    void EndWaitIfClosing() const;
 
     // The protocol side of the window.
     void SendCommand(CommandCode code);
@@ -163,6 +190,11 @@ private:
     void EnableParameterControls();
     void ApplyModelRules(const std::string& modelName);
     void RefreshConnections();
+    // With nothing typed or chosen, the entry of the last port whose cutter was read is chosen
+    // for the user.
+    void PreselectLastPort(const std::vector<ConnectionEntry>& entries);
+    // The port of the connection chosen now, as the last port is kept.
+    std::string ChosenPort() const;
     int OpenConnection();
     // The queries of a parameter read, then the display tick and the pause after a read.
     void ReadParameters();
@@ -201,6 +233,11 @@ private:
     bool FCutterRead = false;
     // The next offset display shows what an "AASII Offset Update" left in the cutter.
     bool FAasUpdateReadBack = false;
+    // Where the port of the last cutter read is kept between runs.
+    std::unique_ptr<platform::LastPortStore> FLastPort;
+    // Waits under way, one inside the other, and whether the user asked to close meanwhile.
+    int FWaits = 0;
+    bool FCloseRequested = false;
 };
 
 // The one main window of the running program; null before it is created and after it is gone.

@@ -121,13 +121,14 @@ void TMainForm_::BuAASIIUpdateClick() {
 }
 
 void TMainForm_::PauseKeepingWindowPainted(std::chrono::milliseconds pause) {
-    const BusyCursor busy(Window);
+    const Wait wait(*this);
     // Timer3 was started just before: its tick, and any other, must come after the pause.
     const TimerTickHold hold{&Timer1, &Timer2, &Timer3};
     const auto end = std::chrono::steady_clock::now() + pause;
     for (auto now = std::chrono::steady_clock::now(); now < end;
          now = std::chrono::steady_clock::now()) {
         Window.ProcessPendingEvents();
+        EndWaitIfClosing();
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
             end - now, std::chrono::milliseconds(10)));
     }

@@ -37,7 +37,7 @@ void TMainForm_::BuConnectClick() {
 }
 
 void TMainForm_::ReadParameters() {
-    const BusyCursor busy(Window); // the replies, then the pause after the read
+    const Wait wait(*this); // the replies, then the pause after the read
     // Each query goes out once the reply to the one before has been read; a cutter that
     // does not answer ends the series with "The machine did not answer.", a query that
     // cannot be written ends it at once with "The machine could not be written to.".
@@ -55,6 +55,7 @@ void TMainForm_::Timer1Timer() {
     if (FRecord.FIdentityReady.load(std::memory_order_acquire) == 1) {
         FRecord.FIdentityReady.store(0, std::memory_order_release);
         FCutterRead = true;
+        FLastPort->Write(ChosenPort());
         StatusLine.SetText(ConnectionStatus());
         EnableParameterControls();
         try {
@@ -117,7 +118,7 @@ void TMainForm_::ForgetCutter() {
 }
 
 std::string TMainForm_::ConnectionStatus() {
-    return "Connected: " + FRecord.Read().FModelName + " on " + CBConnects.Text();
+    return "Connected: " + FRecord.Read().FModelName + " on " + ChosenPort();
 }
 
 void TMainForm_::EnableParameterControls() {
@@ -181,8 +182,22 @@ void TMainForm_::ShowParameterValues() {
 
 // Discovery and opening: the links do the work, the window shows the result.
 
+namespace {
+
+// A printer-class cutter is listed by the model its probe answered and where it sits; the
+// other entries are their port.
+std::string EntryText(const ConnectionEntry& entry) {
+    return entry.kind == kLinkPrinterClass ? entry.text + " (" + entry.port + ")" : entry.text;
+}
+
+std::string EntryPort(const ConnectionEntry& entry) {
+    return entry.kind == kLinkPrinterClass ? entry.port : entry.text;
+}
+
+} // namespace
+
 void TMainForm_::RefreshConnections() {
-    const BusyCursor busy(Window); // each printer-class device is asked who it is
+    const Wait wait(*this); // each printer-class device is asked who it is
     const std::string typed = CBConnects.Text();
     const std::vector<ConnectionEntry>& entries = FLinks->RefreshConnections(
         [this](const std::string& text) { Window.ShowMessage(MessageKind::Message, text); });
@@ -190,7 +205,7 @@ void TMainForm_::RefreshConnections() {
     CBConnects.Clear();
     bool hideHolder = false;
     for (const ConnectionEntry& entry : entries) {
-        CBConnects.AddEntry(entry.text);
+        CBConnects.AddEntry(EntryText(entry));
         hideHolder =
             hideHolder || (entry.kind == kLinkPrinterClass && HidesBladeHolder(entry.text));
     }
@@ -200,10 +215,31 @@ void TMainForm_::RefreshConnections() {
         Label39.SetVisible(false);
         CBBladeHolder.SetVisible(false);
     }
+    if (typed.empty())
+        PreselectLastPort(entries);
+}
+
+void TMainForm_::PreselectLastPort(const std::vector<ConnectionEntry>& entries) {
+    const std::string last = FLastPort->Read();
+    for (std::size_t index = 0; index < entries.size() && !last.empty(); ++index) {
+        if (EntryPort(entries[index]) == last) {
+            CBConnects.SetPosition(static_cast<int>(index));
+            CBConnectsChange();
+            return;
+        }
+    }
+}
+
+std::string TMainForm_::ChosenPort() const {
+    const std::vector<ConnectionEntry>& entries = FLinks->Entries();
+    const int position = CBConnects.Position();
+    if (position >= 0 && position < static_cast<int>(entries.size()))
+        return EntryPort(entries[static_cast<std::size_t>(position)]);
+    return CBConnects.Text();
 }
 
 int TMainForm_::OpenConnection() {
-    const BusyCursor busy(Window); // opening a serial port pauses around it
+    const Wait wait(*this); // opening a serial port pauses around it
     int opened = 0;
     try {
         opened = FSession.OpenConnection(CBConnects.Position(), CBConnects.Text());

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <thread>
 
 namespace zopra {
@@ -123,7 +124,7 @@ void CutterConnections::ProbePrinterDevices(const MessageSink& showMessage) {
             continue; // no entry, and the positions after it still name their own devices
         }
         FProbeModel = ModelNameFromProbeAnswer(ProbePrinterAnswer(handles.Write, handles.Read));
-        FEntries.push_back({FProbeModel, kLinkPrinterClass, slot});
+        FEntries.push_back({FProbeModel, kLinkPrinterClass, slot, PrinterPortText(slot)});
         // The probed device's handles stay open in the link fields; the ones they replace
         // are closed.
         std::lock_guard lock(FHandlesMutex);
@@ -132,6 +133,17 @@ void CutterConnections::ProbePrinterDevices(const MessageSink& showMessage) {
         FPrinterName = name;
         CountOpening();
     }
+}
+
+std::string CutterConnections::PrinterPortText(int slot) const {
+    if (const int number = FUsbIF->PortNumber(slot); number > 0) {
+        char port[8];
+        std::snprintf(port, sizeof port, "USB%03d", number);
+        return port;
+    }
+    // The device path up to the ids that discovery appends to it.
+    const std::string_view path = FUsbIF->DevicePath(slot);
+    return std::string(path.substr(0, path.find('#')));
 }
 
 void CutterConnections::ReleasePrinterHandlesOn(const std::string& name) {

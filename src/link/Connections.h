@@ -28,6 +28,9 @@ struct ConnectionEntry {
     std::string text;
     LinkKind kind = kLinkSerial;
     int device = -1; // printer-class slot or vendor-library device number
+    // Where a printer-class cutter sits: its device node, or on Windows its printer port
+    // ("USB001"); "" for the other kinds, whose text is their port.
+    std::string port = {};
 };
 
 class CutterConnections : public LinkReader {
@@ -103,6 +106,7 @@ private:
     void AddSerialPorts();
     void AddVendorDevices(const MessageSink& showMessage);
     void OpenPrinterDevice(int slot);
+    std::string PrinterPortText(int slot) const;
     // Closes the link's printer handles when they were opened on `name`, so that the same
     // node can be opened again: usblp refuses a second open of a node while one is open,
     // and discovery keeps the last probed device's handles while a connect reopens it.

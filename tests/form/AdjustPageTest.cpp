@@ -169,6 +169,40 @@ TEST_F(AdjustPageTest, OffsetUpdateSendsPausesAndReadsBack) {
     EXPECT_EQ(cutter->Commands().front(), expected.front());
 }
 
+TEST_F(AdjustPageTest, ClosingDuringTheOffsetPauseEndsItAndSendsNothingMore) {
+    vc::Options options;
+    options.state.aasX = 3;
+    auto cutter = ConnectOnAdjustPage(options);
+    W.Edit(C::EdAASII_X_Offset).SetText("0.1");
+    // The user closes the window while the update pauses before its reconnect.
+    bool closedAtOnce = true;
+    W.PostToInterfaceThread([&] { closedAtOnce = W.CloseQueryAllows(); });
+    W.Click(C::BuAASIIUpdate);
+
+    EXPECT_FALSE(closedAtOnce);
+    EXPECT_EQ(W.CloseWindows(), 1);
+    EXPECT_EQ(cutter->Commands(), (std::vector<std::string>{Esc + ".D6;7;0:", Esc + ".C1;0;:"}));
+    EXPECT_EQ(W.BusyDepth(), 0);
+    EXPECT_TRUE(W.Messages.empty());
+    // Nothing starts any more, not even the work buttons' tick; the window may close now.
+    EXPECT_TRUE(W.RunUntil([&] { return !F->Timer3.Active(); }));
+    EXPECT_FALSE(W.EnabledOf(C::BuQuery));
+    EXPECT_EQ(cutter->Commands().size(), 2u);
+    EXPECT_TRUE(W.CloseQueryAllows());
+}
+
+TEST_F(AdjustPageTest, BusyCursorWhileScalingTestAndCalibrateSend) {
+    auto cutter = ConnectOnAdjustPage();
+    for (ControlId button : {C::BuScale1, C::BuScale2}) {
+        const int before = W.BusyCount();
+        W.Click(button);
+        EXPECT_GT(W.BusyCount(), before) << SpecOf(button).name;
+        EXPECT_EQ(W.BusyDepth(), 0) << SpecOf(button).name;
+        WaitForWorkButtons();
+    }
+    EXPECT_TRUE(cutter->WaitForCommands(11));
+}
+
 TEST_F(AdjustPageTest, PageChangeResetsTheFields) {
     vc::Options options;
     options.state.aasX = 120;

@@ -74,5 +74,26 @@ TEST_F(ConnectTest, WorkButtonsComeBackAfterTwoSeconds) {
     EXPECT_FALSE(F->Timer3.Active());
 }
 
+TEST_F(ConnectTest, ThePortOfTheLastCutterReadIsChosenWhenTheListOpens) {
+    auto cutter = StartCutter();
+    *LastPort = "COM99"; // kept from a port that is gone
+    W.OpenList(C::CBConnects);
+    EXPECT_EQ(W.ListOf(C::CBConnects).Position(), -1);
+    EXPECT_FALSE(W.EnabledOf(C::BuConnect));
+
+    Choose(cutter->Entry());
+    Connect();
+    EXPECT_EQ(*LastPort, cutter->Entry());
+    EXPECT_EQ(Text(C::StatusLine), "Connected: Vantor II 24 PZ on " + cutter->Entry());
+
+    // Next time, with nothing typed, opening the list chooses it.
+    W.ListOf(C::CBConnects).SetText("");
+    W.OpenList(C::CBConnects);
+    const FakeList& list = W.ListOf(C::CBConnects);
+    ASSERT_GE(list.Position(), 0);
+    EXPECT_EQ(list.Entry(list.Position()), cutter->Entry());
+    EXPECT_TRUE(W.EnabledOf(C::BuConnect));
+}
+
 } // namespace
 } // namespace zopra::testing

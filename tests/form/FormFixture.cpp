@@ -20,7 +20,7 @@ int LogLines::Count(const std::string& text) const {
 void FormTest::MakeForm(std::unique_ptr<CutterConnections> links, bool show) {
     if (!links)
         links = std::make_unique<CutterConnections>();
-    F = std::make_unique<TMainForm_>(W, std::move(links));
+    F = std::make_unique<TMainForm_>(W, std::move(links), std::make_unique<KeptPort>(LastPort));
     F->Dispatcher().SetReplyBound(std::chrono::milliseconds(1500));
     if (show)
         W.Show();

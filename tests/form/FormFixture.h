@@ -30,6 +30,17 @@ private:
     std::vector<std::string> lines_;
 };
 
+// The last port kept in memory, where the test sees it, instead of in the user's settings.
+class KeptPort : public platform::LastPortStore {
+public:
+    explicit KeptPort(std::shared_ptr<std::string> port) : port_(std::move(port)) {}
+    std::string Read() override { return *port_; }
+    void Write(const std::string& port) override { *port_ = port; }
+
+private:
+    std::shared_ptr<std::string> port_;
+};
+
 class FormTest : public ::testing::Test {
 protected:
     using C = ControlId;
@@ -55,6 +66,7 @@ protected:
     std::string Text(ControlId id) { return W.TextOf(id); }
 
     RecordingWindow W;
+    std::shared_ptr<std::string> LastPort = std::make_shared<std::string>();
     LogLines Log; // outlives every cutter, which writes it from its own thread
     std::unique_ptr<TMainForm_> F;
 };

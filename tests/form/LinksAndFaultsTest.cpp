@@ -40,7 +40,7 @@ TEST_F(LinksAndFaultsTest, PrinterClassQt24LeavesOutTheBladeHolder) {
     // The probe found a QT-24: its blade holder is hidden before anything is chosen.
     EXPECT_FALSE(W.VisibleOf(C::Label39));
     EXPECT_FALSE(W.VisibleOf(C::CBBladeHolder));
-    Choose("QT-24");
+    Choose(cutter->Entry());
     EXPECT_EQ(F->Links().FLinkKind(), kLinkPrinterClass);
     Connect();
     EXPECT_EQ(Text(C::LaMName), "QT-24");

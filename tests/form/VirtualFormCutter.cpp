@@ -42,12 +42,12 @@ public:
     std::unique_ptr<CutterConnections> MakeLinks() const override {
         return std::make_unique<CutterConnections>();
     }
-    // Its device on the serial presentation, the model its probe answered on the printer
-    // class, the first vendor-library number on that presentation.
+    // Its device on the serial presentation, the model its probe answered and its device on
+    // the printer class, the first vendor-library number on that presentation.
     std::string Entry() const override {
         switch (cutter_.GetLink()) {
         case vc::Link::Printer:
-            return cutter_.State().model;
+            return cutter_.State().model + " (" + cutter_.DevicePath().string() + ")";
         case vc::Link::UsbApi:
             return "QRM USB0";
         case vc::Link::Serial:

@@ -189,11 +189,15 @@ public:
     ITimer& Timer(ControlId id) override { return Get<FakeTimer>(id); }
 
     void ShowMessage(MessageKind kind, const std::string& text) override;
-    void BeginBusyCursor() override { ++busy_; }
+    void BeginBusyCursor() override {
+        ++busy_;
+        ++busyCount_;
+    }
     void EndBusyCursor() override { --busy_; }
     void ProcessPendingEvents() override;
     void PostToInterfaceThread(std::function<void()> task) override;
     char DecimalSeparator() const override { return Separator; }
+    void CloseWindow() override { ++closeWindows_; }
 
     // What the form asked of the services.
     char Separator = '.';
@@ -201,6 +205,10 @@ public:
     // Called with each box as it is shown (to look at the window at that moment).
     std::function<void(const Message&)> OnMessage;
     int BusyDepth() const { return busy_; }
+    // How often the busy cursor went up.
+    int BusyCount() const { return busyCount_; }
+    // How often the form asked the window to close.
+    int CloseWindows() const { return closeWindows_; }
 
     // Text of a label, edit or list, by name; "" and a test failure for another kind.
     std::string TextOf(ControlId id);
@@ -237,6 +245,8 @@ private:
     std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;
     int busy_ = 0;
+    int busyCount_ = 0;
+    int closeWindows_ = 0;
 };
 
 } // namespace zopra::testing

@@ -256,7 +256,7 @@ void TestControls::onlyTheUsersChangesReachTheForm() {
     QCOMPARE(pageChanges, 0);
 
     bar.triggerAction(QAbstractSlider::SliderSingleStepSub); // as a click on the arrow does
-    tabs.tabBar()->setCurrentIndex(0); // as a click on the tab does
+    tabs.tabBar()->setCurrentIndex(0);                       // as a click on the tab does
     QCOMPARE(bar.value(), 99);
     QCOMPARE(barChanges, 1);
     QCOMPARE(pageChanges, 1);

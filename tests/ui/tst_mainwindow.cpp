@@ -8,6 +8,7 @@
 #include "ui/qt/MainWindow.h"
 #include "ui/qt/UpDown.h"
 
+#include <QApplication>
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QLocale>
@@ -42,6 +43,7 @@ private slots:
     void captionGrowsWithItsText();
     void visibleControlsFitTheirParent();
     void diagnosticControlsLieOutsideTheClientArea();
+    void keyboardWalksTheTableOrderAndPressesButtons();
 
 private:
     template <typename Widget = QWidget> Widget* Control(const QString& name) const;
@@ -137,7 +139,8 @@ void TestMainForm::builtFromTheTable() {
             QCOMPARE(widget->size(), widget->sizeHint());
             break;
         case zopra::ControlKind::Button:
-            QCOMPARE(static_cast<QPushButton*>(widget)->text(), caption);
+            QCOMPARE(static_cast<QPushButton*>(widget)->text(),
+                     QString::fromStdString(zopra::CaptionWithMnemonic(spec)));
             break;
         case zopra::ControlKind::Edit:
             QCOMPARE(static_cast<QLineEdit*>(widget)->hasFrame(), spec.border);
@@ -373,6 +376,65 @@ void TestMainForm::diagnosticControlsLieOutsideTheClientArea() {
         QVERIFY2(control->x() >= 424, name);
         QVERIFY2(!client.intersects(control->geometry()), name);
     }
+}
+
+// The name of the table's control that holds the focus (a list's field, the tab bar: their
+// control).
+static QString FocusedControl() {
+    for (QWidget* widget = QApplication::focusWidget(); widget != nullptr;
+         widget = widget->parentWidget())
+        if (!widget->objectName().isEmpty() &&
+            !widget->objectName().startsWith(QStringLiteral("qt_")))
+            return widget->objectName();
+    return {};
+}
+
+void TestMainForm::keyboardWalksTheTableOrderAndPressesButtons() {
+    ShowWindow();
+    FWindow->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FWindow.get()));
+    for (ControlId id : zopra::TabOrder()) {
+        FWindow->Control<QWidget>(id)->setEnabled(true);
+        FWindow->Control<QWidget>(id)->show();
+    }
+    auto* tabs = FWindow->Control<QTabWidget>(ControlId::TSSetting);
+    for (int page : {0, 1}) {
+        tabs->setCurrentIndex(page);
+        const ControlId hidden = page == 0 ? ControlId::TabSheet2 : ControlId::TabSheet1;
+        QStringList expected;
+        for (ControlId id : zopra::TabOrder())
+            if (zopra::SpecOf(id).parent != hidden)
+                expected << QString::fromUtf8(zopra::SpecOf(id).name);
+        FWindow->Control<QWidget>(ControlId::CBConnects)->setFocus(Qt::TabFocusReason);
+        QStringList walked{FocusedControl()};
+        for (int step = 1; step < expected.size(); ++step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            walked << FocusedControl();
+        }
+        QCOMPARE(walked, expected);
+    }
+    // The force bar takes the arrow keys, an adjustment field steps its spinner, and Alt and
+    // a button's letter press it.
+    tabs->setCurrentIndex(0);
+    auto* force = FWindow->Control<QScrollBar>(ControlId::SBForce);
+    force->setFocus();
+    const int position = force->value();
+    QTest::keyClick(force, Qt::Key_Right);
+    QCOMPARE(force->value(), position + 1);
+    QTest::keyClick(force, Qt::Key_PageUp);
+    QCOMPARE(force->value(), position + 2);
+    tabs->setCurrentIndex(1);
+    auto* adjust = FWindow->Control<QLineEdit>(ControlId::EdAASII_X_Offset);
+    adjust->setFocus();
+    FWindow->Control<QWidget>(ControlId::UpDown1)->setEnabled(true);
+    QTest::keyClick(adjust, Qt::Key_Up);
+    QCOMPARE(FWindow->Control<zopra::TUpDown>(ControlId::UpDown1)->position(), 1);
+    QSignalSpy clicked(FWindow->Control<QPushButton>(ControlId::BuScale1), &QPushButton::clicked);
+    QTest::keyClick(adjust, Qt::Key_S, Qt::AltModifier);
+    QTRY_COMPARE(clicked.count(), 1); // a mnemonic animates the click
+    // With no cutter connected the form says why nothing was plotted.
+    QCOMPARE(FMessages->entries().size(), 1u);
+    FMessages->clear();
 }
 
 QTEST_MAIN(TestMainForm)

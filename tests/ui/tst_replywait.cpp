@@ -1,6 +1,6 @@
 // The Qt window while the form waits for a reply: the window keeps handling its events, the
-// busy cursor is up only until the bound ends the wait, and the error box shows the ordinary
-// pointer. Against a silent in-process virtual cutter.
+// busy cursor is up only until the bound ends the wait, the error box shows the ordinary
+// pointer, and a close ends the wait. Against a silent in-process virtual cutter.
 
 #include "CutterWindow.h"
 
@@ -24,6 +24,7 @@ class TestReplyWait : public QObject {
 
 private slots:
     void busyCursorDuringTheReplyWaitOnlyUntilTheBound();
+    void closingDuringTheWaitEndsItThenCloses();
 };
 
 // The shape of the override cursor now; ArrowCursor when there is none.
@@ -65,6 +66,31 @@ void TestReplyWait::busyCursorDuringTheReplyWaitOnlyUntilTheBound() {
     QCOMPARE(messages[0].first, QStringLiteral("The machine did not answer."));
     QVERIFY2(!messages[0].second, "no busy cursor over the error box");
     QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void TestReplyWait::closingDuringTheWaitEndsItThenCloses() {
+    const auto runtime = UsePrivateRuntimeDir();
+    QVERIFY(runtime->isValid());
+    vc::Options options;
+    options.faults.silent = true;
+    auto silent = StartCutter(options);
+    zopra::TMainWindow window;
+    window.show();
+    Choose(window, QString::fromStdString(silent->DevicePath().string()));
+
+    bool closedInTheWait = true;
+    QTimer::singleShot(50ms, &window, [&] { closedInTheWait = window.close(); });
+    std::vector<QString> messages;
+    const zopra::ScopedMessageHook hook(
+        [&](MessageKind, const QString& text) { messages.push_back(text); });
+    QTest::mouseClick(window.Control<QPushButton>(ControlId::BuConnect), Qt::LeftButton);
+
+    // The reply bound (10 s) did not end the wait: the close did, without a box, and the
+    // window closed once the click's handler had returned.
+    QVERIFY(!closedInTheWait);
+    QVERIFY(messages.empty());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QTRY_VERIFY(!window.isVisible());
 }
 
 QTEST_MAIN(TestReplyWait)

@@ -1,6 +1,8 @@
 #include "ui/qt/Controls.h"
 
 #include <QSignalBlocker>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 namespace zopra {
 
@@ -81,10 +83,23 @@ TButton::TButton(const QString& caption, QWidget* parent) : QPushButton(caption,
 }
 
 TScrollBar::TScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
+    // QScrollBar inverts its keys for the sake of vertical bars, so that on a horizontal one
+    // the right arrow would lower the value; the force bar's right arrow raises it.
+    setInvertedControls(false);
     connect(this, &QScrollBar::valueChanged, this, [this] {
         if (!programMove_)
             ReportChange();
     });
+}
+
+void TScrollBar::paintEvent(QPaintEvent* event) {
+    QScrollBar::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }
 
 void TScrollBar::SetMaximum(int maximum) {

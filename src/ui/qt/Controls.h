@@ -109,6 +109,11 @@ public:
     void SetVisible(bool visible) override { setVisible(visible); }
     bool Visible() const override { return !isHidden(); }
 
+protected:
+    // The styles draw no focus on a scroll bar; the force bar takes keys, so it shows it has
+    // them.
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     bool programMove_ = false;
 };

@@ -9,14 +9,17 @@
 #include "ui/qt/MessageBox.h"
 #include "ui/qt/UpDown.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QScreen>
 #include <QShowEvent>
+#include <QWindow>
 
 #include <cstdlib>
+#include <utility>
 
 namespace zopra {
 
@@ -29,10 +32,13 @@ TMainWindow::TMainWindow(std::unique_ptr<CutterConnections> links, QWidget* pare
                           Qt::MSWindowsFixedSizeDialogHint) {
     SetUpWindow();
     CreateControls();
+    SetUpKeyboard();
     form_ = std::make_unique<TMainForm_>(*this, std::move(links));
+    QCoreApplication::instance()->installEventFilter(this);
 }
 
 TMainWindow::~TMainWindow() {
+    QCoreApplication::instance()->removeEventFilter(this);
     form_.reset();
 }
 
@@ -101,7 +107,7 @@ QObject* TMainWindow::CreateControl(const ControlSpec& spec, QWidget* parent) {
         return label;
     }
     case ControlKind::Button: {
-        auto* button = new TButton(caption, parent);
+        auto* button = new TButton(QString::fromStdString(CaptionWithMnemonic(spec)), parent);
         button->setGeometry(b.left, b.top, b.width, b.height);
         return button;
     }
@@ -155,6 +161,22 @@ QObject* TMainWindow::CreateControl(const ControlSpec& spec, QWidget* parent) {
     std::abort();
 }
 
+void TMainWindow::SetUpKeyboard() {
+    QWidget* previous = nullptr;
+    for (ControlId id : TabOrder()) {
+        auto* widget = qobject_cast<QWidget*>(controls_.at(id));
+        // A scroll bar takes no focus by default; the force bar takes the arrow and Page keys.
+        if (qobject_cast<QScrollBar*>(widget) != nullptr)
+            widget->setFocusPolicy(Qt::StrongFocus);
+        if (previous != nullptr)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
+    for (const ControlSpec& spec : MainWindowLayout())
+        if (spec.kind == ControlKind::UpDown)
+            Control<TUpDown>(spec.id)->SetBuddy(Control<QWidget>(SpinnerBuddy(spec.id)));
+}
+
 template <typename Interface> Interface& TMainWindow::Get(ControlId id) {
     const auto found = controls_.find(id);
     auto* control = found == controls_.end() ? nullptr : dynamic_cast<Interface*>(found->second);
@@ -169,6 +191,47 @@ void TMainWindow::showEvent(QShowEvent* event) {
     // first-show steps belong to the program's own show only.
     if (!event->spontaneous())
         ReportShow();
+}
+
+void TMainWindow::closeEvent(QCloseEvent* event) {
+    // During a wait the form ends the wait first and asks again through CloseWindow.
+    if (!CloseQueryAllows()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (!holdInput_)
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        break;
+    default:
+        return false;
+    }
+    // Input for this window only: a box shown inside a wait takes its clicks.
+    if (watched == static_cast<QObject*>(windowHandle()))
+        return true;
+    const auto* widget = qobject_cast<const QWidget*>(watched);
+    return widget != nullptr && widget->window() == this;
+}
+
+void TMainWindow::CloseWindow() {
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void TMainWindow::ShowMessage(MessageKind kind, const std::string& text) {
@@ -187,7 +250,11 @@ void TMainWindow::EndBusyCursor() {
 }
 
 void TMainWindow::ProcessPendingEvents() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Every event but the user's input to this window: ExcludeUserInputEvents would also hold
+    // back the window manager's request to close, which must end the wait.
+    const bool before = std::exchange(holdInput_, true);
+    QCoreApplication::processEvents();
+    holdInput_ = before;
 }
 
 void TMainWindow::PostToInterfaceThread(std::function<void()> task) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+class QCloseEvent;
 class QShowEvent;
 
 namespace zopra {
@@ -47,13 +48,20 @@ public:
     void ProcessPendingEvents() override;
     void PostToInterfaceThread(std::function<void()> task) override;
     char DecimalSeparator() const override;
+    void CloseWindow() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // Drops the user's input to this window while a wait processes events.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void SetUpWindow();
     void CreateControls();
+    // Tab walks the controls in the table's order; Up and Down in an adjustment field step
+    // its spinner.
+    void SetUpKeyboard();
     QObject* CreateControl(const ControlSpec& spec, QWidget* parent);
     template <typename Interface> Interface& Get(ControlId id);
 
@@ -61,6 +69,8 @@ private:
     std::map<ControlId, QObject*> controls_;
     // Made after the controls and gone before them.
     std::unique_ptr<TMainForm_> form_;
+    // Inside ProcessPendingEvents: no key or click reaches the window.
+    bool holdInput_ = false;
 };
 
 } // namespace zopra

@@ -1,5 +1,6 @@
 #include "ui/qt/UpDown.h"
 
+#include <QKeyEvent>
 #include <QToolButton>
 
 #include <algorithm>
@@ -46,6 +47,29 @@ void TUpDown::setPosition(int position) {
 
 void TUpDown::setIncrement(int increment) {
     FIncrement = increment;
+}
+
+void TUpDown::SetBuddy(QWidget* buddy) {
+    if (FBuddy != nullptr)
+        FBuddy->removeEventFilter(this);
+    FBuddy = buddy;
+    if (FBuddy != nullptr)
+        FBuddy->installEventFilter(this);
+}
+
+bool TUpDown::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != FBuddy || event->type() != QEvent::KeyPress || !isEnabled())
+        return false;
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+    case Qt::Key_Up:
+        Step(UpDownButton::Up);
+        return true;
+    case Qt::Key_Down:
+        Step(UpDownButton::Down);
+        return true;
+    default:
+        return false;
+    }
 }
 
 void TUpDown::resizeEvent(QResizeEvent* /*event*/) {

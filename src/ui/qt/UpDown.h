@@ -42,6 +42,9 @@ public:
     void SetVisible(bool visible) override { setVisible(visible); }
     bool Visible() const override { return !isHidden(); }
 
+    // The field beside the spinner: Up and Down typed there press the arrows.
+    void SetBuddy(QWidget* buddy);
+
     QToolButton* upButton() const { return FUpButton; }
     QToolButton* downButton() const { return FDownButton; }
 
@@ -51,6 +54,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void UpPressed();
@@ -62,6 +66,7 @@ private:
 
     QToolButton* FUpButton = nullptr;
     QToolButton* FDownButton = nullptr;
+    QWidget* FBuddy = nullptr;
     int FMinimum = 0;
     int FMaximum = 100;
     int FPosition = 0;

@@ -55,6 +55,10 @@ std::string Owned(std::string_view text) {
 
 } // namespace
 
+void MoveFocusOnFrom(Win32Window& window, HWND control) {
+    window.FocusAwayFrom(control);
+}
+
 HWND CreateChild(Win32Window& window, const Placement& place, const wchar_t* windowClass,
                  DWORD style, DWORD extendedStyle, const std::string& text) {
     const Bounds& b = place.bounds;
@@ -108,7 +112,8 @@ void Win32Label::FitToText() {
 }
 
 Win32Button::Win32Button(Win32Window& window, const ControlSpec& spec, const Placement& place)
-    : Win32Control(window, place, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, Owned(spec.caption)) {}
+    : Win32Control(window, place, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0,
+                   CaptionWithMnemonic(spec)) {}
 
 void Win32Button::Command(WORD code) {
     if (code == BN_CLICKED)
@@ -278,8 +283,9 @@ void Win32UpDown::Scroll(WORD request) {
 }
 
 Win32ScrollBar::Win32ScrollBar(Win32Window& window, const ControlSpec& spec, const Placement& place)
-    : Win32Control(window, place, L"SCROLLBAR", SBS_HORZ, 0, ""), minimum_(spec.minimum),
-      maximum_(std::max(spec.minimum, spec.maximum)), step_(spec.step), largeStep_(spec.largeStep) {
+    : Win32Control(window, place, L"SCROLLBAR", SBS_HORZ | WS_TABSTOP, 0, ""),
+      minimum_(spec.minimum), maximum_(std::max(spec.minimum, spec.maximum)), step_(spec.step),
+      largeStep_(spec.largeStep) {
     SetMaximum(maximum_);
     SetPosition(spec.position);
 }

@@ -38,6 +38,9 @@ struct Placement {
     Bounds bounds;
 };
 
+// A disabled control takes no keys: a focus it holds goes on to the next control first.
+void MoveFocusOnFrom(Win32Window& window, HWND control);
+
 HWND CreateChild(Win32Window& window, const Placement& place, const wchar_t* windowClass,
                  DWORD style, DWORD extendedStyle, const std::string& text);
 std::string WindowText(HWND handle);
@@ -52,7 +55,11 @@ public:
           handle_(CreateChild(window, place, windowClass, style, extendedStyle, text)) {}
 
     HWND Handle() const override { return handle_; }
-    void SetEnabled(bool enabled) override { EnableWindow(handle_, enabled); }
+    void SetEnabled(bool enabled) override {
+        if (!enabled)
+            MoveFocusOnFrom(window_, handle_);
+        EnableWindow(handle_, enabled);
+    }
     bool Enabled() const override { return IsWindowEnabled(handle_); }
     // The control's own visibility, whether or not its page is the one shown.
     void SetVisible(bool visible) override { ShowWindow(handle_, visible ? SW_SHOWNA : SW_HIDE); }

@@ -7,7 +7,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cwctype>
 #include <exception>
 #include <utility>
 #include <vector>
@@ -23,6 +25,8 @@ constexpr UINT kRunTasks = WM_APP + 1;
 constexpr int kIconResource = 1;
 // A fixed frame: no resizing, no minimise or maximise box.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// The keyboard cues that Windows hides until a key is pressed.
+constexpr WORD kAlwaysShown = UISF_HIDEFOCUS | UISF_HIDEACCEL;
 // Every box is titled with the program's name.
 constexpr wchar_t kBoxTitle[] = L"zopra";
 
@@ -118,6 +122,8 @@ Win32Window::Win32Window() : dpi_(ScreenDpi()) {
             "The window could not be created (Error: " + std::to_string(GetLastError()) + ")");
     SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
     Build();
+    // Focus rectangles and the buttons' letters always show, not only once a key was pressed.
+    SendMessageW(handle_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, kAlwaysShown), 0);
 }
 
 Win32Window::~Win32Window() {
@@ -128,8 +134,6 @@ Win32Window::~Win32Window() {
 void Win32Window::Build() {
     const std::vector<ControlSpec>& layout = MainWindowLayout();
     std::map<ControlId, HWND> parents{{ControlId::Window, handle_}};
-    // An up-down's buddy is the edit the table places just before it on the same parent.
-    std::map<HWND, HWND> lastEdit;
     for (const ControlSpec& spec : layout) {
         if (spec.kind == ControlKind::Page)
             continue; // made by its tab control
@@ -179,7 +183,8 @@ void Win32Window::Build() {
             make(std::make_unique<Win32ScrollBar>(*this, spec, place));
             break;
         case ControlKind::UpDown:
-            make(std::make_unique<Win32UpDown>(*this, spec, place, lastEdit[place.parent]));
+            make(
+                std::make_unique<Win32UpDown>(*this, spec, place, HandleOf(SpinnerBuddy(spec.id))));
             break;
         case ControlKind::Tabs: {
             std::vector<const ControlSpec*> pages;
@@ -198,8 +203,6 @@ void Win32Window::Build() {
         }
         control->SetEnabled(spec.enabled);
         control->SetVisible(spec.visible);
-        if (spec.kind == ControlKind::Edit)
-            lastEdit[place.parent] = child->Handle();
         byHandle_[child->Handle()] = child;
         controls_[spec.id] = std::move(control);
     }
@@ -226,18 +229,86 @@ void Win32Window::Show() {
     ReportShow();
     ShowWindow(handle_, SW_SHOWNORMAL);
     UpdateWindow(handle_);
+    MoveFocus(nullptr, false);
 }
 
 int Win32Window::Run() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        // Tab and the arrow keys move between the controls as in a dialog.
+        if (handle_ && HandleKeyboard(message))
+            continue;
+        // The arrow keys in the tab control and the scroll bar, Enter on a button: as in a
+        // dialog.
         if (handle_ && IsDialogMessageW(handle_, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
+}
+
+HWND Win32Window::HandleOf(ControlId id) const {
+    const auto found = controls_.find(id);
+    const auto* child =
+        found == controls_.end() ? nullptr : dynamic_cast<const Win32Child*>(found->second.get());
+    return child != nullptr ? child->Handle() : nullptr;
+}
+
+bool Win32Window::HandleKeyboard(const MSG& message) {
+    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 &&
+        (message.hwnd == handle_ || IsChild(handle_, message.hwnd))) {
+        MoveFocus(GetFocus(), GetKeyState(VK_SHIFT) < 0);
+        return true;
+    }
+    if (message.message != WM_SYSCHAR ||
+        (message.hwnd != handle_ && !IsChild(handle_, message.hwnd)))
+        return false;
+    const auto letter = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(message.wParam)));
+    for (const ControlSpec& spec : MainWindowLayout()) {
+        if (spec.kind != ControlKind::Button || spec.mnemonic == 0 ||
+            static_cast<wchar_t>(std::tolower(static_cast<unsigned char>(spec.mnemonic))) != letter)
+            continue;
+        HWND button = HandleOf(spec.id);
+        // The letter of a button on the page not shown belongs to the page shown.
+        if (button != nullptr && IsWindowVisible(button) && IsWindowEnabled(button)) {
+            SetFocus(button);
+            SendMessageW(button, BM_CLICK, 0, 0);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Win32Window::MoveFocus(HWND from, bool backwards) {
+    std::vector<HWND> order;
+    for (ControlId id : TabOrder())
+        if (HWND control = HandleOf(id))
+            order.push_back(control);
+    // The focus may sit in a part of a control (a list's field).
+    auto at = order.end();
+    for (HWND window = from; window != nullptr && window != handle_ && at == order.end();
+         window = GetParent(window))
+        at = std::find(order.begin(), order.end(), window);
+    const auto count = static_cast<std::ptrdiff_t>(order.size());
+    std::ptrdiff_t index = at == order.end() ? (backwards ? 0 : -1) : at - order.begin();
+    for (std::ptrdiff_t step = 0; step < count; ++step) {
+        index = (index + (backwards ? count - 1 : 1)) % count;
+        HWND next = order[static_cast<std::size_t>(index)];
+        if (next != from && IsWindowVisible(next) && IsWindowEnabled(next)) {
+            SetFocus(next);
+            // A field reached with the keyboard is selected whole, as in a dialog.
+            if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+                SendMessageW(next, EM_SETSEL, 0, -1);
+            return;
+        }
+    }
+    SetFocus(handle_);
+}
+
+void Win32Window::FocusAwayFrom(HWND control) {
+    const HWND focus = GetFocus();
+    if (focus != nullptr && (focus == control || IsChild(control, focus)))
+        MoveFocus(control, false);
 }
 
 bool Win32Window::Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -308,6 +379,14 @@ void Win32Window::EndBusyCursor() {
 
 void Win32Window::ProcessPendingEvents() {
     MSG message;
+    // A click on the close box or Alt+F4 is input too; taken out of the queue, it asks to
+    // close, which ends the wait. The other clicks on the frame and system keys are dropped.
+    while (PeekMessageW(&message, handle_, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE))
+        if (message.wParam == HTCLOSE)
+            PostMessageW(handle_, WM_CLOSE, 0, 0);
+    while (PeekMessageW(&message, nullptr, WM_SYSKEYDOWN, WM_SYSKEYDOWN, PM_REMOVE))
+        if (message.wParam == VK_F4)
+            PostMessageW(handle_, WM_CLOSE, 0, 0);
     // Keys and clicks are input messages, which none of these filters takes from the queue:
     // they wait there until the command series is over.
     while (PeekMessageW(&message, nullptr, 0, 0,
@@ -319,6 +398,10 @@ void Win32Window::ProcessPendingEvents() {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+}
+
+void Win32Window::CloseWindow() {
+    PostMessageW(handle_, WM_CLOSE, 0, 0);
 }
 
 void Win32Window::PostToInterfaceThread(std::function<void()> task) {
@@ -381,6 +464,30 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         break;
+    case WM_CLOSE:
+        // During a wait the form ends the wait first, then asks again through CloseWindow.
+        if (!CloseQueryAllows())
+            return 0;
+        break;
+    case WM_CHANGEUISTATE:
+        if (LOWORD(wParam) == UIS_SET && (HIWORD(wParam) & kAlwaysShown) != 0)
+            return 0;
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            lastFocus_ = focus != nullptr && IsChild(handle_, focus) ? focus : nullptr;
+        }
+        break;
+    case WM_SETFOCUS:
+        // A window that is not a dialog keeps the focus itself on activation: give it back to
+        // the control that had it.
+        if (lastFocus_ != nullptr && IsWindow(lastFocus_) && IsWindowVisible(lastFocus_) &&
+            IsWindowEnabled(lastFocus_))
+            SetFocus(lastFocus_);
+        else
+            MoveFocus(nullptr, false);
+        return 0;
     case WM_DESTROY: {
         // Nothing reaches the controls once their windows are going.
         const HWND window = std::exchange(handle_, nullptr);

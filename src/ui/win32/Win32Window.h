@@ -60,6 +60,11 @@ public:
     void ProcessPendingEvents() override;
     void PostToInterfaceThread(std::function<void()> task) override;
     char DecimalSeparator() const override;
+    void CloseWindow() override;
+
+    // Before a control is disabled: a focus it holds goes on to the next control, so that the
+    // keyboard still reaches the window.
+    void FocusAwayFrom(HWND control);
 
 private:
     class OneShot;
@@ -68,6 +73,11 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Build();
     void RunPostedTasks();
+    // Tab and Shift+Tab walk the layout table's Tab order (hidden and disabled controls left
+    // out), and Alt with a button's letter presses it; true when the message was that.
+    bool HandleKeyboard(const MSG& message);
+    void MoveFocus(HWND from, bool backwards);
+    HWND HandleOf(ControlId id) const;
     template <typename Interface> Interface& Find(ControlId id);
 
     struct FontDeleter {
@@ -81,6 +91,8 @@ private:
     std::map<HWND, Win32Child*> byHandle_;
     std::map<ControlId, std::unique_ptr<OneShot>> timers_;
     int busy_ = 0;
+    // The control that had the focus when the window was last deactivated.
+    HWND lastFocus_ = nullptr;
 
     std::mutex tasksLock_;
     std::deque<std::function<void()>> tasks_;

@@ -1,0 +1,27 @@
+#pragma once
+// The one thing the program keeps between runs: the connection last used, so that the window
+// offers it again. Kept where the system keeps a user's settings: on Linux the file
+// $XDG_CONFIG_HOME/zopra/last-port (~/.config when the variable is unset), on Windows the
+// value LastPort under HKCU\Software\zopra. Neither reading nor storing ever fails for the
+// user: a failure is traced (ZOPRA_DEBUG) and reads as no port.
+#include <memory>
+#include <string>
+
+namespace zopra::platform {
+
+class LastPortStore {
+public:
+    virtual ~LastPortStore() = default;
+    // The port stored, or "" when there is none or it cannot be read.
+    virtual std::string Read() = 0;
+    virtual void Write(const std::string& port) = 0;
+};
+
+// The store of the user running the program.
+std::unique_ptr<LastPortStore> UserLastPortStore();
+
+// A stored text is a port only when it is one line of printable text of a sensible length:
+// anything else (an edited or damaged file) is no port.
+bool PlausiblePortText(const std::string& text);
+
+} // namespace zopra::platform

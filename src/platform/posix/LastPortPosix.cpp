@@ -1,0 +1,74 @@
+#include "platform/posix/LastPortPosix.h"
+
+#include "platform/LocalFiles.h"
+#include "platform/Trace.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+
+namespace zopra::platform {
+
+namespace {
+
+// A port text and its line end; anything longer is not the file this program wrote.
+constexpr std::size_t kFileLimit = 1024;
+
+std::filesystem::path AbsoluteFromEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || value[0] != '/')
+        return {}; // the base directory specification says a relative one is to be ignored
+    return value;
+}
+
+} // namespace
+
+std::filesystem::path LastPortFilePath() {
+    std::filesystem::path base = AbsoluteFromEnvironment("XDG_CONFIG_HOME");
+    if (base.empty()) {
+        const std::filesystem::path home = AbsoluteFromEnvironment("HOME");
+        if (home.empty())
+            return {};
+        base = home / ".config";
+    }
+    return base / "zopra" / "last-port";
+}
+
+std::string LastPortFile::Read() {
+    if (file_.empty())
+        return {};
+    InputRead read = ReadRegularFile(file_, kFileLimit);
+    if (read.status != InputRead::Status::Done) {
+        if (read.status == InputRead::Status::Failed && read.error != ENOENT)
+            TraceFailure("reading the last port", read.error);
+        else if (read.status != InputRead::Status::Failed)
+            TraceNote("the last port file is no regular file of a port", file_.string());
+        return {};
+    }
+    std::string& text = read.bytes;
+    if (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    if (!PlausiblePortText(text)) {
+        TraceNote("the last port file holds no port", file_.string());
+        return {};
+    }
+    return text;
+}
+
+void LastPortFile::Write(const std::string& port) {
+    if (file_.empty() || !PlausiblePortText(port))
+        return;
+    std::error_code error;
+    std::filesystem::create_directories(file_.parent_path(), error);
+    if (error) {
+        TraceFailure("creating the folder of the last port", error.value());
+        return;
+    }
+    Traced("storing the last port", ReplaceFileAtomically(file_, port + "\n"));
+}
+
+std::unique_ptr<LastPortStore> UserLastPortStore() {
+    return std::make_unique<LastPortFile>(LastPortFilePath());
+}
+
+} // namespace zopra::platform

@@ -1,0 +1,49 @@
+// The keyboard's way through the window, as the layout table gives it to both toolkits.
+#include "form/Layout.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zopra {
+namespace {
+
+TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
+    const std::vector<std::string_view> reading = {
+        "CBConnects", "BuConnect", "TSSetting",
+        // "Setting": the left column top to bottom, then the right one.
+        "SBForce", "CBOffset", "CBMedia", "CBWeight", "CBUnroll", "CBAccel", "CBSmooth", "CoUnit",
+        "BuUpdate", "BuQuery", "CBBladeHolder",
+        // "Adjust": each step's fields, then its button.
+        "EdTestDraw_X", "EdTestDraw_Y", "BuScale1", "EdMeasure_x", "EdMeasure_y", "BuScale2",
+        "EdAASII_X_Offset", "EdAASII_Y_Offset", "BuAASIIUpdate"};
+    std::vector<std::string_view> order;
+    for (ControlId id : TabOrder())
+        order.push_back(SpecOf(id).name);
+    EXPECT_EQ(order, reading);
+}
+
+TEST(KeyboardLayout, EveryButtonHasAnAltLetterOfItsOwnOnItsPage) {
+    for (ControlId page : {ControlId::TabSheet1, ControlId::TabSheet2}) {
+        std::set<char> letters;
+        for (const ControlSpec& spec : MainWindowLayout()) {
+            if (spec.kind != ControlKind::Button ||
+                (spec.parent != page && spec.parent != ControlId::Window))
+                continue;
+            std::string shown = CaptionWithMnemonic(spec);
+            const auto marker = shown.find('&');
+            ASSERT_NE(marker, std::string::npos) << spec.name << " has no Alt-letter";
+            const auto letter =
+                static_cast<char>(std::tolower(static_cast<unsigned char>(shown[marker + 1])));
+            EXPECT_TRUE(letters.insert(letter).second)
+                << spec.name << " shares its letter " << shown[marker + 1];
+            EXPECT_EQ(shown.erase(marker, 1), spec.caption) << "the caption itself is kept";
+        }
+    }
+}
+
+} // namespace
+} // namespace zopra
