@@ -52,9 +52,10 @@ Target ResolveDevice(const std::string& device, const std::vector<ConnectionEntr
                              std::to_string(entries.size()) + ")");
         return {position, entries[position].text};
     }
-    // An entry is named as `list` shows it, or by its bytes.
+    // An entry is named as `list` shows it, by its bytes, or by its text alone.
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].text == device || ShownText(entries[i].text) == device)
+        if (entries[i].text == device || ShownText(entries[i].text) == device ||
+            ShownText(entries[i].ListText()) == device)
             return {static_cast<int>(i), entries[i].text};
     if (LinkKindOfText(device))
         return {-1, device};

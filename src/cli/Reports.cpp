@@ -40,6 +40,7 @@ Json ConnectionsJson(const std::vector<ConnectionEntry>& entries) {
     for (std::size_t i = 0; i < entries.size(); ++i)
         list.push_back({{"position", i},
                         {"text", CutterText(entries[i].text)},
+                        {"port", CutterText(entries[i].PortName())},
                         {"link", KindName(entries[i].kind)}});
     return {{"version", kJsonVersion}, {"connections", list}};
 }
@@ -47,7 +48,7 @@ Json ConnectionsJson(const std::vector<ConnectionEntry>& entries) {
 std::string ConnectionsText(const std::vector<ConnectionEntry>& entries) {
     std::string text;
     for (std::size_t i = 0; i < entries.size(); ++i)
-        text += std::to_string(i) + "  " + ShownText(entries[i].text) + "\n";
+        text += std::to_string(i) + "  " + ShownText(entries[i].ListText()) + "\n";
     return text;
 }
 

@@ -182,20 +182,6 @@ void TMainForm_::ShowParameterValues() {
 
 // Discovery and opening: the links do the work, the window shows the result.
 
-namespace {
-
-// A printer-class cutter is listed by the model its probe answered and where it sits; the
-// other entries are their port.
-std::string EntryText(const ConnectionEntry& entry) {
-    return entry.kind == kLinkPrinterClass ? entry.text + " (" + entry.port + ")" : entry.text;
-}
-
-std::string EntryPort(const ConnectionEntry& entry) {
-    return entry.kind == kLinkPrinterClass ? entry.port : entry.text;
-}
-
-} // namespace
-
 void TMainForm_::RefreshConnections() {
     const Wait wait(*this); // each printer-class device is asked who it is
     const std::string typed = CBConnects.Text();
@@ -205,7 +191,7 @@ void TMainForm_::RefreshConnections() {
     CBConnects.Clear();
     bool hideHolder = false;
     for (const ConnectionEntry& entry : entries) {
-        CBConnects.AddEntry(EntryText(entry));
+        CBConnects.AddEntry(entry.ListText());
         hideHolder =
             hideHolder || (entry.kind == kLinkPrinterClass && HidesBladeHolder(entry.text));
     }
@@ -222,7 +208,7 @@ void TMainForm_::RefreshConnections() {
 void TMainForm_::PreselectLastPort(const std::vector<ConnectionEntry>& entries) {
     const std::string last = FLastPort->Read();
     for (std::size_t index = 0; index < entries.size() && !last.empty(); ++index) {
-        if (EntryPort(entries[index]) == last) {
+        if (entries[index].PortName() == last) {
             CBConnects.SetPosition(static_cast<int>(index));
             CBConnectsChange();
             return;
@@ -234,7 +220,7 @@ std::string TMainForm_::ChosenPort() const {
     const std::vector<ConnectionEntry>& entries = FLinks->Entries();
     const int position = CBConnects.Position();
     if (position >= 0 && position < static_cast<int>(entries.size()))
-        return EntryPort(entries[static_cast<std::size_t>(position)]);
+        return entries[static_cast<std::size_t>(position)].PortName();
     return CBConnects.Text();
 }
 

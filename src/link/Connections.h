@@ -31,6 +31,14 @@ struct ConnectionEntry {
     // Where a printer-class cutter sits: its device node, or on Windows its printer port
     // ("USB001"); "" for the other kinds, whose text is their port.
     std::string port = {};
+
+    // What the connection list shows: a printer-class cutter by the model its probe
+    // answered and where it sits, every other entry by its text.
+    std::string ListText() const {
+        return kind == kLinkPrinterClass && !port.empty() ? text + " (" + port + ")" : text;
+    }
+    // The port the entry stands for, as the last port used is kept.
+    std::string PortName() const { return kind == kLinkPrinterClass ? port : text; }
 };
 
 class CutterConnections : public LinkReader {

@@ -42,7 +42,10 @@ TEST_F(CliTest, ReadAllReadsFourCuttersAndASilentOneFailsAlone) {
     for (std::string line; std::getline(listed, line);)
         lines.push_back(line.substr(line.find("  ") + 2));
     ASSERT_GE(lines.size(), 4u) << list.out;
-    EXPECT_EQ(lines.front(), "Vantor 52");
+    // A printer-class cutter is listed with where it sits, as in the window.
+    const Json printerEntry = ParseJson(Cli({"list", "--json"}).out)["connections"][0];
+    EXPECT_EQ(printerEntry["text"], "Vantor 52");
+    EXPECT_EQ(lines.front(), "Vantor 52 (" + printerEntry["port"].get<std::string>() + ")");
     EXPECT_EQ(lines.back(), "QRM USB0");
     for (const std::string& port : {serial.Device(), second.Device()})
         EXPECT_NE(std::find(lines.begin() + 1, lines.end() - 1, port), lines.end() - 1) << port;

@@ -25,7 +25,8 @@ TEST(CutterText, EveryByteIsOneCharacterAndNoControlReachesTheTerminal) {
         EXPECT_EQ(ShownText(c.bytes), c.shown) << c.bytes;
     }
     // A list entry stays one line whatever the cutter calls itself.
-    EXPECT_EQ(ConnectionsText({{"Vantor\n24", kLinkPrinterClass, 0}}), "0  Vantor?24\n");
+    EXPECT_EQ(ConnectionsText({{"Vantor\n24", kLinkPrinterClass, 0, "/dev/usb/lp0"}}),
+              "0  Vantor?24 (/dev/usb/lp0)\n");
 }
 
 } // namespace

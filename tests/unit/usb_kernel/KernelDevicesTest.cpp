@@ -104,7 +104,7 @@ TEST_F(KernelDevices, PrinterClassCutterIsListedByItsModelConnectedAndRead) {
     cutter.Plug();
 
     const CliRun list = List();
-    EXPECT_EQ(list.out, "0  Vantor II 24 PZ\n") << list.err;
+    EXPECT_EQ(list.out, "0  Vantor II 24 PZ (/dev/usb/lp0)\n") << list.err;
     const CliRun read = Read("Vantor II 24 PZ");
     EXPECT_EQ(read.failure, "");
     EXPECT_TRUE(Has(read.out, "Vantor II 24 PZ")) << read.out;
