@@ -259,7 +259,8 @@ public:
     virtual void EndBusyCursor() = 0;
     // Handles what is pending now (painting, timer ticks, posted tasks) and returns; never
     // delivers user input (keys, clicks), so no second command series can start in the
-    // middle of one. Does not wait for more to come.
+    // middle of one; input to the window that arrives meanwhile is dropped, not run after
+    // the wait. Does not wait for more to come.
     virtual void ProcessPendingEvents() = 0;
     // Runs `task` later on the interface thread, from the event loop (or from
     // ProcessPendingEvents), in the order posted. Any thread may call it. Tasks still pending

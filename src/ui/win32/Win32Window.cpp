@@ -387,8 +387,11 @@ void Win32Window::ProcessPendingEvents() {
     while (PeekMessageW(&message, nullptr, WM_SYSKEYDOWN, WM_SYSKEYDOWN, PM_REMOVE))
         if (message.wParam == VK_F4)
             PostMessageW(handle_, WM_CLOSE, 0, 0);
-    // Keys and clicks are input messages, which none of these filters takes from the queue:
-    // they wait there until the command series is over.
+    // The other keys and clicks are dropped, as in the Qt window: a click on a button while
+    // the cutter is busy must not run that button once the wait is over.
+    while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
+           PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
     while (PeekMessageW(&message, nullptr, 0, 0,
                         PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
         if (message.message == WM_QUIT) {
