@@ -24,7 +24,10 @@ TComboBox::TComboBox(bool editable, QWidget* parent) : QComboBox(parent) {
         setCompleter(nullptr);
         connect(lineEdit(), &QLineEdit::textEdited, this, &TComboBox::TextEdited);
     }
-    connect(this, &QComboBox::activated, this, &TComboBox::changed);
+    connect(this, &QComboBox::activated, this, [this] {
+        ShowStartOfEntry();
+        emit changed();
+    });
     connect(this, &TComboBox::dropDown, this, [this] { ReportDropDown(); });
     connect(this, &TComboBox::changed, this, [this] { ReportChange(); });
 }
@@ -48,6 +51,14 @@ void TComboBox::AddEntry(const std::string& entry) {
 
 void TComboBox::SetPosition(int position) {
     setCurrentIndex(position >= 0 && position < count() ? position : -1);
+    ShowStartOfEntry();
+}
+
+void TComboBox::ShowStartOfEntry() {
+    // An entry wider than the field ("Vantor 52 (/dev/usb/lp0)") shows its model, not its
+    // end; the whole text is selected, so typing replaces it, as in a Windows list.
+    if (QLineEdit* field = lineEdit(); field && currentIndex() >= 0)
+        field->home(true);
 }
 
 void TComboBox::SetMarked(bool marked) {

@@ -69,6 +69,9 @@ signals:
 
 private slots:
     void TextEdited(const QString& text);
+
+private:
+    void ShowStartOfEntry();
 };
 
 class TButton : public QPushButton, public IButton {
