@@ -17,8 +17,8 @@ constexpr C P1 = C::TabSheet1; // page "Setting"
 constexpr C P2 = C::TabSheet2; // page "Adjust"
 
 // A caption placed by its top-left corner; it takes the size of its text.
-ControlSpec Label(C id, std::string_view name, C parent, int left, int top,
-                  std::string_view text = {}, bool visible = true) {
+ControlRow Label(C id, std::string_view name, C parent, int left, int top,
+                 std::string_view text = {}, bool visible = true) {
     return {.id = id,
             .name = name,
             .kind = K::Label,
@@ -28,14 +28,14 @@ ControlSpec Label(C id, std::string_view name, C parent, int left, int top,
             .visible = visible};
 }
 
-ControlSpec Heading(C id, std::string_view name, int left, int top, std::string_view text) {
-    ControlSpec spec = Label(id, name, P2, left, top, text);
-    spec.kind = K::Heading;
-    return spec;
+ControlRow Heading(C id, std::string_view name, int left, int top, std::string_view text) {
+    ControlRow layoutRow = Label(id, name, P2, left, top, text);
+    layoutRow.kind = K::Heading;
+    return layoutRow;
 }
 
-ControlSpec Button(C id, std::string_view name, C parent, Bounds bounds, std::string_view caption,
-                   char mnemonic, bool enabled) {
+ControlRow Button(C id, std::string_view name, C parent, Bounds bounds, std::string_view caption,
+                  char mnemonic, bool enabled) {
     return {.id = id,
             .name = name,
             .kind = K::Button,
@@ -48,8 +48,8 @@ ControlSpec Button(C id, std::string_view name, C parent, Bounds bounds, std::st
 
 // A drop-down list of fixed entries; it starts without a selection unless `position` says
 // otherwise.
-ControlSpec List(C id, std::string_view name, C parent, Bounds bounds,
-                 std::vector<std::string_view> entries, bool enabled, int position = -1) {
+ControlRow List(C id, std::string_view name, C parent, Bounds bounds,
+                std::vector<std::string_view> entries, bool enabled, int position = -1) {
     return {.id = id,
             .name = name,
             .kind = K::List,
@@ -61,13 +61,13 @@ ControlSpec List(C id, std::string_view name, C parent, Bounds bounds,
 }
 
 // A drop-down list whose field also takes a typed text.
-ControlSpec EditableList(C id, std::string_view name, C parent, Bounds bounds, bool enabled) {
-    ControlSpec spec = List(id, name, parent, bounds, {}, enabled);
-    spec.editable = true;
-    return spec;
+ControlRow EditableList(C id, std::string_view name, C parent, Bounds bounds, bool enabled) {
+    ControlRow layoutRow = List(id, name, parent, bounds, {}, enabled);
+    layoutRow.editable = true;
+    return layoutRow;
 }
 
-ControlSpec Edit(C id, std::string_view name, Bounds bounds, std::string_view text, bool border) {
+ControlRow Edit(C id, std::string_view name, Bounds bounds, std::string_view text, bool border) {
     return {.id = id,
             .name = name,
             .kind = K::Edit,
@@ -77,8 +77,8 @@ ControlSpec Edit(C id, std::string_view name, Bounds bounds, std::string_view te
             .border = border};
 }
 
-ControlSpec ScrollBar(C id, std::string_view name, C parent, Bounds bounds, int minimum,
-                      int maximum, int position, int largeStep, bool visible) {
+ControlRow ScrollBar(C id, std::string_view name, C parent, Bounds bounds, int minimum, int maximum,
+                     int position, int largeStep, bool visible) {
     return {.id = id,
             .name = name,
             .kind = K::ScrollBar,
@@ -92,7 +92,7 @@ ControlSpec ScrollBar(C id, std::string_view name, C parent, Bounds bounds, int 
             .largeStep = largeStep};
 }
 
-ControlSpec UpDown(C id, std::string_view name, Bounds bounds) {
+ControlRow UpDown(C id, std::string_view name, Bounds bounds) {
     return {.id = id,
             .name = name,
             .kind = K::UpDown,
@@ -107,7 +107,7 @@ ControlSpec UpDown(C id, std::string_view name, Bounds bounds) {
 
 // Every tick of the program is a single one: a workflow starts the timer, the handler runs
 // once and the timer stays stopped until the next workflow starts it.
-ControlSpec Timer(C id, std::string_view name, int intervalMs) {
+ControlRow Timer(C id, std::string_view name, int intervalMs) {
     return {.id = id, .name = name, .kind = K::Timer, .parent = W, .intervalMs = intervalMs};
 }
 
@@ -117,7 +117,7 @@ constexpr int DiagnosticTop(int row) {
     return 4 + 18 * row;
 }
 
-std::vector<ControlSpec> MakeLayout() {
+std::vector<ControlRow> MakeLayout() {
     return {
         // Top strip.
         EditableList(C::CBConnects, "CBConnects", W, {4, 4, 149, 24}, true),
@@ -244,37 +244,38 @@ std::vector<ControlSpec> MakeLayout() {
 
 } // namespace
 
-const WindowSpec& MainWindowSpec() {
-    static const WindowSpec window{.name = "MainForm_",
-                                   .title = "ZOPRA V2.04-03",
-                                   .clientWidth = 413,
-                                   .clientHeight = 418,
-                                   .fontFamily = "Arial",
-                                   .fallbackFontFamily = "Liberation Sans",
-                                   .fontPixelSize = 13,
-                                   .fontBold = true,
-                                   .headingRgb = 0xA6CAF0};
+const WindowFrame& MainWindowFrame() {
+    static const WindowFrame window{.name = "MainForm_",
+                                    .title = "ZOPRA V2.04-03",
+                                    .clientWidth = 413,
+                                    .clientHeight = 418,
+                                    .fontFamily = "Arial",
+                                    .fallbackFontFamily = "Liberation Sans",
+                                    .fontPixelSize = 13,
+                                    .fontBold = true,
+                                    .headingRgb = 0xA6CAF0};
     return window;
 }
 
-const std::vector<ControlSpec>& MainWindowLayout() {
-    static const std::vector<ControlSpec> layout = MakeLayout();
+const std::vector<ControlRow>& MainWindowLayout() {
+    static const std::vector<ControlRow> layout = MakeLayout();
     return layout;
 }
 
-bool OutsideClientArea(const ControlSpec& spec) {
-    return spec.parent == ControlId::Window && spec.bounds.left >= MainWindowSpec().clientWidth;
+bool OutsideClientArea(const ControlRow& layoutRow) {
+    return layoutRow.parent == ControlId::Window &&
+           layoutRow.bounds.left >= MainWindowFrame().clientWidth;
 }
 
-bool TakesFocus(const ControlSpec& spec) {
-    switch (spec.kind) {
+bool TakesFocus(const ControlRow& layoutRow) {
+    switch (layoutRow.kind) {
     case ControlKind::Button:
     case ControlKind::Edit:
     case ControlKind::List:
     case ControlKind::Tabs:
         return true;
     case ControlKind::ScrollBar:
-        return !OutsideClientArea(spec);
+        return !OutsideClientArea(layoutRow);
     default:
         return false;
     }
@@ -282,39 +283,39 @@ bool TakesFocus(const ControlSpec& spec) {
 
 std::vector<ControlId> TabOrder() {
     std::vector<ControlId> order;
-    for (const ControlSpec& spec : MainWindowLayout())
-        if (TakesFocus(spec))
-            order.push_back(spec.id);
+    for (const ControlRow& layoutRow : MainWindowLayout())
+        if (TakesFocus(layoutRow))
+            order.push_back(layoutRow.id);
     return order;
 }
 
-std::string CaptionWithMnemonic(const ControlSpec& spec) {
-    std::string caption(spec.caption);
+std::string CaptionWithMnemonic(const ControlRow& layoutRow) {
+    std::string caption(layoutRow.caption);
     const auto lower = [](char c) {
         return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     };
-    for (std::size_t i = 0; spec.mnemonic != 0 && i < caption.size(); ++i)
-        if (lower(caption[i]) == lower(spec.mnemonic))
+    for (std::size_t i = 0; layoutRow.mnemonic != 0 && i < caption.size(); ++i)
+        if (lower(caption[i]) == lower(layoutRow.mnemonic))
             return caption.insert(i, 1, '&');
     return caption;
 }
 
 ControlId SpinnerBuddy(ControlId upDown) {
-    const ControlSpec& spinner = SpecOf(upDown);
+    const ControlRow& spinner = RowOf(upDown);
     ControlId buddy = ControlId::Window;
-    for (const ControlSpec& spec : MainWindowLayout()) {
-        if (spec.id == upDown)
+    for (const ControlRow& layoutRow : MainWindowLayout()) {
+        if (layoutRow.id == upDown)
             break;
-        if (spec.kind == ControlKind::Edit && spec.parent == spinner.parent)
-            buddy = spec.id;
+        if (layoutRow.kind == ControlKind::Edit && layoutRow.parent == spinner.parent)
+            buddy = layoutRow.id;
     }
     return buddy;
 }
 
-const ControlSpec& SpecOf(ControlId id) {
-    for (const ControlSpec& spec : MainWindowLayout())
-        if (spec.id == id)
-            return spec;
+const ControlRow& RowOf(ControlId id) {
+    for (const ControlRow& layoutRow : MainWindowLayout())
+        if (layoutRow.id == id)
+            return layoutRow;
     // Every id but Window has a row; asking for the window's is a programming error.
     std::abort();
 }

@@ -130,7 +130,7 @@ struct Bounds {
     int height = 0;
 };
 
-struct ControlSpec {
+struct ControlRow {
     ControlId id = ControlId::Window;
     std::string_view name = {}; // the control's name as the design gives it ("CBConnects")
     ControlKind kind = ControlKind::Label;
@@ -158,7 +158,7 @@ struct ControlSpec {
 };
 
 // The window itself.
-struct WindowSpec {
+struct WindowFrame {
     std::string_view name;
     std::string_view title;
     int clientWidth;
@@ -173,27 +173,27 @@ struct WindowSpec {
     unsigned headingRgb; // 0xRRGGBB
 };
 
-const WindowSpec& MainWindowSpec();
+const WindowFrame& MainWindowFrame();
 
 // Every control, parents first, in the order the toolkits create them. The controls that take
 // the keyboard come in reading order (the top strip, then each page's left column top to
 // bottom, then its right column), which is the order Tab walks them in.
-const std::vector<ControlSpec>& MainWindowLayout();
+const std::vector<ControlRow>& MainWindowLayout();
 
 // A row right of the client area: never seen, so no window of its own and no Tab stop.
-bool OutsideClientArea(const ControlSpec& spec);
+bool OutsideClientArea(const ControlRow& layoutRow);
 // A row that takes the keyboard focus: buttons, edits, lists, the tab control and the
 // scroll bars that can be seen.
-bool TakesFocus(const ControlSpec& spec);
+bool TakesFocus(const ControlRow& layoutRow);
 // The controls that take the focus, in Tab order (table order).
 std::vector<ControlId> TabOrder();
 // A button's caption with its mnemonic marked by "&", as both toolkits show it.
-std::string CaptionWithMnemonic(const ControlSpec& spec);
+std::string CaptionWithMnemonic(const ControlRow& layoutRow);
 // The edit an up-down spinner stands beside (the edit the table places just before it on the
 // same parent): Up and Down typed there step the spinner.
 ControlId SpinnerBuddy(ControlId upDown);
 
 // The row of one control.
-const ControlSpec& SpecOf(ControlId id);
+const ControlRow& RowOf(ControlId id);
 
 } // namespace zopra

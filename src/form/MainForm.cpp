@@ -84,24 +84,24 @@ TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> l
 
 TMainForm_::~TMainForm_() {
     // The controls outlive the form: nothing may reach its handlers any more.
-    for (const ControlSpec& spec : MainWindowLayout()) {
-        switch (spec.kind) {
+    for (const ControlRow& layoutRow : MainWindowLayout()) {
+        switch (layoutRow.kind) {
         case ControlKind::Button:
-            Window.Button(spec.id).OnClick(nullptr);
+            Window.Button(layoutRow.id).OnClick(nullptr);
             break;
         case ControlKind::List:
-            Window.List(spec.id).OnDropDown(nullptr);
-            Window.List(spec.id).OnChange(nullptr);
+            Window.List(layoutRow.id).OnDropDown(nullptr);
+            Window.List(layoutRow.id).OnChange(nullptr);
             break;
         case ControlKind::ScrollBar:
-            Window.ScrollBar(spec.id).OnChange(nullptr);
+            Window.ScrollBar(layoutRow.id).OnChange(nullptr);
             break;
         case ControlKind::UpDown:
-            Window.UpDown(spec.id).OnChanging(nullptr);
-            Window.UpDown(spec.id).OnClick(nullptr);
+            Window.UpDown(layoutRow.id).OnChanging(nullptr);
+            Window.UpDown(layoutRow.id).OnClick(nullptr);
             break;
         case ControlKind::Tabs:
-            Window.Tabs(spec.id).OnChange(nullptr);
+            Window.Tabs(layoutRow.id).OnChange(nullptr);
             break;
         default:
             break;

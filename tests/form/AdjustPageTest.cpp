@@ -196,8 +196,8 @@ TEST_F(AdjustPageTest, BusyCursorWhileScalingTestAndCalibrateSend) {
     for (ControlId button : {C::BuScale1, C::BuScale2}) {
         const int before = W.BusyCount();
         W.Click(button);
-        EXPECT_GT(W.BusyCount(), before) << SpecOf(button).name;
-        EXPECT_EQ(W.BusyDepth(), 0) << SpecOf(button).name;
+        EXPECT_GT(W.BusyCount(), before) << RowOf(button).name;
+        EXPECT_EQ(W.BusyDepth(), 0) << RowOf(button).name;
         WaitForWorkButtons();
     }
     EXPECT_TRUE(cutter->WaitForCommands(11));
@@ -223,7 +223,7 @@ TEST_F(AdjustPageTest, PageChangeResetsTheFields) {
         W.ShowPage(C::TSSetting, 0);
         W.ShowPage(C::TSSetting, 1);
         for (ControlId edit : sizes)
-            EXPECT_EQ(Text(edit), s.size) << SpecOf(edit).name;
+            EXPECT_EQ(Text(edit), s.size) << RowOf(edit).name;
         EXPECT_EQ(Text(C::EdAASII_X_Offset), s.adjustment);
         EXPECT_EQ(Text(C::EdAASII_Y_Offset), s.adjustment);
         EXPECT_EQ(Text(C::LaAASII_X_Offset), s.aasX);

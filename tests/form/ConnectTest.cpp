@@ -35,7 +35,7 @@ TEST_F(ConnectTest, ConnectReadsAndShowsTheCutter) {
                                                        {C::LaAASII_Y_Offset, "3"},
                                                        {C::CBBladeHolder, "Plastic"}};
     for (const auto& [control, text] : shown)
-        EXPECT_EQ(Text(control), text) << SpecOf(control).name;
+        EXPECT_EQ(Text(control), text) << RowOf(control).name;
     EXPECT_EQ(W.ListOf(C::CBWeight).Position(), 0);
     EXPECT_EQ(W.ListOf(C::CBAccel).Position(), -1);
     EXPECT_EQ(W.ListOf(C::CBOffset).Position(), 2);
@@ -45,7 +45,7 @@ TEST_F(ConnectTest, ConnectReadsAndShowsTheCutter) {
     EXPECT_FALSE(W.EnabledOf(C::CBMedia));
     for (ControlId control : {C::BuUpdate, C::BuAASIIUpdate, C::BuScale1, C::BuScale2, C::CBOffset,
                               C::CoUnit, C::CBBladeHolder, C::EdAASII_X_Offset, C::UpDown1})
-        EXPECT_TRUE(W.EnabledOf(control)) << SpecOf(control).name;
+        EXPECT_TRUE(W.EnabledOf(control)) << RowOf(control).name;
     EXPECT_FALSE(W.EnabledOf(C::BuConnect));
     EXPECT_TRUE(W.Messages.empty());
     EXPECT_EQ(W.BusyDepth(), 0);

@@ -31,15 +31,15 @@ TEST_F(FormStartTest, CaptionsBeforeShow) {
                            C::Label35, C::Label27, C::Label26})
         rows.emplace_back(unit, "mm");
     for (const auto& [control, text] : rows)
-        EXPECT_EQ(Text(control), text) << SpecOf(control).name;
+        EXPECT_EQ(Text(control), text) << RowOf(control).name;
 }
 
 TEST_F(FormStartTest, TextsAfterShow) {
     MakeForm();
     for (ControlId size : {C::EdTestDraw_X, C::EdTestDraw_Y, C::EdMeasure_x, C::EdMeasure_y})
-        EXPECT_EQ(Text(size), "500.0") << SpecOf(size).name;
+        EXPECT_EQ(Text(size), "500.0") << RowOf(size).name;
     for (ControlId adjustment : {C::EdAASII_X_Offset, C::EdAASII_Y_Offset})
-        EXPECT_EQ(Text(adjustment), "0.0") << SpecOf(adjustment).name;
+        EXPECT_EQ(Text(adjustment), "0.0") << RowOf(adjustment).name;
     EXPECT_TRUE(W.Messages.empty());
 }
 

@@ -22,25 +22,25 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
         "EdAASII_X_Offset", "EdAASII_Y_Offset", "BuAASIIUpdate"};
     std::vector<std::string_view> order;
     for (ControlId id : TabOrder())
-        order.push_back(SpecOf(id).name);
+        order.push_back(RowOf(id).name);
     EXPECT_EQ(order, reading);
 }
 
 TEST(KeyboardLayout, EveryButtonHasAnAltLetterOfItsOwnOnItsPage) {
     for (ControlId page : {ControlId::TabSheet1, ControlId::TabSheet2}) {
         std::set<char> letters;
-        for (const ControlSpec& spec : MainWindowLayout()) {
-            if (spec.kind != ControlKind::Button ||
-                (spec.parent != page && spec.parent != ControlId::Window))
+        for (const ControlRow& layoutRow : MainWindowLayout()) {
+            if (layoutRow.kind != ControlKind::Button ||
+                (layoutRow.parent != page && layoutRow.parent != ControlId::Window))
                 continue;
-            std::string shown = CaptionWithMnemonic(spec);
+            std::string shown = CaptionWithMnemonic(layoutRow);
             const auto marker = shown.find('&');
-            ASSERT_NE(marker, std::string::npos) << spec.name << " has no Alt-letter";
+            ASSERT_NE(marker, std::string::npos) << layoutRow.name << " has no Alt-letter";
             const auto letter =
                 static_cast<char>(std::tolower(static_cast<unsigned char>(shown[marker + 1])));
             EXPECT_TRUE(letters.insert(letter).second)
-                << spec.name << " shares its letter " << shown[marker + 1];
-            EXPECT_EQ(shown.erase(marker, 1), spec.caption) << "the caption itself is kept";
+                << layoutRow.name << " shares its letter " << shown[marker + 1];
+            EXPECT_EQ(shown.erase(marker, 1), layoutRow.caption) << "the caption itself is kept";
         }
     }
 }

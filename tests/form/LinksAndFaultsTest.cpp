@@ -108,7 +108,7 @@ TEST_F(LinksAndFaultsTest, FailedConnectLeavesNothingOfThePreviousCutter) {
     EXPECT_EQ(Text(C::LaMName), " ");
     EXPECT_EQ(W.ListOf(C::CBWeight).Position(), -1);
     for (ControlId button : {C::BuUpdate, C::BuScale1, C::BuScale2, C::BuAASIIUpdate})
-        EXPECT_FALSE(W.EnabledOf(button)) << SpecOf(button).name;
+        EXPECT_FALSE(W.EnabledOf(button)) << RowOf(button).name;
 }
 
 TEST_F(LinksAndFaultsTest, CutterVanishingMidReadIsReported) {
@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(Buttons, FailedWriteTest,
                          ::testing::Values(ControlId::BuUpdate, ControlId::BuQuery,
                                            ControlId::BuScale1, ControlId::BuScale2,
                                            ControlId::BuAASIIUpdate),
-                         [](const auto& info) { return std::string(SpecOf(info.param).name); });
+                         [](const auto& info) { return std::string(RowOf(info.param).name); });
 
 TEST_F(LinksAndFaultsTest, DisplayGoesOnWhenTheOffsetQueryCannotBeWritten) {
     auto cutter = ConnectTo();

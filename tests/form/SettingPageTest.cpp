@@ -51,7 +51,7 @@ TEST_P(UpdateThenReadTest, ShowsTheChoices) {
         {C::CBOffset, 5}, {C::CBWeight, 0}, {C::CBAccel, 1},      {C::CBSmooth, 1},
         {C::CBUnroll, 1}, {C::CBMedia, 0},  {C::CBBladeHolder, 1}};
     for (const auto& [list, position] : positions)
-        EXPECT_EQ(W.ListOf(list).Position(), position) << SpecOf(list).name;
+        EXPECT_EQ(W.ListOf(list).Position(), position) << RowOf(list).name;
     EXPECT_EQ(Text(C::CBOffset), "0.5");
     EXPECT_EQ(W.BarOf(C::SBForce).Position(), 200);
     EXPECT_EQ(Text(C::LaForce), "200");
@@ -154,7 +154,7 @@ TEST_F(SettingPageTest, UnitsSwitchLengthsOffsetAndForce) {
         EXPECT_EQ(Text(C::LaForce), shown.force);
         for (ControlId label : {C::Label20, C::Label21, C::Label29, C::Label32, C::Label33,
                                 C::Label18, C::Label35, C::Label27, C::Label26})
-            EXPECT_EQ(Text(label), shown.lengthUnit) << SpecOf(label).name;
+            EXPECT_EQ(Text(label), shown.lengthUnit) << RowOf(label).name;
         EXPECT_EQ(Text(C::Label28), shown.forceUnit);
     }
 

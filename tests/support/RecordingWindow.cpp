@@ -73,19 +73,19 @@ bool FakeTimer::TickIfDue(std::chrono::steady_clock::time_point now) {
 }
 
 RecordingWindow::RecordingWindow() {
-    for (const ControlSpec& spec : MainWindowLayout()) {
+    for (const ControlRow& layoutRow : MainWindowLayout()) {
         std::unique_ptr<IControl> control;
-        switch (spec.kind) {
+        switch (layoutRow.kind) {
         case ControlKind::Label:
         case ControlKind::Heading: {
             auto label = std::make_unique<FakeLabel>();
-            label->SetText(std::string(spec.caption));
+            label->SetText(std::string(layoutRow.caption));
             control = std::move(label);
             break;
         }
         case ControlKind::Edit: {
             auto edit = std::make_unique<FakeEdit>();
-            edit->SetText(std::string(spec.caption));
+            edit->SetText(std::string(layoutRow.caption));
             control = std::move(edit);
             break;
         }
@@ -94,23 +94,23 @@ RecordingWindow::RecordingWindow() {
             break;
         case ControlKind::List: {
             auto list = std::make_unique<FakeList>();
-            for (std::string_view entry : spec.entries)
+            for (std::string_view entry : layoutRow.entries)
                 list->AddEntry(std::string(entry));
-            list->SetPosition(spec.position);
+            list->SetPosition(layoutRow.position);
             control = std::move(list);
             break;
         }
         case ControlKind::ScrollBar: {
             auto bar = std::make_unique<FakeScrollBar>();
-            bar->SetRange(spec.minimum, spec.maximum);
-            bar->SetPosition(spec.position);
+            bar->SetRange(layoutRow.minimum, layoutRow.maximum);
+            bar->SetPosition(layoutRow.position);
             control = std::move(bar);
             break;
         }
         case ControlKind::UpDown: {
             auto spinner = std::make_unique<FakeUpDown>();
-            spinner->SetRange(spec.minimum, spec.maximum, spec.step);
-            spinner->SetPosition(spec.position);
+            spinner->SetRange(layoutRow.minimum, layoutRow.maximum, layoutRow.step);
+            spinner->SetPosition(layoutRow.position);
             control = std::move(spinner);
             break;
         }
@@ -121,12 +121,12 @@ RecordingWindow::RecordingWindow() {
             // Shown through its tab control only.
             continue;
         case ControlKind::Timer:
-            timers_[spec.id] = std::make_unique<FakeTimer>(spec.intervalMs);
+            timers_[layoutRow.id] = std::make_unique<FakeTimer>(layoutRow.intervalMs);
             continue;
         }
-        control->SetEnabled(spec.enabled);
-        control->SetVisible(spec.visible);
-        controls_[spec.id] = std::move(control);
+        control->SetEnabled(layoutRow.enabled);
+        control->SetVisible(layoutRow.visible);
+        controls_[layoutRow.id] = std::move(control);
     }
 }
 
@@ -136,7 +136,7 @@ template <typename Control> Control& RecordingWindow::Get(ControlId id) {
     } else {
         auto* control = dynamic_cast<Control*>(controls_.at(id).get());
         if (control == nullptr)
-            throw std::logic_error("the control " + std::string(SpecOf(id).name) +
+            throw std::logic_error("the control " + std::string(RowOf(id).name) +
                                    " is of another kind");
         return *control;
     }
@@ -181,7 +181,7 @@ std::string RecordingWindow::TextOf(ControlId id) {
         return edit->Text();
     if (auto* list = dynamic_cast<IList*>(control))
         return list->Text();
-    ADD_FAILURE() << SpecOf(id).name << " has no text";
+    ADD_FAILURE() << RowOf(id).name << " has no text";
     return {};
 }
 
@@ -197,7 +197,7 @@ bool RecordingWindow::TakesInput(ControlId id) {
     const IControl& control = *controls_.at(id);
     if (control.Enabled() && control.Visible())
         return true;
-    ADD_FAILURE() << SpecOf(id).name << " takes no input now";
+    ADD_FAILURE() << RowOf(id).name << " takes no input now";
     return false;
 }
 
@@ -222,7 +222,7 @@ void RecordingWindow::Choose(ControlId list, int position) {
 void RecordingWindow::Choose(ControlId list, const std::string& entry) {
     const int position = Get<FakeList>(list).Find(entry);
     if (position < 0) {
-        ADD_FAILURE() << SpecOf(list).name << " has no entry " << entry;
+        ADD_FAILURE() << RowOf(list).name << " has no entry " << entry;
         return;
     }
     Choose(list, position);
@@ -230,7 +230,7 @@ void RecordingWindow::Choose(ControlId list, const std::string& entry) {
 
 void RecordingWindow::Type(ControlId list, const std::string& text) {
     // A list of fixed entries has no field to type into.
-    if (!TakesInput(list) || !SpecOf(list).editable)
+    if (!TakesInput(list) || !RowOf(list).editable)
         return;
     FakeList& control = Get<FakeList>(list);
     for (char key : text) {

@@ -93,9 +93,10 @@ void TestMainForm::windowFrame() {
     QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
 
     // Only the port and the blade offset take a text of the user's own.
-    for (const zopra::ControlSpec& spec : zopra::MainWindowLayout()) {
-        if (spec.kind == zopra::ControlKind::List)
-            QCOMPARE(FWindow->Control<zopra::TComboBox>(spec.id)->isEditable(), spec.editable);
+    for (const zopra::ControlRow& layoutRow : zopra::MainWindowLayout()) {
+        if (layoutRow.kind == zopra::ControlKind::List)
+            QCOMPARE(FWindow->Control<zopra::TComboBox>(layoutRow.id)->isEditable(),
+                     layoutRow.editable);
     }
 }
 
@@ -115,22 +116,23 @@ void TestMainForm::designFont() {
 void TestMainForm::builtFromTheTable() {
     // Every row of the table is a control of its kind, named, placed and filled as the row
     // says, in its initial state (before the first show changes anything).
-    for (const zopra::ControlSpec& spec : zopra::MainWindowLayout()) {
-        const QString name = QString::fromUtf8(spec.name);
+    for (const zopra::ControlRow& layoutRow : zopra::MainWindowLayout()) {
+        const QString name = QString::fromUtf8(layoutRow.name);
         QObject* object = FWindow->findChild<QObject*>(name);
         QVERIFY2(object != nullptr, qPrintable(name));
-        const zopra::Bounds& b = spec.bounds;
+        const zopra::Bounds& b = layoutRow.bounds;
         auto* widget = qobject_cast<QWidget*>(object);
-        if (spec.kind != zopra::ControlKind::Timer && spec.kind != zopra::ControlKind::Page) {
+        if (layoutRow.kind != zopra::ControlKind::Timer &&
+            layoutRow.kind != zopra::ControlKind::Page) {
             QVERIFY2(widget != nullptr, qPrintable(name));
-            QCOMPARE(widget->isEnabled(), spec.enabled);
-            QCOMPARE(widget->isHidden(), !spec.visible);
+            QCOMPARE(widget->isEnabled(), layoutRow.enabled);
+            QCOMPARE(widget->isHidden(), !layoutRow.visible);
             QCOMPARE(widget->pos(), QPoint(b.left, b.top));
             if (b.width > 0)
                 QCOMPARE(widget->size(), QSize(b.width, b.height));
         }
-        const QString caption = QString::fromUtf8(spec.caption);
-        switch (spec.kind) {
+        const QString caption = QString::fromUtf8(layoutRow.caption);
+        switch (layoutRow.kind) {
         case zopra::ControlKind::Label:
         case zopra::ControlKind::Heading:
             // The length units come from the form's construction, the rest from the table.
@@ -140,56 +142,56 @@ void TestMainForm::builtFromTheTable() {
             break;
         case zopra::ControlKind::Button:
             QCOMPARE(static_cast<QPushButton*>(widget)->text(),
-                     QString::fromStdString(zopra::CaptionWithMnemonic(spec)));
+                     QString::fromStdString(zopra::CaptionWithMnemonic(layoutRow)));
             break;
         case zopra::ControlKind::Edit:
-            QCOMPARE(static_cast<QLineEdit*>(widget)->hasFrame(), spec.border);
+            QCOMPARE(static_cast<QLineEdit*>(widget)->hasFrame(), layoutRow.border);
             break;
         case zopra::ControlKind::List: {
             auto* list = dynamic_cast<zopra::TComboBox*>(widget);
             QVERIFY2(list != nullptr, qPrintable(name));
             QStringList entries;
-            for (std::string_view entry : spec.entries)
+            for (std::string_view entry : layoutRow.entries)
                 entries << QString::fromUtf8(entry);
             QStringList items;
             for (int i = 0; i < list->count(); ++i)
                 items << list->itemText(i);
-            if (spec.id != ControlId::CBOffset) // filled by the first show
+            if (layoutRow.id != ControlId::CBOffset) // filled by the first show
                 QCOMPARE(items, entries);
-            QCOMPARE(list->currentIndex(), spec.position);
+            QCOMPARE(list->currentIndex(), layoutRow.position);
             break;
         }
         case zopra::ControlKind::ScrollBar: {
             auto* bar = static_cast<QScrollBar*>(widget);
             QCOMPARE(bar->orientation(), Qt::Horizontal);
-            QCOMPARE(bar->minimum(), spec.minimum);
-            QCOMPARE(bar->maximum(), spec.maximum);
-            QCOMPARE(bar->value(), spec.position);
-            QCOMPARE(bar->singleStep(), spec.step);
-            QCOMPARE(bar->pageStep(), spec.largeStep);
+            QCOMPARE(bar->minimum(), layoutRow.minimum);
+            QCOMPARE(bar->maximum(), layoutRow.maximum);
+            QCOMPARE(bar->value(), layoutRow.position);
+            QCOMPARE(bar->singleStep(), layoutRow.step);
+            QCOMPARE(bar->pageStep(), layoutRow.largeStep);
             break;
         }
         case zopra::ControlKind::UpDown: {
             auto* spinner = dynamic_cast<zopra::TUpDown*>(widget);
             QVERIFY2(spinner != nullptr, qPrintable(name));
-            QCOMPARE(spinner->minimum(), spec.minimum);
-            QCOMPARE(spinner->maximum(), spec.maximum);
-            QCOMPARE(spinner->position(), spec.position);
-            QCOMPARE(spinner->increment(), spec.step);
+            QCOMPARE(spinner->minimum(), layoutRow.minimum);
+            QCOMPARE(spinner->maximum(), layoutRow.maximum);
+            QCOMPARE(spinner->position(), layoutRow.position);
+            QCOMPARE(spinner->increment(), layoutRow.step);
             break;
         }
         case zopra::ControlKind::Tabs:
             QCOMPARE(static_cast<QTabWidget*>(widget)->currentIndex(), 0);
             break;
         case zopra::ControlKind::Page: {
-            auto* tabs = FWindow->Control<QTabWidget>(spec.parent);
+            auto* tabs = FWindow->Control<QTabWidget>(layoutRow.parent);
             QCOMPARE(tabs->tabText(tabs->indexOf(static_cast<QWidget*>(object))), caption);
             break;
         }
         case zopra::ControlKind::Timer: {
             auto* timer = qobject_cast<QTimer*>(object);
             QVERIFY2(timer != nullptr, qPrintable(name));
-            QCOMPARE(timer->interval(), spec.intervalMs);
+            QCOMPARE(timer->interval(), layoutRow.intervalMs);
             QVERIFY(timer->isSingleShot());
             QVERIFY(!timer->isActive());
             break;
@@ -355,7 +357,7 @@ void TestMainForm::visibleControlsFitTheirParent() {
          {static_cast<QWidget*>(FWindow.get()), FWindow->Control<QWidget>(ControlId::TabSheet1),
           FWindow->Control<QWidget>(ControlId::TabSheet2)}) {
         for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (child->isHidden() || child->x() >= zopra::MainWindowSpec().clientWidth) {
+            if (child->isHidden() || child->x() >= zopra::MainWindowFrame().clientWidth) {
                 continue; // hidden, or a diagnostic control right of the client area
             }
             QVERIFY2(parent->rect().contains(child->geometry()),
@@ -403,8 +405,8 @@ void TestMainForm::keyboardWalksTheTableOrderAndPressesButtons() {
         const ControlId hidden = page == 0 ? ControlId::TabSheet2 : ControlId::TabSheet1;
         QStringList expected;
         for (ControlId id : zopra::TabOrder())
-            if (zopra::SpecOf(id).parent != hidden)
-                expected << QString::fromUtf8(zopra::SpecOf(id).name);
+            if (zopra::RowOf(id).parent != hidden)
+                expected << QString::fromUtf8(zopra::RowOf(id).name);
         FWindow->Control<QWidget>(ControlId::CBConnects)->setFocus(Qt::TabFocusReason);
         QStringList walked{FocusedControl()};
         for (int step = 1; step < expected.size(); ++step) {

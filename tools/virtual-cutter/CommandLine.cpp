@@ -13,7 +13,7 @@ namespace {
 
 using Apply = std::function<void(CommandLine&, const std::string& value)>;
 
-struct OptionSpec {
+struct OptionRow {
     const char* name;
     const char* value; // nullptr: a flag without a value
     const char* help;
@@ -61,8 +61,8 @@ int Any(const std::string& option, const std::string& value) {
     return *number;
 }
 
-const std::vector<OptionSpec>& Specs() {
-    static const std::vector<OptionSpec> specs = {
+const std::vector<OptionRow>& OptionRows() {
+    static const std::vector<OptionRow> rows = {
         {"--link", "serial|printer|usbapi", "how the cutter presents itself (default serial)",
          [](CommandLine& c, const std::string& v) {
              if (v == "serial")
@@ -189,7 +189,7 @@ const std::vector<OptionSpec>& Specs() {
         {"--help", nullptr, "print this text",
          [](CommandLine& c, const std::string&) { c.help = true; }},
     };
-    return specs;
+    return rows;
 }
 
 } // namespace
@@ -205,8 +205,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (name == "-h")
             name = "--help";
-        const OptionSpec* known = nullptr;
-        for (const auto& candidate : Specs())
+        const OptionRow* known = nullptr;
+        for (const auto& candidate : OptionRows())
             if (name == candidate.name)
                 known = &candidate;
         if (known == nullptr)
@@ -233,7 +233,7 @@ std::string Usage() {
            "A stand-in cutter. Prints the device to connect to as its first line, announces\n"
            "it in the runtime directory and serves until SIGINT or SIGTERM.\n\n"
            "options:\n";
-    for (const auto& known : Specs()) {
+    for (const auto& known : OptionRows()) {
         std::string left = std::string("  ") + known.name;
         if (known.value != nullptr)
             left += std::string(" ") + known.value;

@@ -17,7 +17,7 @@ constexpr std::size_t kFileLimit = 1024;
 std::filesystem::path AbsoluteFromEnvironment(const char* name) {
     const char* value = std::getenv(name);
     if (value == nullptr || value[0] != '/')
-        return {}; // the base directory specification says a relative one is to be ignored
+        return {}; // XDG: a relative base directory is ignored
     return value;
 }
 

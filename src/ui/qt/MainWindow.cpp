@@ -43,17 +43,17 @@ TMainWindow::~TMainWindow() {
 }
 
 void TMainWindow::SetUpWindow() {
-    const WindowSpec& spec = MainWindowSpec();
-    setObjectName(QString::fromUtf8(spec.name));
-    setWindowTitle(QString::fromUtf8(spec.title));
+    const WindowFrame& look = MainWindowFrame();
+    setObjectName(QString::fromUtf8(look.name));
+    setWindowTitle(QString::fromUtf8(look.title));
     // The window is designed pixel by pixel: a fixed client area, no resizing and no
     // minimise or maximise box (only close, as the window flags above say).
-    setFixedSize(spec.clientWidth, spec.clientHeight);
+    setFixedSize(look.clientWidth, look.clientHeight);
     // Centred on the screen; the frame is the window manager's and is left out of the sum.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         const ScreenPoint at = CentredWithin({area.x(), area.y(), area.width(), area.height()},
-                                             spec.clientWidth, spec.clientHeight);
+                                             look.clientWidth, look.clientHeight);
         move(at.left, at.top);
     }
     setBackgroundRole(QPalette::Button);
@@ -61,43 +61,43 @@ void TMainWindow::SetUpWindow() {
 
     // Where Arial is missing (Linux), fontconfig maps it to Liberation Sans, which has the
     // same metrics; the second family covers a font setup without that alias.
-    QFont designFont(QString::fromUtf8(spec.fontFamily));
+    QFont designFont(QString::fromUtf8(look.fontFamily));
     designFont.setFamilies(
-        {QString::fromUtf8(spec.fontFamily), QString::fromUtf8(spec.fallbackFontFamily)});
-    designFont.setPixelSize(spec.fontPixelSize);
-    designFont.setBold(spec.fontBold);
+        {QString::fromUtf8(look.fontFamily), QString::fromUtf8(look.fallbackFontFamily)});
+    designFont.setPixelSize(look.fontPixelSize);
+    designFont.setBold(look.fontBold);
     setFont(designFont);
 }
 
 void TMainWindow::CreateControls() {
-    for (const ControlSpec& spec : MainWindowLayout()) {
+    for (const ControlRow& layoutRow : MainWindowLayout()) {
         QWidget* parent = this;
-        if (spec.parent != ControlId::Window)
-            parent = qobject_cast<QWidget*>(controls_.at(spec.parent));
-        QObject* control = CreateControl(spec, parent);
+        if (layoutRow.parent != ControlId::Window)
+            parent = qobject_cast<QWidget*>(controls_.at(layoutRow.parent));
+        QObject* control = CreateControl(layoutRow, parent);
         // The row's name as object name, so that the control can be found by name (tests,
         // style sheets, accessibility).
-        control->setObjectName(QString::fromUtf8(spec.name));
+        control->setObjectName(QString::fromUtf8(layoutRow.name));
         if (auto* widget = qobject_cast<QWidget*>(control)) {
-            widget->setEnabled(spec.enabled);
-            if (!spec.visible)
+            widget->setEnabled(layoutRow.enabled);
+            if (!layoutRow.visible)
                 widget->hide();
         }
-        controls_[spec.id] = control;
+        controls_[layoutRow.id] = control;
     }
 }
 
-QObject* TMainWindow::CreateControl(const ControlSpec& spec, QWidget* parent) {
-    const QString caption = QString::fromUtf8(spec.caption);
-    const Bounds& b = spec.bounds;
-    switch (spec.kind) {
+QObject* TMainWindow::CreateControl(const ControlRow& layoutRow, QWidget* parent) {
+    const QString caption = QString::fromUtf8(layoutRow.caption);
+    const Bounds& b = layoutRow.bounds;
+    switch (layoutRow.kind) {
     case ControlKind::Label:
     case ControlKind::Heading: {
         auto* label = new TAutoSizeLabel(caption, parent);
         label->move(b.left, b.top);
-        if (spec.kind == ControlKind::Heading) {
+        if (layoutRow.kind == ControlKind::Heading) {
             QPalette palette = label->palette();
-            palette.setColor(QPalette::Window, QColor::fromRgb(MainWindowSpec().headingRgb));
+            palette.setColor(QPalette::Window, QColor::fromRgb(MainWindowFrame().headingRgb));
             label->setPalette(palette);
             // Children take the window's background role (button face) unless they name
             // their own.
@@ -107,39 +107,39 @@ QObject* TMainWindow::CreateControl(const ControlSpec& spec, QWidget* parent) {
         return label;
     }
     case ControlKind::Button: {
-        auto* button = new TButton(QString::fromStdString(CaptionWithMnemonic(spec)), parent);
+        auto* button = new TButton(QString::fromStdString(CaptionWithMnemonic(layoutRow)), parent);
         button->setGeometry(b.left, b.top, b.width, b.height);
         return button;
     }
     case ControlKind::Edit: {
         auto* edit = new TEdit(caption, parent);
         edit->setGeometry(b.left, b.top, b.width, b.height);
-        edit->setFrame(spec.border);
+        edit->setFrame(layoutRow.border);
         return edit;
     }
     case ControlKind::List: {
-        auto* list = new TComboBox(spec.editable, parent);
+        auto* list = new TComboBox(layoutRow.editable, parent);
         list->setGeometry(b.left, b.top, b.width, b.height);
-        for (std::string_view entry : spec.entries)
+        for (std::string_view entry : layoutRow.entries)
             list->addItem(QString::fromUtf8(entry));
-        list->SetPosition(spec.position);
+        list->SetPosition(layoutRow.position);
         return list;
     }
     case ControlKind::ScrollBar: {
         auto* bar = new TScrollBar(parent);
         bar->setGeometry(b.left, b.top, b.width, b.height);
-        bar->setRange(spec.minimum, spec.maximum);
-        bar->setValue(spec.position);
-        bar->setSingleStep(spec.step);
-        bar->setPageStep(spec.largeStep);
+        bar->setRange(layoutRow.minimum, layoutRow.maximum);
+        bar->setValue(layoutRow.position);
+        bar->setSingleStep(layoutRow.step);
+        bar->setPageStep(layoutRow.largeStep);
         return bar;
     }
     case ControlKind::UpDown: {
         auto* spinner = new TUpDown(parent);
         spinner->setGeometry(b.left, b.top, b.width, b.height);
-        spinner->setRange(spec.minimum, spec.maximum);
-        spinner->setPosition(spec.position);
-        spinner->setIncrement(spec.step);
+        spinner->setRange(layoutRow.minimum, layoutRow.maximum);
+        spinner->setPosition(layoutRow.position);
+        spinner->setIncrement(layoutRow.step);
         return spinner;
     }
     case ControlKind::Tabs: {
@@ -156,7 +156,7 @@ QObject* TMainWindow::CreateControl(const ControlSpec& spec, QWidget* parent) {
         return page;
     }
     case ControlKind::Timer:
-        return new TTimer(spec.intervalMs, this);
+        return new TTimer(layoutRow.intervalMs, this);
     }
     std::abort();
 }
@@ -172,9 +172,9 @@ void TMainWindow::SetUpKeyboard() {
             setTabOrder(previous, widget);
         previous = widget;
     }
-    for (const ControlSpec& spec : MainWindowLayout())
-        if (spec.kind == ControlKind::UpDown)
-            Control<TUpDown>(spec.id)->SetBuddy(Control<QWidget>(SpinnerBuddy(spec.id)));
+    for (const ControlRow& layoutRow : MainWindowLayout())
+        if (layoutRow.kind == ControlKind::UpDown)
+            Control<TUpDown>(layoutRow.id)->SetBuddy(Control<QWidget>(SpinnerBuddy(layoutRow.id)));
 }
 
 template <typename Interface> Interface& TMainWindow::Get(ControlId id) {

@@ -62,7 +62,7 @@ private:
     // Tab walks the controls in the table's order; Up and Down in an adjustment field step
     // its spinner.
     void SetUpKeyboard();
-    QObject* CreateControl(const ControlSpec& spec, QWidget* parent);
+    QObject* CreateControl(const ControlRow& layoutRow, QWidget* parent);
     template <typename Interface> Interface& Get(ControlId id);
 
     // Every control by its row; owned through Qt's parent ownership.

@@ -78,9 +78,9 @@ std::string WindowText(HWND handle) {
     return Narrow(text);
 }
 
-Win32Label::Win32Label(Win32Window& window, const ControlSpec& spec, const Placement& place,
+Win32Label::Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
                        COLORREF background)
-    : Win32Control(window, place, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, Owned(spec.caption)),
+    : Win32Control(window, place, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, Owned(layoutRow.caption)),
       colour_(background), brush_(CreateSolidBrush(background)) {
     FitToText();
 }
@@ -111,18 +111,18 @@ void Win32Label::FitToText() {
     InvalidateRect(handle_, nullptr, TRUE);
 }
 
-Win32Button::Win32Button(Win32Window& window, const ControlSpec& spec, const Placement& place)
+Win32Button::Win32Button(Win32Window& window, const ControlRow& layoutRow, const Placement& place)
     : Win32Control(window, place, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0,
-                   CaptionWithMnemonic(spec)) {}
+                   CaptionWithMnemonic(layoutRow)) {}
 
 void Win32Button::Command(WORD code) {
     if (code == BN_CLICKED)
         ReportClick();
 }
 
-Win32Edit::Win32Edit(Win32Window& window, const ControlSpec& spec, const Placement& place)
+Win32Edit::Win32Edit(Win32Window& window, const ControlRow& layoutRow, const Placement& place)
     : Win32Control(window, place, L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP,
-                   spec.border ? WS_EX_CLIENTEDGE : 0, Owned(spec.caption)) {}
+                   layoutRow.border ? WS_EX_CLIENTEDGE : 0, Owned(layoutRow.caption)) {}
 
 void Win32Edit::SetText(const std::string& text) {
     SetWindowTextW(handle_, Widen(text).c_str());
@@ -144,9 +144,9 @@ Placement OpenListPlacement(Placement place) {
 
 } // namespace
 
-Win32List::Win32List(Win32Window& window, const ControlSpec& spec, const Placement& place)
+Win32List::Win32List(Win32Window& window, const ControlRow& layoutRow, const Placement& place)
     : Win32Control(window, OpenListPlacement(place), L"COMBOBOX",
-                   (spec.editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST) |
+                   (layoutRow.editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST) |
                        WS_VSCROLL | WS_TABSTOP,
                    0, "") {
     SendMessageW(handle_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
@@ -157,9 +157,9 @@ Win32List::Win32List(Win32Window& window, const ControlSpec& spec, const Placeme
     if (GetComboBoxInfo(handle_, &parts) && parts.hwndItem != nullptr)
         SendMessageW(parts.hwndItem, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
                      MAKELPARAM(1, 0));
-    for (std::string_view entry : spec.entries)
+    for (std::string_view entry : layoutRow.entries)
         AddEntry(Owned(entry));
-    SetPosition(spec.position);
+    SetPosition(layoutRow.position);
 }
 
 void Win32List::Clear() {
@@ -239,16 +239,16 @@ void Win32List::Command(WORD code) {
     }
 }
 
-Win32UpDown::Win32UpDown(Win32Window& window, const ControlSpec& spec, const Placement& place,
+Win32UpDown::Win32UpDown(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
                          HWND buddy)
     : Win32Control(window, place, UPDOWN_CLASSW, UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, ""),
-      minimum_(spec.minimum), maximum_(std::max(spec.minimum, spec.maximum)) {
+      minimum_(layoutRow.minimum), maximum_(std::max(layoutRow.minimum, layoutRow.maximum)) {
     if (buddy)
         SendMessageW(handle_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(buddy), 0);
     SendMessageW(handle_, UDM_SETRANGE32, static_cast<WPARAM>(minimum_), maximum_);
-    UDACCEL step{0, static_cast<UINT>(spec.step)};
+    UDACCEL step{0, static_cast<UINT>(layoutRow.step)};
     SendMessageW(handle_, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&step));
-    SetPosition(spec.position);
+    SetPosition(layoutRow.position);
 }
 
 int Win32UpDown::Position() const {
@@ -282,12 +282,13 @@ void Win32UpDown::Scroll(WORD request) {
         ReportClick(pressed_);
 }
 
-Win32ScrollBar::Win32ScrollBar(Win32Window& window, const ControlSpec& spec, const Placement& place)
+Win32ScrollBar::Win32ScrollBar(Win32Window& window, const ControlRow& layoutRow,
+                               const Placement& place)
     : Win32Control(window, place, L"SCROLLBAR", SBS_HORZ | WS_TABSTOP, 0, ""),
-      minimum_(spec.minimum), maximum_(std::max(spec.minimum, spec.maximum)), step_(spec.step),
-      largeStep_(spec.largeStep) {
+      minimum_(layoutRow.minimum), maximum_(std::max(layoutRow.minimum, layoutRow.maximum)),
+      step_(layoutRow.step), largeStep_(layoutRow.largeStep) {
     SetMaximum(maximum_);
-    SetPosition(spec.position);
+    SetPosition(layoutRow.position);
 }
 
 void Win32ScrollBar::SetMaximum(int maximum) {
@@ -356,9 +357,9 @@ void Win32ScrollBar::Scroll(WORD request) {
         ReportChange();
 }
 
-FieldScrollBar::FieldScrollBar(const ControlSpec& spec)
-    : minimum_(spec.minimum), maximum_(std::max(spec.minimum, spec.maximum)),
-      position_(std::clamp(spec.position, minimum_, maximum_)) {}
+FieldScrollBar::FieldScrollBar(const ControlRow& layoutRow)
+    : minimum_(layoutRow.minimum), maximum_(std::max(layoutRow.minimum, layoutRow.maximum)),
+      position_(std::clamp(layoutRow.position, minimum_, maximum_)) {}
 
 void FieldScrollBar::SetMaximum(int maximum) {
     maximum_ = std::max(minimum_, maximum);
@@ -369,12 +370,12 @@ void FieldScrollBar::SetPosition(int position) {
     position_ = std::clamp(position, minimum_, maximum_);
 }
 
-Win32Tabs::Win32Tabs(Win32Window& window, const ControlSpec& /*spec*/, const Placement& place,
-                     const std::vector<const ControlSpec*>& pages)
+Win32Tabs::Win32Tabs(Win32Window& window, const ControlRow& /*layoutRow*/, const Placement& place,
+                     const std::vector<const ControlRow*>& pages)
     : Win32Control(window, place, WC_TABCONTROLW, WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP, 0,
                    "") {
     RegisterPageClass();
-    for (const ControlSpec* page : pages) {
+    for (const ControlRow* page : pages) {
         std::wstring caption = Widen(page->caption);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
@@ -386,7 +387,7 @@ Win32Tabs::Win32Tabs(Win32Window& window, const ControlSpec& /*spec*/, const Pla
     RECT area{};
     GetClientRect(handle_, &area);
     TabCtrl_AdjustRect(handle_, FALSE, &area);
-    for (const ControlSpec* page : pages) {
+    for (const ControlRow* page : pages) {
         HWND pageWindow =
             CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, Widen(page->caption).c_str(),
                             WS_CHILD | WS_CLIPSIBLINGS, area.left, area.top, area.right - area.left,

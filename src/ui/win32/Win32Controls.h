@@ -73,7 +73,7 @@ protected:
 // A caption that always has the size of its text. A heading has its own background colour.
 class Win32Label final : public Win32Control<ILabel> {
 public:
-    Win32Label(Win32Window& window, const ControlSpec& spec, const Placement& place,
+    Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
                COLORREF background);
     void SetText(const std::string& text) override;
     std::string Text() const override { return WindowText(handle_); }
@@ -90,13 +90,13 @@ private:
 
 class Win32Button final : public Win32Control<IButton> {
 public:
-    Win32Button(Win32Window& window, const ControlSpec& spec, const Placement& place);
+    Win32Button(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
     void Command(WORD code) override;
 };
 
 class Win32Edit final : public Win32Control<IEdit> {
 public:
-    Win32Edit(Win32Window& window, const ControlSpec& spec, const Placement& place);
+    Win32Edit(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
     void SetText(const std::string& text) override;
     std::string Text() const override { return WindowText(handle_); }
 };
@@ -106,7 +106,7 @@ public:
 // a typed text leaves the old selection standing.
 class Win32List final : public Win32Control<IList> {
 public:
-    Win32List(Win32Window& window, const ControlSpec& spec, const Placement& place);
+    Win32List(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
 
     void Clear() override;
     void AddEntry(const std::string& entry) override;
@@ -138,7 +138,8 @@ private:
 // adjustment text itself.
 class Win32UpDown final : public Win32Control<IUpDown> {
 public:
-    Win32UpDown(Win32Window& window, const ControlSpec& spec, const Placement& place, HWND buddy);
+    Win32UpDown(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
+                HWND buddy);
 
     int Position() const override;
     void SetPosition(int position) override;
@@ -155,7 +156,7 @@ private:
 
 class Win32ScrollBar final : public Win32Control<IScrollBar> {
 public:
-    Win32ScrollBar(Win32Window& window, const ControlSpec& spec, const Placement& place);
+    Win32ScrollBar(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
 
     int Minimum() const override { return minimum_; }
     int Maximum() const override { return maximum_; }
@@ -176,8 +177,8 @@ private:
 // page window, which hands their reports to the window.
 class Win32Tabs final : public Win32Control<ITabs> {
 public:
-    Win32Tabs(Win32Window& window, const ControlSpec& spec, const Placement& place,
-              const std::vector<const ControlSpec*>& pages);
+    Win32Tabs(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
+              const std::vector<const ControlRow*>& pages);
 
     // The page window of a Page row.
     HWND PageWindow(ControlId page) const;
@@ -208,7 +209,7 @@ private:
 
 class FieldLabel final : public Field<ILabel> {
 public:
-    explicit FieldLabel(const ControlSpec& spec) : text_(spec.caption) {}
+    explicit FieldLabel(const ControlRow& layoutRow) : text_(layoutRow.caption) {}
     void SetText(const std::string& text) override { text_ = text; }
     std::string Text() const override { return text_; }
 
@@ -218,7 +219,7 @@ private:
 
 class FieldScrollBar final : public Field<IScrollBar> {
 public:
-    explicit FieldScrollBar(const ControlSpec& spec);
+    explicit FieldScrollBar(const ControlRow& layoutRow);
     int Minimum() const override { return minimum_; }
     int Maximum() const override { return maximum_; }
     void SetMaximum(int maximum) override;

@@ -88,12 +88,12 @@ Win32Window::Win32Window() : dpi_(ScreenDpi()) {
                                  ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);
 
-    const WindowSpec& spec = MainWindowSpec();
+    const WindowFrame& look = MainWindowFrame();
     // Pixels, not points: a character height, hence negative.
     font_.reset(
-        CreateFontW(-Scale(spec.fontPixelSize), 0, 0, 0, spec.fontBold ? FW_BOLD : FW_NORMAL, FALSE,
+        CreateFontW(-Scale(look.fontPixelSize), 0, 0, 0, look.fontBold ? FW_BOLD : FW_NORMAL, FALSE,
                     FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, Widen(spec.fontFamily).c_str()));
+                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, Widen(look.fontFamily).c_str()));
 
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
@@ -106,7 +106,7 @@ Win32Window::Win32Window() : dpi_(ScreenDpi()) {
     windowClass.lpszClassName = kWindowClass;
     RegisterClassExW(&windowClass);
 
-    RECT frame{0, 0, Scale(spec.clientWidth), Scale(spec.clientHeight)};
+    RECT frame{0, 0, Scale(look.clientWidth), Scale(look.clientHeight)};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
     const int frameWidth = frame.right - frame.left;
     const int frameHeight = frame.bottom - frame.top;
@@ -115,7 +115,7 @@ Win32Window::Win32Window() : dpi_(ScreenDpi()) {
     const ScreenPoint at =
         CentredWithin({work.left, work.top, work.right - work.left, work.bottom - work.top},
                       frameWidth, frameHeight);
-    CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, Widen(spec.title).c_str(), kWindowStyle,
+    CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, Widen(look.title).c_str(), kWindowStyle,
                     at.left, at.top, frameWidth, frameHeight, nullptr, nullptr, instance, this);
     if (!handle_)
         throw std::runtime_error(
@@ -132,67 +132,67 @@ Win32Window::~Win32Window() {
 }
 
 void Win32Window::Build() {
-    const std::vector<ControlSpec>& layout = MainWindowLayout();
+    const std::vector<ControlRow>& layout = MainWindowLayout();
     std::map<ControlId, HWND> parents{{ControlId::Window, handle_}};
-    for (const ControlSpec& spec : layout) {
-        if (spec.kind == ControlKind::Page)
+    for (const ControlRow& layoutRow : layout) {
+        if (layoutRow.kind == ControlKind::Page)
             continue; // made by its tab control
-        if (spec.kind == ControlKind::Timer) {
-            const auto id = static_cast<UINT_PTR>(spec.id);
-            timers_[spec.id] =
-                std::make_unique<OneShot>(handle_, id, static_cast<UINT>(spec.intervalMs));
+        if (layoutRow.kind == ControlKind::Timer) {
+            const auto id = static_cast<UINT_PTR>(layoutRow.id);
+            timers_[layoutRow.id] =
+                std::make_unique<OneShot>(handle_, id, static_cast<UINT>(layoutRow.intervalMs));
             continue;
         }
         // Right of the client area nothing is ever seen: labels and bars there are plain fields.
-        const bool offScreen =
-            spec.parent == ControlId::Window && spec.bounds.left >= MainWindowSpec().clientWidth;
-        if (offScreen && spec.kind == ControlKind::Label) {
-            controls_[spec.id] = std::make_unique<FieldLabel>(spec);
+        const bool offScreen = layoutRow.parent == ControlId::Window &&
+                               layoutRow.bounds.left >= MainWindowFrame().clientWidth;
+        if (offScreen && layoutRow.kind == ControlKind::Label) {
+            controls_[layoutRow.id] = std::make_unique<FieldLabel>(layoutRow);
             continue;
         }
-        if (offScreen && spec.kind == ControlKind::ScrollBar) {
-            controls_[spec.id] = std::make_unique<FieldScrollBar>(spec);
+        if (offScreen && layoutRow.kind == ControlKind::ScrollBar) {
+            controls_[layoutRow.id] = std::make_unique<FieldScrollBar>(layoutRow);
             continue;
         }
-        const Placement place{parents.at(spec.parent), kFirstControlId + static_cast<int>(spec.id),
-                              spec.bounds};
+        const Placement place{parents.at(layoutRow.parent),
+                              kFirstControlId + static_cast<int>(layoutRow.id), layoutRow.bounds};
         std::unique_ptr<IControl> control;
         Win32Child* child = nullptr;
         const auto make = [&](auto made) {
             child = made.get();
             control = std::move(made);
         };
-        switch (spec.kind) {
+        switch (layoutRow.kind) {
         case ControlKind::Label:
-            make(std::make_unique<Win32Label>(*this, spec, place, GetSysColor(COLOR_BTNFACE)));
+            make(std::make_unique<Win32Label>(*this, layoutRow, place, GetSysColor(COLOR_BTNFACE)));
             break;
         case ControlKind::Heading:
-            make(std::make_unique<Win32Label>(*this, spec, place,
-                                              FromRgb(MainWindowSpec().headingRgb)));
+            make(std::make_unique<Win32Label>(*this, layoutRow, place,
+                                              FromRgb(MainWindowFrame().headingRgb)));
             break;
         case ControlKind::Button:
-            make(std::make_unique<Win32Button>(*this, spec, place));
+            make(std::make_unique<Win32Button>(*this, layoutRow, place));
             break;
         case ControlKind::Edit:
-            make(std::make_unique<Win32Edit>(*this, spec, place));
+            make(std::make_unique<Win32Edit>(*this, layoutRow, place));
             break;
         case ControlKind::List:
-            make(std::make_unique<Win32List>(*this, spec, place));
+            make(std::make_unique<Win32List>(*this, layoutRow, place));
             break;
         case ControlKind::ScrollBar:
-            make(std::make_unique<Win32ScrollBar>(*this, spec, place));
+            make(std::make_unique<Win32ScrollBar>(*this, layoutRow, place));
             break;
         case ControlKind::UpDown:
-            make(
-                std::make_unique<Win32UpDown>(*this, spec, place, HandleOf(SpinnerBuddy(spec.id))));
+            make(std::make_unique<Win32UpDown>(*this, layoutRow, place,
+                                               HandleOf(SpinnerBuddy(layoutRow.id))));
             break;
         case ControlKind::Tabs: {
-            std::vector<const ControlSpec*> pages;
-            for (const ControlSpec& row : layout)
-                if (row.kind == ControlKind::Page && row.parent == spec.id)
+            std::vector<const ControlRow*> pages;
+            for (const ControlRow& row : layout)
+                if (row.kind == ControlKind::Page && row.parent == layoutRow.id)
                     pages.push_back(&row);
-            auto tabs = std::make_unique<Win32Tabs>(*this, spec, place, pages);
-            for (const ControlSpec* page : pages)
+            auto tabs = std::make_unique<Win32Tabs>(*this, layoutRow, place, pages);
+            for (const ControlRow* page : pages)
                 parents[page->id] = tabs->PageWindow(page->id);
             make(std::move(tabs));
             break;
@@ -201,10 +201,10 @@ void Win32Window::Build() {
         case ControlKind::Timer:
             break;
         }
-        control->SetEnabled(spec.enabled);
-        control->SetVisible(spec.visible);
+        control->SetEnabled(layoutRow.enabled);
+        control->SetVisible(layoutRow.visible);
         byHandle_[child->Handle()] = child;
-        controls_[spec.id] = std::move(control);
+        controls_[layoutRow.id] = std::move(control);
     }
 }
 
@@ -264,11 +264,12 @@ bool Win32Window::HandleKeyboard(const MSG& message) {
         (message.hwnd != handle_ && !IsChild(handle_, message.hwnd)))
         return false;
     const auto letter = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(message.wParam)));
-    for (const ControlSpec& spec : MainWindowLayout()) {
-        if (spec.kind != ControlKind::Button || spec.mnemonic == 0 ||
-            static_cast<wchar_t>(std::tolower(static_cast<unsigned char>(spec.mnemonic))) != letter)
+    for (const ControlRow& layoutRow : MainWindowLayout()) {
+        if (layoutRow.kind != ControlKind::Button || layoutRow.mnemonic == 0 ||
+            static_cast<wchar_t>(std::tolower(static_cast<unsigned char>(layoutRow.mnemonic))) !=
+                letter)
             continue;
-        HWND button = HandleOf(spec.id);
+        HWND button = HandleOf(layoutRow.id);
         // The letter of a button on the page not shown belongs to the page shown.
         if (button != nullptr && IsWindowVisible(button) && IsWindowEnabled(button)) {
             SetFocus(button);
