@@ -17,12 +17,20 @@
 
 namespace zopra::testing {
 
-struct ControlState {
-    bool enabled = true;
-    bool visible = true;
+// Enabled and visible, as the form last set them; every fake control has both.
+template <typename Interface> class WithState : public Interface {
+public:
+    void SetEnabled(bool enabled) override { enabled_ = enabled; }
+    bool Enabled() const override { return enabled_; }
+    void SetVisible(bool visible) override { visible_ = visible; }
+    bool Visible() const override { return visible_; }
+
+private:
+    bool enabled_ = true;
+    bool visible_ = true;
 };
 
-class FakeLabel : public ILabel {
+class FakeLabel : public WithState<ILabel> {
 public:
     void SetText(const std::string& text) override {
         text_ = text;
@@ -32,42 +40,23 @@ public:
     // Called with every text the form writes (to look at the program at that moment).
     std::function<void(const std::string&)> OnSetText;
     std::string Text() const override { return text_; }
-    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
-    bool Enabled() const override { return state_.enabled; }
-    void SetVisible(bool visible) override { state_.visible = visible; }
-    bool Visible() const override { return state_.visible; }
 
 private:
     std::string text_;
-    ControlState state_;
 };
 
-class FakeEdit : public IEdit {
+class FakeEdit : public WithState<IEdit> {
 public:
     void SetText(const std::string& text) override { text_ = text; }
     std::string Text() const override { return text_; }
-    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
-    bool Enabled() const override { return state_.enabled; }
-    void SetVisible(bool visible) override { state_.visible = visible; }
-    bool Visible() const override { return state_.visible; }
 
 private:
     std::string text_;
-    ControlState state_;
 };
 
-class FakeButton : public IButton {
-public:
-    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
-    bool Enabled() const override { return state_.enabled; }
-    void SetVisible(bool visible) override { state_.visible = visible; }
-    bool Visible() const override { return state_.visible; }
+class FakeButton : public WithState<IButton> {};
 
-private:
-    ControlState state_;
-};
-
-class FakeList : public IList {
+class FakeList : public WithState<IList> {
 public:
     void Clear() override;
     void AddEntry(const std::string& entry) override { entries_.push_back(entry); }
@@ -78,10 +67,6 @@ public:
     std::string Text() const override { return text_; }
     void SetText(const std::string& text) override { text_ = text; }
     void SetMarked(bool marked) override { marked_ = marked; }
-    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
-    bool Enabled() const override { return state_.enabled; }
-    void SetVisible(bool visible) override { state_.visible = visible; }
-    bool Visible() const override { return state_.visible; }
 
     bool Marked() const { return marked_; }
     const std::vector<std::string>& Entries() const { return entries_; }
@@ -93,10 +78,9 @@ private:
     int position_ = -1;
     std::string text_;
     bool marked_ = false;
-    ControlState state_;
 };
 
-class FakeScrollBar : public IScrollBar {
+class FakeScrollBar : public WithState<IScrollBar> {
 public:
     void SetRange(int minimum, int maximum);
     int Minimum() const override { return minimum_; }
@@ -104,27 +88,18 @@ public:
     void SetMaximum(int maximum) override { SetRange(minimum_, maximum); }
     int Position() const override { return position_; }
     void SetPosition(int position) override;
-    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
-    bool Enabled() const override { return state_.enabled; }
-    void SetVisible(bool visible) override { state_.visible = visible; }
-    bool Visible() const override { return state_.visible; }
 
 private:
     int minimum_ = 0;
     int maximum_ = 0;
     int position_ = 0;
-    ControlState state_;
 };
 
-class FakeUpDown : public IUpDown {
+class FakeUpDown : public WithState<IUpDown> {
 public:
     void SetRange(int minimum, int maximum, int increment);
     int Position() const override { return position_; }
     void SetPosition(int position) override;
-    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
-    bool Enabled() const override { return state_.enabled; }
-    void SetVisible(bool visible) override { state_.visible = visible; }
-    bool Visible() const override { return state_.visible; }
 
     // A press of one arrow, as the interface's up-down does it.
     void Press(UpDownButton button);
@@ -134,21 +109,15 @@ private:
     int maximum_ = 0;
     int increment_ = 1;
     int position_ = 0;
-    ControlState state_;
 };
 
-class FakeTabs : public ITabs {
+class FakeTabs : public WithState<ITabs> {
 public:
     int Page() const override { return page_; }
     void SetPage(int page) override { page_ = page; }
-    void SetEnabled(bool enabled) override { state_.enabled = enabled; }
-    bool Enabled() const override { return state_.enabled; }
-    void SetVisible(bool visible) override { state_.visible = visible; }
-    bool Visible() const override { return state_.visible; }
 
 private:
     int page_ = 0;
-    ControlState state_;
 };
 
 class FakeTimer : public ITimer {
