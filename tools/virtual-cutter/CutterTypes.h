@@ -69,7 +69,8 @@ struct Figure {
 // Misbehaviour on purpose. Every field can be changed while the cutter runs.
 struct Faults {
     bool silent = false;    // answer nothing at all
-    int delayMs = 0;        // hold every reply this long before writing it
+    int delayMs = 0;        // hold every reply this long before writing it ...
+    std::string delayOnly = {}; // ... or, when set, only the replies to this command ("\x1b.R5:")
     bool split = false;     // write every reply in two writes ...
     int splitPauseMs = 50;  // ... with this pause between them
     bool glue = false;      // hold a reply until the next one, then write both in one write
