@@ -53,7 +53,10 @@ public:
 };
 
 // A caption. It takes the size of its text at every change, placed by its top-left corner,
-// so that a long model name or "Inch" in place of "mm" is never clipped.
+// so that a long model name or "Inch" in place of "mm" is never clipped. A label whose row
+// has a width (the status fields) keeps that width instead: a text too long for it is shown
+// cut at its end with an ellipsis, and the whole text is the label's tooltip. Text() always
+// gives the whole text.
 class ILabel : public IControl {
 public:
     virtual void SetText(const std::string& text) = 0;
@@ -66,6 +69,11 @@ class IEdit : public IControl {
 public:
     virtual void SetText(const std::string& text) = 0;
     virtual std::string Text() const = 0;
+    // Shows (or stops showing) the field as holding a text that is no usable value, as
+    // IList::SetMarked does; changes nothing else.
+    virtual void SetMarked(bool marked) = 0;
+    // Gives the field the keyboard focus (it was named as holding no number).
+    virtual void Focus() = 0;
 };
 
 // A push button. Report a click when the user releases the pressed button over it (or

@@ -152,8 +152,9 @@ std::vector<ControlRow> MakeLayout() {
         Label(C::Label5, "Label5", P1, 12, 56, "Blade Force"),
         Label(C::LaForce, "LaForce", P1, 137, 56, "0"),
         Label(C::Label28, "Label28", P1, 168, 56, "g"),
-        // Grams, one step per click on the arrows as on the track.
-        ScrollBar(C::SBForce, "SBForce", P1, {48, 76, 149, 17}, 5, 400, 5, 1, false),
+        // Grams: one per click on an arrow (and per arrow key), ten per click on the track
+        // (and per Page key).
+        ScrollBar(C::SBForce, "SBForce", P1, {48, 76, 149, 17}, 5, 400, 5, 10, false),
         Label(C::Label7, "Label7", P1, 12, 108, "Blade Offset"),
         EditableList(C::CBOffset, "CBOffset", P1, {124, 104, 75, 24}, false),
         Label(C::Label29, "Label29", P1, 200, 108, {}, false),
@@ -233,8 +234,20 @@ std::vector<ControlRow> MakeLayout() {
         ScrollBar(C::SBOffset, "SBOffset", W, {DiagnosticLeft, DiagnosticTop(14), 121, 17}, 0, 40,
                   0, 10, true),
 
-        // Below the pages, where the window has grown by one line for it.
-        Label(C::StatusLine, "StatusLine", W, 8, 400, "Not connected"),
+        // Below the pages, where the window has grown by one line for it: the connection on the
+        // left, the last action's outcome on the right, each cut to its width (whole in the
+        // tooltip).
+        {.id = C::StatusConnection,
+         .name = "StatusConnection",
+         .kind = K::Label,
+         .parent = W,
+         .bounds = {6, 400, 178, 16},
+         .caption = "Not connected"},
+        {.id = C::StatusLine,
+         .name = "StatusLine",
+         .kind = K::Label,
+         .parent = W,
+         .bounds = {190, 400, 219, 16}},
 
         Timer(C::Timer1, "Timer1", 100),
         Timer(C::Timer2, "Timer2", 100),

@@ -99,7 +99,8 @@ enum class ControlId {
     LaYScale,
     LaSpeed,
     AASOFFSET_outputevalue,
-    // Under the pages: the connection state and the outcome of the last action.
+    // Under the pages: the connection state and, beside it, the outcome of the last action.
+    StatusConnection,
     StatusLine,
     SBSpeed,
     SBOffset,
@@ -110,7 +111,8 @@ enum class ControlId {
 };
 
 enum class ControlKind {
-    Label,     // a caption sized to its text (width and height 0 in the table)
+    Label,     // a caption sized to its text (width and height 0 in the table), or a field
+               // of a fixed width that shows a longer text cut, whole in its tooltip
     Heading,   // a label on the heading colour
     Button,    // a push button
     Edit,      // a one-line text field, with or without a border

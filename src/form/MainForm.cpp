@@ -4,6 +4,7 @@
 
 #include "form/EventGuard.h"
 #include "protocol/Calibration.h"
+#include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
 
 #include <chrono>
@@ -60,6 +61,7 @@ TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> l
       SBSpeed(window.ScrollBar(ControlId::SBSpeed)),
       SBOffset(window.ScrollBar(ControlId::SBOffset)),
       AASOFFSET_outputevalue(window.Label(ControlId::AASOFFSET_outputevalue)),
+      StatusConnection(window.Label(ControlId::StatusConnection)),
       StatusLine(window.Label(ControlId::StatusLine)), Timer1(window, ControlId::Timer1),
       Timer2(window, ControlId::Timer2), Timer3(window, ControlId::Timer3),
       FSession(std::move(links)), FLastPort(std::move(lastPort)) {
@@ -204,9 +206,40 @@ void TMainForm_::SendCommand(CommandCode code) {
     } catch (const LinkWriteError&) {
         ForgetCutter();
         throw;
-    } catch (const NoAnswerError&) {
+    } catch (const NoAnswerError& error) {
         ForgetCutter();
-        throw;
+        ThrowNoAnswer(error);
+    }
+}
+
+void TMainForm_::WaitForReply() {
+    const Wait wait(*this);
+    try {
+        FSession.Dispatcher().WaitForReply();
+    } catch (const NoAnswerError& error) {
+        ForgetCutter();
+        ThrowNoAnswer(error);
+    }
+}
+
+void TMainForm_::ThrowNoAnswer(const NoAnswerError& error) {
+    if (dynamic_cast<const ConnectionLostError*>(&error) != nullptr)
+        throw error;
+    throw NoAnswerError(std::string(error.what()) +
+                        " Check that it is switched on, that its cable is plugged in at both "
+                        "ends, and that the port chosen is the machine's.");
+}
+
+std::optional<long double> TMainForm_::NumberIn(IEdit& field, const char* name) {
+    try {
+        const long double value = StrToFloat(field.Text(), Window.DecimalSeparator());
+        field.SetMarked(false);
+        return value;
+    } catch (const ConversionError& error) {
+        field.SetMarked(true);
+        field.Focus();
+        StatusLine.SetText(std::string(name) + ": " + error.what());
+        return std::nullopt;
     }
 }
 

@@ -10,10 +10,12 @@
 #include "form/Controls.h"
 #include "form/OneShotTimer.h"
 #include "link/CutterSession.h"
+#include "protocol/Commands.h"
 #include "platform/LastPort.h"
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -112,7 +114,8 @@ public:
     IScrollBar& SBOffset;
     ILabel& AASOFFSET_outputevalue;
 
-    // Under the pages: the connection and the outcome of the last action.
+    // Under the pages: the connection, and beside it the outcome of the last action.
+    ILabel& StatusConnection;
     ILabel& StatusLine;
 
     // One-shot timers, stopped until a workflow starts them.
@@ -206,11 +209,28 @@ private:
     void EnableWorkButtons();
     // The status line's text for the connection: port and model, or none.
     std::string ConnectionStatus();
+    // Waits (within the reply bound) for the reply still outstanding, as the queries before
+    // a display do; a cutter that never answers is forgotten, as for any query.
+    void WaitForReply();
+    // A reply that did not come, told with what to check; the lost link is told as it is.
+    [[noreturn]] void ThrowNoAnswer(const NoAnswerError& error);
+    // A number field of the page: its value, or, for a text that is no number, the field
+    // marked and focused and its name with the reason on the status line (nothing thrown:
+    // nothing was sent and the buttons stay as they were).
+    std::optional<long double> NumberIn(IEdit& field, const char* name);
 
     // "Inch/oz" chosen in the unit list.
     bool InchesSelected() const;
     // Setting page.
     std::vector<std::string> UnselectedUpdateLists() const;
+    // A blade offset typed into the list's field that is one of its entries' values selects
+    // that entry; another number is marked at the field and the allowed values named. False
+    // when the field holds a number that is no entry.
+    bool TakeTypedBladeOffset();
+    // The settings the page shows, as the update writes them.
+    SettingsUpdate PageSettings() const;
+    // What an update would change against the values last read, named for the status line.
+    std::string ChangedSettingsText(const SettingsUpdate& update) const;
 
     // Adjust page.
     void ShowSpinnerAdjustment(IEdit& edit, int position);
@@ -233,6 +253,13 @@ private:
     bool FCutterRead = false;
     // The next offset display shows what an "AASII Offset Update" left in the cutter.
     bool FAasUpdateReadBack = false;
+    // The AAS labels show offsets that a completed read of the cutter now connected put
+    // there: only these may be adjusted and sent back.
+    bool FAasOffsetsShown = false;
+    // The connected model offers the AAS offset function (read at connect).
+    bool FAasOffered = true;
+    // The settings as the last read (or the last update) left them in the cutter.
+    std::optional<SettingsUpdate> FSettingsRead;
     // Where the port of the last cutter read is kept between runs.
     std::unique_ptr<platform::LastPortStore> FLastPort;
     // Waits under way, one inside the other, and whether the user asked to close meanwhile.

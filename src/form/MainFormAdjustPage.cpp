@@ -9,6 +9,7 @@
 #include "protocol/Numbers.h"
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 
 namespace zopra {
@@ -24,11 +25,20 @@ void TMainForm_::TSSettingChange() {
     EdAASII_Y_Offset.SetText(d.adjustment);
     for (IEdit* sizeEdit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y})
         sizeEdit->SetText(d.testSize);
-    LaAASII_X_Offset.SetText(d.aasX);
-    LaAASII_Y_Offset.SetText(d.aasY);
+    for (IEdit* edit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y,
+                        &EdAASII_X_Offset, &EdAASII_Y_Offset})
+        edit->SetMarked(false);
+    // Offsets that no completed read of this cutter gave stay unshown: they are not the
+    // cutter's, and an update must not build on them.
+    FAasOffsetsShown = FCutterRead && values.FAasOffsetsRead;
+    LaAASII_X_Offset.SetText(FAasOffsetsShown ? d.aasX : " ");
+    LaAASII_Y_Offset.SetText(FAasOffsetsShown ? d.aasY : " ");
 }
 
 void TMainForm_::BuScale1Click() {
+    // A field that is no number is named and marked; nothing is sent, nothing is disabled.
+    if (!NumberIn(EdTestDraw_X, "Test length (X)") || !NumberIn(EdTestDraw_Y, "Test width (Y)"))
+        return;
     BuScale1.SetEnabled(false);
     Timer3.Start();
     SendCommand(kCmdTestSquare);
@@ -37,14 +47,18 @@ void TMainForm_::BuScale1Click() {
 }
 
 void TMainForm_::BuScale2Click() {
+    const std::optional<long double> testX = NumberIn(EdTestDraw_X, "Test length (X)");
+    const std::optional<long double> testY = testX ? NumberIn(EdTestDraw_Y, "Test width (Y)")
+                                                   : std::nullopt;
+    const std::optional<long double> measuredX =
+        testY ? NumberIn(EdMeasure_x, "Measured length (X)") : std::nullopt;
+    const std::optional<long double> measuredY =
+        measuredX ? NumberIn(EdMeasure_y, "Measured width (Y)") : std::nullopt;
+    if (!measuredY)
+        return;
     BuScale2.SetEnabled(false);
     Timer3.Start();
-    const char separator = Window.DecimalSeparator();
-    const long double testX = StrToFloat(EdTestDraw_X.Text(), separator);
-    const long double testY = StrToFloat(EdTestDraw_Y.Text(), separator);
-    const long double measuredX = StrToFloat(EdMeasure_x.Text(), separator);
-    const long double measuredY = StrToFloat(EdMeasure_y.Text(), separator);
-    if (!CalibrationSizesAccepted(testX, testY, measuredX, measuredY)) {
+    if (!CalibrationSizesAccepted(*testX, *testY, *measuredX, *measuredY)) {
         Window.ShowMessage(MessageKind::Message, kCalibrationOutOfBandMessage);
         return;
     }
@@ -92,7 +106,14 @@ void TMainForm_::UpDown2Click(UpDownButton /*button*/) {
 }
 
 void TMainForm_::BuAASIIUpdateClick() {
-    RequireAasOffsetsRead(FRecord.Read());
+    // Only offsets that a completed read put into the labels are added to: a reply that came
+    // after its display tick never made it there.
+    MachineSettings current = FRecord.Read();
+    current.FAasOffsetsRead = current.FAasOffsetsRead && FAasOffsetsShown;
+    RequireAasOffsetsRead(current);
+    if (!NumberIn(EdAASII_X_Offset, "AAS X adjustment") ||
+        !NumberIn(EdAASII_Y_Offset, "AAS Y adjustment"))
+        return;
     const bool inches = InchesSelected();
     const AasOffsetPair offsets = AdjustedAasOffsets(
         EdAASII_X_Offset.Text(), EdAASII_Y_Offset.Text(), LaAASII_X_Offset.Text(),
@@ -101,6 +122,7 @@ void TMainForm_::BuAASIIUpdateClick() {
     const std::vector<std::string> writes =
         AasOffsetWrites(static_cast<double>(offsets.x), static_cast<double>(offsets.y));
     AASOFFSET_outputevalue.SetText(writes.front());
+    StatusLine.SetText("Writing the AAS offsets; reading them back in 2 s...");
     for (const std::string& command : writes)
         WriteToLink(command);
     // Kept only once the cutter has been sent them: after a failed write the record (and the

@@ -25,11 +25,14 @@ void TMainForm_::CBConnectsChange() {
 }
 
 void TMainForm_::BuConnectClick() {
-    BuConnect.SetEnabled(false);
-    Timer3.Start();
     // What the window shows belongs to the cutter before; this one has not answered yet.
     ForgetCutter();
+    BuConnect.SetEnabled(false);
+    Timer3.Start();
+    StatusConnection.SetText("Connecting to " + ChosenPort() + "...");
+    StatusLine.SetText("");
     if (OpenConnection() == 0) {
+        ForgetCutter(); // "Connect" comes back for another try
         Window.ShowMessage(MessageKind::Message, "No Machine Connected");
         return;
     }
@@ -38,11 +41,18 @@ void TMainForm_::BuConnectClick() {
 
 void TMainForm_::ReadParameters() {
     const Wait wait(*this); // the replies, then the pause after the read
-    // Each query goes out once the reply to the one before has been read; a cutter that
-    // does not answer ends the series with "The machine did not answer.", a query that
-    // cannot be written ends it at once with "The machine could not be written to.".
-    for (CommandCode code : ParameterReadOrder(CBConnects.Text()))
-        SendCommand(code);
+    StatusLine.SetText("Reading the cutter's settings...");
+    {
+        // Each query goes out once the reply to the one before has been read; a cutter that
+        // does not answer ends the series, within one reply bound for all of it, with "The
+        // machine did not answer.", a query that cannot be written ends it at once with
+        // "The machine could not be written to.".
+        const CommandDispatcher::Series series(FSession.Dispatcher());
+        for (CommandCode code : ParameterReadOrder(CBConnects.Text()))
+            SendCommand(code);
+        // The display tick shows the read: it comes once the last reply is in, however late.
+        WaitForReply();
+    }
     Timer1.Start();
     // A plain sleep: the display tick comes after it, as it always has.
     std::this_thread::sleep_for(kParameterReadEndPause);
@@ -56,7 +66,8 @@ void TMainForm_::Timer1Timer() {
         FRecord.FIdentityReady.store(0, std::memory_order_release);
         FCutterRead = true;
         FLastPort->Write(ChosenPort());
-        StatusLine.SetText(ConnectionStatus());
+        StatusConnection.SetText(ConnectionStatus());
+        StatusLine.SetText("Settings read");
         EnableParameterControls();
         try {
             ApplyModelRules(FRecord.Read().FModelName);
@@ -67,22 +78,33 @@ void TMainForm_::Timer1Timer() {
     ShowParameterValues();
     Timer1.Stop();
     CoUnitChange();
-    CBOffset.SetText(
-        BladeOffsetText(FRecord.Read().FBladeOffset, InchesSelected(), Window.DecimalSeparator()));
+    // An offset that is one of the entries shows the entry's own text ("0.500"), which can be
+    // typed back as it stands; any other shows the exact value read.
+    const double offset = FRecord.Read().FBladeOffset;
+    if (!BladeOffsetEntryIndex(offset))
+        CBOffset.SetText(BladeOffsetText(offset, InchesSelected(), Window.DecimalSeparator()));
     CBOffset.SetMarked(false);
+    if (FCutterRead)
+        FSettingsRead = PageSettings();
     ReportUnreadableReply();
     if (offsetQueryFailed)
         throw *offsetQueryFailed;
 }
 
 void TMainForm_::Timer2Timer() {
+    Timer2.Stop();
+    // The offsets' reply may come after this tick: nothing is shown before it is in, and a
+    // reply that never comes leaves the labels empty (and the update refusing).
+    WaitForReply();
     const MachineSettings values = FRecord.Read();
+    FAasOffsetsShown = FCutterRead && values.FAasOffsetsRead;
     const bool inches = InchesSelected();
     const char separator = Window.DecimalSeparator();
-    LaAASII_X_Offset.SetText(AasOffsetText(values.FAASXOffset, inches, separator));
-    LaAASII_Y_Offset.SetText(AasOffsetText(values.FAASYOffset, inches, separator));
-    Timer2.Stop();
-    if (FAasUpdateReadBack && FCutterRead) {
+    LaAASII_X_Offset.SetText(FAasOffsetsShown ? AasOffsetText(values.FAASXOffset, inches, separator)
+                                              : " ");
+    LaAASII_Y_Offset.SetText(FAasOffsetsShown ? AasOffsetText(values.FAASYOffset, inches, separator)
+                                              : " ");
+    if (FAasUpdateReadBack && FAasOffsetsShown) {
         FAasUpdateReadBack = false;
         StatusLine.SetText("AAS offsets read back: X " + LaAASII_X_Offset.Text() + ", Y " +
                            LaAASII_Y_Offset.Text() + " " + Label27.Text());
@@ -99,22 +121,30 @@ void TMainForm_::Timer3Timer() {
 void TMainForm_::EnableWorkButtons() {
     if (!FCutterRead)
         return;
-    for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1})
+    for (IButton* button : {&BuUpdate, &BuScale2, &BuScale1})
         button->SetEnabled(true);
+    // A model without the offset function keeps its update off.
+    BuAASIIUpdate.SetEnabled(FAasOffered);
 }
 
 void TMainForm_::ForgetCutter() {
     FCutterRead = false;
     FAasUpdateReadBack = false;
+    FAasOffsetsShown = false;
+    FAasOffered = true;
+    FSettingsRead.reset();
     for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1})
         button->SetEnabled(false);
-    for (ILabel* label : {&LaMName, &LaVer, &LaLength, &LaWidth, &LaForce})
+    for (ILabel* label :
+         {&LaMName, &LaVer, &LaLength, &LaWidth, &LaForce, &LaAASII_X_Offset, &LaAASII_Y_Offset})
         label->SetText(" ");
     for (IList* list :
          {&CBOffset, &CBMedia, &CBWeight, &CBUnroll, &CBAccel, &CBSmooth, &CBBladeHolder})
         list->SetPosition(-1);
     CBOffset.SetMarked(false);
-    StatusLine.SetText("Not connected");
+    StatusConnection.SetText("Not connected");
+    // With a port chosen, the next click on "Connect" tries again.
+    BuConnect.SetEnabled(!CBConnects.Text().empty());
 }
 
 std::string TMainForm_::ConnectionStatus() {
@@ -142,17 +172,26 @@ void TMainForm_::ApplyModelRules(const std::string& modelName) {
                                                               &UpDown1, &UpDown2, &BuAASIIUpdate};
     switch (rules.aas) {
     case ModelRules::AasFunctions::ReadAndEnable:
+        FAasOffered = true;
         SendCommand(kCmdReadAasOffsets);
         Timer2.Start();
         for (IControl* control : aasControls)
             control->SetEnabled(true);
         break;
     case ModelRules::AasFunctions::HideAndDisable:
+        FAasOffered = false;
         BuAASIIUpdate.SetVisible(false);
         for (IControl* control : aasControls)
             control->SetEnabled(false);
         break;
     case ModelRules::AasFunctions::Untouched:
+        // A model outside the table: its offsets are never read, so an update could only be
+        // refused; the controls go off, and the user is told why.
+        FAasOffered = false;
+        for (IControl* control : aasControls)
+            control->SetEnabled(false);
+        StatusLine.SetText("Settings read; this model reports no AAS offsets, so they cannot "
+                           "be adjusted here");
         break;
     }
 }
@@ -230,8 +269,9 @@ int TMainForm_::OpenConnection() {
     try {
         opened = FSession.OpenConnection(CBConnects.Position(), CBConnects.Text());
     } catch (...) {
-        // No work button may come back without a link.
+        // No work button may come back without a link; "Connect" does, for another try.
         Timer3.Stop();
+        ForgetCutter();
         throw;
     }
     if (opened == 0)

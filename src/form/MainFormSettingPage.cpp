@@ -8,6 +8,8 @@
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
 
+#include <cctype>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -38,6 +40,8 @@ void TMainForm_::BuUpdateClick() {
     BuUpdate.SetEnabled(false);
     Timer3.Start();
 
+    if (!TakeTypedBladeOffset())
+        return;
     // "-1" is no setting the cutter knows, and half an update is worse than none: nothing
     // goes out until every list has a choice.
     const std::vector<std::string> unselected = UnselectedUpdateLists();
@@ -51,6 +55,29 @@ void TMainForm_::BuUpdateClick() {
         return;
     }
 
+    const SettingsUpdate update = PageSettings();
+    const std::string changed = ChangedSettingsText(update);
+    StatusLine.SetText("Writing the settings...");
+    // Back to back, no pause of the window's own; the first write that fails ends the
+    // update with its reason and how far it got. Nothing is read back: a later read shows
+    // what the cutter kept.
+    const std::vector<std::string> writes = SettingsUpdateWrites(update);
+    for (std::size_t written = 0; written < writes.size(); ++written) {
+        try {
+            WriteToLink(writes[written]);
+        } catch (const LinkWriteError& error) {
+            if (written == 0)
+                throw;
+            throw std::runtime_error(std::string(error.what()) + " " + std::to_string(written) +
+                                     " of the " + std::to_string(writes.size()) +
+                                     " settings were written before the connection was lost.");
+        }
+    }
+    FSettingsRead = update;
+    StatusLine.SetText("Settings written: " + changed);
+}
+
+SettingsUpdate TMainForm_::PageSettings() const {
     SettingsUpdate update;
     update.offsetIndex = CBOffset.Position();
     update.weightIndex = CBWeight.Position();
@@ -60,13 +87,60 @@ void TMainForm_::BuUpdateClick() {
     update.mediaIndex = CBMedia.Position();
     update.forceValue = BladeForceValue(FRecord.Read().FModelName, SBForce.Position());
     update.bladeHolderIndex = CBBladeHolder.Position();
-    // Back to back, no pause of the window's own; the first write that fails ends the
-    // update with its reason. Nothing is read back: a later read shows what the cutter kept.
-    for (const std::string& command : SettingsUpdateWrites(update))
-        WriteToLink(command);
-    StatusLine.SetText("Settings written: blade force " + LaForce.Text() + " " + Label28.Text() +
-                       ", blade offset " + CBOffset.Text() + " " + Label29.Text() + ", " +
-                       CBMedia.Text());
+    return update;
+}
+
+std::string TMainForm_::ChangedSettingsText(const SettingsUpdate& update) const {
+    const SettingsUpdate before = FSettingsRead.value_or(SettingsUpdate{});
+    const auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const struct {
+        bool changed;
+        const ILabel& caption;
+        std::string value;
+    } settings[] = {
+        {update.forceValue != before.forceValue, Label5, LaForce.Text() + " " + Label28.Text()},
+        {update.offsetIndex != before.offsetIndex, Label7, CBOffset.Text() + " " + Label29.Text()},
+        {update.mediaIndex != before.mediaIndex, Label9, CBMedia.Text()},
+        {update.weightIndex != before.weightIndex, Label6, CBWeight.Text()},
+        {update.unrollIndex != before.unrollIndex, Label8, CBUnroll.Text()},
+        {update.accelIndex != before.accelIndex, Label10, CBAccel.Text()},
+        {update.smoothIndex != before.smoothIndex, Label11, CBSmooth.Text()},
+        {update.bladeHolderIndex != before.bladeHolderIndex, Label39, CBBladeHolder.Text()},
+    };
+    std::string text;
+    for (const auto& setting : settings)
+        if (setting.changed)
+            text += (text.empty() ? "" : ", ") + lower(setting.caption.Text()) + " " + setting.value;
+    return text.empty() ? "no value changed" : text;
+}
+
+bool TMainForm_::TakeTypedBladeOffset() {
+    const std::string typed = CBOffset.Text();
+    if (CBOffset.Position() >= 0 || typed.find_first_not_of(' ') == std::string::npos)
+        return true;
+    long double value = 0;
+    try {
+        value = StrToFloat(typed, Window.DecimalSeparator());
+    } catch (const ConversionError&) {
+        return true; // marked already; the update names the list as having no value
+    }
+    if (const std::optional<int> entry =
+            BladeOffsetEntryIndex(BladeOffsetFromDisplay(value, InchesSelected()))) {
+        CBOffset.SetPosition(*entry);
+        CBOffset.SetMarked(false);
+        return true;
+    }
+    std::string allowed;
+    for (int index = 0; index < CBOffset.Count(); ++index)
+        allowed += (index == 0 ? "" : ", ") + CBOffset.Entry(index);
+    CBOffset.SetMarked(true);
+    StatusLine.SetText(Label7.Text() + ": " + typed + " is none of the offsets the cutter takes (" +
+                       allowed + " " + Label29.Text() + "); nothing was sent.");
+    return false;
 }
 
 void TMainForm_::SBForceChange() {

@@ -1,5 +1,6 @@
 #include "protocol/CommandDispatcher.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace zopra {
@@ -24,8 +25,22 @@ void CommandDispatcher::SetLinkLost(LinkLost linkLost) {
     linkLost_ = std::move(linkLost);
 }
 
+CommandDispatcher::Series::Series(CommandDispatcher& dispatcher)
+    : dispatcher_(dispatcher), previous_(dispatcher.seriesDeadline_) {
+    const auto deadline = std::chrono::steady_clock::now() + dispatcher.replyBound_;
+    if (!previous_ || deadline < *previous_)
+        dispatcher_.seriesDeadline_ = deadline;
+}
+
 void CommandDispatcher::WaitWhileReplyOutstanding() {
-    const auto deadline = std::chrono::steady_clock::now() + replyBound_;
+    const auto now = std::chrono::steady_clock::now();
+    auto deadline = now + replyBound_;
+    // Inside a series its deadline holds, but a reply is never given less than a second (or
+    // the whole bound, where that is shorter): the wait for an answer given up on earlier may
+    // have used the series' time, and a cutter that answers at once must not be failed for it.
+    if (seriesDeadline_)
+        deadline = std::min(deadline, std::max(*seriesDeadline_,
+                                               now + std::min(replyBound_, kSeriesGrace)));
     for (;;) {
         const bool outstanding = record_.FWaitingReply.load(std::memory_order_acquire) != 0;
         const bool late = abandoned_ != nullptr && abandoned_->AbandonedPending();

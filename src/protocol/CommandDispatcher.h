@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -17,9 +18,8 @@ namespace zopra {
 class NoAnswerError : public std::runtime_error {
 public:
     NoAnswerError() : std::runtime_error("The machine did not answer.") {}
-
-protected:
-    explicit NoAnswerError(const char* message) : std::runtime_error(message) {}
+    // The same with more said (the window adds what to check).
+    explicit NoAnswerError(const std::string& message) : std::runtime_error(message) {}
 };
 
 // The link reported its device gone while a reply was outstanding: the answer cannot come,
@@ -27,7 +27,7 @@ protected:
 // did not come handles this one too.
 class ConnectionLostError : public NoAnswerError {
 public:
-    ConnectionLostError() : NoAnswerError(kConnectionLostMessage) {}
+    ConnectionLostError() : NoAnswerError(std::string(kConnectionLostMessage)) {}
 };
 
 // The receiver's side of an answer that the reply bound has given up on. Without it the
@@ -60,6 +60,8 @@ public:
     static constexpr std::chrono::milliseconds kDefaultReplyBound{10000};
     static constexpr std::chrono::milliseconds kPollInterval{1};
     static constexpr std::chrono::milliseconds kPauseBeforeWake{30};
+    // The least a reply is waited for inside a series whose deadline has passed.
+    static constexpr std::chrono::milliseconds kSeriesGrace{1000};
 
     // writer sends bytes to whatever link is open; wakeReceiver resumes the receive
     // thread after a query has gone out.
@@ -88,6 +90,22 @@ public:
     // goes on (NoAnswerError when it does not come).
     void WaitForReply() { WaitWhileReplyOutstanding(); }
 
+    // One bound for a whole series of queries (a parameter read): while a Series lives, every
+    // wait of the dispatcher also ends at the series' deadline, so a cutter that does not
+    // answer costs one reply bound in all, not one for each query (each reply is still given
+    // kSeriesGrace). Series nest; the earlier deadline holds.
+    class Series {
+    public:
+        explicit Series(CommandDispatcher& dispatcher);
+        ~Series() { dispatcher_.seriesDeadline_ = previous_; }
+        Series(const Series&) = delete;
+        Series& operator=(const Series&) = delete;
+
+    private:
+        CommandDispatcher& dispatcher_;
+        std::optional<std::chrono::steady_clock::time_point> previous_;
+    };
+
 private:
     void WaitWhileReplyOutstanding();
 
@@ -98,6 +116,7 @@ private:
     std::chrono::milliseconds replyBound_ = kDefaultReplyBound;
     AbandonedReplies* abandoned_ = nullptr;
     LinkLost linkLost_;
+    std::optional<std::chrono::steady_clock::time_point> seriesDeadline_;
 };
 
 } // namespace zopra

@@ -27,7 +27,8 @@ struct ModelRules {
     enum class AasFunctions {
         ReadAndEnable, // send "ESC.R5:", show the offsets, enable the AAS controls
         HideAndDisable, // hide the AAS update button, disable the AAS controls
-        Untouched,      // a cutter outside the table: leave them as they are
+        Untouched,      // a cutter outside the table: no offsets are read (the window turns
+                        // its AAS controls off, since they could only be refused)
     };
     int forceMaximum;                // grams, the force scroll bar's maximum
     std::optional<int> speedMaximum; // unset: keep the scroll bar's own maximum

@@ -183,9 +183,15 @@ std::int32_t TestSquareUnits(long double typed, bool inches) {
 }
 
 std::int32_t AasUnits(long double typed, bool inches) {
-    if (inches)
-        return Trunc(typed * units::kPlotterUnitsPerMm * units::kMmPerInchAas);
-    return Trunc(typed * units::kPlotterUnitsPerMm);
+    const long double product = inches
+                                    ? typed * units::kPlotterUnitsPerMm * units::kMmPerInchAas
+                                    : typed * units::kPlotterUnitsPerMm;
+    // 0.005 inch x 40 x 25 lands just below 5 in binary: taken to a billionth of a unit
+    // first, a value that is a whole number of units in decimal stays one, and a real
+    // fraction (0.02 mm is 0.8 units) is still cut off.
+    if (!std::isfinite(product))
+        return Trunc(product);
+    return Trunc(std::nearbyint(product * 1e9L) / 1e9L);
 }
 
 std::int32_t AasUnitsNearest(long double shown, bool inches) {

@@ -63,7 +63,8 @@ double PlotterUnitsToMm(long double units);
 // Side of the test square typed in mm (or inches) to plotter units, truncated.
 std::int32_t TestSquareUnits(long double typed, bool inches);
 
-// An AAS length typed in mm (or inches, 1000 units each) to plotter units, truncated.
+// An AAS length typed in mm (or inches, 1000 units each) to plotter units, truncated after
+// the product is taken to a billionth of a unit (so 0.005 inch is 5 units, not 4).
 std::int32_t AasUnits(long double typed, bool inches);
 
 // An AAS offset as the window shows it (AasUnitsToDisplay) back to plotter units, to the

@@ -122,8 +122,10 @@ UnitSwitch MakeUnitSwitch(const MachineSettings& values, bool inches, bool conve
     u.length = PaperSizeText(values.FPaperLength, inches, sep);
     u.width = PaperSizeText(values.FPaperWidth, inches, sep);
     u.force = BladeForceText(forcePosition, inches, sep);
-    u.offsetText =
-        convertOffset ? ConvertBladeOffsetText(offsetText, inches, sep) : std::string(offsetText);
+    // A list with no value (after a read that failed) has nothing to convert.
+    const bool blank = offsetText.find_first_not_of(' ') == std::string_view::npos;
+    u.offsetText = convertOffset && !blank ? ConvertBladeOffsetText(offsetText, inches, sep)
+                                           : std::string(offsetText);
     u.offsetEntries = BladeOffsetEntries(inches, sep);
     return u;
 }

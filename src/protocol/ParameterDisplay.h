@@ -84,8 +84,8 @@ std::string ConvertBladeOffsetText(std::string_view text, bool toInches,
 // Everything a switch of unit shows, worked out before anything is shown, so that a switch
 // either completes or changes nothing: the captions, the paper size, the blade force at the
 // bar's position, the offset list's entries and its text. The text is taken into the other
-// unit only when convertOffset (a real change of unit). Throws ConversionError when the
-// offset text is not a number.
+// unit only when convertOffset (a real change of unit); an empty text stays empty. Throws
+// ConversionError when the offset text is some other text that is not a number.
 struct UnitSwitch {
     std::string lengthUnit; // "mm" or "Inch"
     std::string forceUnit;  // "g" or "oz"

@@ -124,10 +124,11 @@ TEST_F(AdjustPageTest, OffsetUpdateSendsPausesAndReadsBack) {
 
     // What the form is doing when a timer started before the click ticks (its tick shows the
     // offsets), and when a task posted before the click runs.
-    std::int32_t pendingAtTick = -1;
+    // The labels are written three times: the reconnect clears them, the held tick shows
+    // what the reconnect has read so far, the display's own tick shows the new offsets.
+    std::vector<std::int32_t> pendingAtWrite;
     W.LabelOf(C::LaAASII_X_Offset).OnSetText = [&](const std::string&) {
-        if (pendingAtTick < 0)
-            pendingAtTick = F->Record().FPendingCommand.load();
+        pendingAtWrite.push_back(F->Record().FPendingCommand.load());
     };
     bool taskInThePause = false;
     W.PostToInterfaceThread([&] {
@@ -152,8 +153,9 @@ TEST_F(AdjustPageTest, OffsetUpdateSendsPausesAndReadsBack) {
     // it, once the reconnect had begun its read (the pause would have left the display's own
     // offset query as the last command).
     EXPECT_TRUE(taskInThePause);
-    EXPECT_NE(pendingAtTick, kCmdReadAasOffsets);
-    EXPECT_GT(pendingAtTick, 0);
+    ASSERT_EQ(pendingAtWrite.size(), 3u);
+    EXPECT_NE(pendingAtWrite[1], kCmdReadAasOffsets);
+    EXPECT_GT(pendingAtWrite[1], 0);
     EXPECT_TRUE(W.Messages.empty());
     EXPECT_EQ(W.BusyDepth(), 0);
     EXPECT_EQ(Text(C::StatusLine), "AAS offsets read back: X 0.175, Y -1.025 mm");
@@ -167,6 +169,43 @@ TEST_F(AdjustPageTest, OffsetUpdateSendsPausesAndReadsBack) {
     WaitForDisplay();
     ASSERT_FALSE(cutter->Commands().empty());
     EXPECT_EQ(cutter->Commands().front(), expected.front());
+}
+
+TEST_F(AdjustPageTest, LateOffsetReplyIsWaitedForAndBuiltOn) {
+    // The cutter answers the offset query after the display's 100 ms tick.
+    vc::Options options;
+    options.state.aasX = 3;
+    options.state.aasY = -40;
+    options.faults.delayMs = 400;
+    options.faults.delayOnly = Esc + ".R5:";
+    auto cutter = ConnectOnAdjustPage(options);
+    EXPECT_EQ(Text(C::LaAASII_X_Offset), "0.075");
+    EXPECT_EQ(Text(C::LaAASII_Y_Offset), "-1");
+    W.Edit(C::EdAASII_X_Offset).SetText("0.05");
+    W.Click(C::BuAASIIUpdate);
+    WaitForDisplay();
+    EXPECT_TRUE(W.RunUntil([&] { return !F->Timer2.Active(); }));
+    EXPECT_EQ(Text(C::StatusLine), "AAS offsets read back: X 0.125, Y -1 mm");
+    // Pressed again, the update sends what the cutter holds, not zeros.
+    EXPECT_TRUE(W.RunUntil([&] { return W.EnabledOf(C::BuAASIIUpdate); }));
+    cutter->ClearHistory();
+    W.Click(C::BuAASIIUpdate);
+    ASSERT_TRUE(cutter->WaitForCommands(1));
+    EXPECT_EQ(cutter->Commands().front(), Esc + ".D6;5;-40:");
+    WaitForDisplay();
+    EXPECT_TRUE(W.Messages.empty());
+}
+
+TEST_F(AdjustPageTest, FieldWithoutANumberIsNamedAndNothingSent) {
+    auto cutter = ConnectOnAdjustPage();
+    W.Edit(C::EdMeasure_x).SetText("abc");
+    W.Click(C::BuScale2);
+    EXPECT_EQ(Text(C::StatusLine), "Measured length (X): 'abc' is not a valid floating point value");
+    EXPECT_TRUE(W.EditOf(C::EdMeasure_x).Marked());
+    EXPECT_EQ(W.EditOf(C::EdMeasure_x).Focused(), 1);
+    EXPECT_TRUE(W.EnabledOf(C::BuScale2)) << "nothing was sent: the button stays";
+    EXPECT_TRUE(W.Messages.empty());
+    EXPECT_TRUE(cutter->Commands().empty());
 }
 
 TEST_F(AdjustPageTest, ClosingDuringTheOffsetPauseEndsItAndSendsNothingMore) {

@@ -62,6 +62,14 @@ TEST_F(ConnectTest, ModelOutsideTheTable) {
     EXPECT_TRUE(W.EnabledOf(C::CBMedia));
     EXPECT_FALSE(F->Timer2.Active());
     EXPECT_EQ(cutter->Commands().size(), 5u);
+    // No offsets are read for it, so the AAS update could only refuse: its controls stay
+    // off, also after the work buttons come back, and the status line says why.
+    WaitForWorkButtons();
+    for (ControlId control :
+         {C::EdAASII_X_Offset, C::EdAASII_Y_Offset, C::UpDown1, C::UpDown2, C::BuAASIIUpdate})
+        EXPECT_FALSE(W.EnabledOf(control)) << RowOf(control).name;
+    EXPECT_TRUE(W.EnabledOf(C::BuScale1));
+    EXPECT_NE(Text(C::StatusLine).find("no AAS offsets"), std::string::npos);
 }
 
 TEST_F(ConnectTest, WorkButtonsComeBackAfterTwoSeconds) {
@@ -84,7 +92,7 @@ TEST_F(ConnectTest, ThePortOfTheLastCutterReadIsChosenWhenTheListOpens) {
     Choose(cutter->Entry());
     Connect();
     EXPECT_EQ(*LastPort, cutter->Entry());
-    EXPECT_EQ(Text(C::StatusLine), "Connected: Vantor II 24 PZ on " + cutter->Entry());
+    EXPECT_EQ(Text(C::StatusConnection), "Connected: Vantor II 24 PZ on " + cutter->Entry());
 
     // Next time, with nothing typed, opening the list chooses it.
     W.ListOf(C::CBConnects).SetText("");

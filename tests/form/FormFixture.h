@@ -18,6 +18,11 @@ namespace zopra::testing {
 
 inline const std::string Esc = "\x1b";
 
+// What the window says when a reply does not come.
+inline const char* const kNoAnswerInTheWindow =
+    "The machine did not answer. Check that it is switched on, that its cable is plugged in at "
+    "both ends, and that the port chosen is the machine's.";
+
 // The cutter's readable log, collected from whichever thread the cutter writes it on.
 class LogLines {
 public:

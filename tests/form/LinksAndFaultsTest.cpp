@@ -64,18 +64,15 @@ TEST_F(LinksAndFaultsTest, VendorLibraryLink) {
     EXPECT_EQ(cutter->Commands().size(), 5u);
 }
 
-TEST_F(LinksAndFaultsTest, TickBeforeTheIdentityEnablesNothing) {
-    auto cutter = StartCutter(WithFaults({.delayMs = 700})); // the identity comes after the tick
+TEST_F(LinksAndFaultsTest, RepliesAfterTheTickAreShownWhenTheyCome) {
+    auto cutter = StartCutter(WithFaults({.delayMs = 700})); // every reply after its tick
     Choose(cutter->Entry());
     F->Dispatcher().SetReplyBound(5000ms);
     Connect();
-    // The series outlasts the work-button timer, so only what the display enables counts.
-    EXPECT_FALSE(W.EnabledOf(C::CoUnit));
-    EXPECT_FALSE(W.EnabledOf(C::CBOffset));
-    EXPECT_FALSE(W.VisibleOf(C::SBForce));
-    EXPECT_EQ(Text(C::LaLength), "2000"); // values are shown anyway
-    EXPECT_TRUE(W.RunUntil([&] { return F->Record().FIdentityReady.load() == 1; }));
-    EXPECT_FALSE(W.EnabledOf(C::CoUnit));
+    EXPECT_TRUE(W.EnabledOf(C::CoUnit));
+    EXPECT_EQ(Text(C::LaMName), "Vantor II 24 PZ");
+    EXPECT_EQ(Text(C::StatusConnection), "Connected: Vantor II 24 PZ on " + cutter->Entry());
+    EXPECT_TRUE(W.Messages.empty());
 }
 
 TEST_F(LinksAndFaultsTest, SilentCutterEndsTheSeriesAndALaterConnectWorks) {
@@ -83,8 +80,7 @@ TEST_F(LinksAndFaultsTest, SilentCutterEndsTheSeriesAndALaterConnectWorks) {
     F->Dispatcher().SetReplyBound(300ms);
     Choose(silent->Entry());
     W.Click(C::BuConnect);
-    EXPECT_EQ(W.Messages,
-              (std::vector<Message>{{MessageKind::Error, "The machine did not answer."}}));
+    EXPECT_EQ(W.Messages, (std::vector<Message>{{MessageKind::Error, kNoAnswerInTheWindow}}));
     EXPECT_EQ(silent->Commands(), (std::vector<std::string>{"OH;"}));
     EXPECT_EQ(W.BusyDepth(), 0);
 
@@ -96,13 +92,19 @@ TEST_F(LinksAndFaultsTest, SilentCutterEndsTheSeriesAndALaterConnectWorks) {
 
 TEST_F(LinksAndFaultsTest, FailedConnectLeavesNothingOfThePreviousCutter) {
     auto first = ConnectTo();
-    EXPECT_EQ(Text(C::StatusLine), "Connected: Vantor II 24 PZ on " + first->Entry());
+    EXPECT_EQ(Text(C::StatusConnection), "Connected: Vantor II 24 PZ on " + first->Entry());
     auto silent = StartCutter(WithFaults({.silent = true}));
     F->Dispatcher().SetReplyBound(300ms);
     Choose(silent->Entry());
     W.Click(C::BuConnect);
     ASSERT_EQ(W.Messages.size(), 1u);
-    EXPECT_EQ(Text(C::StatusLine), "Failed: The machine did not answer.");
+    EXPECT_EQ(Text(C::StatusLine), std::string("Failed: ") + kNoAnswerInTheWindow);
+    EXPECT_EQ(Text(C::StatusConnection), "Not connected");
+    // The next click on "Connect" tries again; the unit still switches with no value shown.
+    EXPECT_TRUE(W.EnabledOf(C::BuConnect));
+    W.Choose(C::CoUnit, 1);
+    EXPECT_EQ(Text(C::Label28), "oz");
+    EXPECT_EQ(W.Messages.size(), 1u);
     // Not even after the work buttons' pause may anything write to the silent port.
     WaitForWorkButtons();
     EXPECT_EQ(Text(C::LaMName), " ");
@@ -163,7 +165,7 @@ TEST_F(LinksAndFaultsTest, PortWithoutActiveModemLine) {
     W.Click(C::BuConnect);
     EXPECT_EQ(W.Messages, (std::vector<Message>{{MessageKind::Message, "No Machine Connected"}}));
     EXPECT_TRUE(serial->written.empty());
-    EXPECT_FALSE(W.EnabledOf(C::BuConnect));
+    EXPECT_TRUE(W.EnabledOf(C::BuConnect)) << "a second click tries again";
     EXPECT_FALSE(F->Timer3.Active()) << "no work button comes back without a link";
 }
 

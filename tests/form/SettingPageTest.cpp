@@ -37,6 +37,10 @@ TEST_P(UpdateThenReadTest, ShowsTheChoices) {
     EXPECT_TRUE(cutter->WaitForCommands(expected.size()));
     EXPECT_EQ(cutter->Commands(), expected);
     EXPECT_FALSE(W.EnabledOf(C::BuUpdate));
+    EXPECT_EQ(Text(C::StatusLine),
+              "Settings written: blade force 200 g, blade offset 0.500 mm, media type Single, "
+              "media weight Heavy, auto unroll Enable, vector quality Draft, vector smooth "
+              "Enable, blade holder Plastic");
 
     // Nothing is read back by the update: only the next read shows what the cutter kept.
     for (ControlId list : {C::CBOffset, C::CBWeight, C::CBAccel, C::CBSmooth, C::CBUnroll,
@@ -52,7 +56,7 @@ TEST_P(UpdateThenReadTest, ShowsTheChoices) {
         {C::CBUnroll, 1}, {C::CBMedia, 0},  {C::CBBladeHolder, 1}};
     for (const auto& [list, position] : positions)
         EXPECT_EQ(W.ListOf(list).Position(), position) << RowOf(list).name;
-    EXPECT_EQ(Text(C::CBOffset), "0.5");
+    EXPECT_EQ(Text(C::CBOffset), "0.500");
     EXPECT_EQ(W.BarOf(C::SBForce).Position(), 200);
     EXPECT_EQ(Text(C::LaForce), "200");
     EXPECT_TRUE(W.Messages.empty());
@@ -87,19 +91,31 @@ INSTANTIATE_TEST_SUITE_P(Models, BladeForceTest,
                                            ForceCase{"Plotmaster 9", 100, "64"},
                                            ForceCase{"Plotmaster 9", 400, "256"}));
 
-TEST_F(SettingPageTest, ListWithoutSelectionSendsNothing) {
+TEST_F(SettingPageTest, TypedOffsetAndListWithoutSelectionSendNothing) {
     auto cutter = ConnectTo();
-    // An offset typed into the list's field that is none of its entries, and a list that
-    // never got a value.
+    // An offset typed into the list's field that is none of its entries is named at the
+    // field, with the values the cutter takes.
     W.ListOf(C::CBOffset).SetText("");
     W.Type(C::CBOffset, "0.33");
     EXPECT_EQ(W.ListOf(C::CBOffset).Position(), -1);
+    W.Click(C::BuUpdate);
+    EXPECT_TRUE(W.ListOf(C::CBOffset).Marked());
+    EXPECT_EQ(Text(C::StatusLine),
+              "Blade Offset: 0.33 is none of the offsets the cutter takes (0.000, 0.175, 0.250, "
+              "0.275, 0.300, 0.500, 0.750, 1.000 mm); nothing was sent.");
+    EXPECT_TRUE(W.Messages.empty());
+    // One typed as an entry's value selects it; a list that never got a value is named.
+    WaitForWorkButtons();
+    W.ListOf(C::CBOffset).SetText("");
+    W.Type(C::CBOffset, "0.50");
     W.ListOf(C::CBAccel).SetPosition(-1);
     W.Click(C::BuUpdate);
-
+    EXPECT_EQ(W.ListOf(C::CBOffset).Position(), 5);
+    EXPECT_EQ(Text(C::CBOffset), "0.500");
     EXPECT_EQ(W.Messages, (std::vector<Message>{{MessageKind::Message,
-                                                 "Choose a value for Blade Offset and Vector "
-                                                 "Quality first; nothing was sent."}}));
+                                                 "Choose a value for Vector Quality first; "
+                                                 "nothing was sent."}}));
+    EXPECT_TRUE(cutter->Commands().empty());
     // A query afterwards is the first thing the cutter hears.
     WaitForWorkButtons();
     W.Click(C::BuQuery);
@@ -122,7 +138,7 @@ TEST_F(SettingPageTest, ValuesWithoutListPositionLeaveOnlyTheirList) {
     EXPECT_EQ(W.BarOf(C::SBForce).Position(), 120);
     EXPECT_EQ(W.ListOf(C::CBBladeHolder).Position(), 0);
     EXPECT_EQ(W.ListOf(C::CBOffset).Position(), 2);
-    EXPECT_EQ(Text(C::CBOffset), "0.25");
+    EXPECT_EQ(Text(C::CBOffset), "0.250"); // the entry's own text, which can be typed back
     EXPECT_TRUE(W.EnabledOf(C::CoUnit));
     EXPECT_TRUE(W.Messages.empty());
 }
@@ -173,7 +189,7 @@ TEST_F(SettingPageTest, UnitsSwitchLengthsOffsetAndForce) {
     WaitForDisplay();
     EXPECT_EQ(Text(C::LaLength), "24.01");
     EXPECT_EQ(Text(C::LaForce), "3.53");
-    EXPECT_EQ(Text(C::CBOffset), "0.01");
+    EXPECT_EQ(Text(C::CBOffset), "0.010");
     EXPECT_TRUE(W.Messages.empty());
 }
 

@@ -49,9 +49,17 @@ class FakeEdit : public WithState<IEdit> {
 public:
     void SetText(const std::string& text) override { text_ = text; }
     std::string Text() const override { return text_; }
+    void SetMarked(bool marked) override { marked_ = marked; }
+    void Focus() override { ++focused_; }
+
+    bool Marked() const { return marked_; }
+    // How often the form gave the field the focus.
+    int Focused() const { return focused_; }
 
 private:
     std::string text_;
+    bool marked_ = false;
+    int focused_ = 0;
 };
 
 class FakeButton : public WithState<IButton> {};
@@ -185,6 +193,7 @@ public:
     bool VisibleOf(ControlId id);
     FakeLabel& LabelOf(ControlId id) { return Get<FakeLabel>(id); }
     FakeList& ListOf(ControlId id) { return Get<FakeList>(id); }
+    FakeEdit& EditOf(ControlId id) { return Get<FakeEdit>(id); }
     FakeScrollBar& BarOf(ControlId id) { return Get<FakeScrollBar>(id); }
     FakeTimer& TimerOf(ControlId id) { return Get<FakeTimer>(id); }
 

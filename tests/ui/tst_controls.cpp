@@ -69,6 +69,7 @@ private slots:
     void addedEntryKeepsNoSelection();
     void spinnerAsksTheForm();
     void timerTicksOnce();
+    void fieldLabelCutsALongTextAndKeepsItWhole();
 };
 
 void TestControls::spinnerSteps_data() {
@@ -313,6 +314,19 @@ void TestControls::timerTicksOnce() {
     QVERIFY(!timer.Active());
     QTest::qWait(50);
     QCOMPARE(ticks, 1);
+}
+
+void TestControls::fieldLabelCutsALongTextAndKeepsItWhole() {
+    zopra::TAutoSizeLabel label(QString(), nullptr, 100);
+    const std::string whole = "Settings written: blade force 150 g, blade offset 0.250 mm, Roll";
+    label.SetText(whole);
+    QCOMPARE(label.Text(), whole);
+    QCOMPARE(label.toolTip(), QString::fromStdString(whole));
+    QVERIFY(label.text().endsWith(QChar(0x2026)));
+    QVERIFY(label.fontMetrics().horizontalAdvance(label.text()) <= 100);
+    label.SetText("Settings read");
+    QCOMPARE(label.text(), QStringLiteral("Settings read"));
+    QVERIFY(label.toolTip().isEmpty());
 }
 
 QTEST_MAIN(TestControls)

@@ -138,7 +138,8 @@ void TestMainForm::builtFromTheTable() {
             // The length units come from the form's construction, the rest from the table.
             if (!caption.isEmpty())
                 QCOMPARE(static_cast<QLabel*>(widget)->text(), caption);
-            QCOMPARE(widget->size(), widget->sizeHint());
+            if (b.width == 0) // the others keep the table's size, checked above
+                QCOMPARE(widget->size(), widget->sizeHint());
             break;
         case zopra::ControlKind::Button:
             QCOMPARE(static_cast<QPushButton*>(widget)->text(),
@@ -374,7 +375,9 @@ void TestMainForm::diagnosticControlsLieOutsideTheClientArea() {
                              "LaUnroll", "LaAccel", "LaSmooth", "LaXScale", "LaYScale", "LaSpeed",
                              "SBSpeed", "SBOffset", "AASOFFSET_outputevalue"}) {
         const QWidget* control = Control(QLatin1String(name));
-        QCOMPARE(control->parentWidget(), FWindow.get());
+        QCOMPARE(control->window(), FWindow.get());
+        // Never seen, not even where a window manager makes the window larger.
+        QVERIFY2(!control->isVisible(), name);
         QVERIFY2(control->x() >= 424, name);
         QVERIFY2(!client.intersects(control->geometry()), name);
     }
@@ -424,7 +427,7 @@ void TestMainForm::keyboardWalksTheTableOrderAndPressesButtons() {
     QTest::keyClick(force, Qt::Key_Right);
     QCOMPARE(force->value(), position + 1);
     QTest::keyClick(force, Qt::Key_PageUp);
-    QCOMPARE(force->value(), position + 2);
+    QCOMPARE(force->value(), position + 1 + zopra::RowOf(ControlId::SBForce).largeStep);
     tabs->setCurrentIndex(1);
     auto* adjust = FWindow->Control<QLineEdit>(ControlId::EdAASII_X_Offset);
     adjust->setFocus();

@@ -62,7 +62,7 @@ void TestReplyWait::replyWaitEndsAtTheBoundOrAtAClose() {
     // The bound ended the wait with an error: the error box shows the ordinary pointer, and
     // nothing is left on the cursor stack afterwards.
     QCOMPARE(messages.size(), 1u);
-    QCOMPARE(messages[0].first, QStringLiteral("The machine did not answer."));
+    QVERIFY(messages[0].first.startsWith(QStringLiteral("The machine did not answer.")));
     QVERIFY2(!messages[0].second, "no busy cursor over the error box");
     QVERIFY(QApplication::overrideCursor() == nullptr);
 

@@ -168,6 +168,14 @@ const std::vector<OptionRow>& OptionRows() {
          [](CommandLine& c, const std::string& v) {
              c.options.faults.delayMs = Whole("--delay", v, 0);
          }},
+        {"--delay-only", "COMMAND", "hold only the replies to COMMAND (ESC written as \\e, e.g. \\e.R5:)",
+         [](CommandLine& c, const std::string& v) {
+             std::string command = v;
+             for (std::size_t at = command.find("\\e"); at != std::string::npos;
+                  at = command.find("\\e", at + 1))
+                 command.replace(at, 2, "\x1b");
+             c.options.faults.delayOnly = command;
+         }},
         {"--split", nullptr, "fault: write every reply in two writes",
          [](CommandLine& c, const std::string&) { c.options.faults.split = true; }},
         {"--split-pause", "MS", "pause between the two writes (default 50)",

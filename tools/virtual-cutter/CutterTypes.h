@@ -69,13 +69,14 @@ struct Figure {
 // Misbehaviour on purpose. Every field can be changed while the cutter runs.
 struct Faults {
     bool silent = false;    // answer nothing at all
-    int delayMs = 0;        // hold every reply this long before writing it
+    int delayMs = 0;        // hold every reply this long before writing it (see delayOnly)
     bool split = false;     // write every reply in two writes ...
     int splitPauseMs = 50;  // ... with this pause between them
     bool glue = false;      // hold a reply until the next one, then write both in one write
     bool noLineEnd = false; // leave the line end off every reply
     bool garbage = false;   // send the garbage text instead of every reply
     int vanishAfter = 0;    // close the line when this many commands have arrived; 0 never
+    std::string delayOnly = {}; // when set, delayMs holds only the replies to this command
 
     bool operator==(const Faults&) const = default;
 };

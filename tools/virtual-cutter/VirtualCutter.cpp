@@ -218,8 +218,12 @@ bool VirtualCutter::Impl::Process(const std::string& bytes) {
             Vanish();
             return true;
         }
-        if (outcome.reply)
+        if (outcome.reply) {
+            // A delay meant for one query holds back only that query's reply.
+            if (!f.delayOnly.empty() && item.bytes != f.delayOnly)
+                f.delayMs = 0;
             Deliver(*outcome.reply, f);
+        }
         if (stop)
             break;
     }

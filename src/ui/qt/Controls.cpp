@@ -6,13 +6,28 @@
 
 namespace zopra {
 
-TAutoSizeLabel::TAutoSizeLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
-    adjustSize();
+TAutoSizeLabel::TAutoSizeLabel(const QString& text, QWidget* parent, int fixedWidth)
+    : QLabel(parent), fixedWidth_(fixedWidth) {
+    setText(text);
 }
 
 void TAutoSizeLabel::setText(const QString& text) {
-    QLabel::setText(text);
-    adjustSize();
+    whole_ = text;
+    if (fixedWidth_ <= 0) {
+        QLabel::setText(text);
+        adjustSize();
+        return;
+    }
+    const QString shown = fontMetrics().elidedText(text, Qt::ElideRight, fixedWidth_);
+    QLabel::setText(shown);
+    setToolTip(shown == text ? QString() : text);
+}
+
+// The marked look of the list's field, so that both kinds of field show it alike.
+static const QString kMarkedField = QStringLiteral("background: #ffc8c8;");
+
+void TEdit::SetMarked(bool marked) {
+    setStyleSheet(marked ? kMarkedField : QString());
 }
 
 TComboBox::TComboBox(bool editable, QWidget* parent) : QComboBox(parent) {
@@ -64,7 +79,7 @@ void TComboBox::ShowStartOfEntry() {
 void TComboBox::SetMarked(bool marked) {
     // A pale red field, as the status line names the problem.
     if (QLineEdit* field = lineEdit())
-        field->setStyleSheet(marked ? QStringLiteral("background: #ffc8c8;") : QString());
+        field->setStyleSheet(marked ? kMarkedField : QString());
 }
 
 void TComboBox::TextEdited(const QString& text) {

@@ -17,20 +17,26 @@ namespace zopra {
 // A label that always has the size of its text, like the window's captions were designed:
 // placed by its top-left corner only, it grows and shrinks with every caption it is given, so
 // that a long model name or "Inch" in place of "mm" is never clipped.
+// A label given a width (fixedWidth above 0) keeps it: a longer text is cut with an ellipsis,
+// and the whole text is its tooltip.
 class TAutoSizeLabel : public QLabel, public ILabel {
 public:
-    TAutoSizeLabel(const QString& text, QWidget* parent);
+    TAutoSizeLabel(const QString& text, QWidget* parent, int fixedWidth = 0);
 
     // Deliberately hides QLabel::setText (which is not virtual): every caption change made
-    // through a TAutoSizeLabel pointer resizes the label at once.
+    // through a TAutoSizeLabel pointer resizes (or cuts) the label at once.
     void setText(const QString& text);
 
     void SetText(const std::string& text) override { setText(QString::fromStdString(text)); }
-    std::string Text() const override { return text().toStdString(); }
+    std::string Text() const override { return whole_.toStdString(); }
     void SetEnabled(bool enabled) override { setEnabled(enabled); }
     bool Enabled() const override { return isEnabled(); }
     void SetVisible(bool visible) override { setVisible(visible); }
     bool Visible() const override { return !isHidden(); }
+
+private:
+    const int fixedWidth_;
+    QString whole_;
 };
 
 // The window's drop-down list: always editable, and reporting what the handlers need.
@@ -90,6 +96,8 @@ public:
 
     void SetText(const std::string& text) override { setText(QString::fromStdString(text)); }
     std::string Text() const override { return text().toStdString(); }
+    void SetMarked(bool marked) override;
+    void Focus() override { setFocus(Qt::OtherFocusReason); }
     void SetEnabled(bool enabled) override { setEnabled(enabled); }
     bool Enabled() const override { return isEnabled(); }
     void SetVisible(bool visible) override { setVisible(visible); }

@@ -70,8 +70,12 @@ void TMainWindow::SetUpWindow() {
 }
 
 void TMainWindow::CreateControls() {
+    // The rows right of the client area are never to be seen, also where a window manager
+    // makes the window larger than designed: they live on a holder that is never shown.
+    auto* outside = new QWidget(this);
+    outside->hide();
     for (const ControlRow& layoutRow : MainWindowLayout()) {
-        QWidget* parent = this;
+        QWidget* parent = OutsideClientArea(layoutRow) ? outside : this;
         if (layoutRow.parent != ControlId::Window)
             parent = qobject_cast<QWidget*>(controls_.at(layoutRow.parent));
         QObject* control = CreateControl(layoutRow, parent);
@@ -93,8 +97,10 @@ QObject* TMainWindow::CreateControl(const ControlRow& layoutRow, QWidget* parent
     switch (layoutRow.kind) {
     case ControlKind::Label:
     case ControlKind::Heading: {
-        auto* label = new TAutoSizeLabel(caption, parent);
+        auto* label = new TAutoSizeLabel(caption, parent, b.width);
         label->move(b.left, b.top);
+        if (b.width > 0)
+            label->resize(b.width, b.height);
         if (layoutRow.kind == ControlKind::Heading) {
             QPalette palette = label->palette();
             palette.setColor(QPalette::Window, QColor::fromRgb(MainWindowFrame().headingRgb));

@@ -80,14 +80,51 @@ std::string WindowText(HWND handle) {
 
 Win32Label::Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
                        COLORREF background)
-    : Win32Control(window, place, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, Owned(layoutRow.caption)),
-      colour_(background), brush_(CreateSolidBrush(background)) {
-    FitToText();
+    : Win32Control(window, place, L"STATIC",
+                   SS_LEFT | SS_NOPREFIX | (layoutRow.bounds.width > 0 ? SS_ENDELLIPSIS | SS_NOTIFY : 0),
+                   0, Owned(layoutRow.caption)),
+      fixedWidth_(layoutRow.bounds.width > 0), colour_(background),
+      brush_(CreateSolidBrush(background)) {
+    if (!fixedWidth_) {
+        FitToText();
+        return;
+    }
+    // The tooltip watches the label's own mouse messages (TTF_SUBCLASS; a static control
+    // sees the mouse only with SS_NOTIFY).
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                               GetAncestor(handle_, GA_ROOT), nullptr, GetModuleHandleW(nullptr),
+                               nullptr);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = GetParent(handle_);
+    tool.uId = reinterpret_cast<UINT_PTR>(handle_);
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    UpdateTooltip();
 }
 
 void Win32Label::SetText(const std::string& text) {
     SetWindowTextW(handle_, Widen(text).c_str());
-    FitToText();
+    if (fixedWidth_)
+        UpdateTooltip();
+    else
+        FitToText();
+}
+
+void Win32Label::UpdateTooltip() {
+    if (tooltip_ == nullptr)
+        return;
+    tooltipText_ = Widen(Text());
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = GetParent(handle_);
+    tool.uId = reinterpret_cast<UINT_PTR>(handle_);
+    tool.lpszText = tooltipText_.data();
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    InvalidateRect(handle_, nullptr, TRUE);
 }
 
 HBRUSH Win32Label::Background(HDC context) {
@@ -194,20 +231,27 @@ void Win32List::SetText(const std::string& text) {
     SetWindowTextW(handle_, Widen(text).c_str());
 }
 
-void Win32List::SetMarked(bool marked) {
-    // A pale red field, as the status line names the problem.
-    if (marked && !markBrush_)
-        markBrush_.reset(CreateSolidBrush(kMarkColour));
+void FieldMark::Set(bool marked, HWND field) {
+    if (marked && !brush_)
+        brush_.reset(CreateSolidBrush(kMarkColour));
     else if (!marked)
-        markBrush_.reset();
-    InvalidateRect(handle_, nullptr, TRUE);
+        brush_.reset();
+    InvalidateRect(field, nullptr, TRUE);
+}
+
+HBRUSH FieldMark::Background(HDC context) const {
+    if (!brush_)
+        return nullptr;
+    SetBkColor(context, kMarkColour);
+    return brush_.get();
+}
+
+void Win32List::SetMarked(bool marked) {
+    mark_.Set(marked, handle_);
 }
 
 HBRUSH Win32List::Background(HDC context) {
-    if (!markBrush_)
-        return nullptr;
-    SetBkColor(context, kMarkColour);
-    return markBrush_.get();
+    return mark_.Background(context);
 }
 
 void Win32List::Command(WORD code) {

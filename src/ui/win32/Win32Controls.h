@@ -70,7 +70,25 @@ protected:
     const HWND handle_;
 };
 
+struct BrushDeleter {
+    void operator()(HBRUSH brush) const { DeleteObject(brush); }
+};
+using OwnedBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter>;
+
+// The pale red of a field that holds no usable value, while the status line names it.
+class FieldMark {
+public:
+    void Set(bool marked, HWND field);
+    // The brush for the field's WM_CTLCOLOR... answer; null when not marked.
+    HBRUSH Background(HDC context) const;
+
+private:
+    OwnedBrush brush_;
+};
+
 // A caption that always has the size of its text. A heading has its own background colour.
+// A row with a width keeps it: Win32 cuts a longer text with an ellipsis (SS_ENDELLIPSIS)
+// and a tooltip shows the whole text.
 class Win32Label final : public Win32Control<ILabel> {
 public:
     Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
@@ -81,11 +99,12 @@ public:
 
 private:
     void FitToText();
-    struct BrushDeleter {
-        void operator()(HBRUSH brush) const { DeleteObject(brush); }
-    };
+    void UpdateTooltip();
+    const bool fixedWidth_;
     const COLORREF colour_;
-    std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter> brush_;
+    OwnedBrush brush_;
+    HWND tooltip_ = nullptr; // owned by the window, gone with it
+    std::wstring tooltipText_;
 };
 
 class Win32Button final : public Win32Control<IButton> {
@@ -99,6 +118,13 @@ public:
     Win32Edit(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
     void SetText(const std::string& text) override;
     std::string Text() const override { return WindowText(handle_); }
+    void SetMarked(bool marked) override { mark_.Set(marked, handle_); }
+    void Focus() override { SetFocus(handle_); }
+    // The field's colours (WM_CTLCOLOREDIT).
+    HBRUSH Background(HDC context) override { return mark_.Background(context); }
+
+private:
+    FieldMark mark_;
 };
 
 // The editable drop-down list. The object keeps the position itself, because the Win32 combo
@@ -123,10 +149,7 @@ public:
     HBRUSH Background(HDC context) override;
 
 private:
-    struct BrushDeleter {
-        void operator()(HBRUSH brush) const { DeleteObject(brush); }
-    };
-    std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter> markBrush_;
+    FieldMark mark_;
     std::vector<std::string> entries_;
     int position_ = -1;
     // Set while the program changes the list, whose own reports then are not the user's.

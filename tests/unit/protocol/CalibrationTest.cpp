@@ -77,6 +77,17 @@ TEST(AasAdjustment, AnUnadjustedOffsetGoesBackAsTheCutterReportedIt) {
         }
 }
 
+TEST(AasAdjustment, EverySpinnerPositionSendsItsOwnUnits) {
+    // The spinner shows its position in mm, then in inches (0.005, 0.01, ...): either text
+    // adds exactly that many plotter units, though x 40 x 25 of 0.005 lands below 5 in binary.
+    for (int position = -100; position <= 100; ++position) {
+        const std::string mm = AasStepText(position);
+        const std::string inch = AasAdjustmentInInches(mm);
+        EXPECT_EQ(AdjustedAasOffsets(mm, "0", "0", "0", false).x, position) << mm << " mm";
+        EXPECT_EQ(AdjustedAasOffsets(inch, "0", "0", "0", true).x, position) << inch << " inch";
+    }
+}
+
 TEST(AasAdjustment, ASumBeyondTheCuttersIntegerIsRefused) {
     // Each part fits the cutter's 32-bit integer (2147483640 units), the sum does not.
     struct Case {
