@@ -70,7 +70,7 @@ TEST_F(CliTest, ReadAllReadsFourCuttersAndASilentOneFailsAlone) {
     VirtualCutterProcess silent({"--silent"});
     std::vector<std::string> withSilent = ours;
     withSilent.push_back(silent.Device());
-    args = {"--timeout",     "1",      "read",         "--all", "--json", "--port",
+    args = {"--timeout",     "3",      "read",         "--all", "--json", "--port",
             serial.Device(), "--port", silent.Device()};
     for (const std::string& a : ExceptOthers(withSilent))
         args.push_back(a);
