@@ -46,6 +46,15 @@ ControlRow Button(C id, std::string_view name, C parent, Bounds bounds, std::str
             .mnemonic = mnemonic};
 }
 
+// A button of the help beside the status line, drawn as a link.
+ControlRow LinkButton(C id, std::string_view name, Bounds bounds, std::string_view caption,
+                      char mnemonic, bool visible) {
+    ControlRow layoutRow = Button(id, name, W, bounds, caption, mnemonic, true);
+    layoutRow.visible = visible;
+    layoutRow.link = true;
+    return layoutRow;
+}
+
 // A drop-down list of fixed entries; it starts without a selection unless `position` says
 // otherwise.
 ControlRow List(C id, std::string_view name, C parent, Bounds bounds,
@@ -235,6 +244,10 @@ std::vector<ControlRow> MakeLayout() {
 
         // Below the pages, where the window has grown by one line for it.
         Label(C::StatusLine, "StatusLine", W, 8, 400, "Not connected"),
+        // At the right end of the status line: "Why?" only while it has something to explain.
+        LinkButton(C::BuWhy, "BuWhy", {284, 399, 34, 18}, "Why?", 'W', false),
+        LinkButton(C::BuSaveReport, "BuSaveReport", {320, 399, 89, 18}, "Save Report...", 'p',
+                   true),
 
         Timer(C::Timer1, "Timer1", 100),
         Timer(C::Timer2, "Timer2", 100),

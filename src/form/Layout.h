@@ -99,8 +99,11 @@ enum class ControlId {
     LaYScale,
     LaSpeed,
     AASOFFSET_outputevalue,
-    // Under the pages: the connection state and the outcome of the last action.
+    // Under the pages: the connection state and the outcome of the last action, with help
+    // beside it for when the cutter is not there.
     StatusLine,
+    BuWhy,
+    BuSaveReport,
     SBSpeed,
     SBOffset,
     // One-shot timers.
@@ -155,6 +158,9 @@ struct ControlRow {
     // A button's Alt-letter: the first letter of its caption that is this one (in either
     // case) is marked; no two buttons seen at the same time share one.
     char mnemonic = 0;
+    // A button drawn as a link (its caption alone, in the link colour), for help that stays
+    // out of the way of the work buttons.
+    bool link = false;
 };
 
 // The window itself.

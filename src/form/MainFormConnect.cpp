@@ -30,6 +30,7 @@ void TMainForm_::BuConnectClick() {
     // What the window shows belongs to the cutter before; this one has not answered yet.
     ForgetCutter();
     if (OpenConnection() == 0) {
+        OfferWhy("No Machine Connected");
         Window.ShowMessage(MessageKind::Message, "No Machine Connected");
         return;
     }
@@ -55,6 +56,7 @@ void TMainForm_::Timer1Timer() {
     if (FRecord.FIdentityReady.load(std::memory_order_acquire) == 1) {
         FRecord.FIdentityReady.store(0, std::memory_order_release);
         FCutterRead = true;
+        WithdrawWhy();
         FLastPort->Write(ChosenPort());
         StatusLine.SetText(ConnectionStatus());
         EnableParameterControls();
@@ -203,6 +205,7 @@ void TMainForm_::RefreshConnections() {
     }
     if (typed.empty())
         PreselectLastPort(entries);
+    OfferWhyForList(entries);
 }
 
 void TMainForm_::PreselectLastPort(const std::vector<ConnectionEntry>& entries) {
@@ -232,6 +235,7 @@ int TMainForm_::OpenConnection() {
     } catch (...) {
         // No work button may come back without a link.
         Timer3.Stop();
+        OfferWhy({});
         throw;
     }
     if (opened == 0)
