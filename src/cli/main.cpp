@@ -182,8 +182,8 @@ void RunReportCommand(const Arguments& a, Output& output) {
         }
         contents.traffic = cutter.Traffic();
     }
-    if (const auto failure = settings::WriteReportFile(
-            PathFromArgument(a.second), settings::SupportReportText(contents)))
+    if (const auto failure = settings::WriteReportFile(PathFromArgument(a.second),
+                                                       settings::SupportReportText(contents)))
         throw CutterFailure("cannot write " + a.second + ": " + *failure);
     output.out << "report written to " << a.second << "\n";
     if (readFailure)

@@ -54,8 +54,7 @@ void TMainForm_::BuSaveReportClick() {
         contents.doctor = settings::RunDoctor();
     }
     const std::filesystem::path file(std::u8string(chosen.begin(), chosen.end()));
-    if (const auto failure =
-            settings::WriteReportFile(file, settings::SupportReportText(contents)))
+    if (const auto failure = settings::WriteReportFile(file, settings::SupportReportText(contents)))
         throw std::runtime_error("The report could not be saved to " + chosen + ": " + *failure);
     Window.ShowMessage(MessageKind::Message, "The report was saved to " + chosen + ".");
 }

@@ -25,8 +25,8 @@ struct TrafficExchange {
     std::chrono::milliseconds sinceOpen{0}; // since the connection was opened
     TrafficDirection direction = TrafficDirection::ToCutter;
     LinkKind link = kLinkSerial;
-    std::string bytes;     // at most TrafficLog::kKeptBytes of them
-    std::size_t size = 0;  // how many there were
+    std::string bytes;    // at most TrafficLog::kKeptBytes of them
+    std::size_t size = 0; // how many there were
 };
 
 class TrafficLog {

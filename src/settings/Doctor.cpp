@@ -63,8 +63,8 @@ void AddNodes(const std::vector<DeviceNodeReport>& nodes, DeviceSystem system,
     for (const DeviceNodeReport& node : nodes) {
         std::string line = "  " + Padded(node.Path, pathWidth) + "  ";
         if (onLinux) {
-            line += "driver " + Padded(node.Driver.empty() ? "none" : node.Driver, driverWidth) +
-                    "  ";
+            line +=
+                "driver " + Padded(node.Driver.empty() ? "none" : node.Driver, driverWidth) + "  ";
             if (node.NodeExists)
                 line += Padded(node.Owner + ":" + node.Group, ownerWidth) + " " +
                         ModeText(node.Mode) + "  ";
@@ -161,9 +161,9 @@ DoctorFindings RunDoctor(const DoctorRoots& roots) {
         out.findings.push_back({"  none", {}});
     AddNodes(report.SerialPorts, report.System, out);
 
-    out.findings.push_back({windows ? "USB printer-class devices of vendor 7a3c:"
-                                    : "USB devices of vendor 7a3c:",
-                            {}});
+    out.findings.push_back(
+        {windows ? "USB printer-class devices of vendor 7a3c:" : "USB devices of vendor 7a3c:",
+         {}});
     if (report.CutterNodes.empty())
         out.findings.push_back({"  none: is the cutter plugged in and switched on?", {}});
     AddNodes(report.CutterNodes, report.System, out);
@@ -174,8 +174,8 @@ DoctorFindings RunDoctor(const DoctorRoots& roots) {
         out.findings.push_back(VendorLibraryFinding(check));
         // A library that is there but unusable stops a cutter on it; a missing one matters
         // only to such a cutter, and most cutters need none.
-        out.cutterBlocked = out.cutterBlocked ||
-                            (check.state != State::Missing && check.state != State::Good);
+        out.cutterBlocked =
+            out.cutterBlocked || (check.state != State::Missing && check.state != State::Good);
     }
     if (!windows)
         out.findings.push_back(RulesFinding(roots.RulesFolders));

@@ -23,7 +23,7 @@ struct DoctorRoots {
 };
 
 struct DoctorFinding {
-    std::string text;   // one line of what was found (a heading ends in ':', its items are indented)
+    std::string text; // one line of what was found (a heading ends in ':', its items are indented)
     std::string advice; // what to do about it; "" when there is nothing to do
 };
 

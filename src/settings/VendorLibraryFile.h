@@ -19,8 +19,8 @@ struct VendorLibraryCheck {
         Good
     };
     State state = State::Missing;
-    int error = 0;                  // the system's error of a failed read
-    std::vector<unsigned> missing;  // ordinals without an address, in ascending order
+    int error = 0;                 // the system's error of a failed read
+    std::vector<unsigned> missing; // ordinals without an address, in ascending order
 };
 
 // Reads at most a few MiB of `file`.

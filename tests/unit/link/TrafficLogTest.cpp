@@ -34,12 +34,9 @@ TEST(TrafficLog, ShowsEveryByteAsPrintableText) {
         std::string bytes;
         std::string shown;
     } cases[] = {
-        {"\x1b.R1:\r", "ESC.R1:\\r"},
-        {std::string("a\0b", 3), "a\\x00b"},
-        {"\xff\x80", "\\xFF\\x80"},
-        {"line\nbreak", "line\\nbreak"},
-        {"back\\slash", "back\\\\slash"},
-        {"\x7f\x01", "\\x7F\\x01"},
+        {"\x1b.R1:\r", "ESC.R1:\\r"},     {std::string("a\0b", 3), "a\\x00b"},
+        {"\xff\x80", "\\xFF\\x80"},       {"line\nbreak", "line\\nbreak"},
+        {"back\\slash", "back\\\\slash"}, {"\x7f\x01", "\\x7F\\x01"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(EscapedBytes(c.bytes), c.shown);
@@ -51,9 +48,9 @@ TEST(TrafficLog, ShowsEveryByteAsPrintableText) {
     log.Record(TrafficDirection::FromCutter, kLinkVendorUsb, every);
     const std::string line = TrafficText(log.Exchanges());
     ASSERT_EQ(line.back(), '\n');
-    EXPECT_TRUE(std::all_of(line.begin(), line.end() - 1,
-                            [](char c) { return c >= 0x20 && c < 0x7f; }))
-        << line;
+    EXPECT_TRUE(std::all_of(line.begin(), line.end() - 1, [](char c) {
+        return c >= 0x20 && c < 0x7f;
+    })) << line;
 }
 
 } // namespace

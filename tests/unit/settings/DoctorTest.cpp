@@ -104,7 +104,7 @@ struct DoctorCase {
     const char* name;
     bool refusedPrinter; // the second cutter (on usblp) is there, its nodes of mode 0000
     Rules rules;
-    int exitStatus; // 1 when a cutter is blocked
+    int exitStatus;                  // 1 when a cutter is blocked
     std::vector<std::string> lines;  // each must be in the report ({dev} stands for /dev)
     std::vector<std::string> absent; // none of these may be
 };

@@ -1,8 +1,8 @@
 // The report a user sends: what it must never carry from the user's computer, lines that
 // odd bytes cannot break, a write that leaves nothing half-written; and the bound on a
 // device check that does not return.
-#include "platform/BoundedCall.h"
 #include "settings/SupportReport.h"
+#include "platform/BoundedCall.h"
 
 #include <gtest/gtest.h>
 
@@ -53,12 +53,14 @@ TEST(SupportReport, NamesNoUserHostOrEnvironmentAndKeepsItsLines) {
         forbidden.push_back(user->pw_dir);
     }
     for (const char* variable : {"HOME", "PWD", "TMPDIR"})
-        if (const char* value = std::getenv(variable); value != nullptr && std::string(value).size() > 1)
+        if (const char* value = std::getenv(variable);
+            value != nullptr && std::string(value).size() > 1)
             forbidden.push_back(value);
     for (const std::string& word : forbidden)
         EXPECT_EQ(text.find(word), std::string::npos) << word << " in:\n" << text;
 
-    EXPECT_NE(text.find("zopra " + std::string(ProgramVersion()) + "\nSystem: "), std::string::npos);
+    EXPECT_NE(text.find("zopra " + std::string(ProgramVersion()) + "\nSystem: "),
+              std::string::npos);
     EXPECT_NE(text.find("  1  Vantor II 24 PZ (/dev/usb/lp0)  (printer-class USB)\n"),
               std::string::npos)
         << text;

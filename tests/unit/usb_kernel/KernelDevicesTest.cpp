@@ -6,8 +6,8 @@
 #include "EmulatedCutter.h"
 #include "KernelTestbed.h"
 
-#include "settings/Doctor.h"
 #include "cli/Workflows.h"
+#include "settings/Doctor.h"
 #include "support/UsbTestSupport.h"
 
 #include <fcntl.h>
