@@ -153,7 +153,11 @@ DoctorFinding VendorLibraryFinding(const VendorLibraryCheck& check) {
 }
 
 DoctorFindings RunDoctor(const DoctorRoots& roots) {
-    const platform::DeviceReport report = platform::ReadDeviceReport(roots.Devices);
+    return FindingsOf(platform::ReadDeviceReport(roots.Devices), roots.RulesFolders);
+}
+
+DoctorFindings FindingsOf(const platform::DeviceReport& report,
+                          const std::vector<fs::path>& rulesFolders) {
     const bool windows = report.System == DeviceSystem::Windows;
     DoctorFindings out;
     out.findings.push_back({windows ? "Serial ports (from the registry):" : "Serial ports:", {}});
@@ -178,7 +182,7 @@ DoctorFindings RunDoctor(const DoctorRoots& roots) {
             out.cutterBlocked || (check.state != State::Missing && check.state != State::Good);
     }
     if (!windows)
-        out.findings.push_back(RulesFinding(roots.RulesFolders));
+        out.findings.push_back(RulesFinding(rulesFolders));
     return out;
 }
 

@@ -39,6 +39,11 @@ struct DoctorFindings {
 // is bounded (platform::kDeviceOpenBound); one that does not return is "not checked".
 DoctorFindings RunDoctor(const DoctorRoots& roots = {});
 
+// What the doctor says of a device report already read (RunDoctor's second half); the udev
+// rules are read from `rulesFolders` on Linux.
+DoctorFindings FindingsOf(const platform::DeviceReport& report,
+                          const std::vector<std::filesystem::path>& rulesFolders);
+
 // The findings as text: one line each, its advice on the next line, indented.
 std::string DoctorText(const DoctorFindings& findings);
 
