@@ -4,6 +4,7 @@
 #include "ui/win32/Win32Window.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace zopra::win32 {
 
@@ -122,6 +123,21 @@ Win32Button::Win32Button(Win32Window& window, const ControlRow& layoutRow, const
     linkFont_.reset(CreateFontIndirectW(&font));
 }
 
+namespace {
+
+// The link colour, unless it can hardly be told from the button face (Wine's default scheme
+// has a light grey there): then the button's own text colour.
+COLORREF LinkColour() {
+    const auto brightness = [](COLORREF colour) {
+        return 299 * GetRValue(colour) + 587 * GetGValue(colour) + 114 * GetBValue(colour);
+    };
+    const COLORREF link = GetSysColor(COLOR_HOTLIGHT);
+    const int contrast = brightness(link) - brightness(GetSysColor(COLOR_BTNFACE));
+    return std::abs(contrast) >= 80000 ? link : GetSysColor(COLOR_BTNTEXT);
+}
+
+} // namespace
+
 bool Win32Button::Notify(const NMHDR& header, LRESULT& result) {
     if (!linkFont_ || header.code != NM_CUSTOMDRAW)
         return false;
@@ -137,7 +153,7 @@ bool Win32Button::Notify(const NMHDR& header, LRESULT& result) {
         GetWindowTextW(handle_, caption.data(), static_cast<int>(caption.size()))));
     const HGDIOBJ before = SelectObject(draw.hdc, linkFont_.get());
     SetBkMode(draw.hdc, TRANSPARENT);
-    SetTextColor(draw.hdc, GetSysColor(IsWindowEnabled(handle_) ? COLOR_HOTLIGHT : COLOR_GRAYTEXT));
+    SetTextColor(draw.hdc, IsWindowEnabled(handle_) ? LinkColour() : GetSysColor(COLOR_GRAYTEXT));
     // The Alt-letter stays marked: "&" underlines it, as on the other buttons.
     DrawTextW(draw.hdc, caption.c_str(), static_cast<int>(caption.size()), &area,
               DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
