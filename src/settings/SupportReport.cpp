@@ -73,7 +73,8 @@ std::string SupportReportText(const ReportContents& contents) {
     DoctorFindings doctor = contents.doctor;
     for (DoctorFinding& finding : doctor.findings) {
         finding.text = "  " + EscapedBytes(finding.text);
-        finding.advice = EscapedBytes(finding.advice);
+        if (!finding.advice.empty())
+            finding.advice = "  " + EscapedBytes(finding.advice);
     }
     text += DoctorText(doctor);
 
