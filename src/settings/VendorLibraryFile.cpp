@@ -128,6 +128,10 @@ VendorLibraryCheck CheckVendorLibraryFile(const std::filesystem::path& file) {
     bytes.resize(kReadLimit);
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return CheckVendorLibraryBytes(std::move(bytes));
+}
+
+VendorLibraryCheck CheckVendorLibraryBytes(std::string bytes) {
     return Judge(Image(std::move(bytes)));
 }
 

@@ -5,6 +5,7 @@
 // the same name cannot be loaded into the 32-bit program at all, which the loader would only
 // tell as "not found".
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace zopra::settings {
@@ -25,5 +26,8 @@ struct VendorLibraryCheck {
 
 // Reads at most a few MiB of `file`.
 VendorLibraryCheck CheckVendorLibraryFile(const std::filesystem::path& file);
+
+// The same judgement of a file's bytes (state Missing and Unreadable never come from here).
+VendorLibraryCheck CheckVendorLibraryBytes(std::string bytes);
 
 } // namespace zopra::settings
