@@ -69,6 +69,8 @@ public:
     void WriteScaleFactors(std::int32_t xScale, std::int32_t yScale);
 
     MachineSettings Values() const { return session_->Record().Read(); }
+    // What went over the wire so far, for the report.
+    std::vector<TrafficExchange> Traffic() const { return session_->Traffic().Exchanges(); }
 
 private:
     void WriteAll(const std::vector<std::string>& writes);

@@ -1,11 +1,13 @@
 // zopra-cli: the cutter's settings, backups and calibration from a terminal or a script.
 #include "cli/CliErrors.h"
-#include "cli/Doctor.h"
+#include "cli/Cutter.h"
 #include "cli/Files.h"
 #include "cli/Interrupt.h"
 #include "cli/Workflows.h"
 #include "platform/ProcessStart.h"
 #include "protocol/Numbers.h"
+#include "settings/Doctor.h"
+#include "settings/SupportReport.h"
 
 #include <CLI/CLI.hpp>
 
@@ -148,7 +150,44 @@ void RunAasCommand(const Arguments& a, Output& output) {
 }
 
 void RunDoctorCommand(const Arguments&, Output& output) {
-    output.status = RunDoctor({}, output.out);
+    const zopra::settings::DoctorFindings findings = zopra::settings::RunDoctor();
+    output.out << zopra::settings::DoctorText(findings);
+    output.status = findings.cutterBlocked ? kExitCutterFailed : kExitDone;
+}
+
+void SetUpReport(CLI::App& command, Arguments& a) {
+    command.add_option("FILE", a.second, "the report to write")->required();
+    command.add_option("DEVICE", a.device, "entry of the connection list: read it first");
+}
+
+// The list and the doctor, and with DEVICE that cutter's read and traffic. A read that fails
+// is in the report too (its traffic is what a support person needs most); the command then
+// ends with the read's failure, after the report is written.
+void RunReportCommand(const Arguments& a, Output& output) {
+    namespace settings = zopra::settings;
+    settings::ReportContents contents;
+    contents.entries = DiscoverConnections(contents.listMessages);
+    contents.doctor = settings::RunDoctor();
+    std::optional<CutterFailure> readFailure;
+    if (!a.device.empty()) {
+        Cutter cutter(contents.entries, ResolveDevice(a.device, contents.entries),
+                      a.options.replyBound);
+        contents.cutterPort = cutter.Text();
+        try {
+            cutter.Open();
+            contents.cutter = cutter.ReadParameters();
+        } catch (const CutterFailure& error) {
+            contents.cutterFailure = error.what();
+            readFailure = error;
+        }
+        contents.traffic = cutter.Traffic();
+    }
+    if (const auto failure = settings::WriteReportFile(PathFromArgument(a.second),
+                                                       settings::SupportReportText(contents)))
+        throw CutterFailure("cannot write " + a.second + ": " + *failure);
+    output.out << "report written to " << a.second << "\n";
+    if (readFailure)
+        throw *readFailure;
 }
 
 // The options most subcommands share, added around a subcommand's own: DEVICE before them,
@@ -189,6 +228,10 @@ constexpr Subcommand kSubcommands[] = {
      "why a cutter is not listed or cannot be opened: every serial port and USB device of "
      "vendor 7a3c, its driver, owner, group and mode, and what to do",
      kOwnOnly, SetUpNothing, RunDoctorCommand},
+    {"report",
+     "a text file for support: version, system, the connection list, the doctor's findings, "
+     "and with DEVICE that cutter's identity, settings and traffic",
+     kOwnOnly, SetUpReport, RunReportCommand},
 };
 
 CLI::App* AddSubcommand(CLI::App& app, const Subcommand& subcommand, Arguments& a) {

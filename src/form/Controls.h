@@ -262,6 +262,14 @@ public:
     // A modal box; returns when the user has closed it. While the busy cursor is up, the
     // adapter shows the ordinary arrow over the box and puts the busy cursor back after it.
     virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
+    // A box with the doctor's findings: the text read-only (it may run to many lines), with
+    // "Copy" and "Close"; returns when the user has closed it, true when by "Copy".
+    virtual bool ShowFindings(const std::string& text) = 0;
+    // Puts `text` on the system's clipboard.
+    virtual void CopyToClipboard(const std::string& text) = 0;
+    // The toolkit's save dialog, starting with `suggestedName`: the file chosen (UTF-8), or ""
+    // when the user cancelled. The dialog asks itself before a file is replaced.
+    virtual std::string AskSaveFileName(const std::string& suggestedName) = 0;
     // The busy cursor over the window from Begin to the matching End; pairs nest.
     virtual void BeginBusyCursor() = 0;
     virtual void EndBusyCursor() = 0;

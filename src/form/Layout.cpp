@@ -46,6 +46,15 @@ ControlRow Button(C id, std::string_view name, C parent, Bounds bounds, std::str
             .mnemonic = mnemonic};
 }
 
+// A button of the help beside the status line, drawn as a link.
+ControlRow LinkButton(C id, std::string_view name, Bounds bounds, std::string_view caption,
+                      char mnemonic, bool visible) {
+    ControlRow layoutRow = Button(id, name, W, bounds, caption, mnemonic, true);
+    layoutRow.visible = visible;
+    layoutRow.link = true;
+    return layoutRow;
+}
+
 // A drop-down list of fixed entries; it starts without a selection unless `position` says
 // otherwise.
 ControlRow List(C id, std::string_view name, C parent, Bounds bounds,
@@ -235,19 +244,23 @@ std::vector<ControlRow> MakeLayout() {
                   0, 10, true),
 
         // Below the pages, where the window has grown by one line for it: the connection on the
-        // left, the last action's outcome on the right, each cut to its width (whole in the
-        // tooltip).
+        // left, the last action's outcome beside it, each cut to its width (whole in the
+        // tooltip), and at the right end "Why?" (only while it has something to explain) and
+        // "Save Report...".
         {.id = C::StatusConnection,
          .name = "StatusConnection",
          .kind = K::Label,
          .parent = W,
-         .bounds = {6, 400, 178, 16},
+         .bounds = {6, 400, 140, 16},
          .caption = "Not connected"},
         {.id = C::StatusLine,
          .name = "StatusLine",
          .kind = K::Label,
          .parent = W,
-         .bounds = {190, 400, 219, 16}},
+         .bounds = {150, 400, 132, 16}},
+        LinkButton(C::BuWhy, "BuWhy", {284, 399, 34, 18}, "Why?", 'W', false),
+        LinkButton(C::BuSaveReport, "BuSaveReport", {320, 399, 89, 18}, "Save Report...", 'p',
+                   true),
 
         Timer(C::Timer1, "Timer1", 100),
         Timer(C::Timer2, "Timer2", 100),

@@ -99,9 +99,12 @@ enum class ControlId {
     LaYScale,
     LaSpeed,
     AASOFFSET_outputevalue,
-    // Under the pages: the connection state and, beside it, the outcome of the last action.
+    // Under the pages: the connection state and, beside it, the outcome of the last action,
+    // with help at the right end for when the cutter is not there.
     StatusConnection,
     StatusLine,
+    BuWhy,
+    BuSaveReport,
     SBSpeed,
     SBOffset,
     // One-shot timers.
@@ -157,6 +160,9 @@ struct ControlRow {
     // A button's Alt-letter: the first letter of its caption that is this one (in either
     // case) is marked; no two buttons seen at the same time share one.
     char mnemonic = 0;
+    // A button drawn as a link (its caption alone, in the link colour), for help that stays
+    // out of the way of the work buttons.
+    bool link = false;
 };
 
 // The window itself.

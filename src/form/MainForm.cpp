@@ -62,7 +62,8 @@ TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> l
       SBOffset(window.ScrollBar(ControlId::SBOffset)),
       AASOFFSET_outputevalue(window.Label(ControlId::AASOFFSET_outputevalue)),
       StatusConnection(window.Label(ControlId::StatusConnection)),
-      StatusLine(window.Label(ControlId::StatusLine)), Timer1(window, ControlId::Timer1),
+      StatusLine(window.Label(ControlId::StatusLine)), BuWhy(window.Button(ControlId::BuWhy)),
+      BuSaveReport(window.Button(ControlId::BuSaveReport)), Timer1(window, ControlId::Timer1),
       Timer2(window, ControlId::Timer2), Timer3(window, ControlId::Timer3),
       FSession(std::move(links)), FLastPort(std::move(lastPort)) {
     ConnectHandlers();
@@ -169,6 +170,8 @@ void TMainForm_::ConnectHandlers() {
     BuScale1.OnClick(guarded(&TMainForm_::BuScale1Click));
     BuScale2.OnClick(guarded(&TMainForm_::BuScale2Click));
     BuAASIIUpdate.OnClick(guarded(&TMainForm_::BuAASIIUpdateClick));
+    BuWhy.OnClick(guarded(&TMainForm_::BuWhyClick));
+    BuSaveReport.OnClick(guarded(&TMainForm_::BuSaveReportClick));
     UpDown1.OnChanging([this](bool& allow, int position, UpDownDirection direction) {
         Guarded([&] { UpDown1ChangingEx(allow, position, direction); });
     });
@@ -208,6 +211,7 @@ void TMainForm_::SendCommand(CommandCode code) {
         throw;
     } catch (const NoAnswerError& error) {
         ForgetCutter();
+        OfferWhy({});
         ThrowNoAnswer(error);
     }
 }
@@ -218,6 +222,7 @@ void TMainForm_::WaitForReply() {
         FSession.Dispatcher().WaitForReply();
     } catch (const NoAnswerError& error) {
         ForgetCutter();
+        OfferWhy({});
         ThrowNoAnswer(error);
     }
 }

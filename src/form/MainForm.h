@@ -6,7 +6,8 @@
 //
 // One class over several files: MainForm.cpp (construction, first show and the protocol
 // side), MainFormConnect.cpp (connect flow, timers, parameter display),
-// MainFormSettingPage.cpp and MainFormAdjustPage.cpp.
+// MainFormSettingPage.cpp, MainFormAdjustPage.cpp and MainFormHelp.cpp (help when the cutter is
+// not there).
 #include "form/Controls.h"
 #include "form/OneShotTimer.h"
 #include "link/CutterSession.h"
@@ -117,6 +118,19 @@ public:
     // Under the pages: the connection, and beside it the outcome of the last action.
     ILabel& StatusConnection;
     ILabel& StatusLine;
+
+    // Help when the cutter is not there (MainFormHelp.cpp): "Why?" beside the status line
+    // shows the doctor's findings; "Save Report..." writes the report a user sends.
+    IButton& BuWhy;
+    IButton& BuSaveReport;
+    void BuWhyClick();
+    void BuSaveReportClick();
+    // The status line says what went wrong (unless `status` is empty) and "Why?" is offered.
+    void OfferWhy(const std::string& status);
+    // After a discovery: "Why?" when the list came out empty, none otherwise.
+    void OfferWhyForList(const std::vector<ConnectionEntry>& entries);
+    // A cutter answered: nothing to explain.
+    void WithdrawWhy();
 
     // One-shot timers, stopped until a workflow starts them.
     TOneShotTimer Timer1;

@@ -33,6 +33,7 @@ void TMainForm_::BuConnectClick() {
     StatusLine.SetText("");
     if (OpenConnection() == 0) {
         ForgetCutter(); // "Connect" comes back for another try
+        OfferWhy("No Machine Connected");
         Window.ShowMessage(MessageKind::Message, "No Machine Connected");
         return;
     }
@@ -65,6 +66,7 @@ void TMainForm_::Timer1Timer() {
     if (FRecord.FIdentityReady.load(std::memory_order_acquire) == 1) {
         FRecord.FIdentityReady.store(0, std::memory_order_release);
         FCutterRead = true;
+        WithdrawWhy();
         FLastPort->Write(ChosenPort());
         StatusConnection.SetText(ConnectionStatus());
         StatusLine.SetText("Settings read");
@@ -242,6 +244,7 @@ void TMainForm_::RefreshConnections() {
     }
     if (typed.empty())
         PreselectLastPort(entries);
+    OfferWhyForList(entries);
 }
 
 void TMainForm_::PreselectLastPort(const std::vector<ConnectionEntry>& entries) {
@@ -272,6 +275,7 @@ int TMainForm_::OpenConnection() {
         // No work button may come back without a link; "Connect" does, for another try.
         Timer3.Stop();
         ForgetCutter();
+        OfferWhy({});
         throw;
     }
     if (opened == 0)

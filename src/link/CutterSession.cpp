@@ -21,7 +21,13 @@ CutterSession::CutterSession(std::unique_ptr<CutterConnections> links)
 
 int CutterSession::OpenConnection(int position, const std::string& text) {
     FRecord.Clear();
+    FTraffic.Opened(FLinks->FLinkKind(), text);
     return FLinks->OpenConnection(position, text);
+}
+
+LinkWriteResult CutterSession::WriteToLink(const std::string& bytes) {
+    FTraffic.Record(TrafficDirection::ToCutter, FLinks->FLinkKind(), bytes);
+    return FLinks->WriteToLink(bytes);
 }
 
 CutterSession::~CutterSession() {
@@ -30,6 +36,7 @@ CutterSession::~CutterSession() {
 }
 
 void CutterSession::OnReply(std::string_view reply) {
+    FTraffic.Record(TrafficDirection::FromCutter, FLinks->FLinkKind(), reply);
     std::optional<ReplyFailure> failure = ParseReply(FRecord, reply);
     if (failure) {
         std::lock_guard lock(FUnreadableMutex);

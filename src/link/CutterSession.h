@@ -5,6 +5,7 @@
 // cutter, so several cutters can run in one process.
 #include "link/Connections.h"
 #include "link/ReceiveThread.h"
+#include "link/TrafficLog.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/MachineSettings.h"
 #include "protocol/ReplyParser.h"
@@ -31,6 +32,8 @@ public:
     MachineRecord& Record() { return FRecord; }
     CutterConnections& Links() { return *FLinks; }
     CommandDispatcher& Dispatcher() { return FDispatcher; }
+    // The session's last exchanges with the cutter, for the report.
+    const TrafficLog& Traffic() const { return FTraffic; }
 
     // A query or command through the dispatcher (waits for the outstanding reply first).
     void SendCommand(CommandCode code, const CommandInputs& inputs = {}) {
@@ -42,7 +45,7 @@ public:
     int OpenConnection(int position, const std::string& text);
 
     // The raw write to whichever link is open; tells whether every byte went out.
-    LinkWriteResult WriteToLink(const std::string& bytes) { return FLinks->WriteToLink(bytes); }
+    LinkWriteResult WriteToLink(const std::string& bytes);
 
     // The first reply since the last call that the parser could not read, if any.
     std::optional<ReplyFailure> TakeUnreadableReply();
@@ -52,6 +55,8 @@ private:
     void OnReply(std::string_view reply);
 
     MachineRecord FRecord;
+    // Before the links and the receive thread, which write into it.
+    TrafficLog FTraffic;
     std::unique_ptr<CutterConnections> FLinks;
     CommandDispatcher FDispatcher;
     std::mutex FUnreadableMutex;

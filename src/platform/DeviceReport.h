@@ -1,9 +1,10 @@
 #pragma once
-// The device nodes a cutter may sit behind, with who may open them: every serial port that
-// hardware backs, and every USB device of the maker's vendor id (7a3c) with its usblp node
-// when the printer driver holds it. For `zopra-cli doctor`, which answers "why is my cutter
-// not listed, or why can't I open it". Linux reads sysfs and the nodes; Windows has no such
-// files and says so.
+// The devices a cutter may sit behind, with whether this program may open them: every
+// serial port, and every USB device of the maker's vendor id (7a3c). For the doctor, which
+// answers "why is my cutter not listed, or why can't I open it". Linux reads sysfs and the
+// nodes (owner, group, mode, the bound driver); Windows reads the registry's serial ports,
+// the printer-class interfaces of the vendor and where the vendor library should be.
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@ struct DeviceRoots {
     std::filesystem::path Sysfs = "/sys";
     std::filesystem::path Dev = "/dev";
 };
+
+// Each device is opened on a thread of its own and given this long: a device that blocks in
+// its open is reported as not checked, and the report goes on.
+inline constexpr std::chrono::milliseconds kDeviceOpenBound{2000};
 
 // How a node is reached: as a serial port, by the vendor library (usbfs), or as a
 // printer-class device (usblp).
@@ -30,17 +35,28 @@ struct DeviceNodeReport {
     std::string Group;
     unsigned Mode = 0; // permission bits, 0660
     int OpenError = 0; // 0 when this user opened the node for reading and writing; errno else
+    bool OpenTimedOut = false; // the open did not return within kDeviceOpenBound
 };
+
+enum class DeviceSystem { Linux, Windows };
 
 struct DeviceReport {
-    bool Supported = false; // false where the system has no device files to read (Windows)
+    DeviceSystem System = DeviceSystem::Linux;
+    // Linux: the ttys that hardware backs. Windows: the registry's COM ports (Path "COM3",
+    // Device the registry's value name), no owner, group or mode.
     std::vector<DeviceNodeReport> SerialPorts;
-    std::vector<DeviceNodeReport> CutterNodes; // vendor 7a3c: usbfs nodes, then their usblp nodes
+    // Linux: vendor 7a3c's usbfs nodes, then their usblp nodes. Windows: the printer-class
+    // interfaces whose path carries vid_7a3c (Path the interface path).
+    std::vector<DeviceNodeReport> CutterNodes;
+    // Where the vendor library must be for this program to load it (Windows: USBAPI.DLL
+    // beside the program); empty where the program brings its own (Linux).
+    std::filesystem::path VendorLibrary;
 };
 
-// Reads the tree under `roots`. Each node is opened for a moment (nothing is written to
-// it), because only an open tells what this user may do: groups, ACLs and another program
-// holding the device all count.
+// Reads the tree under `roots` (Linux; Windows asks the system itself). Each node is opened
+// for a moment (nothing is written to it), because only an open tells what this user may
+// do: groups, ACLs and another program holding the device all count. A node owned by this
+// user (not root) shows "you" as its owner, so that the report names no user.
 DeviceReport ReadDeviceReport(const DeviceRoots& roots = {});
 
 } // namespace zopra::platform

@@ -48,15 +48,14 @@ TEST_F(CliTest, RestoreReadsOnlyARegularFileOfABackupsSizeOrStandardInput) {
     ASSERT_EQ(mkfifo((folder_ / "fifo").c_str(), 0600), 0);
     std::ofstream(folder_ / "huge") << std::string(2 << 20, ' ') << FileText(backup);
     for (const char* name : {"zero", "fifo", "huge"}) {
-        const auto run = testing::Run(
-            {CLI_PROGRAM, "restore", cutter.Device(), (folder_ / name).string()}, 10s);
+        const auto run =
+            testing::Run({CLI_PROGRAM, "restore", cutter.Device(), (folder_ / name).string()}, 10s);
         EXPECT_EQ(run.status, 2) << name << run.err;
         EXPECT_EQ(ErrorLines(run), 1) << name << run.err;
     }
 
-    const auto dry =
-        testing::Run(Shell("exec \"$0\" \"$@\" < " + backup, {"restore", cutter.Device(), "-",
-                                                              "--dry-run"}));
+    const auto dry = testing::Run(
+        Shell("exec \"$0\" \"$@\" < " + backup, {"restore", cutter.Device(), "-", "--dry-run"}));
     EXPECT_EQ(dry.status, 0) << dry.err;
     EXPECT_NE(dry.out.find("ESC.C1;0;:\n"), std::string::npos) << dry.out;
 
@@ -91,7 +90,10 @@ TEST_F(CliTest, OutputThatCannotBeWrittenFailsAndTheOldBackupStays) {
         {"exec \"$0\" \"$@\" > /dev/full", {"backup", cutter.Device()}, 1, 1},
         {"exec \"$0\" \"$@\" > /dev/full", {"--help"}, 1, 1},
         // The disk fills: no byte may be written to a file.
-        {"ulimit -f 0; trap '' XFSZ; exec \"$0\" \"$@\"", {"backup", cutter.Device(), backup}, 2, 1},
+        {"ulimit -f 0; trap '' XFSZ; exec \"$0\" \"$@\"",
+         {"backup", cutter.Device(), backup},
+         2,
+         1},
         // A reader that stopped reading needs no message.
         {"\"$0\" \"$@\" | true", {"read", cutter.Device(), "--json"}, 0, 0},
     };
@@ -140,6 +142,36 @@ TEST_F(CliTest, ABackupOrTimeoutThatIsNotRightIsRefusedAndNothingIsSent) {
         EXPECT_EQ(ErrorLines(run), 1) << timeout << run.err;
     }
     EXPECT_TRUE(WritesIn(cutter.StopAndLog()).empty());
+}
+
+// The report for support: a cutter read with its traffic; a cutter that answers garbage, whose
+// escaped traffic is in the report although the read failed; a folder that is not there.
+TEST_F(CliTest, ReportWritesTheReadAndTheTrafficAlsoWhenTheReadFails) {
+    VirtualCutterProcess good({});
+    const fs::path report = folder_ / "report.txt";
+    const auto run = Cli({"report", report.string(), good.Device()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::string text = FileText(report);
+    for (const std::string& line : std::vector<std::string>{
+             "zopra support report\n", "  Model: Vantor II 24 PZ\n",
+             "opened       serial             " + good.Device() + "\n",
+             "to cutter    serial             ESC.R4:\n", "from cutter  serial             R4,"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in:\n" << text;
+
+    VirtualCutterProcess garbage({"--garbage", "--garbage-text", "\x01\xfe\x1bX"});
+    const auto failed = Cli({"--timeout", "1", "report", report.string(), garbage.Device()});
+    EXPECT_EQ(failed.status, 1) << failed.err;
+    EXPECT_EQ(ErrorLines(failed), 1) << failed.err;
+    text = FileText(report);
+    EXPECT_NE(text.find("Reading the cutter failed: "), std::string::npos) << text;
+    EXPECT_NE(text.find("from cutter  serial             \\x01\\xFEESCX"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("No cutter was read.\n"), std::string::npos) << text;
+
+    const auto nowhere = Cli({"report", (folder_ / "missing" / "report.txt").string()});
+    EXPECT_EQ(nowhere.status, 1);
+    EXPECT_NE(nowhere.err.find("cannot write"), std::string::npos) << nowhere.err;
+    EXPECT_FALSE(fs::exists(folder_ / "missing"));
 }
 
 } // namespace

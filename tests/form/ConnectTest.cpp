@@ -2,12 +2,62 @@
 // shows, and the work buttons' return.
 #include "FormFixture.h"
 
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
+#include <iterator>
 
 namespace zopra::testing {
 namespace {
 
 class ConnectTest : public FormTest {};
+
+// A computer without a printer-class cutter: the system lists no interfaces.
+class NoPrinters final : public platform::PrinterClassDevices {
+public:
+    std::unique_ptr<platform::PrinterInterfaceList>
+    PresentInterfaces(const platform::InterfaceClassGuid&) override {
+        return nullptr;
+    }
+    platform::PrinterHandle Open(const std::string&) override { return {}; }
+};
+
+TEST_F(ConnectTest, AnEmptyListOffersWhyWithTheDoctorsFindingsToCopy) {
+    MakeForm(std::make_unique<CutterConnections>(
+        std::make_unique<CUsbIF>(std::make_shared<NoPrinters>()), platform::OpenUsbApi(),
+        platform::SystemSerialDriver(), [] { return std::vector<std::string>{}; }));
+    EXPECT_FALSE(W.VisibleOf(C::BuWhy));
+    W.OpenList(C::CBConnects);
+    ASSERT_EQ(W.ListOf(C::CBConnects).Count(), 0);
+    EXPECT_EQ(Text(C::StatusLine), "No cutter found");
+    ASSERT_TRUE(W.VisibleOf(C::BuWhy));
+
+    W.ChooseCopy = true;
+    W.Click(C::BuWhy);
+    ASSERT_EQ(W.Findings.size(), 1u);
+    EXPECT_EQ(W.Findings[0].rfind("Serial ports", 0), 0u) << W.Findings[0];
+    EXPECT_NE(W.Findings[0].find("of vendor 7a3c:\n"), std::string::npos) << W.Findings[0];
+    EXPECT_EQ(W.Clipboard, W.Findings[0]);
+    EXPECT_TRUE(W.Messages.empty());
+}
+
+TEST_F(ConnectTest, TheReportHoldsTheCutterReadAndItsTraffic) {
+    ConnectTo();
+    EXPECT_FALSE(W.VisibleOf(C::BuWhy));
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "zopra-form-report.txt";
+    W.SaveFileName = file.string();
+    W.Click(C::BuSaveReport);
+    std::ifstream in(file, std::ios::binary);
+    const std::string report{std::istreambuf_iterator<char>(in), {}};
+    in.close();
+    std::filesystem::remove(file);
+    for (const char* line : {"Connection list:\n  0  ", "  Model: Vantor II 24 PZ\n",
+                             "to cutter    ", "  ESC.R4:\n", "from cutter  "})
+        EXPECT_NE(report.find(line), std::string::npos) << line << " in:\n" << report;
+    ASSERT_FALSE(W.Messages.empty());
+    EXPECT_EQ(W.Messages.back().text, "The report was saved to " + file.string() + ".");
+}
 
 TEST_F(ConnectTest, ConnectReadsAndShowsTheCutter) {
     vc::Options options;

@@ -19,7 +19,9 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
         "BuUpdate", "BuQuery", "CBBladeHolder",
         // "Adjust": each step's fields, then its button.
         "EdTestDraw_X", "EdTestDraw_Y", "BuScale1", "EdMeasure_x", "EdMeasure_y", "BuScale2",
-        "EdAASII_X_Offset", "EdAASII_Y_Offset", "BuAASIIUpdate"};
+        "EdAASII_X_Offset", "EdAASII_Y_Offset", "BuAASIIUpdate",
+        // The help beside the status line, last.
+        "BuWhy", "BuSaveReport"};
     std::vector<std::string_view> order;
     for (ControlId id : TabOrder())
         order.push_back(RowOf(id).name);

@@ -166,6 +166,12 @@ public:
     ITimer& Timer(ControlId id) override { return Get<FakeTimer>(id); }
 
     void ShowMessage(MessageKind kind, const std::string& text) override;
+    bool ShowFindings(const std::string& text) override {
+        Findings.push_back(text);
+        return ChooseCopy;
+    }
+    void CopyToClipboard(const std::string& text) override { Clipboard = text; }
+    std::string AskSaveFileName(const std::string&) override { return SaveFileName; }
     void BeginBusyCursor() override {
         ++busy_;
         ++busyCount_;
@@ -179,6 +185,12 @@ public:
     // What the form asked of the services.
     char Separator = '.';
     std::vector<Message> Messages;
+    // The findings boxes shown; whether the user leaves each by "Copy"; what was copied.
+    std::vector<std::string> Findings;
+    bool ChooseCopy = false;
+    std::string Clipboard;
+    // What the user picks in the save dialog ("" cancels).
+    std::string SaveFileName;
     // Called with each box as it is shown (to look at the window at that moment).
     std::function<void(const Message&)> OnMessage;
     int BusyDepth() const { return busy_; }

@@ -65,6 +65,16 @@ restore="$(cd "$scratch" && LC_ALL=C.UTF-8 timeout 120 wine "$cli" restore "$por
     --dry-run </dev/null 2>"$errors" | tr -d '\r')" || true
 check "restore --dry-run reads it back" "$restore" '^ESC\.'
 
+# The report for support: the Windows doctor's findings, the cutter read on the COM port and
+# the traffic of that read, ESC written out.
+(cd "$scratch" && timeout 120 wine "$cli" report report.txt "$port" </dev/null >/dev/null \
+    2>"$errors") || true
+report="$(tr -d '\r' <"$scratch/report.txt" 2>/dev/null)" || true
+check "report names the system" "$report" '^System: Windows [0-9]'
+check "report has the doctor's COM ports" "$report" '^  Serial ports \(from the registry\):$'
+check "report has the cutter read" "$report" '^  Model: Vantor II 24 PZ$'
+check "report has the read's traffic" "$report" "to cutter +serial +ESC\\.R4:$"
+
 if [ "$failures" -ne 0 ]; then
     echo "cli under wine: $failures checks failed" >&2
     exit 1

@@ -3,6 +3,7 @@
 // to learn whether this user may use it.
 #include "platform/DeviceReport.h"
 
+#include "platform/BoundedCall.h"
 #include "platform/SerialPortList.h"
 #include "platform/Trace.h"
 #include "platform/posix/AccountNames.h"
@@ -61,15 +62,23 @@ DeviceNodeReport Inspect(NodeRole role, const fs::path& node, std::string device
         return report;
     }
     report.NodeExists = true;
-    report.Owner = UserName(info.st_uid);
+    // This user's own name stays out of what the report shows (it may be sent to others).
+    report.Owner = info.st_uid == ::geteuid() && info.st_uid != 0 ? "you" : UserName(info.st_uid);
     report.Group = GroupName(info.st_gid);
     report.Mode = static_cast<unsigned>(info.st_mode & 07777);
     // Non-blocking, so that a serial port does not wait for its carrier; no controlling tty.
-    const int fd = ::open(report.Path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        report.OpenError = errno;
-    else
+    // Still bounded: a driver may block in its open all the same.
+    const auto opened = CallWithin(kDeviceOpenBound, [path = report.Path] {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            return errno;
         ::close(fd);
+        return 0;
+    });
+    if (opened)
+        report.OpenError = *opened;
+    else
+        report.OpenTimedOut = true;
     return report;
 }
 
@@ -129,7 +138,7 @@ void AddCutterDevice(const DeviceRoots& roots, const fs::path& deviceDir,
 
 DeviceReport ReadDeviceReport(const DeviceRoots& roots) {
     DeviceReport report;
-    report.Supported = true;
+    report.System = DeviceSystem::Linux;
 
     const fs::path ttyClass = roots.Sysfs / "class" / "tty";
     for (const std::string& port : ListHardwareSerialPorts(ttyClass, roots.Dev, ProbeKnownUart)) {

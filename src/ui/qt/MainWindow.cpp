@@ -9,8 +9,10 @@
 #include "ui/qt/MessageBox.h"
 #include "ui/qt/UpDown.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
@@ -115,6 +117,12 @@ QObject* TMainWindow::CreateControl(const ControlRow& layoutRow, QWidget* parent
     case ControlKind::Button: {
         auto* button = new TButton(QString::fromStdString(CaptionWithMnemonic(layoutRow)), parent);
         button->setGeometry(b.left, b.top, b.width, b.height);
+        if (layoutRow.link) {
+            button->setFlat(true);
+            button->setCursor(Qt::PointingHandCursor);
+            button->setStyleSheet("QPushButton { color: palette(link); text-decoration: underline;"
+                                  " border: none; padding: 0; text-align: right; }");
+        }
         return button;
     }
     case ControlKind::Edit: {
@@ -245,6 +253,21 @@ void TMainWindow::ShowMessage(MessageKind kind, const std::string& text) {
         ShowErrorBox(QString::fromStdString(text));
     else
         zopra::ShowMessage(QString::fromStdString(text));
+}
+
+bool TMainWindow::ShowFindings(const std::string& text) {
+    return ShowFindingsBox(QString::fromStdString(text));
+}
+
+void TMainWindow::CopyToClipboard(const std::string& text) {
+    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
+std::string TMainWindow::AskSaveFileName(const std::string& suggestedName) {
+    return QFileDialog::getSaveFileName(this, QStringLiteral("Save Report"),
+                                        QString::fromStdString(suggestedName),
+                                        QStringLiteral("Text files (*.txt)"))
+        .toStdString();
 }
 
 void TMainWindow::BeginBusyCursor() {

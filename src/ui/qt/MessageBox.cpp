@@ -3,7 +3,13 @@
 #include "ui/qt/BusyCursor.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 #include <utility>
 
@@ -45,6 +51,31 @@ void ShowMessage(const QString& text) {
 
 void ShowErrorBox(const QString& text) {
     Show(MessageKind::Error, text);
+}
+
+bool ShowFindingsBox(const QString& text) {
+    const ArrowOverBusyCursor arrow;
+    if (const MessageHook& hook = CurrentHook()) {
+        hook(MessageKind::Message, text);
+        return false;
+    }
+    QDialog box(QApplication::activeWindow());
+    box.setWindowTitle(QGuiApplication::applicationDisplayName());
+    auto* findings = new QPlainTextEdit(text, &box);
+    findings->setReadOnly(true);
+    findings->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The findings line up in columns.
+    findings->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &box);
+    QPushButton* copy = buttons->addButton(QObject::tr("&Copy"), QDialogButtonBox::AcceptRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(findings);
+    layout->addWidget(buttons);
+    box.resize(640, 360);
+    copy->setDefault(true);
+    return box.exec() == QDialog::Accepted;
 }
 
 MessageHook SetMessageHook(MessageHook hook) {

@@ -18,6 +18,11 @@ void ShowMessage(const QString& text);
 // The standard error box; an error without a message of its own is shown with an empty text.
 void ShowErrorBox(const QString& text);
 
+// A small read-only text window with the doctor's findings, "Copy" and "Close"; true when the
+// user left it by "Copy". With a hook installed, the hook gets the text as a message and the
+// answer is "Close".
+bool ShowFindingsBox(const QString& text);
+
 // Installs hook as the function that shows boxes and returns the one it replaces. An empty hook
 // puts back the real dialogs. Interface thread only.
 MessageHook SetMessageHook(MessageHook hook);

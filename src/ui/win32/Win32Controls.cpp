@@ -4,6 +4,7 @@
 #include "ui/win32/Win32Window.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace zopra::win32 {
 
@@ -150,7 +151,55 @@ void Win32Label::FitToText() {
 
 Win32Button::Win32Button(Win32Window& window, const ControlRow& layoutRow, const Placement& place)
     : Win32Control(window, place, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0,
-                   CaptionWithMnemonic(layoutRow)) {}
+                   CaptionWithMnemonic(layoutRow)) {
+    if (!layoutRow.link)
+        return;
+    LOGFONTW font{};
+    GetObjectW(window.Font(), sizeof font, &font);
+    font.lfUnderline = TRUE;
+    linkFont_.reset(CreateFontIndirectW(&font));
+}
+
+namespace {
+
+// The link colour, unless it can hardly be told from the button face (Wine's default scheme
+// has a light grey there): then the button's own text colour.
+COLORREF LinkColour() {
+    const auto brightness = [](COLORREF colour) {
+        return 299 * GetRValue(colour) + 587 * GetGValue(colour) + 114 * GetBValue(colour);
+    };
+    const COLORREF link = GetSysColor(COLOR_HOTLIGHT);
+    const int contrast = brightness(link) - brightness(GetSysColor(COLOR_BTNFACE));
+    return std::abs(contrast) >= 80000 ? link : GetSysColor(COLOR_BTNTEXT);
+}
+
+} // namespace
+
+bool Win32Button::Notify(const NMHDR& header, LRESULT& result) {
+    if (!linkFont_ || header.code != NM_CUSTOMDRAW)
+        return false;
+    const auto& draw = reinterpret_cast<const NMCUSTOMDRAW&>(header);
+    if (draw.dwDrawStage != CDDS_PREPAINT) {
+        result = CDRF_DODEFAULT;
+        return true;
+    }
+    RECT area = draw.rc;
+    FillRect(draw.hdc, &area, GetSysColorBrush(COLOR_BTNFACE));
+    std::wstring caption(static_cast<std::size_t>(GetWindowTextLengthW(handle_)) + 1, L'\0');
+    caption.resize(static_cast<std::size_t>(
+        GetWindowTextW(handle_, caption.data(), static_cast<int>(caption.size()))));
+    const HGDIOBJ before = SelectObject(draw.hdc, linkFont_.get());
+    SetBkMode(draw.hdc, TRANSPARENT);
+    SetTextColor(draw.hdc, IsWindowEnabled(handle_) ? LinkColour() : GetSysColor(COLOR_GRAYTEXT));
+    // The Alt-letter stays marked: "&" underlines it, as on the other buttons.
+    DrawTextW(draw.hdc, caption.c_str(), static_cast<int>(caption.size()), &area,
+              DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
+    if ((draw.uItemState & CDIS_FOCUS) != 0)
+        DrawFocusRect(draw.hdc, &area);
+    SelectObject(draw.hdc, before);
+    result = CDRF_SKIPDEFAULT;
+    return true;
+}
 
 void Win32Button::Command(WORD code) {
     if (code == BN_CLICKED)

@@ -107,10 +107,20 @@ private:
     std::wstring tooltipText_;
 };
 
+// A push button; a link row draws its caption alone, underlined in the link colour (through
+// the common controls' custom draw, so that focus, keys and clicks stay the button's own).
 class Win32Button final : public Win32Control<IButton> {
 public:
     Win32Button(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
     void Command(WORD code) override;
+    bool Notify(const NMHDR& header, LRESULT& result) override;
+
+private:
+    struct FontDeleter {
+        void operator()(HFONT font) const { DeleteObject(font); }
+    };
+    // The window's font underlined; null for an ordinary button.
+    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> linkFont_;
 };
 
 class Win32Edit final : public Win32Control<IEdit> {

@@ -6,11 +6,14 @@
 #include "ui/win32/Win32Controls.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <cwctype>
 #include <exception>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -366,6 +369,81 @@ void Win32Window::ShowMessage(MessageKind kind, const std::string& text) {
     MessageBoxW(handle_, Widen(text).c_str(), kBoxTitle, MB_OK | icon);
     if (busy_ > 0)
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+}
+
+bool Win32Window::ShowFindings(const std::string& text) {
+    // The task dialog of the common controls: the findings in full, and a button of ours.
+    constexpr int kCopy = 100;
+    const std::wstring content = Widen(text);
+    const TASKDIALOG_BUTTON buttons[] = {{kCopy, L"&Copy"}};
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof config;
+    config.hwndParent = handle_;
+    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_SIZE_TO_CONTENT;
+    config.dwCommonButtons = TDCBF_CLOSE_BUTTON;
+    config.pszWindowTitle = kBoxTitle;
+    config.pszMainInstruction = L"Why the cutter is not there";
+    config.pszContent = content.c_str();
+    config.cButtons = 1;
+    config.pButtons = buttons;
+    config.nDefaultButton = kCopy;
+    int chosen = 0;
+    const HRESULT shown = TaskDialogIndirect(&config, &chosen, nullptr, nullptr);
+    if (busy_ > 0)
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    if (FAILED(shown)) {
+        // Without the task dialog (an old common controls library), the plain box: its text
+        // can be copied with Ctrl+C.
+        ShowMessage(MessageKind::Message, text);
+        return false;
+    }
+    return chosen == kCopy;
+}
+
+void Win32Window::CopyToClipboard(const std::string& text) {
+    std::wstring wide = Widen(text);
+    // Windows' own line ends, or pasting into Notepad runs the lines together.
+    for (std::size_t at = wide.find(L'\n'); at != std::wstring::npos; at = wide.find(L'\n', at + 2))
+        wide.insert(at, 1, L'\r');
+    const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (memory == nullptr)
+        throw std::runtime_error("The text could not be copied: out of memory.");
+    if (void* target = GlobalLock(memory)) {
+        std::memcpy(target, wide.c_str(), bytes);
+        GlobalUnlock(memory);
+    }
+    if (!OpenClipboard(handle_)) {
+        GlobalFree(memory);
+        throw std::runtime_error("The text could not be copied: another program holds the "
+                                 "clipboard.");
+    }
+    EmptyClipboard();
+    // The clipboard owns the memory once it took it.
+    if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr)
+        GlobalFree(memory);
+    CloseClipboard();
+}
+
+std::string Win32Window::AskSaveFileName(const std::string& suggestedName) {
+    std::wstring file = Widen(suggestedName);
+    file.resize(32768, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = handle_;
+    dialog.lpstrFilter = L"Text files (*.txt)\0*.txt\0All files\0*.*\0";
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrDefExt = L"txt";
+    dialog.lpstrTitle = L"Save Report";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    const bool chosen = GetSaveFileNameW(&dialog) != FALSE;
+    if (busy_ > 0)
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    if (!chosen)
+        return {};
+    file.resize(file.find(L'\0'));
+    return Narrow(file);
 }
 
 void Win32Window::BeginBusyCursor() {

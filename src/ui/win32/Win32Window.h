@@ -55,6 +55,9 @@ public:
     ITimer& Timer(ControlId id) override;
 
     void ShowMessage(MessageKind kind, const std::string& text) override;
+    bool ShowFindings(const std::string& text) override;
+    void CopyToClipboard(const std::string& text) override;
+    std::string AskSaveFileName(const std::string& suggestedName) override;
     void BeginBusyCursor() override;
     void EndBusyCursor() override;
     void ProcessPendingEvents() override;

@@ -1,9 +1,8 @@
-// `zopra-cli doctor` over a made-up sysfs tree and made-up device nodes in a folder of the
+// The doctor over a made-up sysfs tree and made-up device nodes in a folder of the
 // test's own: which nodes it finds, what it says of each, the advice where a node cannot be
 // opened, the udev rules, and the exit status. The doctor runs in a child process that is
 // not root (root opens any node), so that a node of mode 0000 is refused as it is to a user.
-#include "cli/Doctor.h"
-#include "cli/CliErrors.h"
+#include "settings/Doctor.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +16,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace zopra::cli {
+namespace zopra::settings {
 namespace {
 
 namespace fs = std::filesystem;
@@ -71,9 +70,9 @@ DoctorRun RunUnprivileged(const DoctorRoots& roots) {
             (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
              ::setresuid(65534, 65534, 65534) != 0))
             ::_exit(99);
-        std::ostringstream out;
-        const int status = RunDoctor(roots, out);
-        const std::string text = out.str();
+        const DoctorFindings findings = RunDoctor(roots);
+        const int status = findings.cutterBlocked ? 1 : 0;
+        const std::string text = DoctorText(findings);
         const ssize_t written = ::write(pipeFds[1], text.data(), text.size());
         ::_exit(written == static_cast<ssize_t>(text.size()) ? status : 98);
     }
@@ -105,7 +104,7 @@ struct DoctorCase {
     const char* name;
     bool refusedPrinter; // the second cutter (on usblp) is there, its nodes of mode 0000
     Rules rules;
-    int exitStatus;
+    int exitStatus;                  // 1 when a cutter is blocked
     std::vector<std::string> lines;  // each must be in the report ({dev} stands for /dev)
     std::vector<std::string> absent; // none of these may be
 };
@@ -193,7 +192,7 @@ const DoctorCase kCases[] = {
     {"OneCutterOpensTheOtherIsRefused",
      true,
      Rules::Installed,
-     kExitCutterFailed,
+     1,
      {"Serial ports:\n  {dev}/ttyUSB0  driver ftdi_sio  ",
       "0666  can open\nUSB devices of vendor 7a3c:\n  {dev}/bus/usb/001/004  driver none ",
       // The usbfs node of the printer-class cutter, then its usblp node, each with advice.
@@ -205,13 +204,13 @@ const DoctorCase kCases[] = {
     {"EveryCutterOpensWithoutRules",
      false,
      Rules::Missing,
-     kExitDone,
+     0,
      {"{dev}/bus/usb/001/004  driver none  ", "can open\nudev rules: not installed"},
      {"cannot open", "lp0"}},
     {"AnEmptiedRulesFileMasksThePackagesFile",
      true,
      Rules::Masked,
-     kExitCutterFailed,
+     1,
      {"etc-rules/70-zopra.rules is there but gives no access to vendor 7a3c"},
      {"udev rules: installed"}},
 };
@@ -220,4 +219,4 @@ INSTANTIATE_TEST_SUITE_P(Table, Doctor, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
-} // namespace zopra::cli
+} // namespace zopra::settings

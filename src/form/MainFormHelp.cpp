@@ -1,0 +1,62 @@
+// Help when the cutter is not there: "Why?" beside the status line, offered when the list
+// comes out empty or a connection fails, shows what the doctor finds; "Save Report..." writes
+// the report a user sends to support (the list, the findings, the cutter read and the traffic).
+#include "form/MainForm.h"
+
+#include "settings/Doctor.h"
+#include "settings/SupportReport.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace zopra {
+
+void TMainForm_::OfferWhy(const std::string& status) {
+    if (!status.empty())
+        StatusLine.SetText(status);
+    BuWhy.SetVisible(true);
+}
+
+void TMainForm_::OfferWhyForList(const std::vector<ConnectionEntry>& entries) {
+    if (entries.empty())
+        OfferWhy("No cutter found");
+    else
+        WithdrawWhy();
+}
+
+void TMainForm_::WithdrawWhy() {
+    BuWhy.SetVisible(false);
+}
+
+void TMainForm_::BuWhyClick() {
+    std::string findings;
+    {
+        const Wait wait(*this); // each device is opened for a moment, at most 2 s
+        findings = settings::DoctorText(settings::RunDoctor());
+    }
+    if (Window.ShowFindings(findings))
+        Window.CopyToClipboard(findings);
+}
+
+void TMainForm_::BuSaveReportClick() {
+    const std::string chosen = Window.AskSaveFileName("zopra-report.txt");
+    if (chosen.empty())
+        return;
+    settings::ReportContents contents;
+    contents.entries = FLinks->Entries();
+    if (FCutterRead) {
+        contents.cutter = FRecord.Read();
+        contents.cutterPort = ChosenPort();
+    }
+    contents.traffic = FSession.Traffic().Exchanges();
+    {
+        const Wait wait(*this);
+        contents.doctor = settings::RunDoctor();
+    }
+    const std::filesystem::path file(std::u8string(chosen.begin(), chosen.end()));
+    if (const auto failure = settings::WriteReportFile(file, settings::SupportReportText(contents)))
+        throw std::runtime_error("The report could not be saved to " + chosen + ": " + *failure);
+    Window.ShowMessage(MessageKind::Message, "The report was saved to " + chosen + ".");
+}
+
+} // namespace zopra

@@ -1,0 +1,42 @@
+#pragma once
+// The report a user sends when a cutter is not found or misbehaves: one text file with the
+// program's version, the system, the connection list, the doctor's findings, the cutter read
+// (identity and settings) and the session's traffic. Written by zopra-cli `report` and by
+// the window's "Save Report...". Nothing else of the user's computer goes in: no
+// environment, no user or host name, no path but the devices' own.
+#include "link/Connections.h"
+#include "link/TrafficLog.h"
+#include "protocol/MachineSettings.h"
+#include "settings/Doctor.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zopra::settings {
+
+struct ReportContents {
+    std::vector<ConnectionEntry> entries;
+    std::vector<std::string> listMessages; // what the list's discovery said ("Error Read Handle")
+    DoctorFindings doctor;
+    // The cutter read in this session, and the port it is on; nothing when none was read.
+    std::optional<MachineSettings> cutter;
+    std::string cutterPort;
+    std::string cutterFailure; // why reading the cutter failed; "" when it did not
+    std::vector<TrafficExchange> traffic;
+};
+
+// "2.4.3".
+std::string_view ProgramVersion();
+
+// The report's text; every line is printable, whatever the cutter sent.
+std::string SupportReportText(const ReportContents& contents);
+
+// Writes `text` to `file` in one step (a temporary file beside it, renamed over it), so that
+// a failure leaves no half-written report. The message of a failure, or nothing.
+std::optional<std::string> WriteReportFile(const std::filesystem::path& file,
+                                           const std::string& text);
+
+} // namespace zopra::settings
