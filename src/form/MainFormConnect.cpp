@@ -101,6 +101,7 @@ void TMainForm_::EnableWorkButtons() {
         return;
     for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1})
         button->SetEnabled(true);
+    EnableTestCutPage(true);
 }
 
 void TMainForm_::ForgetCutter() {
@@ -108,6 +109,7 @@ void TMainForm_::ForgetCutter() {
     FAasUpdateReadBack = false;
     for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1})
         button->SetEnabled(false);
+    EnableTestCutPage(false);
     for (ILabel* label : {&LaMName, &LaVer, &LaLength, &LaWidth, &LaForce})
         label->SetText(" ");
     for (IList* list :

@@ -19,7 +19,9 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
         "BuUpdate", "BuQuery", "CBBladeHolder",
         // "Adjust": each step's fields, then its button.
         "EdTestDraw_X", "EdTestDraw_Y", "BuScale1", "EdMeasure_x", "EdMeasure_y", "BuScale2",
-        "EdAASII_X_Offset", "EdAASII_Y_Offset", "BuAASIIUpdate"};
+        "EdAASII_X_Offset", "EdAASII_Y_Offset", "BuAASIIUpdate",
+        // "Test Cut": the size and its button, then what was seen and its button.
+        "EdCutSize", "BuCutTest", "CBCutSeen", "BuCutFix"};
     std::vector<std::string_view> order;
     for (ControlId id : TabOrder())
         order.push_back(RowOf(id).name);
@@ -27,7 +29,7 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
 }
 
 TEST(KeyboardLayout, EveryButtonHasAnAltLetterOfItsOwnOnItsPage) {
-    for (ControlId page : {ControlId::TabSheet1, ControlId::TabSheet2}) {
+    for (ControlId page : {ControlId::TabSheet1, ControlId::TabSheet2, ControlId::TabSheet3}) {
         std::set<char> letters;
         for (const ControlRow& layoutRow : MainWindowLayout()) {
             if (layoutRow.kind != ControlKind::Button ||
