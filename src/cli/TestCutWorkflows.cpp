@@ -61,8 +61,7 @@ void RunTestCut(const std::string& device, const std::string& size, const Option
             document["values"] = ValuesJson(*now);
         out << document.dump(2) << "\n";
     } else {
-        out << "Test cut: " << TestCutSizeMm(side) << " mm square on "
-            << ShownText(cutter->Text());
+        out << "Test cut: " << TestCutSizeMm(side) << " mm square on " << ShownText(cutter->Text());
         if (const std::optional<CutValues> now = CutValuesOf(values))
             out << " (blade force " << CutForceText(now->forceGrams, options.inches)
                 << ", blade offset " << CutOffsetText(now->offsetIndex, options.inches) << ")";

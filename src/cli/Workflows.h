@@ -52,8 +52,7 @@ void RunAas(const std::string& device, const std::string& adjust, const Options&
 void RunTestCut(const std::string& device, const std::string& size, const Options& options,
                 std::ostream& out, std::ostream& err);
 void RunTune(const std::string& device, const std::string& seen, bool noCut,
-             const std::string& size, const Options& options, std::ostream& out,
-             std::ostream& err);
+             const std::string& size, const Options& options, std::ostream& out, std::ostream& err);
 
 // Every identified cutter and every serial port named in `ports`, each over its own
 // connection, all at the same time. A cutter that

@@ -24,9 +24,9 @@ void TMainForm_::BuCutTestClick() {
     if (!side)
         return;
     CutTestPattern(*side);
-    const std::string size = InchesSelected() ? EdCutSize.Text() + " " + LaCutSizeUnit.Text()
-                                              : TestCutSizeMm(*side, Window.DecimalSeparator()) +
-                                                    " mm";
+    const std::string size = InchesSelected()
+                                 ? EdCutSize.Text() + " " + LaCutSizeUnit.Text()
+                                 : TestCutSizeMm(*side, Window.DecimalSeparator()) + " mm";
     StatusLine.SetText("Test cut: " + size + " square beside the last one");
 }
 
@@ -174,14 +174,13 @@ void TMainForm_::ShowCutValues() {
 
     ILabel* const lines[kShownSteps] = {&LaCutStep1, &LaCutStep2, &LaCutStep3, &LaCutStep4,
                                         &LaCutStep5};
-    const std::size_t first =
-        FTuneSteps.size() > kShownSteps ? FTuneSteps.size() - kShownSteps : 0;
+    const std::size_t first = FTuneSteps.size() > kShownSteps ? FTuneSteps.size() - kShownSteps : 0;
     for (std::size_t line = 0; line < kShownSteps; ++line) {
         const std::size_t step = first + line;
-        lines[line]->SetText(step < FTuneSteps.size()
-                                 ? TuneStepText(static_cast<int>(step) + 1, FTuneSteps[step],
-                                                inches, separator)
-                                 : "");
+        lines[line]->SetText(
+            step < FTuneSteps.size()
+                ? TuneStepText(static_cast<int>(step) + 1, FTuneSteps[step], inches, separator)
+                : "");
     }
 }
 

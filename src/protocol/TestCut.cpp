@@ -60,13 +60,12 @@ std::string TestCutText(std::int32_t side) {
     const std::int32_t inset = side / 5;
     const std::int32_t apexX = side / 2;
     const std::int32_t base = side - 2 * inset;
-    return "SP1;PR;PU0,0;"
-           "PD" + Point(side, 0) + "," + Point(0, side) + "," + Point(-side, 0) + "," +
-           Point(0, -side) + ";"
-           "PU" + Point(inset, inset) + ";"
-           "PD" + Point(base, 0) + "," + Point(apexX - (side - inset), base) + "," +
-           Point(inset - apexX, -base) + ";"
-           "PU" + Point(side + kGapUnits - inset, -inset) + ";";
+    const std::string square = "PD" + Point(side, 0) + "," + Point(0, side) + "," +
+                               Point(-side, 0) + "," + Point(0, -side) + ";";
+    const std::string triangle = "PD" + Point(base, 0) + "," + Point(apexX - (side - inset), base) +
+                                 "," + Point(inset - apexX, -base) + ";";
+    return "SP1;PR;PU0,0;" + square + "PU" + Point(inset, inset) + ";" + triangle + "PU" +
+           Point(side + kGapUnits - inset, -inset) + ";";
 }
 
 const std::array<CutSeenEntry, 5>& CutSeenEntries() {
@@ -179,8 +178,8 @@ std::optional<CutValues> CutValuesOf(const MachineSettings& values) {
 std::optional<SettingsUpdate> TuneSettingsUpdate(const MachineSettings& values,
                                                  const CutValues& cut) {
     const ParameterDisplay d = MakeParameterDisplay(values);
-    for (const int index : {d.weightIndex, d.accelIndex, d.smoothIndex, d.unrollIndex,
-                            d.mediaIndex, d.bladeHolderIndex})
+    for (const int index : {d.weightIndex, d.accelIndex, d.smoothIndex, d.unrollIndex, d.mediaIndex,
+                            d.bladeHolderIndex})
         if (index < 0)
             return std::nullopt;
     SettingsUpdate update;

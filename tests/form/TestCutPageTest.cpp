@@ -73,14 +73,14 @@ TEST_P(TestCutPageTest, LoopFromABadStartEndsClean) {
         if (cuts == 1) {
             // The whole update with the force one step up, its read-back, and the next cut.
             std::vector<std::string> first = {
-                Esc + ".C1;16;0:", Esc + ".C1;17;1:", Esc + ".C1;18;0:", Esc + ".C1;19;0:",
+                Esc + ".C1;16;0:", Esc + ".C1;17;1:", Esc + ".C1;18;0:",  Esc + ".C1;19;0:",
                 Esc + ".C1;20;0:", Esc + ".C1;21;1:", Esc + ".C1;22;70:", Esc + ".C1;0;:",
                 Esc + ".C1;32;0:", Esc + ".R1:"};
             first.insert(first.end(), pattern.begin(), pattern.end());
             EXPECT_EQ(cutter->Commands(), first);
-            EXPECT_EQ(Text(C::StatusLine),
-                      std::string("Blade force ") + (inches ? "2.47 oz" : "70 g") +
-                          " written and read back; cutting again");
+            EXPECT_EQ(Text(C::StatusLine), std::string("Blade force ") +
+                                               (inches ? "2.47 oz" : "70 g") +
+                                               " written and read back; cutting again");
         }
     }
     // 60, 70 and 80 g do not cut through; then the offset goes 0.000, 0.175, 0.250.
@@ -94,18 +94,16 @@ TEST_P(TestCutPageTest, LoopFromABadStartEndsClean) {
                                           "4: 3.17 oz, 0.000 Inch, corners rounded",
                                           "5: 3.17 oz, 0.007 Inch, corners rounded",
                                           "6: 3.17 oz, 0.010 Inch, clean"}
-               : std::vector<std::string>{"2: 70 g, 0.000 mm, not cut through",
-                                          "3: 80 g, 0.000 mm, not cut through",
-                                          "4: 90 g, 0.000 mm, corners rounded",
-                                          "5: 90 g, 0.175 mm, corners rounded",
-                                          "6: 90 g, 0.250 mm, clean"};
-    EXPECT_EQ((std::vector<std::string>{Text(C::LaCutStep1), Text(C::LaCutStep2),
-                                        Text(C::LaCutStep3), Text(C::LaCutStep4),
-                                        Text(C::LaCutStep5)}),
-              steps);
-    const std::string clean = inches
-                                  ? "Clean cut: blade force 3.17 oz, blade offset 0.010 Inch."
-                                  : "Clean cut: blade force 90 g, blade offset 0.250 mm.";
+               : std::vector<std::string>{
+                     "2: 70 g, 0.000 mm, not cut through", "3: 80 g, 0.000 mm, not cut through",
+                     "4: 90 g, 0.000 mm, corners rounded", "5: 90 g, 0.175 mm, corners rounded",
+                     "6: 90 g, 0.250 mm, clean"};
+    EXPECT_EQ(
+        (std::vector<std::string>{Text(C::LaCutStep1), Text(C::LaCutStep2), Text(C::LaCutStep3),
+                                  Text(C::LaCutStep4), Text(C::LaCutStep5)}),
+        steps);
+    const std::string clean = inches ? "Clean cut: blade force 3.17 oz, blade offset 0.010 Inch."
+                                     : "Clean cut: blade force 90 g, blade offset 0.250 mm.";
     EXPECT_EQ(Text(C::LaCutOutcome), clean);
     EXPECT_EQ(Text(C::StatusLine), clean);
     // The "Setting" page shows what the cutter holds now.

@@ -408,8 +408,8 @@ void TestMainForm::keyboardWalksTheTableOrderAndPressesButtons() {
         for (ControlId id : zopra::TabOrder()) {
             const ControlId parent = zopra::RowOf(id).parent;
             const bool onHiddenPage =
-                parent != pages[page] && std::find(std::begin(pages), std::end(pages), parent) !=
-                                             std::end(pages);
+                parent != pages[page] &&
+                std::find(std::begin(pages), std::end(pages), parent) != std::end(pages);
             if (!onHiddenPage)
                 expected << QString::fromUtf8(zopra::RowOf(id).name);
         }

@@ -42,58 +42,68 @@ TEST(TestCut, PatternBytesForTypedSizes) {
 }
 
 TEST(TestCut, GuidedFixForEachSight) {
-    using K = GuidedFix::Kind;
-    struct Case {
+    const char* ii24 = "Vantor II 24 PZ"; // force up to 350 g
+    const char* other = "Cutter 3000";    // outside the table: up to 400 g
+    struct Change {
         CutSeen seen;
         const char* model;
         CutValues now;
-        K kind;
         CutValues next;
         const char* message;
     };
-    const char* ii24 = "Vantor II 24 PZ"; // force up to 350 g
-    const char* v24 = "Vantor 24";        // up to 250 g
-    const char* other = "Cutter 3000";    // outside the table: up to 400 g
-    for (const Case& c : {
-             Case{CutSeen::Clean, ii24, {90, 2}, K::Clean, {90, 2},
-                  "Clean cut: blade force 90 g, blade offset 0.250 mm."},
-             Case{CutSeen::NotThrough, ii24, {80, 2}, K::Change, {90, 2}, "Blade force 90 g"},
-             Case{CutSeen::NotThrough, ii24, {345, 2}, K::Change, {350, 2}, "Blade force 350 g"},
-             Case{CutSeen::NotThrough, ii24, {350, 2}, K::AtLimit, {350, 2},
-                  "The blade force is already at its maximum, 350 g, for this model; nothing "
-                  "was sent."},
-             Case{CutSeen::NotThrough, v24, {250, 2}, K::AtLimit, {250, 2},
-                  "The blade force is already at its maximum, 250 g, for this model; nothing "
-                  "was sent."},
-             Case{CutSeen::NotThrough, other, {390, 2}, K::Change, {400, 2}, "Blade force 400 g"},
-             Case{CutSeen::NotThrough, other, {400, 2}, K::AtLimit, {400, 2},
-                  "The blade force is already at its maximum, 400 g, for this model; nothing "
-                  "was sent."},
-             Case{CutSeen::IntoBacking, ii24, {12, 2}, K::Change, {5, 2}, "Blade force 5 g"},
-             Case{CutSeen::IntoBacking, ii24, {5, 2}, K::AtLimit, {5, 2},
-                  "The blade force is already at its minimum, 5 g, for this model; nothing was "
-                  "sent."},
-             Case{CutSeen::RoundedCorners, ii24, {90, 0}, K::Change, {90, 1},
-                  "Blade offset 0.175 mm"},
-             Case{CutSeen::RoundedCorners, ii24, {90, 7}, K::AtLimit, {90, 7},
-                  "The blade offset is already at its largest entry, 1.000 mm; nothing was "
-                  "sent."},
-             Case{CutSeen::OvercutCorners, ii24, {90, 3}, K::Change, {90, 2},
-                  "Blade offset 0.250 mm"},
-             Case{CutSeen::OvercutCorners, ii24, {90, 0}, K::AtLimit, {90, 0},
-                  "The blade offset is already at its smallest entry, 0.000 mm; nothing was "
-                  "sent."},
+    for (const Change& c : {
+             Change{CutSeen::NotThrough, ii24, {80, 2}, {90, 2}, "Blade force 90 g"},
+             Change{CutSeen::NotThrough, ii24, {345, 2}, {350, 2}, "Blade force 350 g"},
+             Change{CutSeen::NotThrough, other, {390, 2}, {400, 2}, "Blade force 400 g"},
+             Change{CutSeen::IntoBacking, ii24, {12, 2}, {5, 2}, "Blade force 5 g"},
+             Change{CutSeen::RoundedCorners, ii24, {90, 0}, {90, 1}, "Blade offset 0.175 mm"},
+             Change{CutSeen::OvercutCorners, ii24, {90, 3}, {90, 2}, "Blade offset 0.250 mm"},
          }) {
         const GuidedFix fix = GuideFix(c.seen, c.model, c.now, false);
-        EXPECT_EQ(fix.kind, c.kind) << c.message;
+        EXPECT_EQ(fix.kind, GuidedFix::Kind::Change) << c.message;
         EXPECT_EQ(fix.next, c.next) << c.message;
         EXPECT_EQ(fix.message, c.message);
     }
-    // In inches and ounces, with the host's separator.
+    // At a limit nothing changes, and the message names the limit.
+    struct Limit {
+        CutSeen seen;
+        const char* model;
+        CutValues now;
+        const char* limit;
+    };
+    for (const Limit& c : {
+             Limit{CutSeen::NotThrough,
+                   ii24,
+                   {350, 2},
+                   "force is already at its maximum, 350 g, for this model"},
+             Limit{CutSeen::NotThrough,
+                   other,
+                   {400, 2},
+                   "force is already at its maximum, 400 g, for this model"},
+             Limit{CutSeen::IntoBacking,
+                   ii24,
+                   {5, 2},
+                   "force is already at its minimum, 5 g, for this model"},
+             Limit{CutSeen::RoundedCorners,
+                   ii24,
+                   {90, 7},
+                   "offset is already at its largest entry, 1.000 mm"},
+             Limit{CutSeen::OvercutCorners,
+                   ii24,
+                   {90, 0},
+                   "offset is already at its smallest entry, 0.000 mm"},
+         }) {
+        const GuidedFix fix = GuideFix(c.seen, c.model, c.now, false);
+        EXPECT_EQ(fix.kind, GuidedFix::Kind::AtLimit) << c.limit;
+        EXPECT_EQ(fix.next, c.now) << c.limit;
+        EXPECT_EQ(fix.message, "The blade " + std::string(c.limit) + "; nothing was sent.");
+    }
+    const GuidedFix clean = GuideFix(CutSeen::Clean, ii24, {90, 2}, false);
+    EXPECT_EQ(clean.kind, GuidedFix::Kind::Clean);
+    EXPECT_EQ(clean.message, "Clean cut: blade force 90 g, blade offset 0.250 mm.");
+    // In ounces, with the host's separator.
     EXPECT_EQ(GuideFix(CutSeen::NotThrough, ii24, {90, 2}, true, ',').message,
               "Blade force 3,53 oz");
-    EXPECT_EQ(GuideFix(CutSeen::RoundedCorners, ii24, {90, 1}, true).message,
-              "Blade offset 0.010 Inch");
     EXPECT_THROW(GuideFix(CutSeen::Clean, ii24, {90, -1}, false), std::invalid_argument);
     EXPECT_EQ(CutSeenFromWord("overcut-corners"), CutSeen::OvercutCorners);
     EXPECT_EQ(CutSeenFromWord("Clean"), std::nullopt);

@@ -360,7 +360,8 @@ TEST_F(WindowDriverTest, TestCutLoopEndsClean) {
     Log.Mark();
     Choose(ControlId::CBCutSeen, "Cut into the backing");
     Click(ControlId::BuCutFix);
-    EXPECT_EQ(Text(ControlId::StatusLine), "Blade force 110 g written and read back; cutting again");
+    EXPECT_EQ(Text(ControlId::StatusLine),
+              "Blade force 110 g written and read back; cutting again");
     EXPECT_TRUE(Log.ShowsSinceMark(": corners rounded (offset 0.175 mm)")) << Log.SinceMark();
     Log.Mark();
     Choose(ControlId::CBCutSeen, "Corners rounded");
