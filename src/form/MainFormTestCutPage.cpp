@@ -40,9 +40,11 @@ void TMainForm_::BuCutFixClick() {
         StatusLine.SetText("Choose what you see on the test cut first; nothing was sent.");
         return;
     }
+    const CutSeen seen = CutSeenEntries()[static_cast<std::size_t>(chosen)].seen;
     // The next cut's size is checked before anything is written: no change goes out that
-    // is not followed by its cut.
-    const std::optional<std::int32_t> side = CutSideFromField();
+    // is not followed by its cut. A clean cut needs none.
+    const std::optional<std::int32_t> side =
+        seen == CutSeen::Clean ? std::optional<std::int32_t>(0) : CutSideFromField();
     if (!side)
         return;
     const MachineSettings before = FRecord.Read();
@@ -60,7 +62,6 @@ void TMainForm_::BuCutFixClick() {
         FTuneEnded = false;
         LaCutOutcome.SetText("");
     }
-    const CutSeen seen = CutSeenEntries()[static_cast<std::size_t>(chosen)].seen;
     FTuneSteps.push_back({*now, seen});
     const GuidedFix fix =
         GuideFix(seen, before.FModelName, *now, InchesSelected(), Window.DecimalSeparator());
