@@ -266,7 +266,8 @@ public:
 private:
     // The page's controls take input only while a read of the connected cutter stands.
     void EnableTestCutPage(bool enabled);
-    // The size field back at its default and every value in the unit shown.
+    // Every value of the page in the unit shown; the size field at its default only when the
+    // unit changed (a size typed in this unit stays).
     void ShowTestCutUnit();
     // The cutter's force and offset and the last five steps, in the unit shown.
     void ShowCutValues();
