@@ -21,9 +21,6 @@ TEST(TestCut, PatternBytesForTypedSizes) {
              Case{"5", false,
                   "SP1;PR;PU0,0;PD200,0,0,200,-200,0,0,-200;PU40,40;PD120,0,-60,120,-60,-120;"
                   "PU360,-40;"},
-             Case{"0.394", true,
-                  "SP1;PR;PU0,0;PD400,0,0,400,-400,0,0,-400;PU80,80;PD240,0,-120,240,-120,-240;"
-                  "PU520,-80;"},
              // An inch is 1015 units, truncated as for the test square; the odd side still
              // closes the triangle.
              Case{"1", true,
@@ -73,10 +70,6 @@ TEST(TestCut, GuidedFixForEachSight) {
     };
     for (const Limit& c : {
              Limit{CutSeen::NotThrough,
-                   ii24,
-                   {350, 2},
-                   "force is already at its maximum, 350 g, for this model"},
-             Limit{CutSeen::NotThrough,
                    other,
                    {400, 2},
                    "force is already at its maximum, 400 g, for this model"},
@@ -101,12 +94,7 @@ TEST(TestCut, GuidedFixForEachSight) {
     const GuidedFix clean = GuideFix(CutSeen::Clean, ii24, {90, 2}, false);
     EXPECT_EQ(clean.kind, GuidedFix::Kind::Clean);
     EXPECT_EQ(clean.message, "Clean cut: blade force 90 g, blade offset 0.250 mm.");
-    // In ounces, with the host's separator.
-    EXPECT_EQ(GuideFix(CutSeen::NotThrough, ii24, {90, 2}, true, ',').message,
-              "Blade force 3,53 oz");
     EXPECT_THROW(GuideFix(CutSeen::Clean, ii24, {90, -1}, false), std::invalid_argument);
-    EXPECT_EQ(CutSeenFromWord("overcut-corners"), CutSeen::OvercutCorners);
-    EXPECT_EQ(CutSeenFromWord("Clean"), std::nullopt);
 }
 
 TEST(TestCut, UpdateWritesTheCuttersValuesWithTheOneChange) {
