@@ -7,6 +7,7 @@
 #include "protocol/CommandDispatcher.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
+#include "protocol/TestCut.h"
 
 #include <algorithm>
 #include <cctype>
@@ -147,6 +148,19 @@ MachineSettings Cutter::WriteAasOffsetsAndReread(std::int64_t x, std::int64_t y)
     Pause(kAasUpdatePause);
     Open();
     return ReadParameters();
+}
+
+void Cutter::CutTestPattern(std::int32_t side) {
+    WriteAll({TestCutText(side)});
+}
+
+MachineSettings Cutter::ReadCuttingParameters() {
+    AsCutterFailure([&] {
+        session_->SendCommand(kCmdReadParameters);
+        session_->Dispatcher().WaitForReply();
+        ThrowIfUnreadableReply();
+    });
+    return Values();
 }
 
 void Cutter::WriteScaleFactors(std::int32_t xScale, std::int32_t yScale) {

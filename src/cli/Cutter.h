@@ -65,6 +65,11 @@ public:
     // action again (the link is opened anew) and a fresh read.
     MachineSettings WriteAasOffsetsAndReread(std::int64_t x, std::int64_t y);
 
+    // The test cut's pattern of `side` plotter units, one write.
+    void CutTestPattern(std::int32_t side);
+    // "ESC.R1:" alone: the seven cutting parameters read back after an update.
+    MachineSettings ReadCuttingParameters();
+
     // Writes the calibration block with these scale factors as they stand (for restore).
     void WriteScaleFactors(std::int32_t xScale, std::int32_t yScale);
 

@@ -49,16 +49,6 @@ std::vector<ConnectionEntry> Discover(std::ostream& err) {
     return entries;
 }
 
-std::unique_ptr<Cutter> Connect(const std::string& device, const Options& options,
-                                std::ostream& err) {
-    std::vector<ConnectionEntry> entries = Discover(err);
-    Target target = ResolveDevice(device, entries);
-    auto cutter =
-        std::make_unique<Cutter>(std::move(entries), std::move(target), options.replyBound);
-    cutter->Open();
-    return cutter;
-}
-
 ReadResult Read(Cutter& cutter) {
     const MachineSettings values = cutter.ReadParameters();
     return {cutter.Text(), values, cutter.ReadsBladeHolder(), HasAasOffsets(values.FModelName)};
@@ -209,6 +199,16 @@ void FinishAll(const std::vector<CutterOutcome>& outcomes, std::ostream& err) {
 }
 
 } // namespace
+
+std::unique_ptr<Cutter> Connect(const std::string& device, const Options& options,
+                                std::ostream& err) {
+    std::vector<ConnectionEntry> entries = Discover(err);
+    Target target = ResolveDevice(device, entries);
+    auto cutter =
+        std::make_unique<Cutter>(std::move(entries), std::move(target), options.replyBound);
+    cutter->Open();
+    return cutter;
+}
 
 void RunList(const Options& options, std::ostream& out, std::ostream& err) {
     const std::vector<ConnectionEntry> entries = Discover(err);

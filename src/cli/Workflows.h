@@ -4,11 +4,14 @@
 // to `out` and ends by returning (done) or by throwing UsageError, CutterFailure or
 // Interrupted.
 #include <chrono>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace zopra::cli {
+
+class Cutter;
 
 struct Options {
     bool json = false;
@@ -20,6 +23,11 @@ struct Options {
     // --all leaves out the entries named here (text or list position).
     std::vector<std::string> except;
 };
+
+// Discovers the connection list (its device messages to `err`), resolves DEVICE in it and
+// opens the link; CutterFailure when it does not open.
+std::unique_ptr<Cutter> Connect(const std::string& device, const Options& options,
+                                std::ostream& err);
 
 void RunList(const Options& options, std::ostream& out, std::ostream& err);
 void RunRead(const std::string& device, const Options& options, std::ostream& out,
@@ -37,6 +45,14 @@ void RunCalibrate(const std::string& device, const std::string& test, const std:
                   const Options& options, std::ostream& out, std::ostream& err);
 void RunAas(const std::string& device, const std::string& adjust, const Options& options,
             std::ostream& out, std::ostream& err);
+
+// The test cut (TestCutWorkflows.cpp): `size` as typed ("" for the default 10 mm). `tune`
+// makes the guided fix's one change for `seen` (a word of CutSeenWords), reads it back and,
+// unless `noCut`, cuts again.
+void RunTestCut(const std::string& device, const std::string& size, const Options& options,
+                std::ostream& out, std::ostream& err);
+void RunTune(const std::string& device, const std::string& seen, bool noCut,
+             const std::string& size, const Options& options, std::ostream& out, std::ostream& err);
 
 // Every identified cutter and every serial port named in `ports`, each over its own
 // connection, all at the same time. A cutter that

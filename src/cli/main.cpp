@@ -55,7 +55,8 @@ struct Arguments {
     bool all = false;
     bool dryRun = false;
     bool force = false;
-    std::string test, measured, adjust;
+    bool noCut = false;
+    std::string test, measured, adjust, size;
 };
 
 void SetUpNothing(CLI::App&, Arguments&) {}
@@ -149,6 +150,28 @@ void RunAasCommand(const Arguments& a, Output& output) {
     RunAas(a.device, a.adjust, a.options, output.out, std::cerr);
 }
 
+void SetUpTestCut(CLI::App& command, Arguments& a) {
+    command.add_option("--size", a.size,
+                       "side of the square, 5 to 50 mm (inches with --inch; default 10 mm)");
+}
+
+void RunTestCutCommand(const Arguments& a, Output& output) {
+    RunTestCut(a.device, a.size, a.options, output.out, std::cerr);
+}
+
+void SetUpTune(CLI::App& command, Arguments& a) {
+    command.add_option("SEEN", a.second,
+                       "what the last test cut shows: clean, not-through, into-backing, "
+                       "rounded-corners or overcut-corners")
+        ->required();
+    command.add_flag("--no-cut", a.noCut, "make the change and read it back, cut nothing");
+    SetUpTestCut(command, a);
+}
+
+void RunTuneCommand(const Arguments& a, Output& output) {
+    RunTune(a.device, a.second, a.noCut, a.size, a.options, output.out, std::cerr);
+}
+
 void RunDoctorCommand(const Arguments&, Output& output) {
     const zopra::settings::DoctorFindings findings = zopra::settings::RunDoctor();
     output.out << zopra::settings::DoctorText(findings);
@@ -224,6 +247,12 @@ constexpr Subcommand kSubcommands[] = {
     {"calibrate", "new scale factors from the measured test square", kOnDevice, SetUpCalibrate,
      RunCalibrateCommand},
     {"aas", "adjust the AAS offsets, then read them back", kOnDevice, SetUpAas, RunAasCommand},
+    {"testcut", "cut the test pattern (a square with a triangle inside) beside the last one",
+     kOnDevice, SetUpTestCut, RunTestCutCommand},
+    {"tune",
+     "the one change of blade force or offset that fixes what the test cut shows, written, "
+     "read back and cut again",
+     kOnDevice, SetUpTune, RunTuneCommand},
     {"doctor",
      "why a cutter is not listed or cannot be opened: every serial port and USB device of "
      "vendor 7a3c, its driver, owner, group and mode, and what to do",

@@ -2,6 +2,8 @@
 // state. The behaviour lives in the MainForm*.cpp files.
 #include "form/Layout.h"
 
+#include "protocol/TestCut.h"
+
 #include <cctype>
 #include <cstdlib>
 
@@ -15,6 +17,7 @@ using C = ControlId;
 constexpr C W = C::Window;
 constexpr C P1 = C::TabSheet1; // page "Setting"
 constexpr C P2 = C::TabSheet2; // page "Adjust"
+constexpr C P3 = C::TabSheet3; // page "Test Cut"
 
 // A caption placed by its top-left corner; it takes the size of its text.
 ControlRow Label(C id, std::string_view name, C parent, int left, int top,
@@ -76,13 +79,15 @@ ControlRow EditableList(C id, std::string_view name, C parent, Bounds bounds, bo
     return layoutRow;
 }
 
-ControlRow Edit(C id, std::string_view name, Bounds bounds, std::string_view text, bool border) {
+ControlRow Edit(C id, std::string_view name, Bounds bounds, std::string_view text, bool border,
+                C parent = P2, bool enabled = true) {
     return {.id = id,
             .name = name,
             .kind = K::Edit,
-            .parent = P2,
+            .parent = parent,
             .bounds = bounds,
             .caption = text,
+            .enabled = enabled,
             .border = border};
 }
 
@@ -112,6 +117,14 @@ ControlRow UpDown(C id, std::string_view name, Bounds bounds) {
             .minimum = -100,
             .maximum = 100,
             .step = 1};
+}
+
+// What the user can see on a test cut, in the order of the guided fix's table.
+std::vector<std::string_view> CutSeenCaptions() {
+    std::vector<std::string_view> captions;
+    for (const CutSeenEntry& entry : CutSeenEntries())
+        captions.push_back(entry.caption);
+    return captions;
 }
 
 // Every tick of the program is a single one: a workflow starts the timer, the handler runs
@@ -150,6 +163,11 @@ std::vector<ControlRow> MakeLayout() {
          .kind = K::Page,
          .parent = C::TSSetting,
          .caption = "Adjust"},
+        {.id = C::TabSheet3,
+         .name = "TabSheet3",
+         .kind = K::Page,
+         .parent = C::TSSetting,
+         .caption = "Test Cut"},
 
         // Page "Setting".
         Label(C::Label3, "Label3", P1, 12, 8, "Paper Length (X)"),
@@ -221,6 +239,29 @@ std::vector<ControlRow> MakeLayout() {
         Label(C::Label26, "Label26", P2, 248, 276),
         Button(C::BuAASIIUpdate, "BuAASIIUpdate", P2, {28, 299, 143, 27}, "AASII Offset Update",
                'O', false),
+
+        // Page "Test Cut": cut the pattern, say what it looks like, let the one change that
+        // fixes it be written and cut again. The foot of the page (from 296 down) is kept
+        // free for the material presets.
+        Label(C::LaCutSizeCaption, "LaCutSizeCaption", P3, 12, 12, "Square side"),
+        Edit(C::EdCutSize, "EdCutSize", {108, 8, 60, 24}, "10.0", true, P3, false),
+        Label(C::LaCutSizeUnit, "LaCutSizeUnit", P3, 174, 12, "mm"),
+        Button(C::BuCutTest, "BuCutTest", P3, {236, 8, 97, 25}, "Cut Test", 'T', false),
+        Label(C::LaCutSizeNote, "LaCutSizeNote", P3, 12, 38),
+        Label(C::LaCutSeenCaption, "LaCutSeenCaption", P3, 12, 62, "What do you see?"),
+        List(C::CBCutSeen, "CBCutSeen", P3, {12, 80, 216, 24}, CutSeenCaptions(), false),
+        Button(C::BuCutFix, "BuCutFix", P3, {236, 80, 145, 25}, "Fix and Cut Again", 'F', false),
+        Label(C::LaCutForceCaption, "LaCutForceCaption", P3, 12, 116, "Blade Force"),
+        Label(C::LaCutForce, "LaCutForce", P3, 112, 116, " "),
+        Label(C::LaCutOffsetCaption, "LaCutOffsetCaption", P3, 12, 136, "Blade Offset"),
+        Label(C::LaCutOffset, "LaCutOffset", P3, 112, 136, " "),
+        Label(C::LaCutStepsCaption, "LaCutStepsCaption", P3, 12, 164, "Last steps"),
+        Label(C::LaCutStep1, "LaCutStep1", P3, 20, 182),
+        Label(C::LaCutStep2, "LaCutStep2", P3, 20, 200),
+        Label(C::LaCutStep3, "LaCutStep3", P3, 20, 218),
+        Label(C::LaCutStep4, "LaCutStep4", P3, 20, 236),
+        Label(C::LaCutStep5, "LaCutStep5", P3, 20, 254),
+        Label(C::LaCutOutcome, "LaCutOutcome", P3, 12, 276),
 
         // Diagnostic controls.
         Label(C::LaCName, "LaCName", W, DiagnosticLeft, DiagnosticTop(0)),

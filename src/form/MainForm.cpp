@@ -65,7 +65,20 @@ TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> l
       StatusLine(window.Label(ControlId::StatusLine)), BuWhy(window.Button(ControlId::BuWhy)),
       BuSaveReport(window.Button(ControlId::BuSaveReport)), Timer1(window, ControlId::Timer1),
       Timer2(window, ControlId::Timer2), Timer3(window, ControlId::Timer3),
-      FSession(std::move(links)), FLastPort(std::move(lastPort)) {
+      FSession(std::move(links)), FLastPort(std::move(lastPort)),
+      EdCutSize(window.Edit(ControlId::EdCutSize)),
+      LaCutSizeUnit(window.Label(ControlId::LaCutSizeUnit)),
+      BuCutTest(window.Button(ControlId::BuCutTest)),
+      LaCutSizeNote(window.Label(ControlId::LaCutSizeNote)),
+      CBCutSeen(window.List(ControlId::CBCutSeen)), BuCutFix(window.Button(ControlId::BuCutFix)),
+      LaCutForce(window.Label(ControlId::LaCutForce)),
+      LaCutOffset(window.Label(ControlId::LaCutOffset)),
+      LaCutStep1(window.Label(ControlId::LaCutStep1)),
+      LaCutStep2(window.Label(ControlId::LaCutStep2)),
+      LaCutStep3(window.Label(ControlId::LaCutStep3)),
+      LaCutStep4(window.Label(ControlId::LaCutStep4)),
+      LaCutStep5(window.Label(ControlId::LaCutStep5)),
+      LaCutOutcome(window.Label(ControlId::LaCutOutcome)) {
     ConnectHandlers();
 
     // While a query waits for its reply the window repaints, but no click or key can start
@@ -181,6 +194,9 @@ void TMainForm_::ConnectHandlers() {
     UpDown1.OnClick([this](UpDownButton button) { Guarded([&] { UpDown1Click(button); }); });
     UpDown2.OnClick([this](UpDownButton button) { Guarded([&] { UpDown2Click(button); }); });
 
+    BuCutTest.OnClick(guarded(&TMainForm_::BuCutTestClick));
+    BuCutFix.OnClick(guarded(&TMainForm_::BuCutFixClick));
+
     Window.OnShow(guarded(&TMainForm_::FormShow));
     Window.OnCloseQuery([this] { return FormCloseQuery(); });
 }
@@ -197,6 +213,7 @@ void TMainForm_::FormShow() {
         sizeEdit->SetText(defaults.testSize);
     EdAASII_X_Offset.SetText(defaults.adjustment);
     EdAASII_Y_Offset.SetText(defaults.adjustment);
+    ShowTestCutUnit();
 }
 
 // The protocol side of the window.

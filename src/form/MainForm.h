@@ -6,13 +6,14 @@
 //
 // One class over several files: MainForm.cpp (construction, first show and the protocol
 // side), MainFormConnect.cpp (connect flow, timers, parameter display),
-// MainFormSettingPage.cpp, MainFormAdjustPage.cpp and MainFormHelp.cpp (help when the cutter is
-// not there).
+// MainFormSettingPage.cpp, MainFormAdjustPage.cpp, MainFormTestCutPage.cpp and
+// MainFormHelp.cpp (help when the cutter is not there).
 #include "form/Controls.h"
 #include "form/OneShotTimer.h"
 #include "link/CutterSession.h"
 #include "protocol/Commands.h"
 #include "platform/LastPort.h"
+#include "protocol/TestCut.h"
 
 #include <chrono>
 #include <memory>
@@ -279,6 +280,51 @@ private:
     // Waits under way, one inside the other, and whether the user asked to close meanwhile.
     int FWaits = 0;
     bool FCloseRequested = false;
+
+    // Page "Test Cut" (TabSheet3, MainFormTestCutPage.cpp): a small pattern to weed, what the
+    // user sees on it, and the one change of force or offset that fixes it, written, read
+    // back and cut again beside the last one until the cut is clean.
+public:
+    IEdit& EdCutSize;
+    ILabel& LaCutSizeUnit;
+    IButton& BuCutTest;
+    ILabel& LaCutSizeNote;
+    IList& CBCutSeen;
+    IButton& BuCutFix;
+    ILabel& LaCutForce;
+    ILabel& LaCutOffset;
+    ILabel& LaCutStep1;
+    ILabel& LaCutStep2;
+    ILabel& LaCutStep3;
+    ILabel& LaCutStep4;
+    ILabel& LaCutStep5;
+    ILabel& LaCutOutcome;
+
+    void BuCutTestClick();
+    void BuCutFixClick();
+
+private:
+    // The page's controls take input only while a read of the connected cutter stands.
+    void EnableTestCutPage(bool enabled);
+    // Every value of the page in the unit shown; the size field at its default only when the
+    // unit changed (a size typed in this unit stays).
+    void ShowTestCutUnit();
+    // The cutter's force and offset and the last five steps, in the unit shown.
+    void ShowCutValues();
+    // The side typed, or nothing (the field and the status line then say why).
+    std::optional<std::int32_t> CutSideFromField();
+    // Cuts the pattern of `side` plotter units beside the last one.
+    void CutTestPattern(std::int32_t side);
+    // Writes the update with `next`, reads the force and offset back: true when the cutter
+    // took them (otherwise the page says what it reports).
+    bool WriteAndReadBack(const MachineSettings& before, const CutValues& next);
+
+    // The steps of this loop, first first; a new loop starts after a clean end.
+    std::vector<TuneStep> FTuneSteps;
+    bool FTuneEnded = false;
+    // The unit the size field's text is in (-1 before the first show): a switch of unit
+    // puts the default size there in the new unit, a read in the same unit keeps what was typed.
+    int FCutSizeUnit = -1;
 };
 
 // The one main window of the running program; null before it is created and after it is gone.

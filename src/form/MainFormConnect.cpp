@@ -127,6 +127,7 @@ void TMainForm_::EnableWorkButtons() {
         button->SetEnabled(true);
     // A model without the offset function keeps its update off.
     BuAASIIUpdate.SetEnabled(FAasOffered);
+    EnableTestCutPage(true);
 }
 
 void TMainForm_::ForgetCutter() {
@@ -137,6 +138,7 @@ void TMainForm_::ForgetCutter() {
     FSettingsRead.reset();
     for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1})
         button->SetEnabled(false);
+    EnableTestCutPage(false);
     for (ILabel* label :
          {&LaMName, &LaVer, &LaLength, &LaWidth, &LaForce, &LaAASII_X_Offset, &LaAASII_Y_Offset})
         label->SetText(" ");

@@ -208,6 +208,7 @@ void TMainForm_::CoUnitChange() {
         label->SetText(u.lengthUnit);
     Label28.SetText(u.forceUnit);
     FShownUnit = unit;
+    ShowTestCutUnit();
 }
 
 } // namespace zopra

@@ -160,6 +160,43 @@ TEST_F(CliTest, SquareAndCalibrateSendTheWindowsCommandsAndCorrectTheScale) {
     EXPECT_TRUE(Contains(log, "  plotted 499.98 x 499.98 mm"));
 }
 
+TEST_F(CliTest, TuneRunsTheTestCutLoopToACleanCut) {
+    VirtualCutterProcess cutter(
+        {"--material", "90-110,0.250", "--force", "60", "--blade-offset", "0"});
+    const std::string d = cutter.Device();
+    ASSERT_EQ(Cli({"testcut", d}).status, 0);
+
+    const auto first = Cli({"tune", d, "not-through", "--json"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const Json report = ParseJson(first.out);
+    EXPECT_EQ(report["before"], (Json{{"force_g", 60}, {"offset_mm", 0.0}}));
+    EXPECT_EQ(report["after"], (Json{{"force_g", 70}, {"offset_mm", 0.0}}));
+    EXPECT_EQ(report["read_back_matched"], true);
+    EXPECT_EQ(report["cut"], true);
+    ASSERT_EQ(report["sent"].size(), 11u) << report.dump(); // the update, ESC.R1:, the cut
+    EXPECT_EQ(report["sent"][6], "ESC.C1;22;70:");
+    EXPECT_EQ(report["sent"][9], "ESC.R1:");
+
+    // The rest of the way, as a person reads each cut.
+    for (const char* seen : {"not-through", "not-through", "rounded-corners", "rounded-corners"})
+        ASSERT_EQ(Cli({"tune", d, seen}).status, 0) << seen;
+    const auto clean = Cli({"tune", d, "clean"});
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.out,
+              "Clean cut: blade force 90 g, blade offset 0.250 mm. Nothing was changed.\n");
+
+    std::vector<std::string> cuts;
+    for (const std::string& line : cutter.StopAndLog())
+        if (line.find("test cut") != std::string::npos)
+            cuts.push_back(line);
+    EXPECT_EQ(cuts, (std::vector<std::string>{"  test cut 10.0 mm: not cut through (force 60 g)",
+                                              "  test cut 10.0 mm: not cut through (force 70 g)",
+                                              "  test cut 10.0 mm: not cut through (force 80 g)",
+                                              "  test cut 10.0 mm: corners rounded (offset 0.000 mm)",
+                                              "  test cut 10.0 mm: corners rounded (offset 0.175 mm)",
+                                              "  test cut 10.0 mm: clean"}));
+}
+
 TEST_F(CliTest, BadNamesAndValuesExit2WithOneLineAndSendNothing) {
     VirtualCutterProcess cutter({"--model", "Vantor 52"});
     const std::string d = cutter.Device();
@@ -179,6 +216,10 @@ TEST_F(CliTest, BadNamesAndValuesExit2WithOneLineAndSendNothing) {
         {"calibrate", d, "--test", "500x500", "--measured", "0x500"},
         {"aas", d, "--adjust", "0.1,0.1"}, // no AAS offsets on this model
         {"aas", d, "--adjust", "0.1"},
+        {"testcut", d, "--size", "4"},
+        {"testcut", d, "--size", "ten"},
+        {"tune", d, "sideways"},
+        {"tune", d, "clean", "--size", "51"},
         {"restore", d, (folder_ / "missing.json").string()},
         {"read", "no-such-cutter"},
         {"read", "99"},

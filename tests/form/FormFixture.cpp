@@ -17,6 +17,14 @@ int LogLines::Count(const std::string& text) const {
     return count;
 }
 
+std::string LogLines::Last(const std::string& text) const {
+    std::lock_guard lock(mutex_);
+    for (auto line = lines_.rbegin(); line != lines_.rend(); ++line)
+        if (line->find(text) != std::string::npos)
+            return *line;
+    return "";
+}
+
 void FormTest::MakeForm(std::unique_ptr<CutterConnections> links, bool show) {
     if (!links)
         links = std::make_unique<CutterConnections>();

@@ -29,6 +29,8 @@ public:
     void Attach(vc::Options& options);
     int Count(const std::string& text) const;
     bool Contains(const std::string& text) const { return Count(text) > 0; }
+    // The last line holding `text`, or "".
+    std::string Last(const std::string& text) const;
 
 private:
     mutable std::mutex mutex_;

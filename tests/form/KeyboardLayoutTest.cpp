@@ -20,6 +20,8 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
         // "Adjust": each step's fields, then its button.
         "EdTestDraw_X", "EdTestDraw_Y", "BuScale1", "EdMeasure_x", "EdMeasure_y", "BuScale2",
         "EdAASII_X_Offset", "EdAASII_Y_Offset", "BuAASIIUpdate",
+        // "Test Cut": the size and its button, then what was seen and its button.
+        "EdCutSize", "BuCutTest", "CBCutSeen", "BuCutFix",
         // The help beside the status line, last.
         "BuWhy", "BuSaveReport"};
     std::vector<std::string_view> order;
@@ -29,7 +31,7 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
 }
 
 TEST(KeyboardLayout, EveryButtonHasAnAltLetterOfItsOwnOnItsPage) {
-    for (ControlId page : {ControlId::TabSheet1, ControlId::TabSheet2}) {
+    for (ControlId page : {ControlId::TabSheet1, ControlId::TabSheet2, ControlId::TabSheet3}) {
         std::set<char> letters;
         for (const ControlRow& layoutRow : MainWindowLayout()) {
             if (layoutRow.kind != ControlKind::Button ||

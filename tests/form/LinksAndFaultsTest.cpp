@@ -189,6 +189,7 @@ TEST_P(FailedWriteTest, IsReported) {
     WaitForWorkButtons();
     F->Links().Comm2().Close();
     F->Dispatcher().SetReplyBound(std::chrono::seconds(60));
+    W.Choose(C::CBCutSeen, 1); // "Not cut through", for "Fix and Cut Again"
 
     W.Click(GetParam());
     EXPECT_EQ(W.Messages,
@@ -202,7 +203,8 @@ TEST_P(FailedWriteTest, IsReported) {
 INSTANTIATE_TEST_SUITE_P(Buttons, FailedWriteTest,
                          ::testing::Values(ControlId::BuUpdate, ControlId::BuQuery,
                                            ControlId::BuScale1, ControlId::BuScale2,
-                                           ControlId::BuAASIIUpdate),
+                                           ControlId::BuAASIIUpdate, ControlId::BuCutTest,
+                                           ControlId::BuCutFix),
                          [](const auto& info) { return std::string(RowOf(info.param).name); });
 
 TEST_F(LinksAndFaultsTest, DisplayGoesOnWhenTheOffsetQueryCannotBeWritten) {

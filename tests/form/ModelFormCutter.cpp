@@ -21,7 +21,7 @@ namespace {
 // The model and what it received, shared by the library the links own and the test.
 struct ModelLine {
     explicit ModelLine(const vc::Options& options)
-        : model(options.state, options.errorX, options.errorY), onLog(options.onLog) {}
+        : model(options.state, options.errorX, options.errorY, options.material), onLog(options.onLog) {}
 
     mutable std::mutex mutex;
     vc::CutterModel model;

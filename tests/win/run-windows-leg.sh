@@ -71,9 +71,10 @@ trap cleanup EXIT
 wine_prefix "$win_build/wineprefix" "$logs"
 
 # The cutter logs every command it receives after its device line; it plots 1 % long in X,
-# so that the window's calibration has something to correct.
+# so that the window's calibration has something to correct, and its material cuts cleanly
+# only at 90 to 110 g and 0.250 mm, so that the test cut's loop has something to tune.
 if ! wine_start_cutter "$logs/virtual-cutter.out" "$logs/virtual-cutter.err" "$cutter" \
-    --model "Vantor II 24 PZ" --error-x 1.01 --log; then
+    --model "Vantor II 24 PZ" --error-x 1.01 --material 90-110,0.250 --log; then
     echo "windows leg: the virtual cutter gave no device" >&2
     cat "$logs/virtual-cutter.err" >&2
     exit 1

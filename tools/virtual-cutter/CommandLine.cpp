@@ -54,6 +54,22 @@ std::string Text(const std::string& option, const std::string& value) {
     return value;
 }
 
+// FORCE_MIN-FORCE_MAX,OFFSET: grams and millimetres ("90-110,0.250").
+Material MaterialOf(const std::string& option, const std::string& value) {
+    const auto dash = value.find('-');
+    const auto comma = value.find(',');
+    if (dash == std::string::npos || comma == std::string::npos || comma < dash)
+        Bad(option, value, "is not FORCE_MIN-FORCE_MAX,OFFSET (for example 90-110,0.250)");
+    Material material;
+    material.forceMin = Whole(option, value.substr(0, dash), 0);
+    material.forceMax = Whole(option, value.substr(dash + 1, comma - dash - 1), 0);
+    if (material.forceMax < material.forceMin)
+        Bad(option, value, "has a force range that ends below its start");
+    const double offsetMm = Positive(option, value.substr(comma + 1), true);
+    material.offsetUm = static_cast<int>(offsetMm * 1000.0 + 0.5);
+    return material;
+}
+
 int Any(const std::string& option, const std::string& value) {
     const auto number = ParseInteger(value);
     if (!number)
@@ -143,6 +159,13 @@ const std::vector<OptionRow>& OptionRows() {
         {"--error-y", "F", "length error of the Y mechanism (default 1.0)",
          [](CommandLine& c, const std::string& v) {
              c.options.errorY = Positive("--error-y", v, false);
+         }},
+        {"--material", "FMIN-FMAX,OFFSET",
+         "the material loaded: blade forces in g that cut it cleanly and the blade offset in mm "
+         "its corners need (for example 90-110,0.250); the log then says what a test cut "
+         "looks like",
+         [](CommandLine& c, const std::string& v) {
+             c.options.material = MaterialOf("--material", v);
          }},
         {"--crlf", nullptr, "end replies with CR LF",
          [](CommandLine& c, const std::string&) { c.options.lineEnd = LineEnd::CrLf; }},

@@ -90,9 +90,10 @@ std::optional<double> ParseDecimal(std::string_view text) {
     return negative ? -value : value;
 }
 
-CutterModel::CutterModel(const CutterState& state, double errorX, double errorY)
-    : state_(state), errorX_(errorX), errorY_(errorY), nominalScaleX_(state.scaleX),
-      nominalScaleY_(state.scaleY) {}
+CutterModel::CutterModel(const CutterState& state, double errorX, double errorY,
+                         std::optional<Material> material)
+    : state_(state), errorX_(errorX), errorY_(errorY), material_(material),
+      nominalScaleX_(state.scaleX), nominalScaleY_(state.scaleY) {}
 
 void CutterModel::SetState(const CutterState& state) {
     state_ = state;
@@ -329,6 +330,52 @@ void CutterModel::PenUp(Outcome& out) {
     figures_.push_back(std::move(current_));
     if (figures_.size() > kMaxFigures)
         figures_.pop_front();
+    NoteTestCut(out);
+}
+
+void CutterModel::NoteTestCut(Outcome& out) const {
+    if (figures_.size() < 2)
+        return;
+    const Figure& triangle = figures_.back();
+    const Figure& square = figures_[figures_.size() - 2];
+    // A square is its start and four corners; a triangle its start and three corners.
+    if (!triangle.closed || triangle.path.size() != 4 || !square.closed ||
+        square.path.size() != 5)
+        return;
+    const auto [squareX, squareXEnd] =
+        std::minmax_element(square.path.begin(), square.path.end(),
+                            [](auto& a, auto& b) { return a.x < b.x; });
+    const auto [squareY, squareYEnd] =
+        std::minmax_element(square.path.begin(), square.path.end(),
+                            [](auto& a, auto& b) { return a.y < b.y; });
+    for (const PointMm& corner : triangle.path)
+        if (corner.x <= squareX->x || corner.x >= squareXEnd->x || corner.y <= squareY->y ||
+            corner.y >= squareYEnd->y)
+            return;
+    char size[32];
+    std::snprintf(size, sizeof size, "%.1f", square.widthMm);
+    const std::string verdict = TestCutVerdict();
+    out.notes.push_back("test cut " + std::string(size) + " mm" +
+                        (verdict.empty() ? "" : ": " + verdict));
+}
+
+// Force first: a cut that does not go through, or goes through the backing, cannot be
+// weeded, so its corners cannot be judged.
+std::string CutterModel::TestCutVerdict() const {
+    if (!material_)
+        return "";
+    const auto force = " (force " + std::to_string(state_.force) + " g)";
+    char offset[48];
+    std::snprintf(offset, sizeof offset, " (offset %.3f mm)", state_.bladeOffset / 1000.0);
+    if (state_.force < material_->forceMin)
+        return "not cut through" + force;
+    if (state_.force > material_->forceMax)
+        return "cut into the backing" + force;
+    if (state_.bladeOffset < material_->offsetUm)
+        return "corners rounded" + std::string(offset);
+    if (state_.bladeOffset > material_->offsetUm)
+        return "corners overcut" + std::string(offset);
+    return "clean";
 }
 
 } // namespace zopra::vc

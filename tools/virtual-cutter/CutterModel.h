@@ -21,7 +21,9 @@ class CutterModel {
 public:
     // The scale factors in state are those the mechanism was built for: a length error of
     // 1.0 draws true at exactly those scales.
-    CutterModel(const CutterState& state, double errorX, double errorY);
+    // `material` is what test cuts are judged against (none: they are only measured).
+    CutterModel(const CutterState& state, double errorX, double errorY,
+                std::optional<Material> material = std::nullopt);
 
     // One complete command as the reader cut it: ESC "." letter ... ":" or XX ... ";".
     Outcome Execute(std::string_view command);
@@ -40,10 +42,15 @@ private:
     void MoveTo(double x, double y);
     void PenUp(Outcome& out);
     std::string QueryReply(char which) const;
+    // After a figure: a closed triangle inside the closed square just before it is a test
+    // cut, and the log says what a person would see on it.
+    void NoteTestCut(Outcome& out) const;
+    std::string TestCutVerdict() const;
 
     CutterState state_;
     double errorX_;
     double errorY_;
+    std::optional<Material> material_;
     int nominalScaleX_;
     int nominalScaleY_;
 

@@ -3,6 +3,7 @@
 // figures it plotted, its deliberate misbehaviour and its options.
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,16 @@ struct Faults {
     bool operator==(const Faults&) const = default;
 };
 
+// The material loaded in the cutter, for test cuts: the blade forces (grams) that cut it
+// through without cutting into the backing, and the blade offset (micrometres) its corners
+// need. The cutter's log then says what a person would see on a test cut.
+struct Material {
+    int forceMin = 0;
+    int forceMax = 0;
+    int offsetUm = 0;
+    bool operator==(const Material&) const = default;
+};
+
 // How the cutter presents itself to the computer.
 enum class Link {
     Serial,  // a pseudo-terminal announced under serial/
@@ -103,6 +114,9 @@ struct Options {
     // Length error of the mechanism per axis: 1.01 draws 1 % long until the scale corrects it.
     double errorX = 1.0;
     double errorY = 1.0;
+
+    // None: a test cut's log names only its size.
+    std::optional<Material> material;
 
     Faults faults;
     std::string garbageText = "#?%GARBAGE%?#";

@@ -30,7 +30,8 @@ const char* LinkKind(Link link) {
 
 struct VirtualCutter::Impl {
     explicit Impl(Options o)
-        : options(std::move(o)), model(options.state, options.errorX, options.errorY),
+        : options(std::move(o)),
+          model(options.state, options.errorX, options.errorY, options.material),
           faults(options.faults), onCommand(options.onCommand) {}
 
     void Start();

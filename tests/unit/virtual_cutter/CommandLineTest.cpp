@@ -52,6 +52,8 @@ TEST(CommandLine, EveryOptionReachesTheOptions) {
                                      "1.01",
                                      "--error-y",
                                      "0.99",
+                                     "--material",
+                                     "90-110,0.250",
                                      "--crlf",
                                      "--log",
                                      "--silent",
@@ -91,6 +93,7 @@ TEST(CommandLine, EveryOptionReachesTheOptions) {
     EXPECT_EQ(s.bladeHolder, 1);
     EXPECT_DOUBLE_EQ(o.errorX, 1.01);
     EXPECT_DOUBLE_EQ(o.errorY, 0.99);
+    EXPECT_EQ(o.material, (Material{90, 110, 250}));
     EXPECT_EQ(o.lineEnd, LineEnd::CrLf);
     EXPECT_TRUE(c.log);
     EXPECT_FALSE(c.help);
@@ -111,6 +114,8 @@ TEST(CommandLine, WrongOptionsAreRefusedByName) {
         {{"--scale-x", "0"}, "--scale-x"},
         {{"--error-x", "0"}, "--error-x"},
         {{"--error-y", "inf"}, "--error-y"},
+        {{"--material", "90,0.25"}, "--material"},
+        {{"--material", "110-90,0.25"}, "--material"},
         {{"--paper-width", "1e3"}, "--paper-width"},
         {{"--link", "parallel"}, "--link"},
         {{"--line-end", "lf"}, "--line-end"},

@@ -5,7 +5,8 @@
 //
 // Set by run-windows-leg.sh: ZOPRA_WIN_COM (the port mapped to the cutter's pty) and
 // ZOPRA_WIN_CUTTER_LOG (the cutter's --log output, a Linux path). The cutter runs with
-// --error-x 1.01, so the first test square comes out 1 % long in X. The cases run in order
+// --error-x 1.01, so the first test square comes out 1 % long in X, and --material
+// 90-110,0.250, so that a test cut at its 120 g is cut into the backing. The cases run in order
 // on one window, as one session of a user.
 #include "form/Layout.h"
 #include "ui/win32/Win32Window.h"
@@ -223,10 +224,11 @@ protected:
                             SMTO_NORMAL, 5000, &result);
     }
 
-    // The right arrow key on the tab control brings the next page to the front.
-    static void NextPage() {
+    // The right (left) arrow key on the tab control brings the next (previous) page to the
+    // front.
+    static void NextPage(WPARAM key = VK_RIGHT) {
         DWORD_PTR result = 0;
-        SendMessageTimeoutW(Control(ControlId::TSSetting), WM_KEYDOWN, VK_RIGHT, 0, SMTO_NORMAL,
+        SendMessageTimeoutW(Control(ControlId::TSSetting), WM_KEYDOWN, key, 0, SMTO_NORMAL,
                             kClickBoundMs, &result);
     }
 
@@ -339,6 +341,38 @@ TEST_F(WindowDriverTest, AasUpdateSendsTheAdjustedOffsetsAndReadsThemBack) {
     EXPECT_TRUE(Shows(ControlId::LaAASII_X_Offset, "0" + Separator() + "025"))
         << Text(ControlId::LaAASII_X_Offset);
     EXPECT_TRUE(Idle());
+}
+
+TEST_F(WindowDriverTest, TestCutLoopEndsClean) {
+    // A bad start on both values: the offset one entry short, on the "Setting" page.
+    NextPage(VK_LEFT);
+    Choose(ControlId::CBOffset, "0" + Separator() + "175");
+    Click(ControlId::BuUpdate);
+    ASSERT_TRUE(Idle());
+    Click(ControlId::BuQuery);
+    ASSERT_TRUE(Idle());
+    NextPage();
+    NextPage();
+
+    Log.Mark();
+    Click(ControlId::BuCutTest);
+    EXPECT_TRUE(Log.ShowsSinceMark(": cut into the backing (force 120 g)")) << Log.SinceMark();
+    Log.Mark();
+    Choose(ControlId::CBCutSeen, "Cut into the backing");
+    Click(ControlId::BuCutFix);
+    EXPECT_EQ(Text(ControlId::StatusLine),
+              "Blade force 110 g written and read back; cutting again");
+    EXPECT_TRUE(Log.ShowsSinceMark(": corners rounded (offset 0.175 mm)")) << Log.SinceMark();
+    Log.Mark();
+    Choose(ControlId::CBCutSeen, "Corners rounded");
+    Click(ControlId::BuCutFix);
+    EXPECT_TRUE(Log.ShowsSinceMark(": clean")) << Log.SinceMark();
+    Choose(ControlId::CBCutSeen, "Clean: it weeds cleanly");
+    Click(ControlId::BuCutFix);
+    const std::string offset = "0" + Separator() + "250 mm";
+    EXPECT_EQ(Text(ControlId::LaCutOutcome),
+              "Clean cut: blade force 110 g, blade offset " + offset + ".");
+    EXPECT_EQ(Text(ControlId::LaCutStep3), "3: 110 g, " + offset + ", clean");
 }
 
 } // namespace

@@ -1,0 +1,188 @@
+// The "Test Cut" page: cut a small pattern beside the last one, say what it looks like, and
+// let the one change that fixes it (blade force or blade offset, from the guided fix's table)
+// go out as the whole settings update, be read back and cut again, until the cut is clean.
+#include "form/MainForm.h"
+
+#include "protocol/Numbers.h"
+#include "protocol/ParameterDisplay.h"
+
+namespace zopra {
+
+namespace {
+
+// The steps the page has room for, newest last.
+constexpr std::size_t kShownSteps = 5;
+
+} // namespace
+
+void TMainForm_::BuCutTestClick() {
+    if (!FCutterRead) {
+        Window.ShowMessage(MessageKind::Message, "No Machine Connected");
+        return;
+    }
+    const std::optional<std::int32_t> side = CutSideFromField();
+    if (!side)
+        return;
+    CutTestPattern(*side);
+    const std::string size = InchesSelected()
+                                 ? EdCutSize.Text() + " " + LaCutSizeUnit.Text()
+                                 : TestCutSizeMm(*side, Window.DecimalSeparator()) + " mm";
+    StatusLine.SetText("Test cut: " + size + " square beside the last one");
+}
+
+void TMainForm_::BuCutFixClick() {
+    if (!FCutterRead) {
+        Window.ShowMessage(MessageKind::Message, "No Machine Connected");
+        return;
+    }
+    const int chosen = CBCutSeen.Position();
+    if (chosen < 0 || chosen >= static_cast<int>(CutSeenEntries().size())) {
+        StatusLine.SetText("Choose what you see on the test cut first; nothing was sent.");
+        return;
+    }
+    const CutSeen seen = CutSeenEntries()[static_cast<std::size_t>(chosen)].seen;
+    // The next cut's size is checked before anything is written: no change goes out that
+    // is not followed by its cut. A clean cut needs none.
+    const std::optional<std::int32_t> side =
+        seen == CutSeen::Clean ? std::optional<std::int32_t>(0) : CutSideFromField();
+    if (!side)
+        return;
+    const MachineSettings before = FRecord.Read();
+    const std::optional<CutValues> now = CutValuesOf(before);
+    if (!now) {
+        Window.ShowMessage(MessageKind::Message,
+                           "The cutter's blade force or blade offset is none of the values the "
+                           "Setting page offers; choose them there and press Update first; "
+                           "nothing was sent.");
+        return;
+    }
+
+    if (FTuneEnded) {
+        FTuneSteps.clear();
+        FTuneEnded = false;
+        LaCutOutcome.SetText("");
+    }
+    FTuneSteps.push_back({*now, seen});
+    const GuidedFix fix =
+        GuideFix(seen, before.FModelName, *now, InchesSelected(), Window.DecimalSeparator());
+    ShowCutValues();
+    switch (fix.kind) {
+    case GuidedFix::Kind::Clean:
+        // The loop ends here; the next "Fix and Cut Again" starts a new one.
+        FTuneEnded = true;
+        LaCutOutcome.SetText(fix.message);
+        StatusLine.SetText(fix.message);
+        return;
+    case GuidedFix::Kind::AtLimit:
+        StatusLine.SetText(fix.message);
+        Window.ShowMessage(MessageKind::Message, fix.message);
+        return;
+    case GuidedFix::Kind::Change:
+        break;
+    }
+    if (!WriteAndReadBack(before, fix.next))
+        return;
+    CutTestPattern(*side);
+    StatusLine.SetText(fix.message + " written and read back; cutting again");
+}
+
+bool TMainForm_::WriteAndReadBack(const MachineSettings& before, const CutValues& next) {
+    const std::optional<SettingsUpdate> update = TuneSettingsUpdate(before, next);
+    if (!update) {
+        Window.ShowMessage(MessageKind::Message, kTuneUnwritableMessage);
+        return false;
+    }
+    // The first write that fails ends the update with its reason, and no cut follows.
+    for (const std::string& command : SettingsUpdateWrites(*update))
+        WriteToLink(command);
+    {
+        const Wait wait(*this);
+        SendCommand(kCmdReadParameters);
+        try {
+            FSession.Dispatcher().WaitForReply();
+        } catch (const NoAnswerError&) {
+            ForgetCutter();
+            throw;
+        }
+    }
+    ReportUnreadableReply();
+
+    // The Setting page shows what the cutter holds now, as after a read.
+    const MachineSettings after = FRecord.Read();
+    if (const std::optional<CutValues> held = CutValuesOf(after)) {
+        SBForce.MoveTo(held->forceGrams);
+        CBOffset.SetPosition(held->offsetIndex);
+    }
+    ShowCutValues();
+    if (!ReadBackMatches(after, before.FModelName, next)) {
+        const std::string text =
+            ReadBackMismatchText(after, InchesSelected(), Window.DecimalSeparator());
+        StatusLine.SetText(text);
+        Window.ShowMessage(MessageKind::Message, text);
+        return false;
+    }
+    return true;
+}
+
+void TMainForm_::CutTestPattern(std::int32_t side) {
+    // One write, no reply awaited, as for the test square.
+    WriteToLink(TestCutText(side));
+}
+
+std::optional<std::int32_t> TMainForm_::CutSideFromField() {
+    std::string problem;
+    try {
+        const std::int32_t side =
+            TestCutSide(EdCutSize.Text(), InchesSelected(), Window.DecimalSeparator());
+        LaCutSizeNote.SetText("");
+        return side;
+    } catch (const ConversionError& error) {
+        problem = error.what();
+    } catch (const TestCutSizeError& error) {
+        problem = error.what();
+    }
+    LaCutSizeNote.SetText(problem);
+    StatusLine.SetText(problem);
+    return std::nullopt;
+}
+
+void TMainForm_::EnableTestCutPage(bool enabled) {
+    for (IControl* control :
+         std::initializer_list<IControl*>{&EdCutSize, &BuCutTest, &CBCutSeen, &BuCutFix})
+        control->SetEnabled(enabled);
+    ShowCutValues();
+}
+
+void TMainForm_::ShowTestCutUnit() {
+    const bool inches = InchesSelected();
+    const int unit = inches ? 1 : 0;
+    if (unit != FCutSizeUnit) {
+        EdCutSize.SetText(TestCutDefaultSize(inches, Window.DecimalSeparator()));
+        LaCutSizeNote.SetText("");
+        FCutSizeUnit = unit;
+    }
+    LaCutSizeUnit.SetText(LengthUnitName(inches));
+    ShowCutValues();
+}
+
+void TMainForm_::ShowCutValues() {
+    const bool inches = InchesSelected();
+    const char separator = Window.DecimalSeparator();
+    const std::optional<CutValues> now =
+        FCutterRead ? CutValuesOf(FRecord.Read()) : std::optional<CutValues>();
+    LaCutForce.SetText(now ? CutForceText(now->forceGrams, inches, separator) : " ");
+    LaCutOffset.SetText(now ? CutOffsetText(now->offsetIndex, inches, separator) : " ");
+
+    ILabel* const lines[kShownSteps] = {&LaCutStep1, &LaCutStep2, &LaCutStep3, &LaCutStep4,
+                                        &LaCutStep5};
+    const std::size_t first = FTuneSteps.size() > kShownSteps ? FTuneSteps.size() - kShownSteps : 0;
+    for (std::size_t line = 0; line < kShownSteps; ++line) {
+        const std::size_t step = first + line;
+        lines[line]->SetText(
+            step < FTuneSteps.size()
+                ? TuneStepText(static_cast<int>(step) + 1, FTuneSteps[step], inches, separator)
+                : "");
+    }
+}
+
+} // namespace zopra

@@ -1,0 +1,119 @@
+// The "Test Cut" page against a cutter with a material loaded: a person reads what each cut
+// looks like (the cutter's log) and says so on the page, until the cut is clean.
+#include "FormFixture.h"
+
+#include "protocol/TestCut.h"
+
+#include <utility>
+
+namespace zopra::testing {
+namespace {
+
+class TestCutPageTest : public FormTest, public ::testing::WithParamInterface<bool> {};
+
+// What the cutter's log says of a cut, as the entry of "What do you see?" a person picks.
+int SightEntry(const std::string& logLine) {
+    const std::pair<const char*, int> sights[] = {{": clean", 0},
+                                                  {": not cut through", 1},
+                                                  {": cut into the backing", 2},
+                                                  {": corners rounded", 3},
+                                                  {": corners overcut", 4}};
+    for (const auto& [words, entry] : sights)
+        if (logLine.find(words) != std::string::npos)
+            return entry;
+    ADD_FAILURE() << "no sight in '" << logLine << "'";
+    return 0;
+}
+
+TEST_P(TestCutPageTest, LoopFromABadStartEndsClean) {
+    const bool inches = GetParam();
+    vc::Options options;
+    options.state.force = 60;
+    options.state.bladeOffset = 0;
+    options.material = vc::Material{90, 110, 250};
+    auto cutter = StartCutter(options);
+    W.ShowPage(C::TSSetting, 2);
+    EXPECT_FALSE(W.EnabledOf(C::BuCutTest)) << "nothing to cut on before a read";
+    ConnectTo(*cutter);
+    if (inches)
+        W.Choose(C::CoUnit, 1);
+    EXPECT_EQ(Text(C::EdCutSize), inches ? "0.394" : "10.0");
+    EXPECT_EQ(Text(C::LaCutForce), inches ? "2.12 oz" : "60 g");
+
+    // A size outside 5 to 50 mm is refused at the field, and nothing goes out.
+    W.Edit(C::EdCutSize).SetText(inches ? "2" : "51");
+    W.Click(C::BuCutTest);
+    const std::string refused = inches
+                                    ? "The size must be from 0.197 to 1.969 Inch; nothing was sent."
+                                    : "The size must be from 5.0 to 50.0 mm; nothing was sent.";
+    EXPECT_EQ(Text(C::LaCutSizeNote), refused);
+    EXPECT_EQ(Text(C::StatusLine), refused);
+    W.Edit(C::EdCutSize).SetText(inches ? "0.394" : "10.0");
+
+    W.Click(C::BuCutTest);
+    EXPECT_EQ(Text(C::StatusLine), "Test cut: " + std::string(inches ? "0.394 Inch" : "10.0 mm") +
+                                       " square beside the last one");
+    // The cutter reads each HP-GL instruction as a command of its own.
+    const std::vector<std::string> pattern = cutter->Commands();
+    std::string patternText;
+    for (const std::string& instruction : pattern)
+        patternText += instruction;
+    EXPECT_EQ(patternText, TestCutText(400));
+
+    int cuts = 1;
+    for (;; ++cuts) {
+        ASSERT_TRUE(W.RunUntil([&] { return Log.Count("test cut 10.0 mm:") == cuts; }));
+        const int seen = SightEntry(Log.Last("test cut 10.0 mm:"));
+        cutter->ClearHistory();
+        W.Choose(C::CBCutSeen, seen);
+        W.Click(C::BuCutFix);
+        if (seen == 0)
+            break;
+        ASSERT_LT(cuts, 8) << "the loop does not end";
+        if (cuts == 1) {
+            // The whole update with the force one step up, its read-back, and the next cut.
+            std::vector<std::string> first = {
+                Esc + ".C1;16;0:", Esc + ".C1;17;1:", Esc + ".C1;18;0:",  Esc + ".C1;19;0:",
+                Esc + ".C1;20;0:", Esc + ".C1;21;1:", Esc + ".C1;22;70:", Esc + ".C1;0;:",
+                Esc + ".C1;32;0:", Esc + ".R1:"};
+            first.insert(first.end(), pattern.begin(), pattern.end());
+            EXPECT_EQ(cutter->Commands(), first);
+            EXPECT_EQ(Text(C::StatusLine), std::string("Blade force ") +
+                                               (inches ? "2.47 oz" : "70 g") +
+                                               " written and read back; cutting again");
+        }
+    }
+    // 60, 70 and 80 g do not cut through; then the offset goes 0.000, 0.175, 0.250.
+    EXPECT_EQ(cuts, 6);
+    EXPECT_TRUE(cutter->Commands().empty()) << "a clean cut changes nothing";
+    EXPECT_EQ(cutter->State().force, 90);
+    EXPECT_EQ(cutter->State().bladeOffset, 250);
+    const std::vector<std::string> steps =
+        inches ? std::vector<std::string>{"2: 2.47 oz, 0.000 Inch, not cut through",
+                                          "3: 2.82 oz, 0.000 Inch, not cut through",
+                                          "4: 3.17 oz, 0.000 Inch, corners rounded",
+                                          "5: 3.17 oz, 0.007 Inch, corners rounded",
+                                          "6: 3.17 oz, 0.010 Inch, clean"}
+               : std::vector<std::string>{
+                     "2: 70 g, 0.000 mm, not cut through", "3: 80 g, 0.000 mm, not cut through",
+                     "4: 90 g, 0.000 mm, corners rounded", "5: 90 g, 0.175 mm, corners rounded",
+                     "6: 90 g, 0.250 mm, clean"};
+    EXPECT_EQ(
+        (std::vector<std::string>{Text(C::LaCutStep1), Text(C::LaCutStep2), Text(C::LaCutStep3),
+                                  Text(C::LaCutStep4), Text(C::LaCutStep5)}),
+        steps);
+    const std::string clean = inches ? "Clean cut: blade force 3.17 oz, blade offset 0.010 Inch."
+                                     : "Clean cut: blade force 90 g, blade offset 0.250 mm.";
+    EXPECT_EQ(Text(C::LaCutOutcome), clean);
+    EXPECT_EQ(Text(C::StatusLine), clean);
+    // The "Setting" page shows what the cutter holds now.
+    EXPECT_EQ(W.BarOf(C::SBForce).Position(), 90);
+    EXPECT_EQ(W.ListOf(C::CBOffset).Position(), 2);
+    EXPECT_TRUE(W.Messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, TestCutPageTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Inches" : "Millimetres"; });
+
+} // namespace
+} // namespace zopra::testing
