@@ -95,16 +95,9 @@ bool TMainForm_::WriteAndReadBack(const MachineSettings& before, const CutValues
     // The first write that fails ends the update with its reason, and no cut follows.
     for (const std::string& command : SettingsUpdateWrites(*update))
         WriteToLink(command);
-    {
-        const Wait wait(*this);
-        SendCommand(kCmdReadParameters);
-        try {
-            FSession.Dispatcher().WaitForReply();
-        } catch (const NoAnswerError&) {
-            ForgetCutter();
-            throw;
-        }
-    }
+    FSettingsRead = *update;
+    SendCommand(kCmdReadParameters);
+    WaitForReply();
     ReportUnreadableReply();
 
     // The Setting page shows what the cutter holds now, as after a read.
@@ -135,6 +128,7 @@ std::optional<std::int32_t> TMainForm_::CutSideFromField() {
         const std::int32_t side =
             TestCutSide(EdCutSize.Text(), InchesSelected(), Window.DecimalSeparator());
         LaCutSizeNote.SetText("");
+        EdCutSize.SetMarked(false);
         return side;
     } catch (const ConversionError& error) {
         problem = error.what();
@@ -142,6 +136,8 @@ std::optional<std::int32_t> TMainForm_::CutSideFromField() {
         problem = error.what();
     }
     LaCutSizeNote.SetText(problem);
+    EdCutSize.SetMarked(true);
+    EdCutSize.Focus();
     StatusLine.SetText(problem);
     return std::nullopt;
 }
