@@ -1,5 +1,6 @@
 #include "ui/win32/Win32Controls.h"
 
+#include "form/Layout.h"
 #include "ui/win32/WideText.h"
 #include "ui/win32/Win32Window.h"
 
@@ -71,6 +72,20 @@ HWND CreateChild(Win32Window& window, const Placement& place, const wchar_t* win
     return handle;
 }
 
+void PlaceChild(Win32Window& window, HWND handle, const Bounds& bounds) {
+    SetWindowPos(handle, nullptr, window.Scale(bounds.left), window.Scale(bounds.top),
+                 window.Scale(bounds.width), window.Scale(bounds.height),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(window.Font()), TRUE);
+}
+
+bool HighContrastOn() {
+    HIGHCONTRASTW scheme{};
+    scheme.cbSize = sizeof scheme;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof scheme, &scheme, 0) &&
+           (scheme.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
 std::string WindowText(HWND handle) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(handle)) + 1, L'\0');
     const int length = GetWindowTextW(handle, text.data(), static_cast<int>(text.size()));
@@ -78,10 +93,19 @@ std::string WindowText(HWND handle) {
     return Narrow(text);
 }
 
-Win32Label::Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
-                       COLORREF background)
-    : Win32Control(window, place, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, Owned(layoutRow.caption)),
-      colour_(background), brush_(CreateSolidBrush(background)) {
+namespace {
+
+COLORREF HeadingColour() {
+    const unsigned rgb = MainWindowFrame().headingRgb;
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+} // namespace
+
+Win32Label::Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place)
+    : Win32Control(window, place, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, Owned(layoutRow.caption)) {
+    if (layoutRow.kind == ControlKind::Heading)
+        headingBrush_.reset(CreateSolidBrush(HeadingColour()));
     FitToText();
 }
 
@@ -91,8 +115,22 @@ void Win32Label::SetText(const std::string& text) {
 }
 
 HBRUSH Win32Label::Background(HDC context) {
-    SetBkColor(context, colour_);
-    return brush_.get();
+    // The heading's colour is light: its text is black, whatever the scheme's text colour.
+    if (headingBrush_ && !HighContrastOn()) {
+        SetTextColor(context, RGB(0, 0, 0));
+        SetBkColor(context, HeadingColour());
+        return headingBrush_.get();
+    }
+    // The static control draws its text in black unless told: on a dark face it would vanish.
+    // The system's brush follows a change of scheme by itself.
+    SetTextColor(context, GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(context, GetSysColor(COLOR_BTNFACE));
+    return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+void Win32Label::Rescale() {
+    Win32Control::Rescale();
+    FitToText();
 }
 
 void Win32Label::FitToText() {
@@ -206,8 +244,16 @@ void Win32List::SetMarked(bool marked) {
 HBRUSH Win32List::Background(HDC context) {
     if (!markBrush_)
         return nullptr;
+    // The pale field needs dark text under a scheme whose text is light.
+    SetTextColor(context, RGB(0, 0, 0));
     SetBkColor(context, kMarkColour);
     return markBrush_.get();
+}
+
+void Win32List::Rescale() {
+    Win32Control::Rescale(); // bounds_ is the open list's
+    SendMessageW(handle_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
+                 window_.Scale(bounds_.height - kOpenListHeight) - kListFrame);
 }
 
 void Win32List::Command(WORD code) {
@@ -383,21 +429,32 @@ Win32Tabs::Win32Tabs(Win32Window& window, const ControlRow& /*layoutRow*/, const
         SendMessageW(handle_, TCM_INSERTITEMW, static_cast<WPARAM>(TabCtrl_GetItemCount(handle_)),
                      reinterpret_cast<LPARAM>(&item));
     }
-    // The pages fill the display area, which is known once the tabs are in.
-    RECT area{};
-    GetClientRect(handle_, &area);
-    TabCtrl_AdjustRect(handle_, FALSE, &area);
     for (const ControlRow* page : pages) {
         HWND pageWindow =
             CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, Widen(page->caption).c_str(),
-                            WS_CHILD | WS_CLIPSIBLINGS, area.left, area.top, area.right - area.left,
-                            area.bottom - area.top, handle_,
+                            WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, handle_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(page->id)),
                             GetModuleHandleW(nullptr), &window);
         pages_.emplace_back(page->id, pageWindow);
     }
+    PlacePages();
     // Adding the first tab selected it.
     ShowCurrentPage();
+}
+
+void Win32Tabs::PlacePages() {
+    // The display area is known once the tabs are in, and changes with the font.
+    RECT area{};
+    GetClientRect(handle_, &area);
+    TabCtrl_AdjustRect(handle_, FALSE, &area);
+    for (const auto& [id, page] : pages_)
+        SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left,
+                     area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Tabs::Rescale() {
+    Win32Control::Rescale();
+    PlacePages();
 }
 
 HWND Win32Tabs::PageWindow(ControlId page) const {

@@ -223,6 +223,16 @@ protected:
                             SMTO_NORMAL, 5000, &result);
     }
 
+    // A key as Windows queues it for the focused control: through the window's own loop.
+    static void PostKey(ControlId to, UINT message, WPARAM key) {
+        // Bit 29 of a WM_SYSCHAR: Alt is down.
+        PostMessageW(Control(to), message, key, message == WM_SYSCHAR ? 1 << 29 : 0);
+    }
+    static bool Answers() {
+        DWORD_PTR unused = 0;
+        return SendMessageTimeoutW(Main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &unused) != 0;
+    }
+
     // The right arrow key on the tab control brings the next page to the front.
     static void NextPage() {
         DWORD_PTR result = 0;
@@ -264,10 +274,28 @@ protected:
     CutterLog Log{WinePath(Env("ZOPRA_WIN_CUTTER_LOG"))};
 };
 
+// Keys that start the dialog manager's walk from a control on a page, which passes the tab
+// control: before a read no visible, enabled button has S.
+TEST_F(WindowDriverTest, KeysNoControlTakesLeaveTheWindowAnswering) {
+    const struct {
+        ControlId to;
+        UINT message;
+        WPARAM key;
+    } keys[] = {{ControlId::BuQuery, WM_SYSCHAR, 's'},
+                {ControlId::BuUpdate, WM_CHAR, 'u'},
+                {ControlId::BuQuery, WM_KEYDOWN, VK_DOWN},
+                {ControlId::BuUpdate, WM_KEYDOWN, VK_LEFT}};
+    for (const auto& key : keys) {
+        PostKey(key.to, key.message, key.key);
+        EXPECT_TRUE(Answers()) << "key " << key.key;
+    }
+}
+
 TEST_F(WindowDriverTest, ConnectShowsTheCuttersValues) {
     Choose(ControlId::CBConnects, Env("ZOPRA_WIN_COM"));
     ASSERT_TRUE(Enabled(ControlId::BuConnect));
-    Click(ControlId::BuConnect);
+    // Enter on the focused button presses it.
+    PostKey(ControlId::BuConnect, WM_KEYDOWN, VK_RETURN);
     EXPECT_TRUE(Shows(ControlId::LaMName, "Vantor II 24 PZ")) << Text(ControlId::LaMName);
     EXPECT_TRUE(Shows(ControlId::LaVer, "V2.10")) << Text(ControlId::LaVer);
     EXPECT_TRUE(Shows(ControlId::LaForce, "120")) << Text(ControlId::LaForce);
