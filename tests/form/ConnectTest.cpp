@@ -2,7 +2,12 @@
 // shows, and the work buttons' return.
 #include "FormFixture.h"
 
+#include "form/WorkWhileWaiting.h"
+
+#include <atomic>
 #include <initializer_list>
+#include <stdexcept>
+#include <thread>
 
 namespace zopra::testing {
 namespace {
@@ -93,6 +98,45 @@ TEST_F(ConnectTest, ThePortOfTheLastCutterReadIsChosenWhenTheListOpens) {
     ASSERT_GE(list.Position(), 0);
     EXPECT_EQ(list.Entry(list.Position()), cutter->Entry());
     EXPECT_TRUE(W.EnabledOf(C::BuConnect));
+}
+
+// Discovery runs on a worker while the window keeps answering: the pump runs while the work
+// does, a close ends the wait only once the work is over, and the work's error comes through.
+TEST(RunWhilePumping, TheWindowAnswersWhileTheWorkRunsAndACloseWaitsForIt) {
+    using namespace std::chrono_literals;
+    const struct {
+        const char* name;
+        bool pumpThrows;
+        bool workThrows;
+    } cases[] = {{"answers", false, false}, {"close", true, false}, {"error", false, true}};
+    for (const auto& c : cases) {
+        std::atomic<int> pumped{0};
+        std::atomic<bool> workEnded{false};
+        const auto work = [&] {
+            // Ends once the pump has run twice: it runs while the work does (bounded).
+            for (int i = 0; i < 5000 && pumped.load() < 2; ++i)
+                std::this_thread::sleep_for(1ms);
+            workEnded = true;
+            if (c.workThrows)
+                throw std::runtime_error("work");
+            return 7;
+        };
+        const auto pump = [&] {
+            if (++pumped == 1 && c.pumpThrows)
+                throw std::runtime_error("close");
+        };
+        std::string thrown;
+        int result = 0;
+        try {
+            result = RunWhilePumping(work, pump, 1ms);
+        } catch (const std::runtime_error& error) {
+            thrown = error.what();
+            EXPECT_TRUE(workEnded) << c.name << ": left before the work ended";
+        }
+        EXPECT_EQ(thrown, c.pumpThrows ? "close" : c.workThrows ? "work" : "") << c.name;
+        EXPECT_EQ(result, thrown.empty() ? 7 : 0) << c.name;
+        EXPECT_GE(pumped.load(), thrown == "close" ? 1 : 2) << c.name;
+    }
 }
 
 } // namespace
