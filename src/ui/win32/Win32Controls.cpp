@@ -4,6 +4,8 @@
 #include "ui/win32/WideText.h"
 #include "ui/win32/Win32Window.h"
 
+#include <uxtheme.h>
+
 #include <algorithm>
 
 namespace zopra::win32 {
@@ -32,6 +34,12 @@ LRESULT CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
         SetWindowLongPtrW(page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(page, GWLP_USERDATA));
+    // With visual styles the tab control's body is lighter than the button face (Windows 10
+    // and 11): the page shows the body through.
+    if (message == WM_ERASEBKGND && TabBodyThemed()) {
+        DrawThemeParentBackground(page, reinterpret_cast<HDC>(wParam), nullptr);
+        return 1;
+    }
     LRESULT result = 0;
     if (window && window->Route(message, wParam, lParam, result))
         return result;
@@ -79,6 +87,10 @@ void PlaceChild(Win32Window& window, HWND handle, const Bounds& bounds) {
     SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(window.Font()), TRUE);
 }
 
+bool TabBodyThemed() {
+    return IsAppThemed() && !HighContrastOn();
+}
+
 bool HighContrastOn() {
     HIGHCONTRASTW scheme{};
     scheme.cbSize = sizeof scheme;
@@ -122,8 +134,15 @@ HBRUSH Win32Label::Background(HDC context) {
         return headingBrush_.get();
     }
     // The static control draws its text in black unless told: on a dark face it would vanish.
-    // The system's brush follows a change of scheme by itself.
     SetTextColor(context, GetSysColor(COLOR_BTNTEXT));
+    // On a page with visual styles: the tab body behind the text, drawn afresh each time, so
+    // that a shorter text leaves nothing of the old one.
+    if (GetParent(handle_) != window_.Handle() && TabBodyThemed()) {
+        SetBkMode(context, TRANSPARENT);
+        DrawThemeParentBackground(handle_, context, nullptr);
+        return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    }
+    // The system's brush follows a change of scheme by itself.
     SetBkColor(context, GetSysColor(COLOR_BTNFACE));
     return GetSysColorBrush(COLOR_BTNFACE);
 }

@@ -100,6 +100,8 @@ private:
 
 // A high-contrast scheme is on (SPI_GETHIGHCONTRAST).
 bool HighContrastOn();
+// The tab pages show the themed tab body: visual styles are on, high contrast is off.
+bool TabBodyThemed();
 
 class Win32Button final : public Win32Control<IButton> {
 public:

@@ -559,6 +559,7 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         break;
     case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
         ColoursChanged();
         return 0;
     case WM_SETTINGCHANGE:
