@@ -3,9 +3,9 @@
 # scheme: for the eye, where no test can judge (a caption cut by its neighbour, text that
 # does not stand out). Each picture shows both pages: the "Setting" page, then "Adjust".
 #
-# usage: tests/win/window-look.sh WIN_BUILD_DIR OUT.png [DPI [dark | themed]]
-#        DPI: 96 (default), 120, 144 or 192; dark: the high-contrast black scheme;
-#        themed: Wine's own visual style ("Light"), as visual styles are on in Windows
+# usage: tests/win/window-look.sh WIN_BUILD_DIR OUT.png [DPI [dark]]
+#        DPI: 96 (default), 120, 144 or 192; dark: the high-contrast black scheme
+# A new Wine prefix has Wine's visual style ("Light") on, as Windows has its own.
 #
 # The prefix is a copy of the leg's (WIN_BUILD_DIR/wineprefix) made for this run and removed
 # after it, so that the leg's prefix keeps its colours and dpi. Needs Xvfb (xvfb), xwd
@@ -45,13 +45,6 @@ if [ "$scheme" = dark ]; then
     for element in ButtonText WindowText MenuText GrayText; do
         reg 'HKCU\Control Panel\Colors' /v "$element" /d "255 255 255"
     done
-fi
-if [ "$scheme" = themed ]; then
-    manager='HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager'
-    reg "$manager" /v ThemeActive /d 1
-    reg "$manager" /v DllName /d '%SystemRoot%\resources\themes\light\light.msstyles'
-    reg "$manager" /v ColorName /d NormalColor
-    reg "$manager" /v SizeName /d NormalSize
 fi
 wine_set_display x11 "$logs"
 wine_restart

@@ -5,6 +5,7 @@
 #include "ui/win32/Win32Window.h"
 
 #include <uxtheme.h>
+#include <vssym32.h>
 
 #include <algorithm>
 
@@ -87,6 +88,20 @@ void PlaceChild(Win32Window& window, HWND handle, const Bounds& bounds) {
     SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(window.Font()), TRUE);
 }
 
+// Text on the tab body stands out from the visual style's colours, not the scheme's (under
+// Wine a dark scheme leaves the style's body white): the style's text colour for the tabs,
+// else black, since every style draws the body light.
+COLORREF TabBodyTextColour(HWND tabs) {
+    COLORREF colour = RGB(0, 0, 0);
+    if (HTHEME theme = OpenThemeData(tabs, L"TAB")) {
+        COLORREF styled = 0;
+        if (SUCCEEDED(GetThemeColor(theme, TABP_TABITEM, TIS_NORMAL, TMT_TEXTCOLOR, &styled)))
+            colour = styled;
+        CloseThemeData(theme);
+    }
+    return colour;
+}
+
 bool TabBodyThemed() {
     return IsAppThemed() && !HighContrastOn();
 }
@@ -133,16 +148,18 @@ HBRUSH Win32Label::Background(HDC context) {
         SetBkColor(context, HeadingColour());
         return headingBrush_.get();
     }
-    // The static control draws its text in black unless told: on a dark face it would vanish.
-    SetTextColor(context, GetSysColor(COLOR_BTNTEXT));
     // On a page with visual styles: the tab body behind the text, drawn afresh each time, so
     // that a shorter text leaves nothing of the old one.
-    if (GetParent(handle_) != window_.Handle() && TabBodyThemed()) {
+    const HWND parent = GetParent(handle_);
+    if (parent != window_.Handle() && TabBodyThemed()) {
+        SetTextColor(context, TabBodyTextColour(GetParent(parent)));
         SetBkMode(context, TRANSPARENT);
         DrawThemeParentBackground(handle_, context, nullptr);
         return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
     }
+    // The static control draws its text in black unless told: on a dark face it would vanish.
     // The system's brush follows a change of scheme by itself.
+    SetTextColor(context, GetSysColor(COLOR_BTNTEXT));
     SetBkColor(context, GetSysColor(COLOR_BTNFACE));
     return GetSysColorBrush(COLOR_BTNFACE);
 }

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <string>
 #include <vector>
@@ -90,9 +91,18 @@ TEST(Win32WindowLook, EveryCaptionIsReadableUnderADarkScheme) {
         EXPECT_NE(brush, 0) << row.name;
         // Wine has no high-contrast flag (SPI_GETHIGHCONTRAST is always off): a heading keeps
         // its colour, with black text on it.
-        const bool isHeading = row.kind == ControlKind::Heading;
-        EXPECT_EQ(GetTextColor(context), isHeading ? black : white) << row.name;
-        EXPECT_EQ(GetBkColor(context), isHeading ? heading : black) << row.name;
+        if (row.kind == ControlKind::Heading) {
+            EXPECT_EQ(GetTextColor(context), black) << row.name;
+            EXPECT_EQ(GetBkColor(context), heading) << row.name;
+        } else if (row.parent != ControlId::Window && IsAppThemed()) {
+            // Wine's prefixes have its visual style on, whose tab body stays white under a
+            // dark scheme: a page's caption is drawn over the body in the style's text colour.
+            EXPECT_EQ(GetBkMode(context), TRANSPARENT) << row.name;
+            EXPECT_NE(GetTextColor(context), white) << row.name;
+        } else {
+            EXPECT_EQ(GetTextColor(context), white) << row.name;
+            EXPECT_EQ(GetBkColor(context), black) << row.name;
+        }
     }
     DeleteDC(context);
     EXPECT_GT(captions, 20);
