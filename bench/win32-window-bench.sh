@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# zopra.exe under Wine against a bare Win32 window of the same size, in one run and the same
-# prefix: the time from start to window shown (median of RUNS starts) and the working set
-# once the window has settled, each as a ratio to the bare window; and the exe's size.
+# zopra.exe under Wine against a bare Win32 window of the same size and against the fair
+# floor (the window built from the layout table, with zopra.exe's resources and DLLs, but no
+# form), in one run and the same prefix: the time from start to window shown (median of RUNS
+# starts) and the working set once the window has settled, each as a ratio to both; and the
+# exe's size.
 # A benchmark, not a test: it prints figures and judges nothing.
 #
 # usage: bench/win32-window-bench.sh [WIN_BUILD_DIR [RUNS]]   (after the Windows build:
@@ -14,7 +16,8 @@ runs="${2:-5}"
 exe="$win_build/src/ui/win32/zopra.exe"
 bench="$win_build/bench/win32/window_start_bench.exe"
 bare="$win_build/bench/win32/bare_window.exe"
-for program in "$exe" "$bench" "$bare"; do
+floor="$win_build/bench/win32/layout_window.exe"
+for program in "$exe" "$bench" "$bare" "$floor"; do
     [ -f "$program" ] || { echo "win32 window bench: no $program (build the Windows side)" >&2; exit 1; }
 done
 
@@ -34,14 +37,16 @@ measure() {
         tr -d '\r'
 }
 bare_figures="$(measure "$bare" ZopraBareWindow)"
+floor_figures="$(measure "$floor" ZopraMainWindow)"
 zopra_figures="$(measure "$exe" ZopraMainWindow)"
 
 value() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p" <<<"$2"; }
 awk -v bt="$(value median_ms "$bare_figures")" -v zt="$(value median_ms "$zopra_figures")" \
+    -v ft="$(value median_ms "$floor_figures")" -v fm="$(value working_set_kib "$floor_figures")" \
     -v bm="$(value working_set_kib "$bare_figures")" -v zm="$(value working_set_kib "$zopra_figures")" \
     -v size="$(stat -c %s "$exe")" -v runs="$runs" 'BEGIN {
-    printf "%-28s %12s %12s %8s\n", "zopra.exe under Wine", "zopra.exe", "bare window", "ratio"
-    printf "%-28s %12.1f %12.1f %8.2f\n", "start to window shown (ms)", zt, bt, zt / bt
-    printf "%-28s %12d %12d %8.2f\n", "working set (KiB)", zm, bm, zm / bm
+    printf "%-28s %10s %10s %10s %8s %8s\n", "zopra.exe under Wine", "zopra.exe", "floor", "bare", "/floor", "/bare"
+    printf "%-28s %10.1f %10.1f %10.1f %8.2f %8.2f\n", "start to window shown (ms)", zt, ft, bt, zt / ft, zt / bt
+    printf "%-28s %10d %10d %10d %8.2f %8.2f\n", "working set (KiB)", zm, fm, bm, zm / fm, zm / bm
     printf "zopra.exe: %d bytes (its debug information apart, in zopra.exe.debug); median of %d starts\n", size, runs
 }'

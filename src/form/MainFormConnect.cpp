@@ -2,6 +2,8 @@
 // through the links, the parameter read, and the tick that moves a read into the controls.
 #include "form/MainForm.h"
 
+#include "form/WorkWhileWaiting.h"
+
 #include "protocol/Commands.h"
 #include "protocol/ModelRules.h"
 #include "protocol/ParameterDisplay.h"
@@ -228,8 +230,22 @@ void TMainForm_::ShowParameterValues() {
 void TMainForm_::RefreshConnections() {
     const Wait wait(*this); // each printer-class device is asked who it is
     const std::string typed = CBConnects.Text();
-    const std::vector<ConnectionEntry>& entries = FLinks->RefreshConnections(
-        [this](const std::string& text) { Window.ShowMessage(MessageKind::Message, text); });
+    // On a worker thread, while the window keeps answering; nothing else reaches the links
+    // meanwhile: input is dropped, the timers' ticks wait. The boxes come after it.
+    std::vector<std::string> problems;
+    const TimerTickHold hold{&Timer1, &Timer2, &Timer3};
+    const std::vector<ConnectionEntry>& entries = RunWhilePumping(
+        [this, &problems]() -> const std::vector<ConnectionEntry>& {
+            return FLinks->RefreshConnections(
+                [&problems](const std::string& text) { problems.push_back(text); });
+        },
+        [this] {
+            Window.ProcessPendingEvents();
+            EndWaitIfClosing();
+        },
+        std::chrono::milliseconds(10));
+    for (const std::string& text : problems)
+        Window.ShowMessage(MessageKind::Message, text);
     // Refilling the list is not a choice of the user's: "Connect" stays as it was.
     CBConnects.Clear();
     bool hideHolder = false;

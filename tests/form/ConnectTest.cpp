@@ -2,10 +2,15 @@
 // shows, and the work buttons' return.
 #include "FormFixture.h"
 
+#include "form/WorkWhileWaiting.h"
+
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <stdexcept>
+#include <thread>
 
 namespace zopra::testing {
 namespace {
@@ -151,6 +156,37 @@ TEST_F(ConnectTest, ThePortOfTheLastCutterReadIsChosenWhenTheListOpens) {
     ASSERT_GE(list.Position(), 0);
     EXPECT_EQ(list.Entry(list.Position()), cutter->Entry());
     EXPECT_TRUE(W.EnabledOf(C::BuConnect));
+}
+
+// Discovery runs on a worker while the window keeps answering: the pump runs while the work
+// does, a close (the pump throws) leaves only once the work is over, the work's error comes
+// through.
+TEST(RunWhilePumping, TheWindowAnswersWhileTheWorkRunsAndACloseWaitsForIt) {
+    using namespace std::chrono_literals;
+    for (const char* thrower : {"", "pump", "work"}) {
+        std::atomic<int> pumped{0};
+        std::atomic<bool> workEnded{false};
+        const int needed = std::string(thrower) == "pump" ? 1 : 2; // a close stops the pump
+        const auto work = [&] {
+            for (int i = 0; i < 5000 && pumped < needed; ++i) // bounded
+                std::this_thread::sleep_for(1ms);
+            workEnded = true;
+            return std::string(thrower) == "work" ? throw std::runtime_error("work") : 7;
+        };
+        const auto pump = [&] {
+            if (++pumped == 1 && std::string(thrower) == "pump")
+                throw std::runtime_error("pump");
+        };
+        std::string thrown;
+        try {
+            EXPECT_EQ(RunWhilePumping(work, pump, 1ms), 7);
+        } catch (const std::runtime_error& error) {
+            thrown = error.what();
+            EXPECT_TRUE(workEnded) << thrower;
+        }
+        EXPECT_EQ(thrown, thrower);
+        EXPECT_GE(pumped.load(), needed) << thrower;
+    }
 }
 
 } // namespace

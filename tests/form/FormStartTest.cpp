@@ -1,7 +1,8 @@
-// The form before any cutter is connected: what its construction and first show write, and
-// the guard every event handler runs in.
+// The form before any cutter is connected: what its construction and first show write, the
+// guard every event handler runs in, and the separator taken from the host's settings.
 #include "FormFixture.h"
 
+#include "form/DecimalSeparator.h"
 #include "form/EventGuard.h"
 
 #include <new>
@@ -131,6 +132,21 @@ TEST_F(FormStartTest, TypingAnOffsetMarksTheFieldInsteadOfABoxPerKey) {
     EXPECT_FALSE(W.ListOf(C::CBOffset).Marked());
     EXPECT_EQ(F->Record().Read().FBladeOffset, 500);
     EXPECT_TRUE(W.Messages.empty());
+}
+
+// The number texts are UTF-8 with a one-byte separator: only ASCII punctuation can be one.
+TEST(HostSeparator, OnlyAnAsciiPunctuationMarkIsTaken) {
+    const struct {
+        std::u16string host;
+        char taken;
+    } cases[] = {
+        {u".", '.'},      {u",", ','}, {u"'", '\''}, {u"\u00B7", '.'}, // middle dot: a byte of its
+                                                                       // own inside UTF-8 text
+        {u"\u066B", '.'},                                              // Arabic decimal separator
+        {u"\u00E9", '.'}, {u"", '.'},  {u",.", '.'}, {u"5", '.'},      {u"a", '.'},
+        {u" ", '.'},      {u"-", '.'}, {u"+", '.'}};
+    for (const auto& c : cases)
+        EXPECT_EQ(UsableDecimalSeparator(c.host), c.taken) << c.host.size();
 }
 
 } // namespace

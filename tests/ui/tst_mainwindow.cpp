@@ -20,6 +20,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 using zopra::ControlId;
@@ -45,6 +46,7 @@ private slots:
     void visibleControlsFitTheirParent();
     void diagnosticControlsLieOutsideTheClientArea();
     void keyboardWalksTheTableOrderAndPressesButtons();
+    void captionsReadableUnderADarkPalette();
 
 private:
     template <typename Widget = QWidget> Widget* Control(const QString& name) const;
@@ -449,4 +451,31 @@ void TestMainForm::keyboardWalksTheTableOrderAndPressesButtons() {
 }
 
 QTEST_MAIN(TestMainForm)
+// Under a dark palette (light text on a dark face) every caption's text stands out from what
+// is behind it: the headings keep their light colour with black text.
+void TestMainForm::captionsReadableUnderADarkPalette() {
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Window, Qt::black);
+    dark.setColor(QPalette::Button, Qt::black);
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    QApplication::setPalette(dark);
+    FWindow = std::make_unique<TMainWindow>();
+    ShowWindow();
+    int captions = 0;
+    for (const zopra::ControlRow& row : zopra::MainWindowLayout()) {
+        if (row.kind != zopra::ControlKind::Label && row.kind != zopra::ControlKind::Heading)
+            continue;
+        const auto* label = Control(QString::fromUtf8(row.name));
+        const QColor text = label->palette().color(label->foregroundRole());
+        const QWidget* painter = label->autoFillBackground() ? label : label->parentWidget();
+        const QColor behind = painter->palette().color(painter->backgroundRole());
+        ++captions;
+        QVERIFY2(std::abs(text.lightness() - behind.lightness()) > 128, row.name.data());
+    }
+    QApplication::setPalette(before);
+    QVERIFY(captions > 20);
+}
+
 #include "tst_mainwindow.moc"

@@ -70,26 +70,43 @@ trap cleanup EXIT
 
 wine_prefix "$win_build/wineprefix" "$logs"
 
-# The cutter logs every command it receives after its device line; it plots 1 % long in X,
-# so that the window's calibration has something to correct, and its material cuts cleanly
-# only at 90 to 110 g and 0.250 mm, so that the test cut's loop has something to tune.
-if ! wine_start_cutter "$logs/virtual-cutter.out" "$logs/virtual-cutter.err" "$cutter" \
-    --model "Vantor II 24 PZ" --error-x 1.01 --material 90-110,0.250 --log; then
-    echo "windows leg: the virtual cutter gave no device" >&2
-    cat "$logs/virtual-cutter.err" >&2
-    exit 1
-fi
-pty="$cutter_device"
+# start_session NAME: a fresh virtual cutter (its log in $logs/NAME.out) on the COM port, and
+# the prefix's server started again so that it reads the registry's settings.
+start_session() {
+    [ -n "$cutter_pid" ] && { kill "$cutter_pid" 2>/dev/null; wait "$cutter_pid" 2>/dev/null || true; }
+    [ -n "$server_pid" ] && { wineserver -k >/dev/null 2>&1 || true; wait "$server_pid" 2>/dev/null || true; }
+    # The cutter logs every command it receives after its device line; it plots 1 % long in
+    # X, so that the window's calibration has something to correct, and its material cuts
+    # cleanly only at 90 to 110 g and 0.250 mm, so that the test cut's loop has something to
+    # tune.
+    if ! wine_start_cutter "$logs/$1.out" "$logs/$1.err" "$cutter" \
+        --model "Vantor II 24 PZ" --error-x 1.01 --material 90-110,0.250 --log; then
+        echo "windows leg: the virtual cutter gave no device" >&2
+        cat "$logs/$1.err" >&2
+        exit 1
+    fi
+    wine_map_port "$com_port" "$cutter_device" "$logs"
+    wine_restart
+    wineserver -f -p >"$logs/wineserver.log" 2>&1 </dev/null &
+    server_pid=$!
+    timeout 120 wine cmd /c exit >>"$logs/wine-start.log" 2>&1 </dev/null
+    echo "windows leg: $com_port is $cutter_device"
+}
 
 # No display here: Wine's null driver runs windows, controls, messages and timers unseen.
 wine_set_display null "$logs"
-wine_map_port "$com_port" "$pty" "$logs"
-wine_restart
-wineserver -f -p >"$logs/wineserver.log" 2>&1 </dev/null &
-server_pid=$!
-timeout 120 wine cmd /c exit >>"$logs/wine-start.log" 2>&1 </dev/null
-echo "windows leg: $com_port is $pty"
+# Regional settings as a new prefix has them (a leg stopped in the German run left a comma).
+wine reg delete 'HKCU\Control Panel\International' /v sDecimal /f >>"$logs/wine-reg.log" 2>&1 </dev/null || true
+start_session virtual-cutter
 
 ZOPRA_WIN_COM="$com_port" ZOPRA_WIN_CUTTER_LOG="$logs/virtual-cutter.out" ctest --test-dir "$win_build" --output-on-failure --timeout 300
 
 "$root/tests/win/cli-under-wine.sh" "$win_build/src/cli/zopra-cli.exe" "$com_port"
+
+# The window once more with German regional settings (decimal comma): it shows "," and sends
+# the cutter the same bytes as with ".".
+wine reg add 'HKCU\Control Panel\International' /v sDecimal /d , /f >>"$logs/wine-reg.log" 2>&1 </dev/null
+start_session virtual-cutter-de
+ZOPRA_WIN_COM="$com_port" ZOPRA_WIN_CUTTER_LOG="$logs/virtual-cutter-de.out" ZOPRA_WIN_SEPARATOR="," \
+    ctest --test-dir "$win_build" --output-on-failure --timeout 300 -R win_window_e2e
+wine reg delete 'HKCU\Control Panel\International' /v sDecimal /f >>"$logs/wine-reg.log" 2>&1 </dev/null

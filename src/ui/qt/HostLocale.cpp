@@ -1,5 +1,7 @@
 #include "ui/qt/HostLocale.h"
 
+#include "form/DecimalSeparator.h"
+
 #include <QLocale>
 
 namespace zopra {
@@ -7,10 +9,9 @@ namespace zopra {
 char HostDecimalSeparator() {
     // QLocale() is the system locale unless a test has made another the default.
     const QString separator = QLocale().decimalPoint();
-    if (separator.size() != 1 || separator.front().unicode() > 0xFF) {
-        return '.';
-    }
-    return separator.front().toLatin1();
+    return UsableDecimalSeparator(
+        std::u16string_view(reinterpret_cast<const char16_t*>(separator.utf16()),
+                            static_cast<std::size_t>(separator.size())));
 }
 
 } // namespace zopra

@@ -106,6 +106,8 @@ QObject* TMainWindow::CreateControl(const ControlRow& layoutRow, QWidget* parent
         if (layoutRow.kind == ControlKind::Heading) {
             QPalette palette = label->palette();
             palette.setColor(QPalette::Window, QColor::fromRgb(MainWindowFrame().headingRgb));
+            // The heading's colour is light: under a dark palette its text would be light too.
+            palette.setColor(QPalette::WindowText, Qt::black);
             label->setPalette(palette);
             // Children take the window's background role (button face) unless they name
             // their own.

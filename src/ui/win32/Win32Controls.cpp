@@ -1,7 +1,11 @@
 #include "ui/win32/Win32Controls.h"
 
+#include "form/Layout.h"
 #include "ui/win32/WideText.h"
 #include "ui/win32/Win32Window.h"
+
+#include <uxtheme.h>
+#include <vssym32.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -32,6 +36,12 @@ LRESULT CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
         SetWindowLongPtrW(page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(page, GWLP_USERDATA));
+    // With visual styles the tab control's body is lighter than the button face (Windows 10
+    // and 11): the page shows the body through.
+    if (message == WM_ERASEBKGND && TabBodyThemed()) {
+        DrawThemeParentBackground(page, reinterpret_cast<HDC>(wParam), nullptr);
+        return 1;
+    }
     LRESULT result = 0;
     if (window && window->Route(message, wParam, lParam, result))
         return result;
@@ -72,6 +82,38 @@ HWND CreateChild(Win32Window& window, const Placement& place, const wchar_t* win
     return handle;
 }
 
+void PlaceChild(Win32Window& window, HWND handle, const Bounds& bounds) {
+    SetWindowPos(handle, nullptr, window.Scale(bounds.left), window.Scale(bounds.top),
+                 window.Scale(bounds.width), window.Scale(bounds.height),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(window.Font()), TRUE);
+}
+
+// Text on the tab body stands out from the visual style's colours, not the scheme's (under
+// Wine a dark scheme leaves the style's body white): the style's text colour for the tabs,
+// else black, since every style draws the body light.
+COLORREF TabBodyTextColour(HWND tabs) {
+    COLORREF colour = RGB(0, 0, 0);
+    if (HTHEME theme = OpenThemeData(tabs, L"TAB")) {
+        COLORREF styled = 0;
+        if (SUCCEEDED(GetThemeColor(theme, TABP_TABITEM, TIS_NORMAL, TMT_TEXTCOLOR, &styled)))
+            colour = styled;
+        CloseThemeData(theme);
+    }
+    return colour;
+}
+
+bool TabBodyThemed() {
+    return IsAppThemed() && !HighContrastOn();
+}
+
+bool HighContrastOn() {
+    HIGHCONTRASTW scheme{};
+    scheme.cbSize = sizeof scheme;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof scheme, &scheme, 0) &&
+           (scheme.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
 std::string WindowText(HWND handle) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(handle)) + 1, L'\0');
     const int length = GetWindowTextW(handle, text.data(), static_cast<int>(text.size()));
@@ -79,13 +121,23 @@ std::string WindowText(HWND handle) {
     return Narrow(text);
 }
 
-Win32Label::Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
-                       COLORREF background)
+namespace {
+
+COLORREF HeadingColour() {
+    const unsigned rgb = MainWindowFrame().headingRgb;
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+} // namespace
+
+Win32Label::Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place)
     : Win32Control(window, place, L"STATIC",
-                   SS_LEFT | SS_NOPREFIX | (layoutRow.bounds.width > 0 ? SS_ENDELLIPSIS | SS_NOTIFY : 0),
+                   SS_LEFT | SS_NOPREFIX |
+                       (layoutRow.bounds.width > 0 ? SS_ENDELLIPSIS | SS_NOTIFY : 0),
                    0, Owned(layoutRow.caption)),
-      fixedWidth_(layoutRow.bounds.width > 0), colour_(background),
-      brush_(CreateSolidBrush(background)) {
+      fixedWidth_(layoutRow.bounds.width > 0) {
+    if (layoutRow.kind == ControlKind::Heading)
+        headingBrush_.reset(CreateSolidBrush(HeadingColour()));
     if (!fixedWidth_) {
         FitToText();
         return;
@@ -129,8 +181,32 @@ void Win32Label::UpdateTooltip() {
 }
 
 HBRUSH Win32Label::Background(HDC context) {
-    SetBkColor(context, colour_);
-    return brush_.get();
+    // The heading's colour is light: its text is black, whatever the scheme's text colour.
+    if (headingBrush_ && !HighContrastOn()) {
+        SetTextColor(context, RGB(0, 0, 0));
+        SetBkColor(context, HeadingColour());
+        return headingBrush_.get();
+    }
+    // On a page with visual styles: the tab body behind the text, drawn afresh each time, so
+    // that a shorter text leaves nothing of the old one.
+    const HWND parent = GetParent(handle_);
+    if (parent != window_.Handle() && TabBodyThemed()) {
+        SetTextColor(context, TabBodyTextColour(GetParent(parent)));
+        SetBkMode(context, TRANSPARENT);
+        DrawThemeParentBackground(handle_, context, nullptr);
+        return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    }
+    // The static control draws its text in black unless told: on a dark face it would vanish.
+    // The system's brush follows a change of scheme by itself.
+    SetTextColor(context, GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(context, GetSysColor(COLOR_BTNFACE));
+    return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+void Win32Label::Rescale() {
+    Win32Control::Rescale();
+    if (!fixedWidth_)
+        FitToText();
 }
 
 void Win32Label::FitToText() {
@@ -291,6 +367,8 @@ void FieldMark::Set(bool marked, HWND field) {
 HBRUSH FieldMark::Background(HDC context) const {
     if (!brush_)
         return nullptr;
+    // The pale field needs dark text under a scheme whose text is light.
+    SetTextColor(context, RGB(0, 0, 0));
     SetBkColor(context, kMarkColour);
     return brush_.get();
 }
@@ -301,6 +379,12 @@ void Win32List::SetMarked(bool marked) {
 
 HBRUSH Win32List::Background(HDC context) {
     return mark_.Background(context);
+}
+
+void Win32List::Rescale() {
+    Win32Control::Rescale(); // bounds_ is the open list's
+    SendMessageW(handle_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
+                 window_.Scale(bounds_.height - kOpenListHeight) - kListFrame);
 }
 
 void Win32List::Command(WORD code) {
@@ -476,21 +560,32 @@ Win32Tabs::Win32Tabs(Win32Window& window, const ControlRow& /*layoutRow*/, const
         SendMessageW(handle_, TCM_INSERTITEMW, static_cast<WPARAM>(TabCtrl_GetItemCount(handle_)),
                      reinterpret_cast<LPARAM>(&item));
     }
-    // The pages fill the display area, which is known once the tabs are in.
-    RECT area{};
-    GetClientRect(handle_, &area);
-    TabCtrl_AdjustRect(handle_, FALSE, &area);
     for (const ControlRow* page : pages) {
         HWND pageWindow =
             CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, Widen(page->caption).c_str(),
-                            WS_CHILD | WS_CLIPSIBLINGS, area.left, area.top, area.right - area.left,
-                            area.bottom - area.top, handle_,
+                            WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, handle_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(page->id)),
                             GetModuleHandleW(nullptr), &window);
         pages_.emplace_back(page->id, pageWindow);
     }
+    PlacePages();
     // Adding the first tab selected it.
     ShowCurrentPage();
+}
+
+void Win32Tabs::PlacePages() {
+    // The display area is known once the tabs are in, and changes with the font.
+    RECT area{};
+    GetClientRect(handle_, &area);
+    TabCtrl_AdjustRect(handle_, FALSE, &area);
+    for (const auto& [id, page] : pages_)
+        SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left,
+                     area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Tabs::Rescale() {
+    Win32Control::Rescale();
+    PlacePages();
 }
 
 HWND Win32Tabs::PageWindow(ControlId page) const {

@@ -26,8 +26,11 @@ public:
     virtual void Command(WORD /*code*/) {}
     virtual bool Notify(const NMHDR& /*header*/, LRESULT& /*result*/) { return false; }
     virtual void Scroll(WORD /*request*/) {}
-    // The brush behind a static control's text; null leaves it to Win32.
+    // The brush behind a static control's text (and its colours set into the context); null
+    // leaves it to Win32.
     virtual HBRUSH Background(HDC /*context*/) { return nullptr; }
+    // Places the control again at the window's scale (after a dpi change), with its font.
+    virtual void Rescale() = 0;
 };
 
 // Where a control goes: its parent (the window or a tab page), its id (how a driver or a
@@ -43,6 +46,8 @@ void MoveFocusOnFrom(Win32Window& window, HWND control);
 
 HWND CreateChild(Win32Window& window, const Placement& place, const wchar_t* windowClass,
                  DWORD style, DWORD extendedStyle, const std::string& text);
+// Moves a child to its design rectangle at the window's scale and gives it the window's font.
+void PlaceChild(Win32Window& window, HWND handle, const Bounds& bounds);
 std::string WindowText(HWND handle);
 
 // One Win32 child control implementing one of the form's control interfaces. The parent
@@ -51,7 +56,7 @@ template <typename Interface> class Win32Control : public Interface, public Win3
 public:
     Win32Control(Win32Window& window, const Placement& place, const wchar_t* windowClass,
                  DWORD style, DWORD extendedStyle, const std::string& text)
-        : window_(window),
+        : window_(window), bounds_(place.bounds),
           handle_(CreateChild(window, place, windowClass, style, extendedStyle, text)) {}
 
     HWND Handle() const override { return handle_; }
@@ -64,9 +69,12 @@ public:
     // The control's own visibility, whether or not its page is the one shown.
     void SetVisible(bool visible) override { ShowWindow(handle_, visible ? SW_SHOWNA : SW_HIDE); }
     bool Visible() const override { return (GetWindowLongW(handle_, GWL_STYLE) & WS_VISIBLE) != 0; }
+    void Rescale() override { PlaceChild(window_, handle_, bounds_); }
 
 protected:
     Win32Window& window_;
+    // The design rectangle (96 dpi) the control was made with.
+    const Bounds bounds_;
     const HWND handle_;
 };
 
@@ -86,26 +94,32 @@ private:
     OwnedBrush brush_;
 };
 
-// A caption that always has the size of its text. A heading has its own background colour.
-// A row with a width keeps it: Win32 cuts a longer text with an ellipsis (SS_ENDELLIPSIS)
-// and a tooltip shows the whole text.
+// A caption that always has the size of its text, in the system's colours for text on the
+// window's face. A heading has its own background colour with black text, except under a
+// high-contrast scheme, where the user's colours hold. A row with a width keeps it: Win32
+// cuts a longer text with an ellipsis (SS_ENDELLIPSIS) and a tooltip shows the whole text.
 class Win32Label final : public Win32Control<ILabel> {
 public:
-    Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
-               COLORREF background);
+    Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
     void SetText(const std::string& text) override;
     std::string Text() const override { return WindowText(handle_); }
     HBRUSH Background(HDC context) override;
+    void Rescale() override;
 
 private:
     void FitToText();
     void UpdateTooltip();
     const bool fixedWidth_;
-    const COLORREF colour_;
-    OwnedBrush brush_;
+    // Null for a plain caption.
+    OwnedBrush headingBrush_;
     HWND tooltip_ = nullptr; // owned by the window, gone with it
     std::wstring tooltipText_;
 };
+
+// A high-contrast scheme is on (SPI_GETHIGHCONTRAST).
+bool HighContrastOn();
+// The tab pages show the themed tab body: visual styles are on, high contrast is off.
+bool TabBodyThemed();
 
 // A push button; a link row draws its caption alone, underlined in the link colour (through
 // the common controls' custom draw, so that focus, keys and clicks stay the button's own).
@@ -157,6 +171,7 @@ public:
     void Command(WORD code) override;
     // The field's colours, asked for through the list's parent (WM_CTLCOLOREDIT).
     HBRUSH Background(HDC context) override;
+    void Rescale() override;
 
 private:
     FieldMark mark_;
@@ -219,9 +234,12 @@ public:
     void SetPage(int page) override;
 
     bool Notify(const NMHDR& header, LRESULT& result) override;
+    void Rescale() override;
 
 private:
     void ShowCurrentPage();
+    // The pages fill the tab control's display area.
+    void PlacePages();
     std::vector<std::pair<ControlId, HWND>> pages_;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/win32/Win32Window.h"
 
+#include "form/DecimalSeparator.h"
 #include "form/Layout.h"
 #include "form/Placement.h"
 #include "ui/win32/WideText.h"
@@ -32,6 +33,8 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIP
 constexpr WORD kAlwaysShown = UISF_HIDEFOCUS | UISF_HIDEACCEL;
 // Every box is titled with the program's name.
 constexpr wchar_t kBoxTitle[] = L"zopra";
+// Sent to a per-monitor aware window on a move to a monitor of another scale (Windows 8.1).
+constexpr UINT kWmDpiChanged = 0x02E0;
 
 int ScreenDpi() {
     HDC screen = GetDC(nullptr);
@@ -40,18 +43,61 @@ int ScreenDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
-COLORREF FromRgb(unsigned rgb) {
-    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+// The window's dpi as Windows 10 (1607 and later) reports it for the monitor it is on; 0 where
+// the call is missing (the screen's dpi then holds for every monitor).
+int WindowDpi(HWND window) {
+    using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
+    static const auto call = reinterpret_cast<GetDpiForWindowCall>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    return call != nullptr ? static_cast<int>(call(window)) : 0;
+}
+
+// The frame around a client area at a dpi: the frame's metrics follow the monitor's dpi.
+RECT FrameFor(int clientWidth, int clientHeight, int dpi) {
+    RECT frame{0, 0, clientWidth, clientHeight};
+    using AdjustForDpiCall = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto call = reinterpret_cast<AdjustForDpiCall>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (call == nullptr || !call(&frame, kWindowStyle, FALSE, 0, static_cast<UINT>(dpi)))
+        AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    return frame;
+}
+
+// Every class of input, so that nothing the user did during a wait runs once it is over. The
+// message ranges, not PM_QS_INPUT: with the project's _WIN32_WINNT, QS_INPUT leaves out
+// touch and pointer input, and Windows 7 refuses the flags that name them.
+struct MessageRange {
+    UINT first;
+    UINT last;
+};
+constexpr UINT kWmInput = 0x00FF;       // raw input
+constexpr UINT kWmGesture = 0x0119;     // WM_GESTURE, Windows 7
+constexpr UINT kWmTouchFirst = 0x0240;  // WM_TOUCH, Windows 7, then the pointer messages
+constexpr UINT kWmPointerLast = 0x024F; // (pen, touch, touchpad), Windows 8: to WM_POINTERHWHEEL
+constexpr MessageRange kInputRanges[] = {
+    {WM_KEYFIRST, WM_KEYLAST},            // keys and characters, Alt keys included
+    {WM_MOUSEFIRST, WM_MOUSELAST},        // clicks, moves and the wheel in the client area
+    {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}, // clicks on the frame
+    {kWmInput, kWmInput},
+    {kWmGesture, kWmGesture},
+    {kWmTouchFirst, kWmPointerLast},
+};
+
+// A close asked for with the mouse on the close box or with Alt+F4.
+bool AsksToClose(const MSG& message) {
+    return (message.message == WM_NCLBUTTONDOWN && message.wParam == HTCLOSE) ||
+           (message.message == WM_SYSKEYDOWN && message.wParam == VK_F4);
 }
 
 // The form's reports never throw; this stops anything else before it unwinds through Win32.
-template <typename Action> void Contained(Action&& action) noexcept {
+// The box belongs to the window, which stays disabled under it.
+template <typename Action> void Contained(HWND owner, Action&& action) noexcept {
     try {
         std::forward<Action>(action)();
     } catch (const std::exception& error) {
-        MessageBoxW(nullptr, Widen(error.what()).c_str(), kBoxTitle, MB_OK | MB_ICONERROR);
+        MessageBoxW(owner, Widen(error.what()).c_str(), kBoxTitle, MB_OK | MB_ICONERROR);
     } catch (...) {
-        MessageBoxW(nullptr, L"", kBoxTitle, MB_OK | MB_ICONERROR);
+        MessageBoxW(owner, L"", kBoxTitle, MB_OK | MB_ICONERROR);
     }
 }
 
@@ -92,11 +138,7 @@ Win32Window::Win32Window() : dpi_(ScreenDpi()) {
     InitCommonControlsEx(&classes);
 
     const WindowFrame& look = MainWindowFrame();
-    // Pixels, not points: a character height, hence negative.
-    font_.reset(
-        CreateFontW(-Scale(look.fontPixelSize), 0, 0, 0, look.fontBold ? FW_BOLD : FW_NORMAL, FALSE,
-                    FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, Widen(look.fontFamily).c_str()));
+    MakeFont();
 
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
@@ -109,8 +151,7 @@ Win32Window::Win32Window() : dpi_(ScreenDpi()) {
     windowClass.lpszClassName = kWindowClass;
     RegisterClassExW(&windowClass);
 
-    RECT frame{0, 0, Scale(look.clientWidth), Scale(look.clientHeight)};
-    AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+    const RECT frame = FrameFor(Scale(look.clientWidth), Scale(look.clientHeight), dpi_);
     const int frameWidth = frame.right - frame.left;
     const int frameHeight = frame.bottom - frame.top;
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -125,6 +166,16 @@ Win32Window::Win32Window() : dpi_(ScreenDpi()) {
             "The window could not be created (Error: " + std::to_string(GetLastError()) + ")");
     SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
     Build();
+    // Made on a monitor whose scale is not the primary screen's: scaled as if moved there.
+    if (const int dpi = WindowDpi(handle_); dpi > 0 && dpi != dpi_) {
+        RECT now{};
+        GetWindowRect(handle_, &now);
+        const RECT scaled =
+            FrameFor(MulDiv(look.clientWidth, dpi, 96), MulDiv(look.clientHeight, dpi, 96), dpi);
+        RECT suggested{now.left, now.top, now.left + scaled.right - scaled.left,
+                       now.top + scaled.bottom - scaled.top};
+        ChangeDpi(dpi, suggested);
+    }
     // Focus rectangles and the buttons' letters always show, not only once a key was pressed.
     SendMessageW(handle_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, kAlwaysShown), 0);
 }
@@ -132,6 +183,38 @@ Win32Window::Win32Window() : dpi_(ScreenDpi()) {
 Win32Window::~Win32Window() {
     if (handle_)
         DestroyWindow(handle_);
+}
+
+void Win32Window::MakeFont() {
+    const WindowFrame& look = MainWindowFrame();
+    // Pixels, not points: a character height, hence negative.
+    font_.reset(
+        CreateFontW(-Scale(look.fontPixelSize), 0, 0, 0, look.fontBold ? FW_BOLD : FW_NORMAL, FALSE,
+                    FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, Widen(look.fontFamily).c_str()));
+}
+
+void Win32Window::ChangeDpi(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    // The controls keep the old font until they have the new one.
+    auto oldFont = std::move(font_);
+    MakeFont();
+    SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
+    // Parents first, as the layout table lists them: a tab control places its pages.
+    for (const ControlRow& layoutRow : MainWindowLayout())
+        if (const auto found = controls_.find(layoutRow.id); found != controls_.end())
+            if (auto* child = dynamic_cast<Win32Child*>(found->second.get()))
+                child->Rescale();
+    SetWindowPos(handle_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Win32Window::ColoursChanged() {
+    // The common controls learn of a new scheme only from their top-level window.
+    for (const auto& [handle, child] : byHandle_)
+        SendMessageW(handle, WM_SYSCOLORCHANGE, 0, 0);
+    RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void Win32Window::Build() {
@@ -167,11 +250,8 @@ void Win32Window::Build() {
         };
         switch (layoutRow.kind) {
         case ControlKind::Label:
-            make(std::make_unique<Win32Label>(*this, layoutRow, place, GetSysColor(COLOR_BTNFACE)));
-            break;
         case ControlKind::Heading:
-            make(std::make_unique<Win32Label>(*this, layoutRow, place,
-                                              FromRgb(MainWindowFrame().headingRgb)));
+            make(std::make_unique<Win32Label>(*this, layoutRow, place));
             break;
         case ControlKind::Button:
             make(std::make_unique<Win32Button>(*this, layoutRow, place));
@@ -211,15 +291,6 @@ void Win32Window::Build() {
     }
 }
 
-template <typename Interface> Interface& Win32Window::Find(ControlId id) {
-    const auto found = controls_.find(id);
-    auto* control =
-        found == controls_.end() ? nullptr : dynamic_cast<Interface*>(found->second.get());
-    if (!control)
-        std::abort(); // a control asked for with the wrong kind: a programming error
-    return *control;
-}
-
 ITimer& Win32Window::Timer(ControlId id) {
     return *timers_.at(id);
 }
@@ -238,11 +309,11 @@ void Win32Window::Show() {
 int Win32Window::Run() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // No key goes to the dialog manager (IsDialogMessage): its walk from a control on a
+        // page would pass the tab control, which is no control parent, and can loop for ever
+        // there. The arrow keys reach the tab control and the scroll bar, which answer them
+        // themselves, and Space a button.
         if (handle_ && HandleKeyboard(message))
-            continue;
-        // The arrow keys in the tab control and the scroll bar, Enter on a button: as in a
-        // dialog.
-        if (handle_ && IsDialogMessageW(handle_, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -258,15 +329,26 @@ HWND Win32Window::HandleOf(ControlId id) const {
 }
 
 bool Win32Window::HandleKeyboard(const MSG& message) {
-    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 &&
-        (message.hwnd == handle_ || IsChild(handle_, message.hwnd))) {
+    if (message.hwnd != handle_ && !IsChild(handle_, message.hwnd))
+        return false;
+    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
         MoveFocus(GetFocus(), GetKeyState(VK_SHIFT) < 0);
         return true;
     }
-    if (message.message != WM_SYSCHAR ||
-        (message.hwnd != handle_ && !IsChild(handle_, message.hwnd)))
+    // Enter presses the focused button, as in a dialog.
+    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+        const auto found = byHandle_.find(message.hwnd);
+        if (found != byHandle_.end() && dynamic_cast<Win32Button*>(found->second) != nullptr) {
+            SendMessageW(message.hwnd, BM_CLICK, 0, 0);
+            return true;
+        }
         return false;
-    const auto letter = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(message.wParam)));
+    }
+    return message.message == WM_SYSCHAR && PressButtonWithLetter(message.wParam);
+}
+
+bool Win32Window::PressButtonWithLetter(WPARAM character) {
+    const auto letter = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(character)));
     for (const ControlRow& layoutRow : MainWindowLayout()) {
         if (layoutRow.kind != ControlKind::Button || layoutRow.mnemonic == 0 ||
             static_cast<wchar_t>(std::tolower(static_cast<unsigned char>(layoutRow.mnemonic))) !=
@@ -323,7 +405,7 @@ bool Win32Window::Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& res
     switch (message) {
     case WM_COMMAND:
         if (Win32Child* control = find(reinterpret_cast<HWND>(lParam))) {
-            Contained([&] { control->Command(HIWORD(wParam)); });
+            Contained(handle_, [&] { control->Command(HIWORD(wParam)); });
             result = 0;
             return true;
         }
@@ -332,13 +414,13 @@ bool Win32Window::Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& res
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         bool handled = false;
         if (Win32Child* control = find(header->hwndFrom))
-            Contained([&] { handled = control->Notify(*header, result); });
+            Contained(handle_, [&] { handled = control->Notify(*header, result); });
         return handled;
     }
     case WM_HSCROLL:
     case WM_VSCROLL:
         if (Win32Child* control = find(reinterpret_cast<HWND>(lParam))) {
-            Contained([&] { control->Scroll(LOWORD(wParam)); });
+            Contained(handle_, [&] { control->Scroll(LOWORD(wParam)); });
             result = 0;
             return true;
         }
@@ -452,25 +534,28 @@ void Win32Window::BeginBusyCursor() {
 }
 
 void Win32Window::EndBusyCursor() {
-    if (busy_ > 0 && --busy_ == 0)
+    if (busy_ > 0 && --busy_ == 0) {
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        // Several waits never look at the queue (a pause, a write, an opening): what the user
+        // did during them is dropped now that the outermost one is over.
+        DropInput();
+    }
+}
+
+void Win32Window::DropInput() {
+    // A click on the close box or Alt+F4 is input too; taken out of the queue, it asks to
+    // close, which ends a wait. Everything else is dropped, as in the Qt window: a tap on a
+    // button while the cutter is busy must not run that button once the wait is over.
+    MSG message;
+    for (const MessageRange& range : kInputRanges)
+        while (PeekMessageW(&message, nullptr, range.first, range.last, PM_REMOVE))
+            if (handle_ && AsksToClose(message))
+                PostMessageW(handle_, WM_CLOSE, 0, 0);
 }
 
 void Win32Window::ProcessPendingEvents() {
+    DropInput();
     MSG message;
-    // A click on the close box or Alt+F4 is input too; taken out of the queue, it asks to
-    // close, which ends the wait. The other clicks on the frame and system keys are dropped.
-    while (PeekMessageW(&message, handle_, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE))
-        if (message.wParam == HTCLOSE)
-            PostMessageW(handle_, WM_CLOSE, 0, 0);
-    while (PeekMessageW(&message, nullptr, WM_SYSKEYDOWN, WM_SYSKEYDOWN, PM_REMOVE))
-        if (message.wParam == VK_F4)
-            PostMessageW(handle_, WM_CLOSE, 0, 0);
-    // The other keys and clicks are dropped, as in the Qt window: a click on a button while
-    // the cutter is busy must not run that button once the wait is over.
-    while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
-           PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
-    }
     while (PeekMessageW(&message, nullptr, 0, 0,
                         PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
         if (message.message == WM_QUIT) {
@@ -502,17 +587,17 @@ void Win32Window::RunPostedTasks() {
         tasks.swap(tasks_);
     }
     for (std::function<void()>& task : tasks)
-        Contained(task);
+        Contained(handle_, task);
 }
 
 char Win32Window::DecimalSeparator() const {
     wchar_t separator[8] = {};
     const int length =
         GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, std::size(separator));
-    // The length counts the closing null: one character and its null.
-    if (length != 2 || separator[0] > 0xFF)
-        return '.';
-    return static_cast<char>(separator[0]);
+    // The length counts the closing null.
+    return UsableDecimalSeparator(
+        std::u16string_view(reinterpret_cast<const char16_t*>(separator),
+                            static_cast<std::size_t>(std::max(length - 1, 0))));
 }
 
 LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -533,7 +618,7 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (const auto found = timers_.find(static_cast<ControlId>(wParam));
             found != timers_.end()) {
-            Contained([&] { found->second->Elapsed(); });
+            Contained(handle_, [&] { found->second->Elapsed(); });
             return 0;
         }
         break;
@@ -551,6 +636,18 @@ LRESULT Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (!CloseQueryAllows())
             return 0;
         break;
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+        ColoursChanged();
+        return 0;
+    case WM_SETTINGCHANGE:
+        if (wParam == SPI_SETHIGHCONTRAST)
+            ColoursChanged();
+        break;
+    case kWmDpiChanged:
+        // Per-monitor aware: Windows leaves the scaling to the window and suggests its frame.
+        ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_CHANGEUISTATE:
         if (LOWORD(wParam) == UIS_SET && (HIWORD(wParam) & kAlwaysShown) != 0)
             return 0;

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <map>
@@ -79,6 +80,15 @@ private:
     // Tab and Shift+Tab walk the layout table's Tab order (hidden and disabled controls left
     // out), and Alt with a button's letter presses it; true when the message was that.
     bool HandleKeyboard(const MSG& message);
+    // Presses the visible, enabled button whose Alt-letter this is; false when none has it.
+    bool PressButtonWithLetter(WPARAM character);
+    // Takes every kind of user input out of the queue; a close asked for stays asked.
+    void DropInput();
+    void MakeFont();
+    // Scales the window to a new dpi: the font, every control, and the frame Windows suggests.
+    void ChangeDpi(int dpi, const RECT& suggested);
+    // A new colour scheme: the common controls are told, and everything is painted again.
+    void ColoursChanged();
     void MoveFocus(HWND from, bool backwards);
     HWND HandleOf(ControlId id) const;
     template <typename Interface> Interface& Find(ControlId id);
@@ -88,7 +98,7 @@ private:
     };
 
     HWND handle_ = nullptr;
-    const int dpi_;
+    int dpi_;
     std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
     std::map<ControlId, std::unique_ptr<IControl>> controls_;
     std::map<HWND, Win32Child*> byHandle_;
@@ -100,5 +110,14 @@ private:
     std::mutex tasksLock_;
     std::deque<std::function<void()>> tasks_;
 };
+
+template <typename Interface> Interface& Win32Window::Find(ControlId id) {
+    const auto found = controls_.find(id);
+    auto* control =
+        found == controls_.end() ? nullptr : dynamic_cast<Interface*>(found->second.get());
+    if (!control)
+        std::abort(); // a control asked for with the wrong kind: a programming error
+    return *control;
+}
 
 } // namespace zopra::win32

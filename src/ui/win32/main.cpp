@@ -19,20 +19,23 @@ struct HandleCloser {
 };
 using OwnedHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
-// A GUI program has no console of its own: it writes to the output it was given (a pipe or
-// a file), or else to the console of the terminal that started it.
-void WriteToTerminal(std::string_view text) {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    OwnedHandle console;
-    if ((!out || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
-        console.reset(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr));
-        out = console.get();
-    }
-    if (!out || out == INVALID_HANDLE_VALUE)
-        return;
+bool WriteAll(HANDLE out, std::string_view text) {
     DWORD written = 0;
-    WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    return out != nullptr && out != INVALID_HANDLE_VALUE &&
+           WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
+}
+
+// A GUI program has no console of its own: it writes to the output it was given (a pipe or
+// a file). Started from cmd, the handle it inherits may be missing, or a stale one that
+// refuses the write: then it writes to the console of the terminal that started it.
+void WriteToTerminal(std::string_view text) {
+    if (WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), text) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    const OwnedHandle console(CreateFileW(L"CONOUT$", GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    WriteAll(console.get(), text);
 }
 
 // Makes the form known as MainForm_ for exactly as long as it exists.
@@ -45,6 +48,10 @@ public:
 };
 
 void ShowFatal(const char* text) {
+    // A window destroyed on the way out has posted WM_QUIT, which would end the box's own
+    // loop at once: the box would close before it was read.
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     MessageBoxW(nullptr, zopra::win32::Widen(text).c_str(), L"zopra", MB_OK | MB_ICONERROR);
 }
 
