@@ -2,6 +2,7 @@
 // comes out empty or a connection fails, shows what the doctor finds; "Save Report..." writes
 // the report a user sends to support (the list, the findings, the cutter read and the traffic).
 #include "form/MainForm.h"
+#include "form/WorkWhileWaiting.h"
 
 #include "settings/Doctor.h"
 #include "settings/SupportReport.h"
@@ -31,8 +32,15 @@ void TMainForm_::WithdrawWhy() {
 void TMainForm_::BuWhyClick() {
     std::string findings;
     {
-        const Wait wait(*this); // each device is opened for a moment, at most 2 s
-        findings = settings::DoctorText(settings::RunDoctor());
+        // Each device is opened for a moment, at most 2 s: on a worker thread, while the
+        // window keeps answering.
+        const Wait wait(*this);
+        findings = RunWhilePumping([] { return settings::DoctorText(settings::RunDoctor()); },
+                                   [this] {
+                                       Window.ProcessPendingEvents();
+                                       EndWaitIfClosing();
+                                   },
+                                   std::chrono::milliseconds(10));
     }
     if (Window.ShowFindings(findings))
         Window.CopyToClipboard(findings);
