@@ -1,7 +1,7 @@
 #include "cli/Cutter.h"
 
 #include "cli/CliErrors.h"
-#include "cli/CutterText.h"
+#include "settings/CutterText.h"
 #include "cli/Interrupt.h"
 #include "link/SerialComponent.h"
 #include "protocol/CommandDispatcher.h"
@@ -13,6 +13,8 @@
 #include <thread>
 
 namespace zopra::cli {
+
+using namespace settings;
 
 namespace {
 

@@ -1,16 +1,16 @@
 #pragma once
 // The backup document: a read's JSON as zopra-cli writes it to a backup file, and that
 // document read back in for a restore.
-#include "cli/Reports.h"
+#include "settings/SettingsJson.h"
 
 #include <string>
 
-namespace zopra::cli {
+namespace zopra::settings {
 
 // The backup document: the read's JSON with the version and "document": "zopra-backup".
 Json BackupJson(const ReadResult& read);
 
-// A backup document read back. UsageError when it is not one, or a value is missing, not a
+// A backup document read back. InputError when it is not one, or a value is missing, not a
 // whole number, or (blade offset, vector quality and smooth, auto unroll) has no list entry.
 struct Backup {
     MachineSettings values;
@@ -19,4 +19,4 @@ struct Backup {
 };
 Backup ParseBackup(const std::string& text);
 
-} // namespace zopra::cli
+} // namespace zopra::settings

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace zopra::cli {
+namespace zopra::settings {
 
 // A setting of the update that is one of two list entries.
 enum class Choice { Weight, Quality, Smooth, Unroll, Media, Holder };
@@ -33,14 +33,14 @@ struct SettingsRequest {
     std::array<std::optional<int>, kChoices.size()> choices{};
 };
 
-// Reads NAME=VALUE words. UsageError for an unknown name, a name given twice, a value that
+// Reads NAME=VALUE words. InputError for an unknown name, a name given twice, a value that
 // is not one of the choice's words or a force that is not a whole number.
 SettingsRequest ParseSettingsRequest(const std::vector<std::string>& words);
 
 // The nine values to send: the chosen ones, checked against the model of `current` (force
 // range, the eight blade offsets, media only where the model lets it be chosen, the blade
 // holder only where the entry has one); every other value as the cutter reported it.
-// UsageError when a value is out of range, or when a value the user did not choose was
+// InputError when a value is out of range, or when a value the user did not choose was
 // reported in a form that has no list entry (the window would send something else).
 SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineSettings& current,
                                   bool readsBladeHolder);
@@ -56,4 +56,4 @@ std::vector<std::string> SettingsNotTaken(const SettingsUpdate& sent, const Mach
 // The offset list entry text ("0.250") of a list position.
 std::string BladeOffsetEntryText(int index);
 
-} // namespace zopra::cli
+} // namespace zopra::settings

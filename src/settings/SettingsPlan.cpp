@@ -1,7 +1,7 @@
-#include "cli/SettingsPlan.h"
+#include "settings/SettingsPlan.h"
 
-#include "cli/CliErrors.h"
-#include "cli/CutterText.h"
+#include "settings/InputError.h"
+#include "settings/CutterText.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
@@ -10,7 +10,7 @@
 #include <cctype>
 #include <cmath>
 
-namespace zopra::cli {
+namespace zopra::settings {
 
 namespace {
 
@@ -152,11 +152,11 @@ SettingsRequest ParseSettingsRequest(const std::vector<std::string>& words) {
     for (const std::string& word : words) {
         const auto equals = word.find('=');
         if (equals == std::string::npos || equals == 0)
-            throw UsageError("'" + word + "' is not NAME=VALUE");
+            throw InputError("'" + word + "' is not NAME=VALUE");
         const std::string name = Lower(word.substr(0, equals));
         const std::string value = word.substr(equals + 1);
         if (std::find(seen.begin(), seen.end(), name) != seen.end())
-            throw UsageError(name + " is named twice");
+            throw InputError(name + " is named twice");
         seen.push_back(name);
 
         if (name == "offset") {
@@ -168,18 +168,18 @@ SettingsRequest ParseSettingsRequest(const std::vector<std::string>& words) {
             try {
                 grams = StrToFloat(value);
             } catch (const ConversionError&) {
-                throw UsageError("force=" + value + " is not a whole number of grams");
+                throw InputError("force=" + value + " is not a whole number of grams");
             }
             const auto whole = WholeNumber(static_cast<double>(grams));
             if (!whole)
-                throw UsageError("force=" + value + " is not a whole number of grams");
+                throw InputError("force=" + value + " is not a whole number of grams");
             request.force = *whole;
             continue;
         }
         const auto info = std::find_if(kChoiceTable.begin(), kChoiceTable.end(),
                                        [&](const ChoiceInfo& c) { return name == c.name; });
         if (info == kChoiceTable.end())
-            throw UsageError("unknown setting '" + name +
+            throw InputError("unknown setting '" + name +
                              "' (offset, force, weight, quality, smooth, unroll, media, holder)");
         const std::string v = Lower(value);
         int index = -1;
@@ -187,7 +187,7 @@ SettingsRequest ParseSettingsRequest(const std::vector<std::string>& words) {
             if (v == info->words[i] || v == info->aliases[i])
                 index = i;
         if (index < 0)
-            throw UsageError(name + "=" + value + " is neither " + info->words[0] + " nor " +
+            throw InputError(name + "=" + value + " is neither " + info->words[0] + " nor " +
                              info->words[1]);
         request.choices[static_cast<std::size_t>(info->choice)] = index;
     }
@@ -205,18 +205,18 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
         try {
             typed = StrToFloat(*request.offset);
         } catch (const ConversionError& error) {
-            throw UsageError(error.what());
+            throw InputError(error.what());
         }
         const auto index =
             BladeOffsetEntryIndex(BladeOffsetFromDisplay(typed, request.offsetInInches));
         if (!index)
-            throw UsageError("offset=" + *request.offset + " is not one of the blade offsets " +
+            throw InputError("offset=" + *request.offset + " is not one of the blade offsets " +
                              OffsetEntryList(request.offsetInInches));
         update.offsetIndex = *index;
     } else if (const auto index = BladeOffsetEntryIndex(current.FBladeOffset)) {
         update.offsetIndex = *index;
     } else {
-        throw UsageError("the cutter reports a blade offset of " +
+        throw InputError("the cutter reports a blade offset of " +
                          FormatGeneral(current.FBladeOffset) +
                          " um, which is not in the list: name offset=");
     }
@@ -224,7 +224,7 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
     if (request.force) {
         const auto position = ForcePositionForValue(model, *request.force);
         if (!position)
-            throw UsageError(
+            throw InputError(
                 "force=" + std::to_string(*request.force) + " is outside " +
                 std::to_string(BladeForceValue(model, kForcePositionMinimum)) + " to " +
                 std::to_string(BladeForceValue(model, rules.forceMaximum)) + " for " +
@@ -234,7 +234,7 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
         const auto reported = WholeNumber(current.FBladeForce);
         const auto position = reported ? ForcePositionForValue(model, *reported) : std::nullopt;
         if (!position)
-            throw UsageError("the cutter reports a blade force of " +
+            throw InputError("the cutter reports a blade force of " +
                              FormatGeneral(current.FBladeForce) +
                              ", which the force setting cannot send: name force=");
         update.forceValue = BladeForceValue(model, *position);
@@ -244,11 +244,11 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
         const auto& chosen = request.choices[static_cast<std::size_t>(choice)];
         const std::optional<int> reported = ReportedIndex(choice, current);
         if (choice == Choice::Holder && chosen && !readsBladeHolder)
-            throw UsageError("this connection has no selectable blade holder");
+            throw InputError("this connection has no selectable blade holder");
         if (choice == Choice::Media && chosen && !rules.mediaListEnabled && chosen != reported)
-            throw UsageError("'" + ShownText(model) + "' does not let the media type be chosen");
+            throw InputError("'" + ShownText(model) + "' does not let the media type be chosen");
         if (!chosen && !reported)
-            throw UsageError(std::string("the cutter reports ") + ChoiceName(choice) + " " +
+            throw InputError(std::string("the cutter reports ") + ChoiceName(choice) + " " +
                              FormatGeneral(ReportedCode(choice, current)) +
                              ", which has no list entry: name " + ChoiceName(choice) + "=");
         UpdateField(update, choice) = chosen ? *chosen : *reported;
@@ -294,4 +294,4 @@ std::vector<std::string> SettingsNotTaken(const SettingsUpdate& sent, const Mach
     return missing;
 }
 
-} // namespace zopra::cli
+} // namespace zopra::settings
