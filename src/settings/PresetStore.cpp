@@ -24,7 +24,7 @@ std::vector<Preset> PresetStore::Load() const {
         throw InputError("there is no folder for the presets: the system names no settings "
                          "folder of the user (HOME or XDG_CONFIG_HOME, or APPDATA)");
     std::error_code error;
-    if (!fs::exists(fs::symlink_status(file_, error)) && !error)
+    if (fs::symlink_status(file_, error).type() == fs::file_type::not_found)
         return {};
     const std::string where = "the presets file " + PathText(file_);
     std::string text;

@@ -72,20 +72,20 @@ SettingsRequest SettingsFromJson(const Json& settings) {
                              ", not a setting's value");
     }
     SettingsRequest request = ParseSettingsRequest(words);
+    // The offset must be one of the list's: the update sends a list position.
+    long double typed = 0;
+    try {
+        typed = request.offset ? StrToFloat(*request.offset) : 0;
+    } catch (const ConversionError& error) {
+        throw InputError(error.what());
+    }
+    if (request.offset && !BladeOffsetEntryIndex(BladeOffsetFromDisplay(typed, false)))
+        throw InputError("offset=" + *request.offset + " is not one of the blade offsets");
     if (!request.offset || !request.force)
         throw InputError("\"settings\" has no offset or no force");
     for (const Choice choice : kChoices)
         if (choice != Choice::Holder && !request.choices[static_cast<std::size_t>(choice)])
             throw InputError(std::string("\"settings\" has no ") + ChoiceName(choice));
-    // The offset must be one of the list's: the update sends a list position.
-    long double typed = 0;
-    try {
-        typed = StrToFloat(*request.offset);
-    } catch (const ConversionError& error) {
-        throw InputError(error.what());
-    }
-    if (!BladeOffsetEntryIndex(BladeOffsetFromDisplay(typed, false)))
-        throw InputError("offset=" + *request.offset + " is not one of the blade offsets");
     return request;
 }
 
