@@ -318,12 +318,8 @@ void RunRestore(const std::string& device, const std::string& file, bool dryRun,
                          ShownText(model) + "' (--force writes it anyway)");
 
     const bool holder = cutter->ReadsBladeHolder();
-    SettingsRequest request = RequestFromValues(wanted, backup.bladeHolder && holder);
-    // Where the window keeps the media list disabled, the media type cannot be written: it
-    // stays as it is, and the comparison below reports it if it differs.
-    if (!RulesForModel(model).mediaListEnabled)
-        request.choices[static_cast<std::size_t>(Choice::Media)].reset();
-    const SettingsUpdate update = PlanSettingsUpdate(request, current, holder);
+    // The media type a model does not let be chosen is compared below.
+    const SettingsUpdate update = PlanBackupUpdate(backup, current, holder);
 
     const auto xScale = static_cast<std::int32_t>(wanted.FXScale);
     const auto yScale = static_cast<std::int32_t>(wanted.FYScale);

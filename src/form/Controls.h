@@ -25,6 +25,7 @@
 #include "form/Layout.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -262,6 +263,14 @@ public:
     // A modal box; returns when the user has closed it. While the busy cursor is up, the
     // adapter shows the ordinary arrow over the box and puts the busy cursor back after it.
     virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
+    // A question with the answers Yes and No, modal as ShowMessage; true for Yes.
+    virtual bool AskYesNo(const std::string& text) = 0;
+    // The toolkit's own file dialog, modal, for a settings file (*.json): the path chosen
+    // (UTF-8), or nothing when the user cancelled. Saving suggests `suggestedName` and asks
+    // before an existing file is replaced; opening takes only a file that exists.
+    virtual std::optional<std::string> ChooseFileToSave(const std::string& title,
+                                                        const std::string& suggestedName) = 0;
+    virtual std::optional<std::string> ChooseFileToOpen(const std::string& title) = 0;
     // The busy cursor over the window from Begin to the matching End; pairs nest.
     virtual void BeginBusyCursor() = 0;
     virtual void EndBusyCursor() = 0;

@@ -67,7 +67,7 @@ void TMainForm_::Timer1Timer() {
         FCutterRead = true;
         FLastPort->Write(ChosenPort());
         StatusConnection.SetText(ConnectionStatus());
-        StatusLine.SetText("Settings read");
+        StatusLine.SetText(FReadBackOutcome.value_or("Settings read"));
         EnableParameterControls();
         try {
             ApplyModelRules(FRecord.Read().FModelName);
@@ -75,6 +75,7 @@ void TMainForm_::Timer1Timer() {
             offsetQueryFailed = error;
         }
     }
+    FReadBackOutcome.reset();
     ShowParameterValues();
     Timer1.Stop();
     CoUnitChange();
@@ -121,7 +122,8 @@ void TMainForm_::Timer3Timer() {
 void TMainForm_::EnableWorkButtons() {
     if (!FCutterRead)
         return;
-    for (IButton* button : {&BuUpdate, &BuScale2, &BuScale1})
+    for (IButton* button : {&BuUpdate, &BuScale2, &BuScale1, &BuSaveFile, &BuLoadFile,
+                            &BuApplyPreset, &BuSavePreset})
         button->SetEnabled(true);
     // A model without the offset function keeps its update off.
     BuAASIIUpdate.SetEnabled(FAasOffered);
@@ -133,7 +135,8 @@ void TMainForm_::ForgetCutter() {
     FAasOffsetsShown = false;
     FAasOffered = true;
     FSettingsRead.reset();
-    for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1})
+    for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1, &BuSaveFile,
+                            &BuLoadFile, &BuApplyPreset, &BuSavePreset})
         button->SetEnabled(false);
     for (ILabel* label :
          {&LaMName, &LaVer, &LaLength, &LaWidth, &LaForce, &LaAASII_X_Offset, &LaAASII_Y_Offset})

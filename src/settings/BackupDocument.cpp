@@ -2,6 +2,7 @@
 
 #include "settings/InputError.h"
 #include "settings/SettingsPlan.h"
+#include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
 
@@ -115,6 +116,17 @@ Backup ParseBackup(const std::string& text) {
         v.FAASYOffset = RequiredWhole(*aas, "aas_offsets_units", "y");
     }
     return backup;
+}
+
+SettingsUpdate PlanBackupUpdate(const Backup& backup, const MachineSettings& current,
+                                bool readsBladeHolder) {
+    SettingsRequest request =
+        RequestFromValues(backup.values, backup.bladeHolder && readsBladeHolder);
+    // Where the window keeps the media list disabled, the media type cannot be written: it
+    // stays as it is, and the read-back shows it if it differs.
+    if (!RulesForModel(current.FModelName).mediaListEnabled)
+        request.choices[static_cast<std::size_t>(Choice::Media)].reset();
+    return PlanSettingsUpdate(request, current, readsBladeHolder);
 }
 
 } // namespace zopra::settings

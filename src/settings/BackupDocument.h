@@ -1,6 +1,7 @@
 #pragma once
 // The backup document: a read's JSON as zopra-cli writes it to a backup file, and that
 // document read back in for a restore.
+#include "protocol/Commands.h"
 #include "settings/SettingsJson.h"
 
 #include <string>
@@ -18,5 +19,11 @@ struct Backup {
     bool aasOffsets = false;
 };
 Backup ParseBackup(const std::string& text);
+
+// The settings update that writes the backup's settings to the cutter whose read is
+// `current`; where the model does not let the media type be chosen it stays as it is.
+// InputError for a value the cutter cannot take.
+SettingsUpdate PlanBackupUpdate(const Backup& backup, const MachineSettings& current,
+                                bool readsBladeHolder);
 
 } // namespace zopra::settings

@@ -127,6 +127,19 @@ Preset PresetFromRead(const std::string& name, const std::string& note,
     return preset;
 }
 
+Preset PresetFromUpdate(const std::string& name, const std::string& note,
+                        const SettingsUpdate& update, bool withBladeHolder) {
+    CheckPresetName(name);
+    CheckNote(note);
+    Preset preset{name, note, {}};
+    preset.settings.offset = BladeOffsetEntryText(update.offsetIndex);
+    preset.settings.force = update.forceValue;
+    for (const Choice choice : kChoices)
+        if (choice != Choice::Holder || withBladeHolder)
+            preset.settings.choices[static_cast<std::size_t>(choice)] = ChoiceIndex(update, choice);
+    return preset;
+}
+
 SettingsUpdate PlanPreset(const Preset& preset, const MachineSettings& current,
                           bool readsBladeHolder) {
     SettingsRequest request = preset.settings;

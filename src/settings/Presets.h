@@ -36,6 +36,11 @@ void CheckPresetName(const std::string& name);
 Preset PresetFromRead(const std::string& name, const std::string& note,
                       const MachineSettings& values, bool bladeHolderRead);
 
+// A preset of the settings an update would write (the window's page), the holder only with
+// `withBladeHolder`. InputError when the name or note is refused.
+Preset PresetFromUpdate(const std::string& name, const std::string& note,
+                        const SettingsUpdate& update, bool withBladeHolder);
+
 // The update that writes `preset` to the cutter whose read is `current`. Where the model does
 // not let the media type be chosen it stays as it is (as restore does). InputError, naming the
 // preset and the field, for a value the model or connection cannot take.

@@ -131,6 +131,45 @@ std::optional<std::int32_t> WholeNumber(double value) {
 
 } // namespace
 
+int ChoiceIndex(const SettingsUpdate& update, Choice choice) {
+    SettingsUpdate copy = update;
+    return UpdateField(copy, choice);
+}
+
+std::vector<std::string> SettingsChanges(const std::optional<SettingsUpdate>& before,
+                                         const SettingsUpdate& after, const std::string& model) {
+    const auto grams = [&](const SettingsUpdate& u) {
+        const auto position = ForcePositionForValue(model, u.forceValue);
+        return std::to_string(position ? *position : u.forceValue) + " g";
+    };
+    const auto offset = [](const SettingsUpdate& u) {
+        return BladeOffsetEntryText(u.offsetIndex) + " mm";
+    };
+    std::vector<std::string> lines;
+    const auto line = [&](const char* caption, const std::string& was, const std::string& now) {
+        if (!before)
+            lines.push_back(std::string(caption) + ": " + now);
+        else if (was != now)
+            lines.push_back(std::string(caption) + ": " + was + " -> " + now);
+    };
+    const SettingsUpdate& b = before ? *before : after;
+    line("Blade force", grams(b), grams(after));
+    line("Blade offset", offset(b), offset(after));
+    // In the order of the page's lists.
+    const std::pair<Choice, const char*> lists[] = {
+        {Choice::Media, "Media type"},      {Choice::Weight, "Media weight"},
+        {Choice::Unroll, "Auto unroll"},    {Choice::Quality, "Vector quality"},
+        {Choice::Smooth, "Vector smooth"},  {Choice::Holder, "Blade holder"}};
+    for (const auto& [choice, caption] : lists) {
+        const int was = ChoiceIndex(b, choice);
+        const int now = ChoiceIndex(after, choice);
+        if (now == 0 || now == 1)
+            line(caption, was == 0 || was == 1 ? ChoiceLabel(choice, was) : "(none)",
+                 ChoiceLabel(choice, now));
+    }
+    return lines;
+}
+
 const char* ChoiceName(Choice choice) {
     return Info(choice).name;
 }

@@ -53,6 +53,16 @@ SettingsRequest RequestFromValues(const MachineSettings& values, bool withBladeH
 std::vector<std::string> SettingsNotTaken(const SettingsUpdate& sent, const MachineSettings& after,
                                           bool readsBladeHolder);
 
+// The list position `update` sends for `choice`.
+int ChoiceIndex(const SettingsUpdate& update, Choice choice);
+
+// What changes when `after` is written over the settings `before` shows, one line per
+// setting in the page's words: "Blade force: 120 g -> 150 g", "Media weight: Heavy -> Light".
+// Without `before` (the cutter reported a value that has no entry) each line shows the value
+// written alone.
+std::vector<std::string> SettingsChanges(const std::optional<SettingsUpdate>& before,
+                                         const SettingsUpdate& after, const std::string& model);
+
 // The offset list entry text ("0.250") of a list position.
 std::string BladeOffsetEntryText(int index);
 

@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
@@ -245,6 +246,40 @@ void TMainWindow::ShowMessage(MessageKind kind, const std::string& text) {
         ShowErrorBox(QString::fromStdString(text));
     else
         zopra::ShowMessage(QString::fromStdString(text));
+}
+
+bool TMainWindow::AskYesNo(const std::string& text) {
+    return AskQuestion(QString::fromStdString(text));
+}
+
+namespace {
+
+const char* const kSettingsFilter = "Settings files (*.json);;All files (*)";
+
+std::optional<std::string> ChosenPath(const QString& path) {
+    if (path.isEmpty())
+        return std::nullopt;
+    return path.toStdString();
+}
+
+} // namespace
+
+std::optional<std::string> TMainWindow::ChooseFileToSave(const std::string& title,
+                                                         const std::string& suggestedName) {
+    if (DialogsReplaced())
+        return std::nullopt;
+    const ArrowOverBusyCursor arrow;
+    return ChosenPath(QFileDialog::getSaveFileName(this, QString::fromStdString(title),
+                                                   QString::fromStdString(suggestedName),
+                                                   kSettingsFilter));
+}
+
+std::optional<std::string> TMainWindow::ChooseFileToOpen(const std::string& title) {
+    if (DialogsReplaced())
+        return std::nullopt;
+    const ArrowOverBusyCursor arrow;
+    return ChosenPath(
+        QFileDialog::getOpenFileName(this, QString::fromStdString(title), {}, kSettingsFilter));
 }
 
 void TMainWindow::BeginBusyCursor() {

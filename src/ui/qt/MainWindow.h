@@ -43,6 +43,10 @@ public:
     ITimer& Timer(ControlId id) override { return Get<ITimer>(id); }
 
     void ShowMessage(MessageKind kind, const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
+    std::optional<std::string> ChooseFileToSave(const std::string& title,
+                                                const std::string& suggestedName) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& title) override;
     void BeginBusyCursor() override;
     void EndBusyCursor() override;
     void ProcessPendingEvents() override;

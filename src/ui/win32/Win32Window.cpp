@@ -2,6 +2,7 @@
 
 #include "form/Layout.h"
 #include "form/Placement.h"
+#include "ui/win32/FileDialogs.h"
 #include "ui/win32/WideText.h"
 #include "ui/win32/Win32Controls.h"
 
@@ -366,6 +367,29 @@ void Win32Window::ShowMessage(MessageKind kind, const std::string& text) {
     MessageBoxW(handle_, Widen(text).c_str(), kBoxTitle, MB_OK | icon);
     if (busy_ > 0)
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+}
+
+bool Win32Window::AskYesNo(const std::string& text) {
+    const int answer = MessageBoxW(handle_, Widen(text).c_str(), kBoxTitle,
+                                   MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    if (busy_ > 0)
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    return answer == IDYES;
+}
+
+std::optional<std::string> Win32Window::ChooseFileToSave(const std::string& title,
+                                                         const std::string& suggestedName) {
+    std::optional<std::string> path = ChooseSettingsFile(handle_, true, title, suggestedName);
+    if (busy_ > 0)
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    return path;
+}
+
+std::optional<std::string> Win32Window::ChooseFileToOpen(const std::string& title) {
+    std::optional<std::string> path = ChooseSettingsFile(handle_, false, title, {});
+    if (busy_ > 0)
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    return path;
 }
 
 void Win32Window::BeginBusyCursor() {
