@@ -3,6 +3,10 @@
 #include "platform/Trace.h"
 #include "ui/win32/WideText.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
 #include <commdlg.h>
 #include <shobjidl.h>
 
