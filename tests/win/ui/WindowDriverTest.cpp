@@ -341,4 +341,24 @@ TEST_F(WindowDriverTest, AasUpdateSendsTheAdjustedOffsetsAndReadsThemBack) {
     EXPECT_TRUE(Idle());
 }
 
+TEST_F(WindowDriverTest, APresetSavedFromThePageIsWrittenBackAndReadBack) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(Control(ControlId::TSSetting), WM_KEYDOWN, VK_LEFT, 0, SMTO_NORMAL,
+                        kClickBoundMs, &result); // back to "Setting"
+    // A name of this run's own: the prefix, and the presets file in it, outlive a run.
+    const std::string name = "Vinyl " + std::to_string(GetTickCount());
+    Type(ControlId::CBPreset, name);
+    Click(ControlId::BuSavePreset);
+    Choose(ControlId::CBAccel, "Draft");
+    Click(ControlId::BuUpdate);
+    EXPECT_TRUE(Idle());
+
+    Log.Mark();
+    Choose(ControlId::CBPreset, name);
+    Click(ControlId::BuApplyPreset);
+    EXPECT_TRUE(Log.ShowsSinceMark("ESC.C1;18;0:")) << Log.SinceMark();
+    EXPECT_TRUE(Shows(ControlId::CBAccel, "Fine")) << "the read-back shows the preset";
+    EXPECT_TRUE(Idle());
+}
+
 } // namespace
