@@ -1,12 +1,12 @@
 #include "cli/Cutter.h"
 
 #include "cli/CliErrors.h"
-#include "settings/CutterText.h"
 #include "cli/Interrupt.h"
 #include "link/SerialComponent.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
+#include "settings/CutterText.h"
 
 #include <algorithm>
 #include <cctype>

@@ -61,9 +61,8 @@ void RunPresetSave(PresetStore& store, const PresetArguments& a, const Options& 
     const MachineSettings values = cutter->ReadParameters();
     Preset preset = PresetFromRead(a.name, a.note, values, cutter->ReadsBladeHolder());
     const std::string words = SettingsWords(preset.settings);
-    store.Change([&](std::vector<Preset>& presets) {
-        PutPreset(presets, std::move(preset), a.replace);
-    });
+    store.Change(
+        [&](std::vector<Preset>& presets) { PutPreset(presets, std::move(preset), a.replace); });
     out << "Preset '" << a.name << "' saved: " << words << "\n";
 }
 

@@ -25,8 +25,8 @@ void RunPresetList(settings::PresetStore& store, const Options& options, std::os
 void RunPresetSave(settings::PresetStore& store, const PresetArguments& a, const Options& options,
                    std::ostream& out, std::ostream& err);
 void RunPresetShow(settings::PresetStore& store, const PresetArguments& a, std::ostream& out);
-void RunPresetApply(settings::PresetStore& store, const PresetArguments& a,
-                    const Options& options, std::ostream& out, std::ostream& err);
+void RunPresetApply(settings::PresetStore& store, const PresetArguments& a, const Options& options,
+                    std::ostream& out, std::ostream& err);
 void RunPresetDelete(settings::PresetStore& store, const PresetArguments& a, std::ostream& out);
 void RunPresetExport(settings::PresetStore& store, const PresetArguments& a, std::ostream& out);
 void RunPresetImport(settings::PresetStore& store, const PresetArguments& a, std::ostream& out);

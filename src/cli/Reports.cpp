@@ -1,10 +1,10 @@
 #include "cli/Reports.h"
 
-#include "settings/CutterText.h"
-#include "settings/SettingsPlan.h"
 #include "protocol/Commands.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
+#include "settings/CutterText.h"
+#include "settings/SettingsPlan.h"
 
 #include <cmath>
 #include <sstream>

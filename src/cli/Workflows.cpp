@@ -1,17 +1,17 @@
 #include "cli/Workflows.h"
 
-#include "settings/BackupDocument.h"
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
-#include "settings/CutterText.h"
 #include "cli/Files.h"
 #include "cli/Interrupt.h"
 #include "cli/Reports.h"
-#include "settings/SettingsPlan.h"
 #include "protocol/Calibration.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
+#include "settings/BackupDocument.h"
+#include "settings/CutterText.h"
+#include "settings/SettingsPlan.h"
 
 #include <algorithm>
 #include <cctype>

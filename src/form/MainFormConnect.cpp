@@ -122,8 +122,8 @@ void TMainForm_::Timer3Timer() {
 void TMainForm_::EnableWorkButtons() {
     if (!FCutterRead)
         return;
-    for (IButton* button : {&BuUpdate, &BuScale2, &BuScale1, &BuSaveFile, &BuLoadFile,
-                            &BuApplyPreset, &BuSavePreset})
+    for (IButton* button :
+         {&BuUpdate, &BuScale2, &BuScale1, &BuSaveFile, &BuLoadFile, &BuApplyPreset, &BuSavePreset})
         button->SetEnabled(true);
     // A model without the offset function keeps its update off.
     BuAASIIUpdate.SetEnabled(FAasOffered);

@@ -33,7 +33,8 @@ void TMainForm_::BuSaveFileClick() {
 void TMainForm_::BuLoadFileClick() {
     BuLoadFile.SetEnabled(false);
     Timer3.Start();
-    const std::optional<std::string> path = Window.ChooseFileToOpen("Load settings into the cutter");
+    const std::optional<std::string> path =
+        Window.ChooseFileToOpen("Load settings into the cutter");
     if (!path)
         return;
     const MachineSettings current = FRecord.Read();

@@ -1,10 +1,10 @@
 #include "settings/BackupDocument.h"
 
-#include "settings/InputError.h"
-#include "settings/SettingsPlan.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
+#include "settings/InputError.h"
+#include "settings/SettingsPlan.h"
 
 #include <cmath>
 #include <tuple>

@@ -43,12 +43,11 @@ std::string CheckedDocumentText(const InputRead& read, const std::string& name,
 }
 
 std::string ReadDocumentFile(const fs::path& path, const std::string& what) {
-    return CheckedDocumentText(platform::ReadRegularFile(path, kDocumentSizeLimit),
-                               PathText(path), what);
+    return CheckedDocumentText(platform::ReadRegularFile(path, kDocumentSizeLimit), PathText(path),
+                               what);
 }
 
-void ReplaceDocumentFile(const fs::path& path, const std::string& text,
-                         const std::string& advice) {
+void ReplaceDocumentFile(const fs::path& path, const std::string& text, const std::string& advice) {
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
     const bool exists = fs::exists(status);

@@ -54,11 +54,10 @@ void PresetStore::Change(const std::function<void(std::vector<Preset>&)>& change
     lockPath += ".lock";
     const platform::LockResult lock = platform::LockFile(lockPath, lockBound_);
     if (!lock.lock)
-        throw InputError(lock.timedOut
-                             ? "another zopra is changing the presets (" + PathText(lockPath) +
-                                   " stays locked)"
-                             : "cannot lock " + PathText(lockPath) + ": " +
-                                   std::system_category().message(lock.error));
+        throw InputError(lock.timedOut ? "another zopra is changing the presets (" +
+                                             PathText(lockPath) + " stays locked)"
+                                       : "cannot lock " + PathText(lockPath) + ": " +
+                                             std::system_category().message(lock.error));
     // Read again under the lock: another process may have saved meanwhile.
     presets = Load();
     change(presets);

@@ -19,8 +19,11 @@ std::optional<std::size_t> PlainCharacters(const std::string& text) {
     std::size_t count = 0;
     for (std::size_t i = 0; i < text.size(); ++count) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                                   : (lead >> 3) == 0x1E ? 4 : 0;
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xE  ? 3
+                                   : (lead >> 3) == 0x1E ? 4
+                                                         : 0;
         if (length == 0 || i + length > text.size())
             return std::nullopt;
         char32_t code = length == 1 ? lead : lead & (0x7F >> length);
@@ -198,8 +201,8 @@ std::vector<Preset> ParsePresets(const std::string& text) {
         CheckPresetName(preset.name);
         try {
             CheckNote(preset.note);
-            preset.settings = SettingsFromJson(entry.contains("settings") ? entry["settings"]
-                                                                           : Json());
+            preset.settings =
+                SettingsFromJson(entry.contains("settings") ? entry["settings"] : Json());
         } catch (const InputError& error) {
             throw InputError("preset " + Quoted(preset.name) + ": " + error.what());
         }

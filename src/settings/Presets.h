@@ -15,9 +15,9 @@
 
 namespace zopra::settings {
 
-inline constexpr std::size_t kPresetNameLimit = 64;    // characters
-inline constexpr std::size_t kPresetNoteLimit = 1000;  // characters
-inline constexpr std::size_t kPresetLimit = 500;       // presets in one file
+inline constexpr std::size_t kPresetNameLimit = 64;   // characters
+inline constexpr std::size_t kPresetNoteLimit = 1000; // characters
+inline constexpr std::size_t kPresetLimit = 500;      // presets in one file
 
 struct Preset {
     std::string name;

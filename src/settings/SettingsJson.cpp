@@ -1,8 +1,8 @@
 #include "settings/SettingsJson.h"
 
+#include "protocol/ParameterDisplay.h"
 #include "settings/CutterText.h"
 #include "settings/SettingsPlan.h"
-#include "protocol/ParameterDisplay.h"
 
 #include <cmath>
 
@@ -16,7 +16,6 @@ Json Number(double value) {
         return static_cast<std::int64_t>(value);
     return value;
 }
-
 
 } // namespace
 

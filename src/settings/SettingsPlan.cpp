@@ -1,10 +1,10 @@
 #include "settings/SettingsPlan.h"
 
-#include "settings/InputError.h"
-#include "settings/CutterText.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
+#include "settings/CutterText.h"
+#include "settings/InputError.h"
 
 #include <algorithm>
 #include <cctype>
@@ -157,9 +157,9 @@ std::vector<std::string> SettingsChanges(const std::optional<SettingsUpdate>& be
     line("Blade offset", offset(b), offset(after));
     // In the order of the page's lists.
     const std::pair<Choice, const char*> lists[] = {
-        {Choice::Media, "Media type"},      {Choice::Weight, "Media weight"},
-        {Choice::Unroll, "Auto unroll"},    {Choice::Quality, "Vector quality"},
-        {Choice::Smooth, "Vector smooth"},  {Choice::Holder, "Blade holder"}};
+        {Choice::Media, "Media type"},     {Choice::Weight, "Media weight"},
+        {Choice::Unroll, "Auto unroll"},   {Choice::Quality, "Vector quality"},
+        {Choice::Smooth, "Vector smooth"}, {Choice::Holder, "Blade holder"}};
     for (const auto& [choice, caption] : lists) {
         const int was = ChoiceIndex(b, choice);
         const int now = ChoiceIndex(after, choice);

@@ -14,9 +14,8 @@ namespace zopra::settings {
 
 // A setting of the update that is one of two list entries.
 enum class Choice { Weight, Quality, Smooth, Unroll, Media, Holder };
-inline constexpr std::array<Choice, 6> kChoices = {Choice::Weight, Choice::Quality,
-                                                   Choice::Smooth, Choice::Unroll,
-                                                   Choice::Media,  Choice::Holder};
+inline constexpr std::array<Choice, 6> kChoices = {Choice::Weight, Choice::Quality, Choice::Smooth,
+                                                   Choice::Unroll, Choice::Media,   Choice::Holder};
 
 // The name of a choice on the command line and in JSON ("weight", ...).
 const char* ChoiceName(Choice choice);

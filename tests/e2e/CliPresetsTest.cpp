@@ -8,8 +8,8 @@ namespace zopra::e2e {
 namespace {
 
 TEST_F(CliTest, APresetSavedFromOneCutterMakesAnotherCutterReadTheSame) {
-    VirtualCutterProcess flock({"--force", "150", "--blade-offset", "500", "--vector-quality",
-                                "3", "--vector-smooth", "1", "--blade-holder", "1"});
+    VirtualCutterProcess flock({"--force", "150", "--blade-offset", "500", "--vector-quality", "3",
+                                "--vector-smooth", "1", "--blade-holder", "1"});
     VirtualCutterProcess other({});
     const auto save = Cli({"preset", "save", "Flock", flock.Device(), "--note", "Blue flock"});
     ASSERT_EQ(save.status, 0) << save.err;

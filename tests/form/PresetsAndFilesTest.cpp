@@ -17,10 +17,9 @@ TEST_F(PresetsAndFilesTest, APresetIsWrittenAndReadBackAndAFileGivesTheSettingsB
 
     settings::Preset flock;
     flock.name = "Flock";
-    flock.settings =
-        settings::ParseSettingsRequest({"offset=0.500", "force=150", "weight=heavy",
-                                        "quality=draft", "smooth=on", "unroll=on", "media=roll",
-                                        "holder=plastic"});
+    flock.settings = settings::ParseSettingsRequest({"offset=0.500", "force=150", "weight=heavy",
+                                                     "quality=draft", "smooth=on", "unroll=on",
+                                                     "media=roll", "holder=plastic"});
     settings::Preset heavy = flock;
     heavy.name = "Too heavy";
     heavy.settings.force = 999;

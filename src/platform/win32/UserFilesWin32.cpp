@@ -1,9 +1,9 @@
 // The user's roaming application data folder, and LockFileEx on a lock file.
 #include "platform/UserFiles.h"
 
+#include <shlobj.h>
 #include <thread>
 #include <windows.h>
-#include <shlobj.h>
 
 namespace zopra::platform {
 

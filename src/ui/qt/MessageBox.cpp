@@ -53,10 +53,9 @@ bool AskQuestion(const QString& text) {
         hook(MessageKind::Message, text);
         return false;
     }
-    return QMessageBox::question(QApplication::activeWindow(),
-                                 QGuiApplication::applicationDisplayName(), text,
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(
+               QApplication::activeWindow(), QGuiApplication::applicationDisplayName(), text,
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool DialogsReplaced() {

@@ -98,8 +98,8 @@ TEST_F(PresetFileTest, ABrokenFileIsNeverOverwrittenAndAPresetTheModelCannotTake
         PutPreset(presets, PresetFromRead("Flock", "", Read(120), false), false);
     });
     EXPECT_THROW(store.Change([](std::vector<Preset>& presets) {
-                     PutPreset(presets, PresetFromRead("Flock", "", Read(90), false), false);
-                 }),
+        PutPreset(presets, PresetFromRead("Flock", "", Read(90), false), false);
+    }),
                  InputError);
     const std::vector<Preset> presets = store.Load();
     ASSERT_EQ(presets.size(), 1u);
@@ -126,8 +126,8 @@ TEST_F(PresetFileTest, TwoProcessesSavingAtOnceLoseNoPreset) {
         PresetStore store(file);
         for (int i = 0; i < kEach; ++i)
             store.Change([&](std::vector<Preset>& presets) {
-                PutPreset(presets,
-                          PresetFromRead(prefix + std::to_string(i), "", Read(120), false), false);
+                PutPreset(presets, PresetFromRead(prefix + std::to_string(i), "", Read(120), false),
+                          false);
             });
     };
     const pid_t child = fork();
