@@ -1,6 +1,8 @@
 #pragma once
 // How a command of zopra-cli ends: each failure is an exception whose type says which exit
 // code it gives and whose text is the one line written to standard error.
+#include "settings/InputError.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -13,11 +15,9 @@ enum ExitCode : int {
     kExitInterrupted = 130 // Ctrl-C (128 + SIGINT, as shells count it)
 };
 
-// A wrong command line, name or value. Thrown before anything is written to a cutter.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// A wrong command line, name, value or file. Thrown before anything is written to a cutter;
+// the settings layer's checks throw the same type.
+using UsageError = settings::InputError;
 
 // The cutter or its link failed: no machine, no answer, an unreadable reply, a setting
 // that the cutter did not take.

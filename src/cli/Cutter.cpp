@@ -1,19 +1,21 @@
 #include "cli/Cutter.h"
 
 #include "cli/CliErrors.h"
-#include "cli/CutterText.h"
 #include "cli/Interrupt.h"
 #include "link/SerialComponent.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/TestCut.h"
+#include "settings/CutterText.h"
 
 #include <algorithm>
 #include <cctype>
 #include <thread>
 
 namespace zopra::cli {
+
+using namespace settings;
 
 namespace {
 

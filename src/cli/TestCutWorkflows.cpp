@@ -2,7 +2,7 @@
 // same pattern, guided fix and read-back as the window.
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
-#include "cli/CutterText.h"
+#include "settings/CutterText.h"
 #include "cli/Reports.h"
 #include "cli/Workflows.h"
 #include "protocol/Numbers.h"
@@ -10,6 +10,8 @@
 #include "protocol/TestCut.h"
 
 namespace zopra::cli {
+
+using settings::CutterText;
 
 namespace {
 

@@ -1,17 +1,17 @@
 #include "cli/Workflows.h"
 
-#include "cli/BackupDocument.h"
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
-#include "cli/CutterText.h"
 #include "cli/Files.h"
 #include "cli/Interrupt.h"
 #include "cli/Reports.h"
-#include "cli/SettingsPlan.h"
 #include "protocol/Calibration.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
+#include "settings/BackupDocument.h"
+#include "settings/CutterText.h"
+#include "settings/SettingsPlan.h"
 
 #include <algorithm>
 #include <cctype>
@@ -24,7 +24,7 @@
 
 namespace zopra::cli {
 
-namespace {
+using namespace settings;
 
 namespace fs = std::filesystem;
 
@@ -35,6 +35,8 @@ std::string JoinLines(const std::vector<std::string>& lines) {
         text += (text.empty() ? "" : "\n") + line;
     return text;
 }
+
+namespace {
 
 std::vector<ConnectionEntry> Discover(std::ostream& err) {
     std::vector<std::string> messages;
@@ -47,6 +49,18 @@ std::vector<ConnectionEntry> Discover(std::ostream& err) {
             err << "zopra-cli: " << line << "\n";
     }
     return entries;
+}
+
+} // namespace
+
+std::unique_ptr<Cutter> Connect(const std::string& device, const Options& options,
+                                std::ostream& err) {
+    std::vector<ConnectionEntry> entries = Discover(err);
+    Target target = ResolveDevice(device, entries);
+    auto cutter =
+        std::make_unique<Cutter>(std::move(entries), std::move(target), options.replyBound);
+    cutter->Open();
+    return cutter;
 }
 
 ReadResult Read(Cutter& cutter) {
@@ -63,6 +77,8 @@ void PrintRead(const ReadResult& read, const Options& options, std::ostream& out
         out << ReadText(read, options.inches);
     }
 }
+
+namespace {
 
 // "500x500" (or "19.685x19.685") into its two texts, each a number above 0.
 std::pair<std::string, std::string> SizePair(const std::string& text, const char* what,
@@ -96,15 +112,6 @@ std::string BackupFileName(std::size_t position, const std::string& text) {
                     : '_';
     return name + ".json";
 }
-
-// One cutter of an --all command: what it read, or why it failed.
-struct CutterOutcome {
-    std::string device;
-    std::optional<ReadResult> read;
-    std::string error;
-    bool interrupted = false;
-    bool skipped = false;
-};
 
 bool Names(const std::vector<std::string>& names, const ConnectionEntry& entry, std::size_t i) {
     return std::any_of(names.begin(), names.end(), [&](const std::string& name) {
@@ -143,8 +150,10 @@ std::vector<bool> ChooseForAll(std::vector<ConnectionEntry>& entries, const Opti
     return chosen;
 }
 
-// Reads every chosen entry of the list, each on its own thread over its own connection.
-std::vector<CutterOutcome> ReadEveryCutter(const Options& options, std::ostream& err) {
+} // namespace
+
+std::vector<CutterOutcome> ForEveryCutter(const Options& options, std::ostream& err,
+                                          const std::function<ReadResult(Cutter&)>& work) {
     std::vector<ConnectionEntry> entries = Discover(err);
     const std::vector<bool> chosen = ChooseForAll(entries, options);
     if (std::none_of(chosen.begin(), chosen.end(), [](bool c) { return c; }))
@@ -163,7 +172,7 @@ std::vector<CutterOutcome> ReadEveryCutter(const Options& options, std::ostream&
             try {
                 Cutter cutter(entries, {static_cast<int>(i), entries[i].text}, options.replyBound);
                 cutter.Open();
-                outcome.read = Read(cutter);
+                outcome.read = work(cutter);
             } catch (const Interrupted&) {
                 outcome.interrupted = true;
             } catch (const std::exception& error) {
@@ -176,7 +185,6 @@ std::vector<CutterOutcome> ReadEveryCutter(const Options& options, std::ostream&
     return outcomes;
 }
 
-// Ends an --all command: Ctrl-C wins, then any failure.
 void FinishAll(const std::vector<CutterOutcome>& outcomes, std::ostream& err) {
     std::size_t failed = 0;
     std::size_t tried = 0;
@@ -198,16 +206,25 @@ void FinishAll(const std::vector<CutterOutcome>& outcomes, std::ostream& err) {
                             " cutters failed");
 }
 
-} // namespace
-
-std::unique_ptr<Cutter> Connect(const std::string& device, const Options& options,
-                                std::ostream& err) {
-    std::vector<ConnectionEntry> entries = Discover(err);
-    Target target = ResolveDevice(device, entries);
-    auto cutter =
-        std::make_unique<Cutter>(std::move(entries), std::move(target), options.replyBound);
-    cutter->Open();
-    return cutter;
+void PrintAll(const std::vector<CutterOutcome>& outcomes, const Options& options,
+              std::ostream& out) {
+    if (options.json) {
+        Json cutters = Json::array();
+        for (const CutterOutcome& outcome : outcomes)
+            if (!outcome.skipped)
+                cutters.push_back(outcome.read ? ReadJson(*outcome.read)
+                                               : Json{{"device", CutterText(outcome.device)},
+                                                      {"error", outcome.error}});
+        out << Json{{"version", kJsonVersion}, {"cutters", cutters}}.dump(2) << "\n";
+        return;
+    }
+    bool first = true;
+    for (const CutterOutcome& outcome : outcomes) {
+        if (!outcome.read)
+            continue;
+        out << (first ? "" : "\n") << ReadText(*outcome.read, options.inches);
+        first = false;
+    }
 }
 
 void RunList(const Options& options, std::ostream& out, std::ostream& err) {
@@ -225,24 +242,8 @@ void RunRead(const std::string& device, const Options& options, std::ostream& ou
 }
 
 void RunReadAll(const Options& options, std::ostream& out, std::ostream& err) {
-    const std::vector<CutterOutcome> outcomes = ReadEveryCutter(options, err);
-    if (options.json) {
-        Json cutters = Json::array();
-        for (const CutterOutcome& outcome : outcomes)
-            if (!outcome.skipped)
-                cutters.push_back(outcome.read ? ReadJson(*outcome.read)
-                                               : Json{{"device", CutterText(outcome.device)},
-                                                      {"error", outcome.error}});
-        out << Json{{"version", kJsonVersion}, {"cutters", cutters}}.dump(2) << "\n";
-    } else {
-        bool first = true;
-        for (const CutterOutcome& outcome : outcomes) {
-            if (!outcome.read)
-                continue;
-            out << (first ? "" : "\n") << ReadText(*outcome.read, options.inches);
-            first = false;
-        }
-    }
+    const std::vector<CutterOutcome> outcomes = ForEveryCutter(options, err, Read);
+    PrintAll(outcomes, options, out);
     FinishAll(outcomes, err);
 }
 
@@ -281,7 +282,7 @@ void RunBackupAll(const std::string& folder, const Options& options, std::ostrea
     fs::create_directories(folderPath, error);
     if (!fs::is_directory(folderPath))
         throw UsageError("cannot make the folder " + folder);
-    std::vector<CutterOutcome> outcomes = ReadEveryCutter(options, err);
+    std::vector<CutterOutcome> outcomes = ForEveryCutter(options, err, Read);
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         CutterOutcome& outcome = outcomes[i];
         if (!outcome.read)
@@ -317,12 +318,8 @@ void RunRestore(const std::string& device, const std::string& file, bool dryRun,
                          ShownText(model) + "' (--force writes it anyway)");
 
     const bool holder = cutter->ReadsBladeHolder();
-    SettingsRequest request = RequestFromValues(wanted, backup.bladeHolder && holder);
-    // Where the window keeps the media list disabled, the media type cannot be written: it
-    // stays as it is, and the comparison below reports it if it differs.
-    if (!RulesForModel(model).mediaListEnabled)
-        request.choices[static_cast<std::size_t>(Choice::Media)].reset();
-    const SettingsUpdate update = PlanSettingsUpdate(request, current, holder);
+    // The media type a model does not let be chosen is compared below.
+    const SettingsUpdate update = PlanBackupUpdate(backup, current, holder);
 
     const auto xScale = static_cast<std::int32_t>(wanted.FXScale);
     const auto yScale = static_cast<std::int32_t>(wanted.FYScale);

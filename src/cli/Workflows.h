@@ -3,8 +3,13 @@
 // connect button, on one cutter or on every listed cutter at once. Each writes its result
 // to `out` and ends by returning (done) or by throwing UsageError, CutterFailure or
 // Interrupted.
+#include "cli/Cutter.h"
+#include "cli/Reports.h"
+
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,11 +28,6 @@ struct Options {
     // --all leaves out the entries named here (text or list position).
     std::vector<std::string> except;
 };
-
-// Discovers the connection list (its device messages to `err`), resolves DEVICE in it and
-// opens the link; CutterFailure when it does not open.
-std::unique_ptr<Cutter> Connect(const std::string& device, const Options& options,
-                                std::ostream& err);
 
 void RunList(const Options& options, std::ostream& out, std::ostream& err);
 void RunRead(const std::string& device, const Options& options, std::ostream& out,
@@ -61,5 +61,36 @@ void RunTune(const std::string& device, const std::string& seen, bool noCut,
 void RunReadAll(const Options& options, std::ostream& out, std::ostream& err);
 void RunBackupAll(const std::string& folder, const Options& options, std::ostream& out,
                   std::ostream& err);
+
+// What the commands share (here and in Presets.cpp).
+
+// Discovers the connection list (its device messages to `err`), resolves DEVICE in it and
+// opens the link; CutterFailure when it does not open.
+std::unique_ptr<Cutter> Connect(const std::string& device, const Options& options,
+                                std::ostream& err);
+// The connect button's read of an open cutter.
+ReadResult Read(Cutter& cutter);
+// A read as text or (with --json) as JSON with the version.
+void PrintRead(const ReadResult& read, const Options& options, std::ostream& out);
+// Several lines, one per setting that the cutter did not take.
+std::string JoinLines(const std::vector<std::string>& lines);
+
+// One cutter of an --all command: what it read, or why it failed.
+struct CutterOutcome {
+    std::string device;
+    std::optional<ReadResult> read;
+    std::string error;
+    bool interrupted = false;
+    bool skipped = false;
+};
+// Runs `work` on every chosen entry of the list (see RunReadAll), each on its own thread over
+// its own opened connection; what it returns is the cutter's read, what it throws its error.
+std::vector<CutterOutcome> ForEveryCutter(const Options& options, std::ostream& err,
+                                          const std::function<ReadResult(Cutter&)>& work);
+// The reads of an --all command, as text or (with --json) one JSON document.
+void PrintAll(const std::vector<CutterOutcome>& outcomes, const Options& options,
+              std::ostream& out);
+// Ends an --all command: Ctrl-C wins, then any failure (CutterFailure).
+void FinishAll(const std::vector<CutterOutcome>& outcomes, std::ostream& err);
 
 } // namespace zopra::cli

@@ -3,6 +3,7 @@
 #include "cli/Cutter.h"
 #include "cli/Files.h"
 #include "cli/Interrupt.h"
+#include "cli/Presets.h"
 #include "cli/Workflows.h"
 #include "platform/ProcessStart.h"
 #include "protocol/Numbers.h"
@@ -17,6 +18,7 @@
 namespace {
 
 using namespace zopra::cli;
+using zopra::settings::PresetStore;
 
 // One line per error on standard error, each naming the program.
 void PrintError(const std::string& text) {
@@ -57,6 +59,9 @@ struct Arguments {
     bool force = false;
     bool noCut = false;
     std::string test, measured, adjust, size;
+    PresetArguments preset;
+    // The subcommand of `preset` that was given, by its name.
+    std::vector<std::pair<std::string, CLI::App*>> presetCommands;
 };
 
 void SetUpNothing(CLI::App&, Arguments&) {}
@@ -172,6 +177,66 @@ void RunTuneCommand(const Arguments& a, Output& output) {
     RunTune(a.device, a.second, a.noCut, a.size, a.options, output.out, std::cerr);
 }
 
+// `preset` and its own subcommands; DEVICE, FILE and the flags only where they apply.
+void SetUpPreset(CLI::App& command, Arguments& a) {
+    command.require_subcommand(1, 1);
+    auto add = [&](const char* name, const char* description) {
+        CLI::App* sub = command.add_subcommand(name, description);
+        a.presetCommands.emplace_back(name, sub);
+        return sub;
+    };
+    add("list", "the presets' names (with --json: everything)")
+        ->add_flag("--json", a.options.json, "JSON output (documented in docs/CLI.md)");
+    CLI::App* save = add("save", "a new preset from the cutter's current settings");
+    save->add_option("NAME", a.preset.name, "the preset's name")->required();
+    save->add_option("DEVICE", a.preset.device, "entry of the connection list")->required();
+    save->add_option("--note", a.preset.note, "a note kept with the preset");
+    save->add_flag("--replace", a.preset.replace, "overwrite a preset of the same name");
+    add("show", "a preset's settings and note")
+        ->add_option("NAME", a.preset.name, "the preset's name")
+        ->required();
+    CLI::App* apply = add("apply", "write a preset to a cutter, then read back and compare");
+    apply->add_option("NAME", a.preset.name, "the preset's name")->required();
+    apply->add_option("DEVICE", a.preset.device, "entry of the connection list");
+    AddAllOptions(*apply, a, "every identified cutter, at the same time");
+    apply->add_flag("--json", a.options.json, "JSON output (documented in docs/CLI.md)");
+    apply->add_flag("--inch", a.options.inches, "inches and ounces instead of mm and grams");
+    add("delete", "remove a preset")->add_option("NAME", a.preset.name, "the preset's name")
+        ->required();
+    add("export", "every preset as one JSON document (FILE, or standard output with -)")
+        ->add_option("FILE", a.preset.file, "the file to write")
+        ->required();
+    CLI::App* import = add("import", "add the presets of an exported file");
+    import->add_option("FILE", a.preset.file, "the exported file, or - for standard input")
+        ->required();
+    import->add_flag("--replace", a.preset.replace, "overwrite presets of the same names");
+}
+
+void RunPresetCommand(const Arguments& a, Output& output) {
+    PresetStore store = PresetStore::ForUser();
+    PresetArguments preset = a.preset;
+    preset.all = a.all;
+    std::string chosen;
+    for (const auto& [name, command] : a.presetCommands)
+        if (command->parsed())
+            chosen = name;
+    std::ostream& out = output.out;
+    if (chosen == "list")
+        RunPresetList(store, a.options, out);
+    else if (chosen == "save")
+        RunPresetSave(store, preset, a.options, out, std::cerr);
+    else if (chosen == "show")
+        RunPresetShow(store, preset, out);
+    else if (chosen == "apply")
+        RunPresetApply(store, preset, a.options, out, std::cerr);
+    else if (chosen == "delete")
+        RunPresetDelete(store, preset, out);
+    else if (chosen == "export")
+        RunPresetExport(store, preset, out);
+    else
+        RunPresetImport(store, preset, out);
+}
+
 void RunDoctorCommand(const Arguments&, Output& output) {
     const zopra::settings::DoctorFindings findings = zopra::settings::RunDoctor();
     output.out << zopra::settings::DoctorText(findings);
@@ -261,6 +326,10 @@ constexpr Subcommand kSubcommands[] = {
      "a text file for support: version, system, the connection list, the doctor's findings, "
      "and with DEVICE that cutter's identity, settings and traffic",
      kOwnOnly, SetUpReport, RunReportCommand},
+    {"preset",
+     "material presets in the user's settings folder: list, save, show, apply, delete, export, "
+     "import",
+     kOwnOnly, SetUpPreset, RunPresetCommand},
 };
 
 CLI::App* AddSubcommand(CLI::App& app, const Subcommand& subcommand, Arguments& a) {

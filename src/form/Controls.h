@@ -25,6 +25,7 @@
 #include "form/Layout.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -267,9 +268,15 @@ public:
     virtual bool ShowFindings(const std::string& text) = 0;
     // Puts `text` on the system's clipboard.
     virtual void CopyToClipboard(const std::string& text) = 0;
-    // The toolkit's save dialog, starting with `suggestedName`: the file chosen (UTF-8), or ""
-    // when the user cancelled. The dialog asks itself before a file is replaced.
-    virtual std::string AskSaveFileName(const std::string& suggestedName) = 0;
+    // A question with the answers Yes and No, modal as ShowMessage; true for Yes.
+    virtual bool AskYesNo(const std::string& text) = 0;
+    // The toolkit's own file dialog, modal: the path chosen (UTF-8), or nothing when the user
+    // cancelled. Saving suggests `suggestedName`, offers the files of its kind (its ending:
+    // a settings file's .json, a report's .txt) and asks before an existing file is replaced;
+    // opening takes only a settings file (*.json) that exists.
+    virtual std::optional<std::string> ChooseFileToSave(const std::string& title,
+                                                        const std::string& suggestedName) = 0;
+    virtual std::optional<std::string> ChooseFileToOpen(const std::string& title) = 0;
     // The busy cursor over the window from Begin to the matching End; pairs nest.
     virtual void BeginBusyCursor() = 0;
     virtual void EndBusyCursor() = 0;

@@ -199,9 +199,18 @@ std::vector<ControlRow> MakeLayout() {
         List(C::CoUnit, "CoUnit", P1, {124, 248, 75, 24}, {"mm/g", "Inch/oz"}, false, 0),
         Button(C::BuUpdate, "BuUpdate", P1, {12, 285, 75, 25}, "Update", 'U', false),
         Button(C::BuQuery, "BuQuery", P1, {100, 285, 125, 25}, "Read Parameters", 'R', false),
+        // The cutter's settings to a file of the user's and back.
+        Button(C::BuSaveFile, "BuSaveFile", P1, {232, 285, 75, 25}, "Save...", 'S', false),
+        Button(C::BuLoadFile, "BuLoadFile", P1, {314, 285, 75, 25}, "Load...", 'L', false),
         // The right column comes after the left one in the Tab order.
         Label(C::Label39, "Label39", P1, 220, 56, "Blade Holder"),
         List(C::CBBladeHolder, "CBBladeHolder", P1, {308, 52, 81, 24}, {"Metal", "Plastic"}, false),
+        // Material presets, under the blade holder (the page's foot has no room for a row): a
+        // name chosen from the list is applied, a name typed is saved from the page's settings.
+        Label(C::Label40, "Label40", P1, 220, 112, "Preset"),
+        EditableList(C::CBPreset, "CBPreset", P1, {268, 108, 121, 24}, true),
+        Button(C::BuApplyPreset, "BuApplyPreset", P1, {232, 140, 75, 25}, "Apply", 'p', false),
+        Button(C::BuSavePreset, "BuSavePreset", P1, {314, 140, 75, 25}, "Save As...", 'A', false),
 
         // Page "Adjust". STEP1: plot a test square.
         Heading(C::Label13, "Label13", 112, 4, "STEP1"),

@@ -53,6 +53,12 @@ enum class ControlId {
     CoUnit,
     BuUpdate,
     BuQuery,
+    BuSaveFile,
+    BuLoadFile,
+    Label40,
+    CBPreset,
+    BuApplyPreset,
+    BuSavePreset,
     // Page "Adjust".
     Label13,
     Label31,

@@ -19,7 +19,8 @@ TMainForm_::TMainForm_(IFormWindow& window)
     : TMainForm_(window, std::make_unique<CutterConnections>()) {}
 
 TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> links,
-                       std::unique_ptr<platform::LastPortStore> lastPort)
+                       std::unique_ptr<platform::LastPortStore> lastPort,
+                       settings::PresetStore presets)
     : Window(window), CBConnects(window.List(ControlId::CBConnects)),
       BuConnect(window.Button(ControlId::BuConnect)), Label1(window.Label(ControlId::Label1)),
       LaMName(window.Label(ControlId::LaMName)), Label2(window.Label(ControlId::Label2)),
@@ -39,6 +40,11 @@ TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> l
       Label11(window.Label(ControlId::Label11)), CBSmooth(window.List(ControlId::CBSmooth)),
       Label37(window.Label(ControlId::Label37)), CoUnit(window.List(ControlId::CoUnit)),
       BuUpdate(window.Button(ControlId::BuUpdate)), BuQuery(window.Button(ControlId::BuQuery)),
+      BuSaveFile(window.Button(ControlId::BuSaveFile)),
+      BuLoadFile(window.Button(ControlId::BuLoadFile)), Label40(window.Label(ControlId::Label40)),
+      CBPreset(window.List(ControlId::CBPreset)),
+      BuApplyPreset(window.Button(ControlId::BuApplyPreset)),
+      BuSavePreset(window.Button(ControlId::BuSavePreset)),
       EdTestDraw_X(window.Edit(ControlId::EdTestDraw_X)), Label32(window.Label(ControlId::Label32)),
       EdTestDraw_Y(window.Edit(ControlId::EdTestDraw_Y)), Label33(window.Label(ControlId::Label33)),
       BuScale1(window.Button(ControlId::BuScale1)),
@@ -65,7 +71,7 @@ TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> l
       StatusLine(window.Label(ControlId::StatusLine)), BuWhy(window.Button(ControlId::BuWhy)),
       BuSaveReport(window.Button(ControlId::BuSaveReport)), Timer1(window, ControlId::Timer1),
       Timer2(window, ControlId::Timer2), Timer3(window, ControlId::Timer3),
-      FSession(std::move(links)), FLastPort(std::move(lastPort)),
+      FSession(std::move(links)), FLastPort(std::move(lastPort)), FPresets(std::move(presets)),
       EdCutSize(window.Edit(ControlId::EdCutSize)),
       LaCutSizeUnit(window.Label(ControlId::LaCutSizeUnit)),
       BuCutTest(window.Button(ControlId::BuCutTest)),
@@ -178,6 +184,11 @@ void TMainForm_::ConnectHandlers() {
     SBSpeed.OnChange(guarded(&TMainForm_::SBSpeedChange));
     SBOffset.OnChange(guarded(&TMainForm_::SBOffsetChange));
     CoUnit.OnChange(guarded(&TMainForm_::CoUnitChange));
+    BuSaveFile.OnClick(guarded(&TMainForm_::BuSaveFileClick));
+    BuLoadFile.OnClick(guarded(&TMainForm_::BuLoadFileClick));
+    CBPreset.OnDropDown(guarded(&TMainForm_::CBPresetDropDown));
+    BuApplyPreset.OnClick(guarded(&TMainForm_::BuApplyPresetClick));
+    BuSavePreset.OnClick(guarded(&TMainForm_::BuSavePresetClick));
 
     TSSetting.OnChange(guarded(&TMainForm_::TSSettingChange));
     BuScale1.OnClick(guarded(&TMainForm_::BuScale1Click));

@@ -6,14 +6,16 @@
 //
 // One class over several files: MainForm.cpp (construction, first show and the protocol
 // side), MainFormConnect.cpp (connect flow, timers, parameter display),
-// MainFormSettingPage.cpp, MainFormAdjustPage.cpp, MainFormTestCutPage.cpp and
-// MainFormHelp.cpp (help when the cutter is not there).
+// MainFormSettingPage.cpp, MainFormAdjustPage.cpp, MainFormTestCutPage.cpp,
+// MainFormSettingsFiles.cpp ("Save..." and "Load..."), MainFormPresets.cpp (the material
+// presets) and MainFormHelp.cpp (help when the cutter is not there).
 #include "form/Controls.h"
 #include "form/OneShotTimer.h"
 #include "link/CutterSession.h"
 #include "protocol/Commands.h"
 #include "platform/LastPort.h"
 #include "protocol/TestCut.h"
+#include "settings/PresetStore.h"
 
 #include <chrono>
 #include <memory>
@@ -28,9 +30,10 @@ public:
     // Connects to the devices of this computer.
     explicit TMainForm_(IFormWindow& window);
     // Connects through `links` (tests pass made-up devices) and keeps the last port in
-    // `lastPort` (the user's settings unless given).
+    // `lastPort` and the presets in `presets` (the user's settings unless given).
     TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> links,
-               std::unique_ptr<platform::LastPortStore> lastPort = platform::UserLastPortStore());
+               std::unique_ptr<platform::LastPortStore> lastPort = platform::UserLastPortStore(),
+               settings::PresetStore presets = settings::PresetStore::ForUser());
     ~TMainForm_();
 
     TMainForm_(const TMainForm_&) = delete;
@@ -77,6 +80,12 @@ public:
     IList& CoUnit;
     IButton& BuUpdate;
     IButton& BuQuery;
+    IButton& BuSaveFile;
+    IButton& BuLoadFile;
+    ILabel& Label40;
+    IList& CBPreset;
+    IButton& BuApplyPreset;
+    IButton& BuSavePreset;
 
     // Page "Adjust" (TabSheet2).
     IEdit& EdTestDraw_X;
@@ -159,6 +168,12 @@ public:
     void SBSpeedChange();
     void SBOffsetChange();
     void CoUnitChange();
+    // Page "Setting": settings files and material presets.
+    void BuSaveFileClick();
+    void BuLoadFileClick();
+    void CBPresetDropDown();
+    void BuApplyPresetClick();
+    void BuSavePresetClick();
     // Page "Adjust".
     void TSSettingChange();
     void BuScale1Click();
@@ -247,6 +262,20 @@ private:
     // What an update would change against the values last read, named for the status line.
     std::string ChangedSettingsText(const SettingsUpdate& update) const;
 
+    // Writes the settings update's nine commands back to back; the first write that fails
+    // ends it with its reason and how far it got.
+    void WriteSettings(const SettingsUpdate& update);
+
+    // Settings files and presets (MainFormSettingsFiles.cpp, MainFormPresets.cpp).
+    // Whether the connection shows the blade holder list (not on a "QT-24" entry).
+    bool ConnectionReadsBladeHolder() const;
+    // Writes `update`, reads the cutter again and names on the status line what it did not
+    // take, or `done` once the read-back shows every value.
+    void WriteAndReadBack(const SettingsUpdate& update, const std::string& done);
+    // The preset list's entries from the presets file; a file that cannot be used is named on
+    // the status line. The presets, or nothing.
+    std::optional<std::vector<settings::Preset>> LoadPresets();
+
     // Adjust page.
     void ShowSpinnerAdjustment(IEdit& edit, int position);
     void SpinnerAdjustmentToInches(IEdit& edit);
@@ -277,6 +306,11 @@ private:
     std::optional<SettingsUpdate> FSettingsRead;
     // Where the port of the last cutter read is kept between runs.
     std::unique_ptr<platform::LastPortStore> FLastPort;
+    // The user's material presets.
+    settings::PresetStore FPresets;
+    // What the status line says when the display tick of a read-back shows the read (instead
+    // of "Settings read").
+    std::optional<std::string> FReadBackOutcome;
     // Waits under way, one inside the other, and whether the user asked to close meanwhile.
     int FWaits = 0;
     bool FCloseRequested = false;

@@ -71,7 +71,7 @@ void TMainForm_::Timer1Timer() {
         WithdrawWhy();
         FLastPort->Write(ChosenPort());
         StatusConnection.SetText(ConnectionStatus());
-        StatusLine.SetText("Settings read");
+        StatusLine.SetText(FReadBackOutcome.value_or("Settings read"));
         EnableParameterControls();
         try {
             ApplyModelRules(FRecord.Read().FModelName);
@@ -79,6 +79,7 @@ void TMainForm_::Timer1Timer() {
             offsetQueryFailed = error;
         }
     }
+    FReadBackOutcome.reset();
     ShowParameterValues();
     Timer1.Stop();
     CoUnitChange();
@@ -125,7 +126,8 @@ void TMainForm_::Timer3Timer() {
 void TMainForm_::EnableWorkButtons() {
     if (!FCutterRead)
         return;
-    for (IButton* button : {&BuUpdate, &BuScale2, &BuScale1})
+    for (IButton* button :
+         {&BuUpdate, &BuScale2, &BuScale1, &BuSaveFile, &BuLoadFile, &BuApplyPreset, &BuSavePreset})
         button->SetEnabled(true);
     // A model without the offset function keeps its update off.
     BuAASIIUpdate.SetEnabled(FAasOffered);
@@ -138,7 +140,8 @@ void TMainForm_::ForgetCutter() {
     FAasOffsetsShown = false;
     FAasOffered = true;
     FSettingsRead.reset();
-    for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1})
+    for (IButton* button : {&BuUpdate, &BuScale2, &BuAASIIUpdate, &BuScale1, &BuSaveFile,
+                            &BuLoadFile, &BuApplyPreset, &BuSavePreset})
         button->SetEnabled(false);
     EnableTestCutPage(false);
     for (ILabel* label :

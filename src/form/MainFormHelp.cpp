@@ -8,6 +8,7 @@
 #include "settings/SupportReport.h"
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 namespace zopra {
@@ -47,9 +48,10 @@ void TMainForm_::BuWhyClick() {
 }
 
 void TMainForm_::BuSaveReportClick() {
-    const std::string chosen = Window.AskSaveFileName("zopra-report.txt");
-    if (chosen.empty())
+    const std::optional<std::string> file = Window.ChooseFileToSave("Save Report", "zopra-report.txt");
+    if (!file)
         return;
+    const std::string& chosen = *file;
     settings::ReportContents contents;
     contents.entries = FLinks->Entries();
     if (FCutterRead) {

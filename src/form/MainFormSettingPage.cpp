@@ -57,10 +57,14 @@ void TMainForm_::BuUpdateClick() {
 
     const SettingsUpdate update = PageSettings();
     const std::string changed = ChangedSettingsText(update);
+    // Nothing is read back: a later read shows what the cutter kept.
+    WriteSettings(update);
+    StatusLine.SetText("Settings written: " + changed);
+}
+
+void TMainForm_::WriteSettings(const SettingsUpdate& update) {
     StatusLine.SetText("Writing the settings...");
-    // Back to back, no pause of the window's own; the first write that fails ends the
-    // update with its reason and how far it got. Nothing is read back: a later read shows
-    // what the cutter kept.
+    // Back to back, no pause of the window's own.
     const std::vector<std::string> writes = SettingsUpdateWrites(update);
     for (std::size_t written = 0; written < writes.size(); ++written) {
         try {
@@ -74,7 +78,6 @@ void TMainForm_::BuUpdateClick() {
         }
     }
     FSettingsRead = update;
-    StatusLine.SetText("Settings written: " + changed);
 }
 
 SettingsUpdate TMainForm_::PageSettings() const {

@@ -16,6 +16,10 @@ CliTest::CliTest() {
     if (const char* old = std::getenv("XDG_RUNTIME_DIR"))
         previous_ = old;
     setenv("XDG_RUNTIME_DIR", pattern, 1);
+    // The user's settings (the presets) too: a test never touches the real ones.
+    if (const char* old = std::getenv("XDG_CONFIG_HOME"))
+        previousConfig_ = old;
+    setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
 }
 
 CliTest::~CliTest() {
@@ -23,6 +27,10 @@ CliTest::~CliTest() {
         setenv("XDG_RUNTIME_DIR", previous_->c_str(), 1);
     else
         unsetenv("XDG_RUNTIME_DIR");
+    if (previousConfig_)
+        setenv("XDG_CONFIG_HOME", previousConfig_->c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
 }

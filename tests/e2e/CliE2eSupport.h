@@ -17,8 +17,9 @@ namespace zopra::e2e {
 using Json = nlohmann::json;
 using namespace std::chrono_literals;
 
-// Each test sees only its own cutters: the runtime folder is a fresh one under /tmp (a
-// socket path must stay short).
+// Each test sees only its own cutters and settings: the runtime folder is a fresh one under
+// /tmp (a socket path must stay short), the settings folder (XDG_CONFIG_HOME) is its
+// "config".
 class CliTest : public ::testing::Test {
 protected:
     CliTest();
@@ -28,6 +29,7 @@ protected:
 
 private:
     std::optional<std::string> previous_;
+    std::optional<std::string> previousConfig_;
 };
 
 // A virtual-cutter process that logs every command it receives.

@@ -51,7 +51,7 @@ TEST_F(ConnectTest, TheReportHoldsTheCutterReadAndItsTraffic) {
     EXPECT_FALSE(W.VisibleOf(C::BuWhy));
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() / "zopra-form-report.txt";
-    W.SaveFileName = file.string();
+    W.ChosenFiles.push_back(file.string());
     W.Click(C::BuSaveReport);
     std::ifstream in(file, std::ios::binary);
     const std::string report{std::istreambuf_iterator<char>(in), {}};

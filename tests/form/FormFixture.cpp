@@ -1,5 +1,7 @@
 #include "FormFixture.h"
 
+#include <random>
+
 namespace zopra::testing {
 
 void LogLines::Attach(vc::Options& options) {
@@ -23,12 +25,21 @@ std::string LogLines::Last(const std::string& text) const {
         if (line->find(text) != std::string::npos)
             return *line;
     return "";
+TestPresets::TestPresets()
+    : file(std::filesystem::temp_directory_path() /
+           ("zopra-form-presets-" + std::to_string(std::random_device()()) + ".json")) {}
+
+TestPresets::~TestPresets() {
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+    std::filesystem::remove(file.string() + ".lock", ignored);
 }
 
 void FormTest::MakeForm(std::unique_ptr<CutterConnections> links, bool show) {
     if (!links)
         links = std::make_unique<CutterConnections>();
-    F = std::make_unique<TMainForm_>(W, std::move(links), std::make_unique<KeptPort>(LastPort));
+    F = std::make_unique<TMainForm_>(W, std::move(links), std::make_unique<KeptPort>(LastPort),
+                                     Presets.Store());
     F->Dispatcher().SetReplyBound(std::chrono::milliseconds(1500));
     if (show)
         W.Show();

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -48,6 +49,16 @@ private:
     std::shared_ptr<std::string> port_;
 };
 
+// A presets file of the test's own in the temporary folder, gone with the test.
+struct TestPresets {
+    TestPresets();
+    ~TestPresets();
+    TestPresets(const TestPresets&) = delete;
+    TestPresets& operator=(const TestPresets&) = delete;
+    std::filesystem::path file;
+    settings::PresetStore Store() const { return settings::PresetStore(file); }
+};
+
 class FormTest : public ::testing::Test {
 protected:
     using C = ControlId;
@@ -74,6 +85,8 @@ protected:
 
     RecordingWindow W;
     std::shared_ptr<std::string> LastPort = std::make_shared<std::string>();
+    // The presets of the form, in a file of the test's own.
+    TestPresets Presets;
     LogLines Log; // outlives every cutter, which writes it from its own thread
     std::unique_ptr<TMainForm_> F;
 };

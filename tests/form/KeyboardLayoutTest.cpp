@@ -16,7 +16,8 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
         "CBConnects", "BuConnect", "TSSetting",
         // "Setting": the left column top to bottom, then the right one.
         "SBForce", "CBOffset", "CBMedia", "CBWeight", "CBUnroll", "CBAccel", "CBSmooth", "CoUnit",
-        "BuUpdate", "BuQuery", "CBBladeHolder",
+        "BuUpdate", "BuQuery", "BuSaveFile", "BuLoadFile", "CBBladeHolder", "CBPreset",
+        "BuApplyPreset", "BuSavePreset",
         // "Adjust": each step's fields, then its button.
         "EdTestDraw_X", "EdTestDraw_Y", "BuScale1", "EdMeasure_x", "EdMeasure_y", "BuScale2",
         "EdAASII_X_Offset", "EdAASII_Y_Offset", "BuAASIIUpdate",

@@ -148,6 +148,38 @@ void RecordingWindow::ShowMessage(MessageKind kind, const std::string& text) {
         OnMessage(Messages.back());
 }
 
+bool RecordingWindow::AskYesNo(const std::string& text) {
+    Questions.push_back(text);
+    if (Answers.empty())
+        return false;
+    const bool yes = Answers.front();
+    Answers.pop_front();
+    return yes;
+}
+
+namespace {
+
+std::optional<std::string> NextFile(std::deque<std::optional<std::string>>& files) {
+    if (files.empty())
+        return std::nullopt;
+    std::optional<std::string> file = std::move(files.front());
+    files.pop_front();
+    return file;
+}
+
+} // namespace
+
+std::optional<std::string> RecordingWindow::ChooseFileToSave(const std::string& title,
+                                                             const std::string&) {
+    FileDialogs.push_back(title);
+    return NextFile(ChosenFiles);
+}
+
+std::optional<std::string> RecordingWindow::ChooseFileToOpen(const std::string& title) {
+    FileDialogs.push_back(title);
+    return NextFile(ChosenFiles);
+}
+
 void RecordingWindow::ProcessPendingEvents() {
     std::deque<std::function<void()>> posted;
     {

@@ -171,7 +171,10 @@ public:
         return ChooseCopy;
     }
     void CopyToClipboard(const std::string& text) override { Clipboard = text; }
-    std::string AskSaveFileName(const std::string&) override { return SaveFileName; }
+    bool AskYesNo(const std::string& text) override;
+    std::optional<std::string> ChooseFileToSave(const std::string& title,
+                                                const std::string& suggestedName) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& title) override;
     void BeginBusyCursor() override {
         ++busy_;
         ++busyCount_;
@@ -189,8 +192,14 @@ public:
     std::vector<std::string> Findings;
     bool ChooseCopy = false;
     std::string Clipboard;
-    // What the user picks in the save dialog ("" cancels).
-    std::string SaveFileName;
+    // The yes/no questions asked, and the answers the user gives to them in turn (No when
+    // none is left).
+    std::vector<std::string> Questions;
+    std::deque<bool> Answers;
+    // The file dialogs' titles, and the files the user chooses in them in turn (a cancel
+    // for nothing, and when none is left).
+    std::vector<std::string> FileDialogs;
+    std::deque<std::optional<std::string>> ChosenFiles;
     // Called with each box as it is shown (to look at the window at that moment).
     std::function<void(const Message&)> OnMessage;
     int BusyDepth() const { return busy_; }

@@ -2,9 +2,9 @@
 
 #include "platform/LocalFiles.h"
 #include "platform/Trace.h"
+#include "platform/UserFiles.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <system_error>
 
 namespace zopra::platform {
@@ -14,24 +14,11 @@ namespace {
 // A port text and its line end; anything longer is not the file this program wrote.
 constexpr std::size_t kFileLimit = 1024;
 
-std::filesystem::path AbsoluteFromEnvironment(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || value[0] != '/')
-        return {}; // XDG: a relative base directory is ignored
-    return value;
-}
-
 } // namespace
 
 std::filesystem::path LastPortFilePath() {
-    std::filesystem::path base = AbsoluteFromEnvironment("XDG_CONFIG_HOME");
-    if (base.empty()) {
-        const std::filesystem::path home = AbsoluteFromEnvironment("HOME");
-        if (home.empty())
-            return {};
-        base = home / ".config";
-    }
-    return base / "zopra" / "last-port";
+    const std::filesystem::path folder = UserSettingsFolder();
+    return folder.empty() ? folder : folder / "last-port";
 }
 
 std::string LastPortFile::Read() {

@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
@@ -265,11 +266,45 @@ void TMainWindow::CopyToClipboard(const std::string& text) {
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
 
-std::string TMainWindow::AskSaveFileName(const std::string& suggestedName) {
-    return QFileDialog::getSaveFileName(this, QStringLiteral("Save Report"),
-                                        QString::fromStdString(suggestedName),
-                                        QStringLiteral("Text files (*.txt)"))
-        .toStdString();
+bool TMainWindow::AskYesNo(const std::string& text) {
+    return AskQuestion(QString::fromStdString(text));
+}
+
+namespace {
+
+// The files of the kind suggested (a settings document's .json, a report's .txt), or any.
+QString FilterFor(const std::string& suggestedName) {
+    const QString suffix = QFileInfo(QString::fromStdString(suggestedName)).suffix();
+    if (suffix.isEmpty())
+        return QStringLiteral("All files (*)");
+    return QStringLiteral("*.%1 files (*.%1);;All files (*)").arg(suffix);
+}
+
+std::optional<std::string> ChosenPath(const QString& path) {
+    if (path.isEmpty())
+        return std::nullopt;
+    return path.toStdString();
+}
+
+} // namespace
+
+std::optional<std::string> TMainWindow::ChooseFileToSave(const std::string& title,
+                                                         const std::string& suggestedName) {
+    if (DialogsReplaced())
+        return std::nullopt;
+    const ArrowOverBusyCursor arrow;
+    return ChosenPath(QFileDialog::getSaveFileName(this, QString::fromStdString(title),
+                                                   QString::fromStdString(suggestedName),
+                                                   FilterFor(suggestedName)));
+}
+
+std::optional<std::string> TMainWindow::ChooseFileToOpen(const std::string& title) {
+    if (DialogsReplaced())
+        return std::nullopt;
+    const ArrowOverBusyCursor arrow;
+    return ChosenPath(
+        QFileDialog::getOpenFileName(this, QString::fromStdString(title), {},
+                                     QStringLiteral("Settings files (*.json);;All files (*)")));
 }
 
 void TMainWindow::BeginBusyCursor() {

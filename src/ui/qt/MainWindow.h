@@ -45,7 +45,10 @@ public:
     void ShowMessage(MessageKind kind, const std::string& text) override;
     bool ShowFindings(const std::string& text) override;
     void CopyToClipboard(const std::string& text) override;
-    std::string AskSaveFileName(const std::string& suggestedName) override;
+    bool AskYesNo(const std::string& text) override;
+    std::optional<std::string> ChooseFileToSave(const std::string& title,
+                                                const std::string& suggestedName) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& title) override;
     void BeginBusyCursor() override;
     void EndBusyCursor() override;
     void ProcessPendingEvents() override;

@@ -78,6 +78,21 @@ bool ShowFindingsBox(const QString& text) {
     return box.exec() == QDialog::Accepted;
 }
 
+bool AskQuestion(const QString& text) {
+    const ArrowOverBusyCursor arrow;
+    if (const MessageHook& hook = CurrentHook()) {
+        hook(MessageKind::Message, text);
+        return false;
+    }
+    return QMessageBox::question(
+               QApplication::activeWindow(), QGuiApplication::applicationDisplayName(), text,
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool DialogsReplaced() {
+    return static_cast<bool>(CurrentHook());
+}
+
 MessageHook SetMessageHook(MessageHook hook) {
     return std::exchange(CurrentHook(), std::move(hook));
 }

@@ -22,6 +22,12 @@ void ShowErrorBox(const QString& text);
 // user left it by "Copy". With a hook installed, the hook gets the text as a message and the
 // answer is "Close".
 bool ShowFindingsBox(const QString& text);
+// A question with Yes and No, No the default; true for Yes. With a hook installed the hook
+// is shown the question (as a plain message) and the answer is No.
+bool AskQuestion(const QString& text);
+
+// True while a hook replaces the real dialogs: the file dialogs then answer "cancelled".
+bool DialogsReplaced();
 
 // Installs hook as the function that shows boxes and returns the one it replaces. An empty hook
 // puts back the real dialogs. Interface thread only.

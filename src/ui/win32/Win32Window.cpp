@@ -3,6 +3,7 @@
 #include "form/DecimalSeparator.h"
 #include "form/Layout.h"
 #include "form/Placement.h"
+#include "ui/win32/FileDialogs.h"
 #include "ui/win32/WideText.h"
 #include "ui/win32/Win32Controls.h"
 
@@ -507,25 +508,27 @@ void Win32Window::CopyToClipboard(const std::string& text) {
     CloseClipboard();
 }
 
-std::string Win32Window::AskSaveFileName(const std::string& suggestedName) {
-    std::wstring file = Widen(suggestedName);
-    file.resize(32768, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = handle_;
-    dialog.lpstrFilter = L"Text files (*.txt)\0*.txt\0All files\0*.*\0";
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrDefExt = L"txt";
-    dialog.lpstrTitle = L"Save Report";
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    const bool chosen = GetSaveFileNameW(&dialog) != FALSE;
+bool Win32Window::AskYesNo(const std::string& text) {
+    const int answer = MessageBoxW(handle_, Widen(text).c_str(), kBoxTitle,
+                                   MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
     if (busy_ > 0)
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    if (!chosen)
-        return {};
-    file.resize(file.find(L'\0'));
-    return Narrow(file);
+    return answer == IDYES;
+}
+
+std::optional<std::string> Win32Window::ChooseFileToSave(const std::string& title,
+                                                         const std::string& suggestedName) {
+    std::optional<std::string> path = ChooseFile(handle_, true, title, suggestedName);
+    if (busy_ > 0)
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    return path;
+}
+
+std::optional<std::string> Win32Window::ChooseFileToOpen(const std::string& title) {
+    std::optional<std::string> path = ChooseFile(handle_, false, title, {});
+    if (busy_ > 0)
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    return path;
 }
 
 void Win32Window::BeginBusyCursor() {

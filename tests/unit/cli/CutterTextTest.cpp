@@ -1,11 +1,13 @@
 // The cutter's texts as zopra-cli writes them out: every byte one Latin-1 character, valid
 // UTF-8 for JSON, and no control character on a terminal.
-#include "cli/CutterText.h"
+#include "settings/CutterText.h"
 #include "cli/Reports.h"
 
 #include <gtest/gtest.h>
 
 namespace zopra::cli {
+
+using namespace settings;
 namespace {
 
 TEST(CutterText, EveryByteIsOneCharacterAndNoControlReachesTheTerminal) {

@@ -1,11 +1,13 @@
 // What `set` and `restore` send: the named values checked against the model, the others as
 // the cutter reported them, and nothing the cutter did not report.
 #include "cli/CliErrors.h"
-#include "cli/SettingsPlan.h"
+#include "settings/SettingsPlan.h"
 
 #include <gtest/gtest.h>
 
 namespace zopra::cli {
+
+using namespace settings;
 namespace {
 
 MachineSettings Reported(const char* model) {

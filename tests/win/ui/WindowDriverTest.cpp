@@ -407,4 +407,23 @@ TEST_F(WindowDriverTest, TestCutLoopEndsClean) {
     EXPECT_EQ(Text(ControlId::LaCutStep3), "3: 110 g, " + offset + ", clean");
 }
 
+TEST_F(WindowDriverTest, APresetSavedFromThePageIsWrittenBackAndReadBack) {
+    NextPage(VK_LEFT); // from "Test Cut" back to "Setting"
+    NextPage(VK_LEFT);
+    // A name of this run's own: the prefix, and the presets file in it, outlive a run.
+    const std::string name = "Vinyl " + std::to_string(GetTickCount());
+    Type(ControlId::CBPreset, name);
+    Click(ControlId::BuSavePreset);
+    Choose(ControlId::CBAccel, "Draft");
+    Click(ControlId::BuUpdate);
+    EXPECT_TRUE(Idle());
+
+    Log.Mark();
+    Choose(ControlId::CBPreset, name);
+    Click(ControlId::BuApplyPreset);
+    EXPECT_TRUE(Log.ShowsSinceMark("ESC.C1;18;0:")) << Log.SinceMark();
+    EXPECT_TRUE(Shows(ControlId::CBAccel, "Fine")) << "the read-back shows the preset";
+    EXPECT_TRUE(Idle());
+}
+
 } // namespace

@@ -10,13 +10,12 @@
 #include <string>
 #include <vector>
 
-namespace zopra::cli {
+namespace zopra::settings {
 
 // A setting of the update that is one of two list entries.
 enum class Choice { Weight, Quality, Smooth, Unroll, Media, Holder };
-inline constexpr std::array<Choice, 6> kChoices = {Choice::Weight, Choice::Quality,
-                                                   Choice::Smooth, Choice::Unroll,
-                                                   Choice::Media,  Choice::Holder};
+inline constexpr std::array<Choice, 6> kChoices = {Choice::Weight, Choice::Quality, Choice::Smooth,
+                                                   Choice::Unroll, Choice::Media,   Choice::Holder};
 
 // The name of a choice on the command line and in JSON ("weight", ...).
 const char* ChoiceName(Choice choice);
@@ -33,14 +32,14 @@ struct SettingsRequest {
     std::array<std::optional<int>, kChoices.size()> choices{};
 };
 
-// Reads NAME=VALUE words. UsageError for an unknown name, a name given twice, a value that
+// Reads NAME=VALUE words. InputError for an unknown name, a name given twice, a value that
 // is not one of the choice's words or a force that is not a whole number.
 SettingsRequest ParseSettingsRequest(const std::vector<std::string>& words);
 
 // The nine values to send: the chosen ones, checked against the model of `current` (force
 // range, the eight blade offsets, media only where the model lets it be chosen, the blade
 // holder only where the entry has one); every other value as the cutter reported it.
-// UsageError when a value is out of range, or when a value the user did not choose was
+// InputError when a value is out of range, or when a value the user did not choose was
 // reported in a form that has no list entry (the window would send something else).
 SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineSettings& current,
                                   bool readsBladeHolder);
@@ -53,7 +52,17 @@ SettingsRequest RequestFromValues(const MachineSettings& values, bool withBladeH
 std::vector<std::string> SettingsNotTaken(const SettingsUpdate& sent, const MachineSettings& after,
                                           bool readsBladeHolder);
 
+// The list position `update` sends for `choice`.
+int ChoiceIndex(const SettingsUpdate& update, Choice choice);
+
+// What changes when `after` is written over the settings `before` shows, one line per
+// setting in the page's words: "Blade force: 120 g -> 150 g", "Media weight: Heavy -> Light".
+// Without `before` (the cutter reported a value that has no entry) each line shows the value
+// written alone.
+std::vector<std::string> SettingsChanges(const std::optional<SettingsUpdate>& before,
+                                         const SettingsUpdate& after, const std::string& model);
+
 // The offset list entry text ("0.250") of a list position.
 std::string BladeOffsetEntryText(int index);
 
-} // namespace zopra::cli
+} // namespace zopra::settings

@@ -1,6 +1,6 @@
-#include "cli/CutterText.h"
+#include "settings/CutterText.h"
 
-namespace zopra::cli {
+namespace zopra::settings {
 
 std::string CutterText(std::string_view bytes) {
     std::string text;
@@ -26,4 +26,4 @@ std::string ShownText(std::string_view bytes) {
     return shown;
 }
 
-} // namespace zopra::cli
+} // namespace zopra::settings

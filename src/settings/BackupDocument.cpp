@@ -1,28 +1,29 @@
-#include "cli/BackupDocument.h"
+#include "settings/BackupDocument.h"
 
-#include "cli/CliErrors.h"
-#include "cli/SettingsPlan.h"
+#include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
+#include "settings/InputError.h"
+#include "settings/SettingsPlan.h"
 
 #include <cmath>
 #include <tuple>
 
-namespace zopra::cli {
+namespace zopra::settings {
 
 namespace {
 
 double Required(const Json& object, const char* key) {
     const auto found = object.find(key);
     if (found == object.end() || !found->is_number())
-        throw UsageError(std::string("the backup has no number for \"") + key + "\"");
+        throw InputError(std::string("the backup has no number for \"") + key + "\"");
     return found->get<double>();
 }
 
 const Json& Section(const Json& document, const char* key) {
     const auto found = document.find(key);
     if (found == document.end() || !found->is_object())
-        throw UsageError(std::string("the backup has no \"") + key + "\" section");
+        throw InputError(std::string("the backup has no \"") + key + "\" section");
     return *found;
 }
 
@@ -36,7 +37,7 @@ std::string FieldText(const char* section, const char* key, double value) {
 double RequiredWhole(const Json& object, const char* section, const char* key) {
     const double value = Required(object, key);
     if (!(value == std::trunc(value) && std::fabs(value) <= 2147483647.0))
-        throw UsageError(FieldText(section, key, value) + " is not a whole number");
+        throw InputError(FieldText(section, key, value) + " is not a whole number");
     return value;
 }
 
@@ -44,7 +45,7 @@ double RequiredWhole(const Json& object, const char* section, const char* key) {
 // update would otherwise send the cutter's own value instead.
 void CheckListEntries(const MachineSettings& v) {
     if (!BladeOffsetEntryIndex(v.FBladeOffset))
-        throw UsageError(FieldText("parameters", "blade_offset_um", v.FBladeOffset) +
+        throw InputError(FieldText("parameters", "blade_offset_um", v.FBladeOffset) +
                          " is not one of the blade offsets");
     const auto choices = RequestFromValues(v, false).choices;
     const std::tuple<Choice, const char*, double> listed[] = {
@@ -53,7 +54,7 @@ void CheckListEntries(const MachineSettings& v) {
         {Choice::Unroll, "auto_unroll", v.FAutoUnroll}};
     for (const auto& [choice, key, value] : listed)
         if (!choices[static_cast<std::size_t>(choice)])
-            throw UsageError(FieldText("parameters", key, value) + " has no list entry");
+            throw InputError(FieldText("parameters", key, value) + " has no list entry");
 }
 
 } // namespace
@@ -69,25 +70,25 @@ Backup ParseBackup(const std::string& text) {
     try {
         document = Json::parse(text);
     } catch (const Json::out_of_range&) {
-        throw UsageError("the backup holds a number too large to read");
+        throw InputError("the backup holds a number too large to read");
     } catch (const Json::exception&) {
-        throw UsageError("the backup is not a JSON document");
+        throw InputError("the backup is not a JSON document");
     }
     const auto kind = document.is_object() ? document.find("document") : document.end();
     if (kind == document.end() || *kind != "zopra-backup")
-        throw UsageError("the file is not a zopra-cli backup");
+        throw InputError("the file is not a zopra-cli backup");
     const auto version = document.find("version");
     if (version == document.end() || !version->is_number())
-        throw UsageError("the backup has no version number");
+        throw InputError("the backup has no version number");
     if (version->get<double>() != kJsonVersion)
-        throw UsageError("the backup has version " + version->dump() +
+        throw InputError("the backup has version " + version->dump() +
                          ", this zopra-cli reads version " + std::to_string(kJsonVersion));
     Backup backup;
     MachineSettings& v = backup.values;
     const Json& identity = Section(document, "identity");
     const auto model = identity.find("model");
     if (model == identity.end() || !model->is_string())
-        throw UsageError("the backup names no model");
+        throw InputError("the backup names no model");
     v.FModelName = model->get<std::string>();
     const Json& parameters = Section(document, "parameters");
     const auto parameter = [&](const char* key) {
@@ -117,4 +118,15 @@ Backup ParseBackup(const std::string& text) {
     return backup;
 }
 
-} // namespace zopra::cli
+SettingsUpdate PlanBackupUpdate(const Backup& backup, const MachineSettings& current,
+                                bool readsBladeHolder) {
+    SettingsRequest request =
+        RequestFromValues(backup.values, backup.bladeHolder && readsBladeHolder);
+    // Where the window keeps the media list disabled, the media type cannot be written: it
+    // stays as it is, and the read-back shows it if it differs.
+    if (!RulesForModel(current.FModelName).mediaListEnabled)
+        request.choices[static_cast<std::size_t>(Choice::Media)].reset();
+    return PlanSettingsUpdate(request, current, readsBladeHolder);
+}
+
+} // namespace zopra::settings

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace zopra::cli {
+namespace zopra::settings {
 
 // A cutter's text for output. The cutter sends single bytes; each is taken as the Latin-1
 // character of its number, so that every text is valid UTF-8 (as JSON must be) and the same
@@ -14,4 +14,4 @@ std::string CutterText(std::string_view bytes);
 // so that a cutter's text never breaks a line or drives the terminal.
 std::string ShownText(std::string_view bytes);
 
-} // namespace zopra::cli
+} // namespace zopra::settings

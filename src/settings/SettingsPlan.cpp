@@ -1,16 +1,16 @@
-#include "cli/SettingsPlan.h"
+#include "settings/SettingsPlan.h"
 
-#include "cli/CliErrors.h"
-#include "cli/CutterText.h"
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
+#include "settings/CutterText.h"
+#include "settings/InputError.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 
-namespace zopra::cli {
+namespace zopra::settings {
 
 namespace {
 
@@ -131,6 +131,45 @@ std::optional<std::int32_t> WholeNumber(double value) {
 
 } // namespace
 
+int ChoiceIndex(const SettingsUpdate& update, Choice choice) {
+    SettingsUpdate copy = update;
+    return UpdateField(copy, choice);
+}
+
+std::vector<std::string> SettingsChanges(const std::optional<SettingsUpdate>& before,
+                                         const SettingsUpdate& after, const std::string& model) {
+    const auto grams = [&](const SettingsUpdate& u) {
+        const auto position = ForcePositionForValue(model, u.forceValue);
+        return std::to_string(position ? *position : u.forceValue) + " g";
+    };
+    const auto offset = [](const SettingsUpdate& u) {
+        return BladeOffsetEntryText(u.offsetIndex) + " mm";
+    };
+    std::vector<std::string> lines;
+    const auto line = [&](const char* caption, const std::string& was, const std::string& now) {
+        if (!before)
+            lines.push_back(std::string(caption) + ": " + now);
+        else if (was != now)
+            lines.push_back(std::string(caption) + ": " + was + " -> " + now);
+    };
+    const SettingsUpdate& b = before ? *before : after;
+    line("Blade force", grams(b), grams(after));
+    line("Blade offset", offset(b), offset(after));
+    // In the order of the page's lists.
+    const std::pair<Choice, const char*> lists[] = {
+        {Choice::Media, "Media type"},     {Choice::Weight, "Media weight"},
+        {Choice::Unroll, "Auto unroll"},   {Choice::Quality, "Vector quality"},
+        {Choice::Smooth, "Vector smooth"}, {Choice::Holder, "Blade holder"}};
+    for (const auto& [choice, caption] : lists) {
+        const int was = ChoiceIndex(b, choice);
+        const int now = ChoiceIndex(after, choice);
+        if (now == 0 || now == 1)
+            line(caption, was == 0 || was == 1 ? ChoiceLabel(choice, was) : "(none)",
+                 ChoiceLabel(choice, now));
+    }
+    return lines;
+}
+
 const char* ChoiceName(Choice choice) {
     return Info(choice).name;
 }
@@ -152,11 +191,11 @@ SettingsRequest ParseSettingsRequest(const std::vector<std::string>& words) {
     for (const std::string& word : words) {
         const auto equals = word.find('=');
         if (equals == std::string::npos || equals == 0)
-            throw UsageError("'" + word + "' is not NAME=VALUE");
+            throw InputError("'" + word + "' is not NAME=VALUE");
         const std::string name = Lower(word.substr(0, equals));
         const std::string value = word.substr(equals + 1);
         if (std::find(seen.begin(), seen.end(), name) != seen.end())
-            throw UsageError(name + " is named twice");
+            throw InputError(name + " is named twice");
         seen.push_back(name);
 
         if (name == "offset") {
@@ -168,18 +207,18 @@ SettingsRequest ParseSettingsRequest(const std::vector<std::string>& words) {
             try {
                 grams = StrToFloat(value);
             } catch (const ConversionError&) {
-                throw UsageError("force=" + value + " is not a whole number of grams");
+                throw InputError("force=" + value + " is not a whole number of grams");
             }
             const auto whole = WholeNumber(static_cast<double>(grams));
             if (!whole)
-                throw UsageError("force=" + value + " is not a whole number of grams");
+                throw InputError("force=" + value + " is not a whole number of grams");
             request.force = *whole;
             continue;
         }
         const auto info = std::find_if(kChoiceTable.begin(), kChoiceTable.end(),
                                        [&](const ChoiceInfo& c) { return name == c.name; });
         if (info == kChoiceTable.end())
-            throw UsageError("unknown setting '" + name +
+            throw InputError("unknown setting '" + name +
                              "' (offset, force, weight, quality, smooth, unroll, media, holder)");
         const std::string v = Lower(value);
         int index = -1;
@@ -187,7 +226,7 @@ SettingsRequest ParseSettingsRequest(const std::vector<std::string>& words) {
             if (v == info->words[i] || v == info->aliases[i])
                 index = i;
         if (index < 0)
-            throw UsageError(name + "=" + value + " is neither " + info->words[0] + " nor " +
+            throw InputError(name + "=" + value + " is neither " + info->words[0] + " nor " +
                              info->words[1]);
         request.choices[static_cast<std::size_t>(info->choice)] = index;
     }
@@ -205,18 +244,18 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
         try {
             typed = StrToFloat(*request.offset);
         } catch (const ConversionError& error) {
-            throw UsageError(error.what());
+            throw InputError(error.what());
         }
         const auto index =
             BladeOffsetEntryIndex(BladeOffsetFromDisplay(typed, request.offsetInInches));
         if (!index)
-            throw UsageError("offset=" + *request.offset + " is not one of the blade offsets " +
+            throw InputError("offset=" + *request.offset + " is not one of the blade offsets " +
                              OffsetEntryList(request.offsetInInches));
         update.offsetIndex = *index;
     } else if (const auto index = BladeOffsetEntryIndex(current.FBladeOffset)) {
         update.offsetIndex = *index;
     } else {
-        throw UsageError("the cutter reports a blade offset of " +
+        throw InputError("the cutter reports a blade offset of " +
                          FormatGeneral(current.FBladeOffset) +
                          " um, which is not in the list: name offset=");
     }
@@ -224,7 +263,7 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
     if (request.force) {
         const auto position = ForcePositionForValue(model, *request.force);
         if (!position)
-            throw UsageError(
+            throw InputError(
                 "force=" + std::to_string(*request.force) + " is outside " +
                 std::to_string(BladeForceValue(model, kForcePositionMinimum)) + " to " +
                 std::to_string(BladeForceValue(model, rules.forceMaximum)) + " for " +
@@ -234,7 +273,7 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
         const auto reported = WholeNumber(current.FBladeForce);
         const auto position = reported ? ForcePositionForValue(model, *reported) : std::nullopt;
         if (!position)
-            throw UsageError("the cutter reports a blade force of " +
+            throw InputError("the cutter reports a blade force of " +
                              FormatGeneral(current.FBladeForce) +
                              ", which the force setting cannot send: name force=");
         update.forceValue = BladeForceValue(model, *position);
@@ -244,11 +283,11 @@ SettingsUpdate PlanSettingsUpdate(const SettingsRequest& request, const MachineS
         const auto& chosen = request.choices[static_cast<std::size_t>(choice)];
         const std::optional<int> reported = ReportedIndex(choice, current);
         if (choice == Choice::Holder && chosen && !readsBladeHolder)
-            throw UsageError("this connection has no selectable blade holder");
+            throw InputError("this connection has no selectable blade holder");
         if (choice == Choice::Media && chosen && !rules.mediaListEnabled && chosen != reported)
-            throw UsageError("'" + ShownText(model) + "' does not let the media type be chosen");
+            throw InputError("'" + ShownText(model) + "' does not let the media type be chosen");
         if (!chosen && !reported)
-            throw UsageError(std::string("the cutter reports ") + ChoiceName(choice) + " " +
+            throw InputError(std::string("the cutter reports ") + ChoiceName(choice) + " " +
                              FormatGeneral(ReportedCode(choice, current)) +
                              ", which has no list entry: name " + ChoiceName(choice) + "=");
         UpdateField(update, choice) = chosen ? *chosen : *reported;
@@ -294,4 +333,4 @@ std::vector<std::string> SettingsNotTaken(const SettingsUpdate& sent, const Mach
     return missing;
 }
 
-} // namespace zopra::cli
+} // namespace zopra::settings

@@ -1,0 +1,82 @@
+// "Save..." and "Load..." on the "Setting" page: the cutter's settings as read, to a file of
+// the user's in the document zopra-cli's backup writes, and such a file checked, its changes
+// shown and, once the user agrees, written with the settings update and read back.
+#include "form/MainForm.h"
+
+#include "protocol/ModelRules.h"
+#include "settings/BackupDocument.h"
+#include "settings/CutterText.h"
+#include "settings/DocumentFiles.h"
+#include "settings/InputError.h"
+
+namespace zopra {
+
+void TMainForm_::BuSaveFileClick() {
+    const MachineSettings values = FRecord.Read();
+    const std::optional<std::string> path = Window.ChooseFileToSave(
+        "Save the cutter's settings", settings::CutterText(values.FModelName) + " settings.json");
+    if (!path)
+        return;
+    const settings::ReadResult read{ChosenPort(), values, ConnectionReadsBladeHolder(),
+                                    values.FAasOffsetsRead && HasAasOffsets(values.FModelName)};
+    try {
+        settings::ReplaceDocumentFile(settings::PathFromUtf8(*path),
+                                      settings::BackupJson(read).dump(2) + "\n");
+    } catch (const settings::InputError& error) {
+        StatusLine.SetText(error.what());
+        Window.ShowMessage(MessageKind::Message, error.what());
+        return;
+    }
+    StatusLine.SetText("Settings saved to " + *path);
+}
+
+void TMainForm_::BuLoadFileClick() {
+    BuLoadFile.SetEnabled(false);
+    Timer3.Start();
+    const std::optional<std::string> path =
+        Window.ChooseFileToOpen("Load settings into the cutter");
+    if (!path)
+        return;
+    const MachineSettings current = FRecord.Read();
+    const bool holder = ConnectionReadsBladeHolder();
+    settings::Backup backup;
+    SettingsUpdate update;
+    try {
+        backup = settings::ParseBackup(
+            settings::ReadDocumentFile(settings::PathFromUtf8(*path), "settings file"));
+        update = settings::PlanBackupUpdate(backup, current, holder);
+    } catch (const settings::InputError& error) {
+        const std::string text = *path + ": " + error.what() + "; nothing was sent.";
+        StatusLine.SetText(text);
+        Window.ShowMessage(MessageKind::Message, text);
+        return;
+    }
+    const std::string model = settings::CutterText(current.FModelName);
+    if (backup.values.FModelName != model &&
+        !Window.AskYesNo("The file holds the settings of '" + backup.values.FModelName +
+                         "'; the cutter is '" + settings::ShownText(current.FModelName) +
+                         "'. Go on with it?"))
+        return;
+
+    // What the cutter holds now, as the update would write it; nothing when a value it
+    // reported has no entry.
+    std::optional<SettingsUpdate> before;
+    try {
+        before = settings::PlanSettingsUpdate({}, current, holder);
+    } catch (const settings::InputError&) {
+    }
+    const std::vector<std::string> changes =
+        settings::SettingsChanges(before, update, current.FModelName);
+    if (changes.empty()) {
+        StatusLine.SetText("The cutter holds the file's settings already; nothing was sent.");
+        return;
+    }
+    std::string question = "Write these settings to the cutter?\n";
+    for (const std::string& change : changes)
+        question += "\n" + change;
+    if (!Window.AskYesNo(question))
+        return;
+    WriteAndReadBack(update, "Settings of " + *path + " written and read back");
+}
+
+} // namespace zopra
