@@ -12,6 +12,7 @@
 namespace zopra::cli {
 
 using settings::CutterText;
+using settings::ShownText;
 
 namespace {
 

@@ -309,7 +309,7 @@ std::vector<ControlRow> MakeLayout() {
          .parent = W,
          .bounds = {142, 400, 122, 16}},
         LinkButton(C::BuWhy, "BuWhy", {266, 399, 44, 18}, "Why?", 'W', false),
-        LinkButton(C::BuSaveReport, "BuSaveReport", {312, 399, 97, 18}, "Save Report...", 'p',
+        LinkButton(C::BuSaveReport, "BuSaveReport", {312, 399, 97, 18}, "Save Report...", 'v',
                    true),
 
         Timer(C::Timer1, "Timer1", 100),

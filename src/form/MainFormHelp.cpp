@@ -48,10 +48,11 @@ void TMainForm_::BuWhyClick() {
 }
 
 void TMainForm_::BuSaveReportClick() {
-    const std::optional<std::string> file = Window.ChooseFileToSave("Save Report", "zopra-report.txt");
-    if (!file)
+    const std::optional<std::string> picked =
+        Window.ChooseFileToSave("Save Report", "zopra-report.txt");
+    if (!picked)
         return;
-    const std::string& chosen = *file;
+    const std::string& chosen = *picked;
     settings::ReportContents contents;
     contents.entries = FLinks->Entries();
     if (FCutterRead) {

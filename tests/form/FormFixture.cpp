@@ -25,6 +25,8 @@ std::string LogLines::Last(const std::string& text) const {
         if (line->find(text) != std::string::npos)
             return *line;
     return "";
+}
+
 TestPresets::TestPresets()
     : file(std::filesystem::temp_directory_path() /
            ("zopra-form-presets-" + std::to_string(std::random_device()()) + ".json")) {}
