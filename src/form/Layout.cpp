@@ -205,12 +205,6 @@ std::vector<ControlRow> MakeLayout() {
         // The right column comes after the left one in the Tab order.
         Label(C::Label39, "Label39", P1, 220, 56, "Blade Holder"),
         List(C::CBBladeHolder, "CBBladeHolder", P1, {308, 52, 81, 24}, {"Metal", "Plastic"}, false),
-        // Material presets, under the blade holder (the page's foot has no room for a row): a
-        // name chosen from the list is applied, a name typed is saved from the page's settings.
-        Label(C::Label40, "Label40", P1, 220, 112, "Preset"),
-        EditableList(C::CBPreset, "CBPreset", P1, {268, 108, 121, 24}, true),
-        Button(C::BuApplyPreset, "BuApplyPreset", P1, {232, 140, 75, 25}, "Apply", 'p', false),
-        Button(C::BuSavePreset, "BuSavePreset", P1, {314, 140, 75, 25}, "Save As...", 'A', false),
 
         // Page "Adjust". STEP1: plot a test square.
         Heading(C::Label13, "Label13", 112, 4, "STEP1"),
@@ -250,8 +244,7 @@ std::vector<ControlRow> MakeLayout() {
                'O', false),
 
         // Page "Test Cut": cut the pattern, say what it looks like, let the one change that
-        // fixes it be written and cut again. The foot of the page (from 296 down) is kept
-        // free for the material presets.
+        // fixes it be written and cut again; at the page's foot the material presets.
         Label(C::LaCutSizeCaption, "LaCutSizeCaption", P3, 12, 12, "Square side"),
         Edit(C::EdCutSize, "EdCutSize", {108, 8, 60, 24}, "10.0", true, P3, false),
         Label(C::LaCutSizeUnit, "LaCutSizeUnit", P3, 174, 12, "mm"),
@@ -271,6 +264,12 @@ std::vector<ControlRow> MakeLayout() {
         Label(C::LaCutStep4, "LaCutStep4", P3, 20, 236),
         Label(C::LaCutStep5, "LaCutStep5", P3, 20, 254),
         Label(C::LaCutOutcome, "LaCutOutcome", P3, 12, 276),
+        // Material presets: a name chosen from the list is applied, a name typed is saved from
+        // the settings the "Setting" page shows (after a clean cut, the ones that cut clean).
+        Label(C::Label40, "Label40", P3, 12, 302, "Preset"),
+        EditableList(C::CBPreset, "CBPreset", P3, {62, 298, 166, 24}, true),
+        Button(C::BuApplyPreset, "BuApplyPreset", P3, {236, 298, 68, 25}, "Apply", 'p', false),
+        Button(C::BuSavePreset, "BuSavePreset", P3, {310, 298, 75, 25}, "Save As...", 'A', false),
 
         // Diagnostic controls.
         Label(C::LaCName, "LaCName", W, DiagnosticLeft, DiagnosticTop(0)),

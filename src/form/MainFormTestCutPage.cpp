@@ -71,7 +71,11 @@ void TMainForm_::BuCutFixClick() {
         // The loop ends here; the next "Fix and Cut Again" starts a new one.
         FTuneEnded = true;
         LaCutOutcome.SetText(fix.message);
-        StatusLine.SetText(fix.message);
+        // The offer to keep what cut clean: a name is ready in the preset field, and "Save
+        // As..." beside it saves the settings the "Setting" page shows, which are these.
+        CBPreset.SetPosition(-1);
+        CBPreset.SetText("Clean: " + LaCutForce.Text() + ", " + LaCutOffset.Text());
+        StatusLine.SetText(fix.message + " \"Save As...\" keeps them as a preset.");
         return;
     case GuidedFix::Kind::AtLimit:
         StatusLine.SetText(fix.message);

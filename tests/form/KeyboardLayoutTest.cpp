@@ -16,13 +16,14 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
         "CBConnects", "BuConnect", "TSSetting",
         // "Setting": the left column top to bottom, then the right one.
         "SBForce", "CBOffset", "CBMedia", "CBWeight", "CBUnroll", "CBAccel", "CBSmooth", "CoUnit",
-        "BuUpdate", "BuQuery", "BuSaveFile", "BuLoadFile", "CBBladeHolder", "CBPreset",
-        "BuApplyPreset", "BuSavePreset",
+        "BuUpdate", "BuQuery", "BuSaveFile", "BuLoadFile", "CBBladeHolder",
         // "Adjust": each step's fields, then its button.
         "EdTestDraw_X", "EdTestDraw_Y", "BuScale1", "EdMeasure_x", "EdMeasure_y", "BuScale2",
         "EdAASII_X_Offset", "EdAASII_Y_Offset", "BuAASIIUpdate",
-        // "Test Cut": the size and its button, then what was seen and its button.
-        "EdCutSize", "BuCutTest", "CBCutSeen", "BuCutFix",
+        // "Test Cut": the size and its button, then what was seen and its button, then the
+        // presets.
+        "EdCutSize", "BuCutTest", "CBCutSeen", "BuCutFix", "CBPreset", "BuApplyPreset",
+        "BuSavePreset",
         // The help beside the status line, last.
         "BuWhy", "BuSaveReport"};
     std::vector<std::string_view> order;

@@ -105,7 +105,12 @@ TEST_P(TestCutPageTest, LoopFromABadStartEndsClean) {
     const std::string clean = inches ? "Clean cut: blade force 3.17 oz, blade offset 0.010 Inch."
                                      : "Clean cut: blade force 90 g, blade offset 0.250 mm.";
     EXPECT_EQ(Text(C::LaCutOutcome), clean);
-    EXPECT_EQ(Text(C::StatusLine), clean);
+    EXPECT_EQ(Text(C::StatusLine), clean + " \"Save As...\" keeps them as a preset.");
+    // The offer: a name is ready beside "Save As...", which keeps the values that cut clean.
+    const std::string offered = inches ? "Clean: 3.17 oz, 0.010 Inch" : "Clean: 90 g, 0.250 mm";
+    EXPECT_EQ(Text(C::CBPreset), offered);
+    W.Click(C::BuSavePreset);
+    EXPECT_EQ(Text(C::StatusLine), "Preset '" + offered + "' saved");
     // The "Setting" page shows what the cutter holds now.
     EXPECT_EQ(W.BarOf(C::SBForce).Position(), 90);
     EXPECT_EQ(W.ListOf(C::CBOffset).Position(), 2);

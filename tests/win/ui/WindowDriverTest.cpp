@@ -408,16 +408,19 @@ TEST_F(WindowDriverTest, TestCutLoopEndsClean) {
 }
 
 TEST_F(WindowDriverTest, APresetSavedFromThePageIsWrittenBackAndReadBack) {
-    NextPage(VK_LEFT); // from "Test Cut" back to "Setting"
-    NextPage(VK_LEFT);
-    // A name of this run's own: the prefix, and the presets file in it, outlive a run.
+    // On "Test Cut", where the loop left the window. A name of this run's own: the prefix,
+    // and the presets file in it, outlive a run.
     const std::string name = "Vinyl " + std::to_string(GetTickCount());
     Type(ControlId::CBPreset, name);
     Click(ControlId::BuSavePreset);
+    NextPage(VK_LEFT); // to "Setting"
+    NextPage(VK_LEFT);
     Choose(ControlId::CBAccel, "Draft");
     Click(ControlId::BuUpdate);
     EXPECT_TRUE(Idle());
 
+    NextPage(); // back to "Test Cut"
+    NextPage();
     Log.Mark();
     Choose(ControlId::CBPreset, name);
     Click(ControlId::BuApplyPreset);
