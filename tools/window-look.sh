@@ -3,7 +3,7 @@
 # scheme: for the eye, where no test can judge (a caption cut by its neighbour, text that
 # does not stand out). Each picture shows both pages: the "Setting" page, then "Adjust".
 #
-# usage: tests/win/window-look.sh WIN_BUILD_DIR OUT.png [DPI [dark]]
+# usage: tools/window-look.sh WIN_BUILD_DIR OUT.png [DPI [dark]]
 #        DPI: 96 (default), 120, 144 or 192; dark: the high-contrast black scheme
 # A new Wine prefix has Wine's visual style ("Light") on, as Windows has its own.
 #
@@ -12,7 +12,7 @@
 # (x11-apps) and xwdtopnm/pnmtopng/pnmcat (netpbm).
 set -euo pipefail
 
-root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
+root="$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)"
 win_build="$(readlink -f "$1")"
 out="$(readlink -m "$2")"
 dpi="${3:-96}"
