@@ -60,6 +60,7 @@ struct Arguments {
     bool noCut = false;
     std::string test, measured, adjust, size;
     PresetArguments preset;
+    LadderArguments ladder;
     // The subcommand of `preset` that was given, by its name.
     std::vector<std::pair<std::string, CLI::App*>> presetCommands;
 };
@@ -165,9 +166,10 @@ void RunTestCutCommand(const Arguments& a, Output& output) {
 }
 
 void SetUpTune(CLI::App& command, Arguments& a) {
-    command.add_option("SEEN", a.second,
-                       "what the last test cut shows: clean, not-through, into-backing, "
-                       "rounded-corners or overcut-corners")
+    command
+        .add_option("SEEN", a.second,
+                    "what the last test cut shows: clean, not-through, into-backing, "
+                    "rounded-corners or overcut-corners")
         ->required();
     command.add_flag("--no-cut", a.noCut, "make the change and read it back, cut nothing");
     SetUpTestCut(command, a);
@@ -175,6 +177,32 @@ void SetUpTune(CLI::App& command, Arguments& a) {
 
 void RunTuneCommand(const Arguments& a, Output& output) {
     RunTune(a.device, a.second, a.noCut, a.size, a.options, output.out, std::cerr);
+}
+
+void SetUpLadder(CLI::App& command, Arguments& a) {
+    LadderArguments& l = a.ladder;
+    command.add_option("KIND", l.kind, "force or offset")->required();
+    command.add_option("--from", l.from,
+                       "the first cell: grams, or a blade offset entry in mm (inches with "
+                       "--inch); default the model's lowest");
+    command.add_option("--to", l.to, "the last cell; default the model's highest");
+    command.add_option("--cells", l.cells,
+                       "cells of a force ladder, 3 to 8 (default 5); an offset ladder has one "
+                       "per entry");
+    command.add_option("--size", l.size,
+                       "side of each cell's square, 5 to 50 mm (inches with --inch; default "
+                       "8 mm)");
+    command.add_option("--values", l.values,
+                       "the strip's cells, comma-separated, as an earlier answer printed them");
+    command.add_option("--seen", l.seen,
+                       "what each cell shows, comma-separated: not-through, clean, "
+                       "into-backing (n, c, b) or rounded, sharp, overcut (r, s, o); writes the "
+                       "planner's value or cuts the next strip");
+    command.add_flag("--no-cut", l.noCut, "with --seen: do not cut the next strip");
+}
+
+void RunLadderCommand(const Arguments& a, Output& output) {
+    RunLadder(a.device, a.ladder, a.options, output.out, std::cerr);
 }
 
 // `preset` and its own subcommands; DEVICE, FILE and the flags only where they apply.
@@ -201,7 +229,8 @@ void SetUpPreset(CLI::App& command, Arguments& a) {
     AddAllOptions(*apply, a, "every identified cutter, at the same time");
     apply->add_flag("--json", a.options.json, "JSON output (documented in docs/CLI.md)");
     apply->add_flag("--inch", a.options.inches, "inches and ounces instead of mm and grams");
-    add("delete", "remove a preset")->add_option("NAME", a.preset.name, "the preset's name")
+    add("delete", "remove a preset")
+        ->add_option("NAME", a.preset.name, "the preset's name")
         ->required();
     add("export", "every preset as one JSON document (FILE, or standard output with -)")
         ->add_option("FILE", a.preset.file, "the file to write")
@@ -318,6 +347,10 @@ constexpr Subcommand kSubcommands[] = {
      "the one change of blade force or offset that fixes what the test cut shows, written, "
      "read back and cut again",
      kOnDevice, SetUpTune, RunTuneCommand},
+    {"ladder",
+     "a strip of test cuts, each with its own blade force or offset, the values from before "
+     "written back after it; with --seen, the value to write or the next strip",
+     kOnDevice, SetUpLadder, RunLadderCommand},
     {"doctor",
      "why a cutter is not listed or cannot be opened: every serial port and USB device of "
      "vendor 7a3c, its driver, owner, group and mode, and what to do",
