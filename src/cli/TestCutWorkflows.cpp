@@ -304,10 +304,7 @@ StripOutcome CutStrip(Cutter& cutter, const MachineSettings& before, const Ladde
     sent.push_back(Readable(QueryText(kCmdReadParameters)));
     outcome.restored = ReadBackMatches(after, before.FModelName, SteppableValues(before));
     if (!outcome.restored && !outcome.failure)
-        outcome.failure = CutterFailure(
-            "The cutter did not take its values from before back: it reports blade force " +
-            FormatGeneral(after.FBladeForce) + " and blade offset " +
-            BladeOffsetText(after.FBladeOffset, inches) + " " + LengthUnitName(inches) + ".");
+        outcome.failure = CutterFailure(RestoreMismatchText(after, inches));
     return outcome;
 }
 

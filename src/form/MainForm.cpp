@@ -84,7 +84,21 @@ TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> l
       LaCutStep3(window.Label(ControlId::LaCutStep3)),
       LaCutStep4(window.Label(ControlId::LaCutStep4)),
       LaCutStep5(window.Label(ControlId::LaCutStep5)),
-      LaCutOutcome(window.Label(ControlId::LaCutOutcome)) {
+      LaCutOutcome(window.Label(ControlId::LaCutOutcome)),
+      CBCutMode(window.List(ControlId::CBCutMode)),
+      EdLadderFrom(window.Edit(ControlId::EdLadderFrom)),
+      EdLadderTo(window.Edit(ControlId::EdLadderTo)),
+      LaLadderUnit(window.Label(ControlId::LaLadderUnit)),
+      CBLadderCells(window.List(ControlId::CBLadderCells)),
+      FLadderCells{
+          &window.Label(ControlId::LaLadderCell1), &window.Label(ControlId::LaLadderCell2),
+          &window.Label(ControlId::LaLadderCell3), &window.Label(ControlId::LaLadderCell4),
+          &window.Label(ControlId::LaLadderCell5), &window.Label(ControlId::LaLadderCell6),
+          &window.Label(ControlId::LaLadderCell7), &window.Label(ControlId::LaLadderCell8)},
+      FLadderSeen{&window.List(ControlId::CBLadderSeen1), &window.List(ControlId::CBLadderSeen2),
+                  &window.List(ControlId::CBLadderSeen3), &window.List(ControlId::CBLadderSeen4),
+                  &window.List(ControlId::CBLadderSeen5), &window.List(ControlId::CBLadderSeen6),
+                  &window.List(ControlId::CBLadderSeen7), &window.List(ControlId::CBLadderSeen8)} {
     ConnectHandlers();
 
     // While a query waits for its reply the window repaints, but no click or key can start
@@ -207,6 +221,7 @@ void TMainForm_::ConnectHandlers() {
 
     BuCutTest.OnClick(guarded(&TMainForm_::BuCutTestClick));
     BuCutFix.OnClick(guarded(&TMainForm_::BuCutFixClick));
+    CBCutMode.OnChange(guarded(&TMainForm_::CBCutModeChange));
 
     Window.OnShow(guarded(&TMainForm_::FormShow));
     Window.OnCloseQuery([this] { return FormCloseQuery(); });

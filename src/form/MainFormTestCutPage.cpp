@@ -23,6 +23,11 @@ void TMainForm_::BuCutTestClick() {
     const std::optional<std::int32_t> side = CutSideFromField();
     if (!side)
         return;
+    if (LadderChosen()) {
+        if (const std::optional<Ladder> ladder = LadderFromFields())
+            CutLadder(*ladder, *side);
+        return;
+    }
     CutTestPattern(*side);
     const std::string size = InchesSelected()
                                  ? EdCutSize.Text() + " " + LaCutSizeUnit.Text()
@@ -33,6 +38,10 @@ void TMainForm_::BuCutTestClick() {
 void TMainForm_::BuCutFixClick() {
     if (!FCutterRead) {
         Window.ShowMessage(MessageKind::Message, "No Machine Connected");
+        return;
+    }
+    if (LadderChosen()) {
+        FixFromLadder();
         return;
     }
     const int chosen = CBCutSeen.Position();
@@ -62,9 +71,10 @@ void TMainForm_::BuCutFixClick() {
         FTuneEnded = false;
         LaCutOutcome.SetText("");
     }
+    // The steps grow with the sights this loop has seen so far.
+    const GuidedFix fix = GuideFix(seen, before.FModelName, *now, InchesSelected(),
+                                   Window.DecimalSeparator(), FTuneSteps);
     FTuneSteps.push_back({*now, seen});
-    const GuidedFix fix =
-        GuideFix(seen, before.FModelName, *now, InchesSelected(), Window.DecimalSeparator());
     ShowCutValues();
     switch (fix.kind) {
     case GuidedFix::Kind::Clean:
@@ -76,6 +86,14 @@ void TMainForm_::BuCutFixClick() {
         CBPreset.SetPosition(-1);
         CBPreset.SetText("Clean: " + LaCutForce.Text() + ", " + LaCutOffset.Text());
         StatusLine.SetText(fix.message + " \"Save As...\" keeps them as a preset.");
+        // Reached by a force step, the clean force may sit at the edge of the clean range:
+        // the force ladder around it is ready to cut.
+        if (fix.ladderOffer) {
+            CBCutMode.SetPosition(1);
+            ShowCutSizeDefault();
+            ShowCutMode();
+            ShowLadderRange(LadderKind::Force, fix.ladderOffer->from, fix.ladderOffer->to);
+        }
         return;
     case GuidedFix::Kind::AtLimit:
         StatusLine.SetText(fix.message);
@@ -147,19 +165,22 @@ std::optional<std::int32_t> TMainForm_::CutSideFromField() {
 }
 
 void TMainForm_::EnableTestCutPage(bool enabled) {
-    for (IControl* control :
-         std::initializer_list<IControl*>{&EdCutSize, &BuCutTest, &CBCutSeen, &BuCutFix})
+    for (IControl* control : std::initializer_list<IControl*>{&EdCutSize, &BuCutTest, &CBCutSeen,
+                                                              &BuCutFix, &CBCutMode})
         control->SetEnabled(enabled);
-    ShowCutValues();
+    // A read shows the model's whole range for the ladder chosen.
+    ShowCutMode();
 }
 
 void TMainForm_::ShowTestCutUnit() {
     const bool inches = InchesSelected();
     const int unit = inches ? 1 : 0;
     if (unit != FCutSizeUnit) {
-        EdCutSize.SetText(TestCutDefaultSize(inches, Window.DecimalSeparator()));
-        LaCutSizeNote.SetText("");
         FCutSizeUnit = unit;
+        // The size and the ladder's range at their defaults in the new unit.
+        ShowCutSizeDefault();
+        ShowCutMode();
+        LaCutSizeNote.SetText("");
     }
     LaCutSizeUnit.SetText(LengthUnitName(inches));
     ShowCutValues();

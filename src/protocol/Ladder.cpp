@@ -302,6 +302,12 @@ std::string StripFailureText(const StripRun& run, std::size_t cells) {
     return text;
 }
 
+std::string RestoreMismatchText(const MachineSettings& after, bool inches, char sep) {
+    return "The cutter did not take its values from before back: it reports blade force " +
+           FormatGeneral(after.FBladeForce, sep) + " and blade offset " +
+           BladeOffsetText(after.FBladeOffset, inches, sep) + " " + LengthUnitName(inches) + ".";
+}
+
 const std::array<CellSeenEntry, 3>& CellSeenEntries(LadderKind kind) {
     static const std::array<CellSeenEntry, 3> force = {{
         {CellSeen::Under, "Not cut", "not-through", "n", "not cut through"},

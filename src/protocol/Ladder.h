@@ -110,6 +110,11 @@ StripRun CutLadderStrip(const LadderStrip& strip, const LinkWriter& write);
 // written back." (or "... could not be written back either: <reason>").
 std::string StripFailureText(const StripRun& run, std::size_t cells);
 
+// "The cutter did not take its values from before back: it reports blade force 264 and blade
+// offset 0.250 mm."
+std::string RestoreMismatchText(const MachineSettings& after, bool inches,
+                                char decimalSeparator = '.');
+
 // What the user says of one cell. Force: not cut through, clean, into the backing; offset:
 // corners rounded, sharp, overcut.
 enum class CellSeen { Under, Good, Over };
