@@ -201,7 +201,11 @@ Win32Edit::Win32Edit(const ControlContext& context, const ControlRow& layoutRow,
                      const Placement& place)
     : Win32Control(context, place, L"EDIT",
                    ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | (layoutRow.border ? 0 : WS_BORDER),
-                   layoutRow.border ? WS_EX_CLIENTEDGE : 0, Owned(layoutRow.caption)) {}
+                   layoutRow.border ? WS_EX_CLIENTEDGE : 0, Owned(layoutRow.caption)) {
+    // The narrow fields (41 pixels for "500.0") keep their whole text inside the line.
+    if (!layoutRow.border)
+        SendMessageW(handle_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(1, 1));
+}
 
 void Win32Edit::SetText(const std::string& text) {
     SetWindowTextW(handle_, Widen(text).c_str());
@@ -450,6 +454,14 @@ void Win32ScrollBar::Scroll(WORD request) {
     SetPosition(position);
     if (Position() != info.nPos)
         ReportChange();
+}
+
+HBRUSH Win32ScrollBar::Background(HDC /*context*/) {
+    // The scheme's track colour, unless it vanishes into what is behind the bar: under a dark
+    // scheme Wine draws the track white, on the white tab body. The shadow colour then.
+    if (TellApart(GetSysColor(COLOR_SCROLLBAR), BehindControl(handle_), 24))
+        return nullptr;
+    return GetSysColorBrush(COLOR_BTNSHADOW);
 }
 
 FieldScrollBar::FieldScrollBar(const ControlRow& layoutRow)

@@ -211,6 +211,8 @@ public:
     void SetPosition(int position) override;
 
     void Scroll(WORD request) override;
+    // The track's brush (WM_CTLCOLORSCROLLBAR).
+    HBRUSH Background(HDC context) override;
 
 private:
     const int minimum_;

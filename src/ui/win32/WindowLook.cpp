@@ -98,12 +98,16 @@ COLORREF HeadingColour() {
 // Wine's default scheme has a light grey link colour on a light grey face.
 COLORREF LinkColour() {
     const COLORREF link = GetSysColor(COLOR_HOTLIGHT);
-    const int contrast = Brightness(link) - Brightness(GetSysColor(COLOR_BTNFACE));
-    return std::abs(contrast) >= 80000 ? link : GetSysColor(COLOR_BTNTEXT);
+    return TellApart(link, GetSysColor(COLOR_BTNFACE), 80) ? link : GetSysColor(COLOR_BTNTEXT);
 }
 
-COLORREF ContrastToFace() {
-    return GetSysColor(COLOR_BTNTEXT);
+COLORREF BehindControl(HWND control) {
+    const bool onPage = GetParent(control) != GetAncestor(control, GA_ROOT);
+    return onPage && TabBodyThemed() ? RGB(255, 255, 255) : GetSysColor(COLOR_BTNFACE);
+}
+
+bool TellApart(COLORREF one, COLORREF other, int steps) {
+    return std::abs(Brightness(one) - Brightness(other)) > steps * 1000;
 }
 
 } // namespace zopra::win32

@@ -55,7 +55,10 @@ COLORREF TabBodyTextColour(HWND tabs);
 COLORREF HeadingColour();
 // The link colour, or the button text's where the link colour hardly stands out.
 COLORREF LinkColour();
-// A colour that stands out from the button face: the scheme's text colour on it.
-COLORREF ContrastToFace();
+// What a control's background shows through: the themed tab body (light in every style) on
+// a page, else the button face.
+COLORREF BehindControl(HWND control);
+// Two colours an eye tells apart (their brightness differs by more than `steps` of 255).
+bool TellApart(COLORREF one, COLORREF other, int steps);
 
 } // namespace zopra::win32
