@@ -1,10 +1,35 @@
 #include "ui/qt/Controls.h"
 
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 
 namespace zopra {
+
+void SetEnabledKeepingFocus(QWidget& control, bool enabled) {
+    // The control the focus left when it was disabled, and where Qt moved it; a window's
+    // focus widget, so that this holds also while the window is not active.
+    static QPointer<QWidget> returnTo;
+    static QPointer<QWidget> movedTo;
+    QWidget* window = control.window();
+    if (!enabled && control.isEnabled() && window->focusWidget() == &control) {
+        // A series disables its buttons one after the other: the focus passes along them, and
+        // belongs to the first.
+        if (returnTo == nullptr || movedTo != &control)
+            returnTo = &control;
+        control.setEnabled(false);
+        movedTo = window->focusWidget();
+        return;
+    }
+    control.setEnabled(enabled);
+    if (enabled && returnTo == &control) {
+        if (window->focusWidget() == movedTo && control.isVisibleTo(window))
+            control.setFocus(Qt::OtherFocusReason);
+        returnTo = nullptr;
+        movedTo = nullptr;
+    }
+}
 
 TAutoSizeLabel::TAutoSizeLabel(const QString& text, QWidget* parent, int fixedWidth)
     : QLabel(parent), fixedWidth_(fixedWidth) {
@@ -151,6 +176,11 @@ void TTabs::SetPage(int page) {
     programMove_ = true;
     setCurrentIndex(page);
     programMove_ = false;
+}
+
+void TTabs::TurnPage(int step) {
+    if (count() > 0)
+        setCurrentIndex(((currentIndex() + step) % count() + count()) % count());
 }
 
 TTimer::TTimer(int intervalMs, QObject* parent) : QTimer(parent) {
