@@ -223,8 +223,8 @@ private:
 
 // A one-shot timer with the layout's interval. Start (re)arms it; Stop disarms it. Report Tick
 // once when an armed timer's interval has passed (it is then disarmed), on the interface
-// thread from the event loop, also from inside ProcessPendingEvents. Holding ticks back
-// during a pause is the form's business, not the adapter's.
+// thread from the event loop, never from inside ProcessPendingEvents: a tick that comes due
+// during a wait comes after it, as after a plain sleep.
 class ITimer {
 public:
     virtual ~ITimer() = default;
@@ -280,10 +280,12 @@ public:
     // The busy cursor over the window from Begin to the matching End; pairs nest.
     virtual void BeginBusyCursor() = 0;
     virtual void EndBusyCursor() = 0;
-    // Handles what is pending now (painting, timer ticks, posted tasks) and returns; never
-    // delivers user input (keys, clicks), so no second command series can start in the
-    // middle of one; input to the window that arrives meanwhile is dropped, not run after
-    // the wait. Does not wait for more to come.
+    // Handles what is pending now (painting, posted tasks) and returns. Never delivers user
+    // input (keys, clicks), so no second command series can start in the middle of one:
+    // input to the window that arrives meanwhile is dropped, not run after the wait, except
+    // the release of a mouse button pressed before the wait, which completes that press
+    // once the wait is over. Never delivers a timer tick either: a handler's wait must not
+    // run another handler. Does not wait for more to come.
     virtual void ProcessPendingEvents() = 0;
     // Runs `task` later on the interface thread, from the event loop (or from
     // ProcessPendingEvents), in the order posted. Any thread may call it. Tasks still pending

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QCloseEvent;
+class QKeyEvent;
 class QShowEvent;
 
 namespace zopra {
@@ -69,6 +70,10 @@ private:
     // its spinner.
     void SetUpKeyboard();
     QObject* CreateControl(const ControlRow& layoutRow, QWidget* parent);
+    // This window or one of its children.
+    bool Mine(const QObject* watched) const;
+    // The page-turning keys; true when the key was one.
+    bool TurnPageByKey(const QKeyEvent& key);
     template <typename Interface> Interface& Get(ControlId id);
 
     // Every control by its row; owned through Qt's parent ownership.

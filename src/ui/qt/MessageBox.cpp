@@ -63,7 +63,9 @@ bool ShowFindingsBox(const QString& text) {
     box.setWindowTitle(QGuiApplication::applicationDisplayName());
     auto* findings = new QPlainTextEdit(text, &box);
     findings->setReadOnly(true);
-    findings->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A long line wraps at the box's width: nothing needs scrolling sideways. Escape closes
+    // the box (QDialog's reject), as "Close" does.
+    findings->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     // The findings line up in columns.
     findings->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &box);
