@@ -388,6 +388,8 @@ private:
     std::array<IList*, kLadderCellsMaximum> FLadderSeen;
     // The strip cut last, while its answers are awaited.
     std::optional<Ladder> FLadder;
+    // The model whose force range the range fields were last set for.
+    std::string FLadderRangeModel;
 
     // The steps of this loop, first first; a new loop starts after a clean end.
     std::vector<TuneStep> FTuneSteps;

@@ -44,6 +44,7 @@ std::optional<LadderKind> TMainForm_::LadderChosen() const {
 
 void TMainForm_::ShowCutMode() {
     const std::optional<LadderKind> kind = LadderChosen();
+    FLadderRangeModel = FRecord.Read().FModelName;
     CBCutSeen.SetVisible(!kind);
     for (ILabel* step : {&LaCutStep1, &LaCutStep2, &LaCutStep3, &LaCutStep4, &LaCutStep5,
                          &Window.Label(ControlId::LaCutStepsCaption)})

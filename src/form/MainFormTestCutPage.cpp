@@ -168,8 +168,12 @@ void TMainForm_::EnableTestCutPage(bool enabled) {
     for (IControl* control : std::initializer_list<IControl*>{&EdCutSize, &BuCutTest, &CBCutSeen,
                                                               &BuCutFix, &CBCutMode})
         control->SetEnabled(enabled);
-    // A read shows the model's whole range for the ladder chosen.
-    ShowCutMode();
+    // The first read of a model shows its whole range for the ladder chosen; later ones (the
+    // buttons come back after every series) leave the range and a strip cut as they are.
+    if (enabled && FRecord.Read().FModelName != FLadderRangeModel)
+        ShowCutMode();
+    EnableLadderControls();
+    ShowCutValues();
 }
 
 void TMainForm_::ShowTestCutUnit() {

@@ -542,7 +542,9 @@ TEST_F(WindowDriverTest, LaddersReachACleanCutFromCard) {
     EXPECT_EQ(Text(ControlId::LaCutOutcome), "Ladder answer: 264 g written");
     EXPECT_TRUE(Log.ShowsSinceMark("test cut 8.0 mm: corners rounded")) << Log.SinceMark();
     round("Offset ladder", 8,
-          {{{"corners rounded", "Rounded"}, {"corners sharp", "Sharp"}, {"corners overcut", "Overcut"}}});
+          {{{"corners rounded", "Rounded"},
+            {"corners sharp", "Sharp"},
+            {"corners overcut", "Overcut"}}});
     EXPECT_EQ(Text(ControlId::LaCutOutcome), "Ladder answer: 0" + Separator() + "500 mm written");
     EXPECT_TRUE(Log.ShowsSinceMark("test cut 8.0 mm: clean")) << Log.SinceMark();
 }
