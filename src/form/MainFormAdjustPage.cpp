@@ -25,8 +25,8 @@ void TMainForm_::TSSettingChange() {
     EdAASII_Y_Offset.SetText(d.adjustment);
     for (IEdit* sizeEdit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y})
         sizeEdit->SetText(d.testSize);
-    for (IEdit* edit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y, &EdAASII_X_Offset,
-                        &EdAASII_Y_Offset})
+    for (IEdit* edit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y,
+                        &EdAASII_X_Offset, &EdAASII_Y_Offset})
         edit->SetMarked(false);
     // Offsets that no completed read of this cutter gave stay unshown: they are not the
     // cutter's, and an update must not build on them.
@@ -48,8 +48,8 @@ void TMainForm_::BuScale1Click() {
 
 void TMainForm_::BuScale2Click() {
     const std::optional<long double> testX = NumberIn(EdTestDraw_X, "Test length (X)");
-    const std::optional<long double> testY =
-        testX ? NumberIn(EdTestDraw_Y, "Test width (Y)") : std::nullopt;
+    const std::optional<long double> testY = testX ? NumberIn(EdTestDraw_Y, "Test width (Y)")
+                                                   : std::nullopt;
     const std::optional<long double> measuredX =
         testY ? NumberIn(EdMeasure_x, "Measured length (X)") : std::nullopt;
     const std::optional<long double> measuredY =
