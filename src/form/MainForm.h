@@ -12,8 +12,8 @@
 #include "form/Controls.h"
 #include "form/OneShotTimer.h"
 #include "link/CutterSession.h"
-#include "protocol/Commands.h"
 #include "platform/LastPort.h"
+#include "protocol/Commands.h"
 #include "protocol/TestCut.h"
 #include "settings/Doctor.h"
 #include "settings/PresetStore.h"
@@ -313,7 +313,7 @@ private:
     // Help (MainFormHelp.cpp): the doctor on a worker thread while the window keeps answering,
     // told about the ports of the list and the one this window holds; the text of "Why?".
     settings::DoctorFindings RunDoctorWhileWaiting();
-    std::string WhyText(const settings::DoctorFindings& findings) const;
+    std::string WhyText(const settings::DoctorFindings& findings);
     // File dialogs (MainFormSettingsFiles.cpp) start in the folder last used, else in the
     // user's documents; a file chosen makes its folder the one last used.
     std::string FileDialogFolder() const;

@@ -134,14 +134,13 @@ settings::DoctorFindings TMainForm_::RunDoctorWhileWaiting() {
                            std::chrono::milliseconds(10));
 }
 
-std::string TMainForm_::WhyText(const settings::DoctorFindings& findings) const {
+std::string TMainForm_::WhyText(const settings::DoctorFindings& findings) {
     std::string text;
     if (FLastFailure.kind != Kind::None) {
         text += FLastFailure.message + "\n";
         if (const std::string meaning = MeaningOf(FLastFailure.kind); !meaning.empty())
             text += meaning + "\n";
-        if (const std::string port =
-                PortLine(FLastFailure, FSession.Dispatcher().ReplyBound());
+        if (const std::string port = PortLine(FLastFailure, FSession.Dispatcher().ReplyBound());
             !port.empty())
             text += "\n" + port + "\n";
         text += "\nWhat zopra finds on this computer:\n";

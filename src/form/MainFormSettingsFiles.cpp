@@ -88,9 +88,8 @@ void TMainForm_::BuLoadFileClick() {
         before = settings::PlanSettingsUpdate({}, current, holder);
     } catch (const settings::InputError&) {
     }
-    const std::vector<std::string> changes =
-        settings::SettingsChanges(before, update, current.FModelName, InchesSelected(),
-                                  Window.DecimalSeparator());
+    const std::vector<std::string> changes = settings::SettingsChanges(
+        before, update, current.FModelName, InchesSelected(), Window.DecimalSeparator());
     if (changes.empty()) {
         StatusLine.SetText("The cutter holds the file's settings already; nothing was sent.");
         return;

@@ -165,7 +165,8 @@ std::optional<std::int32_t> TMainForm_::CutSideFromField() {
         EdCutSize.SetMarked(false);
         return side;
     } catch (const ConversionError&) {
-        problem = NotANumberText(Window.Label(ControlId::LaCutSizeCaption).Text(), EdCutSize.Text());
+        problem =
+            NotANumberText(Window.Label(ControlId::LaCutSizeCaption).Text(), EdCutSize.Text());
     } catch (const TestCutSizeError& error) {
         problem = error.what();
     }

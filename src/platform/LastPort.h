@@ -24,8 +24,8 @@ public:
 // The store of the user running the program.
 std::unique_ptr<LastPortStore> UserLastPortStore();
 
-// A stored text is a port (or a folder) only when it is one line of printable text of a sensible length:
-// anything else (an edited or damaged file) is no port.
+// A stored text is a port (or a folder) only when it is one line of printable text of a sensible
+// length: anything else (an edited or damaged file) is no port.
 bool PlausiblePortText(const std::string& text);
 
 } // namespace zopra::platform

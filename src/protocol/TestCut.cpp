@@ -211,13 +211,12 @@ std::string ReadBackMismatchText(const MachineSettings& after, bool inches, char
         reported == std::trunc(reported) && std::fabs(reported) < 1e9
             ? ForcePositionForValue(after.FModelName, static_cast<std::int32_t>(reported))
             : std::nullopt;
-    const std::string force = position ? CutForceText(*position, inches, sep)
-                                       : FormatGeneral(after.FBladeForce, sep) +
-                                             " (as the cutter reports it)";
+    const std::string force =
+        position ? CutForceText(*position, inches, sep)
+                 : FormatGeneral(after.FBladeForce, sep) + " (as the cutter reports it)";
     return "The cutter did not take the change: it reports blade force " + force +
-           " and blade offset " +
-           BladeOffsetText(after.FBladeOffset, inches, sep) + " " + LengthUnitName(inches) +
-           "; no test cut was made.";
+           " and blade offset " + BladeOffsetText(after.FBladeOffset, inches, sep) + " " +
+           LengthUnitName(inches) + "; no test cut was made.";
 }
 
 std::string TuneStepText(int number, const TuneStep& step, bool inches, char sep) {

@@ -74,9 +74,10 @@ void AddNodes(const std::vector<DeviceNodeReport>& nodes, DeviceSystem system,
                 line += "no device node  ";
         }
         if (node.HeldHere) {
-            out.findings.push_back({line + "open in zopra" +
-                                        (node.HeldBy.empty() ? "" : ": connected to " + node.HeldBy),
-                                    {}});
+            out.findings.push_back(
+                {line + "open in zopra" +
+                     (node.HeldBy.empty() ? "" : ": connected to " + node.HeldBy),
+                 {}});
             continue;
         }
         if (node.OpenTimedOut) {
@@ -186,9 +187,10 @@ DoctorFindings RunDoctor(const DoctorRoots& roots) {
         }
         if (!node.NodeExists)
             continue; // its stat failed: OpenError says why already
-        const auto checked = platform::CallWithin(
-            platform::kDeviceOpenBound,
-            [driver, port = node.Path] { return CheckSerialPort(driver, port); });
+        const auto checked =
+            platform::CallWithin(platform::kDeviceOpenBound, [driver, port = node.Path] {
+                return CheckSerialPort(driver, port);
+            });
         if (!checked) {
             node.OpenTimedOut = true;
             continue;

@@ -6,6 +6,7 @@
 // sent. The presets file is one JSON document; PresetStore.h keeps it.
 #include "protocol/Commands.h"
 #include "protocol/MachineSettings.h"
+#include "settings/InputError.h"
 #include "settings/SettingsJson.h"
 #include "settings/SettingsPlan.h"
 

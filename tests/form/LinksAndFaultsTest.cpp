@@ -87,8 +87,8 @@ TEST_F(LinksAndFaultsTest, SilentCutterEndsTheSeriesAndALaterConnectWorks) {
     ASSERT_TRUE(W.VisibleOf(C::BuWhy));
     W.Click(C::BuWhy);
     ASSERT_EQ(W.Findings.size(), 1u);
-    EXPECT_EQ(W.Findings[0].rfind("The machine did not answer.\nThe port opened and zopra asked", 0),
-              0u)
+    EXPECT_EQ(
+        W.Findings[0].rfind("The machine did not answer.\nThe port opened and zopra asked", 0), 0u)
         << W.Findings[0];
     EXPECT_NE(W.Findings[0].find("\n\n" + silent->Entry() +
                                  ": opened, but nothing answered OH; within 300 ms\n"),

@@ -1,7 +1,7 @@
 // Causes of failed opens and owners of device nodes on Linux.
 #include "platform/DeviceAccess.h"
-#include "platform/posix/AccountNames.h"
 #include "platform/DeviceReport.h"
+#include "platform/posix/AccountNames.h"
 #include "platform/posix/PrinterClassSysfs.h"
 
 #include <cerrno>

@@ -154,10 +154,9 @@ DeviceReport ReadDeviceReport(const DeviceRoots& roots, const std::vector<std::s
     for (const std::string& port : listedPorts) {
         const auto same = [&](const DeviceNodeReport& node) { return node.Path == port; };
         if (std::none_of(report.SerialPorts.begin(), report.SerialPorts.end(), same))
-            report.SerialPorts.push_back(Inspect(NodeRole::SerialPort, port,
-                                                 fs::path(port).filename().string(),
-                                                 port.rfind("/dev/pts/", 0) == 0 ? "pty" : "",
-                                                 held));
+            report.SerialPorts.push_back(
+                Inspect(NodeRole::SerialPort, port, fs::path(port).filename().string(),
+                        port.rfind("/dev/pts/", 0) == 0 ? "pty" : "", held));
     }
 
     // Devices only: interfaces have no idVendor, root hubs have another vendor.

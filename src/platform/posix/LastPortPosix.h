@@ -1,6 +1,6 @@
 #pragma once
-// The last port (and the last folder) as a one-line file, at a place of the caller's choosing (tests) or in the
-// user's configuration folder.
+// The last port (and the last folder) as a one-line file, at a place of the caller's choosing
+// (tests) or in the user's configuration folder.
 #include "platform/LastPort.h"
 
 #include <filesystem>

@@ -35,9 +35,8 @@ void WriteValue(const wchar_t* name, const std::string& value) {
     if (!PlausiblePortText(value))
         return;
     const std::wstring text = Widen(value);
-    const LSTATUS status =
-        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, name, REG_SZ, text.c_str(),
-                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, kKey, name, REG_SZ, text.c_str(),
+                                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     if (status != ERROR_SUCCESS)
         TraceFailure("RegSetKeyValueW (" + Narrow(name) + ")", static_cast<int>(status));
 }

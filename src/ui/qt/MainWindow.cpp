@@ -309,10 +309,9 @@ std::optional<std::string> TMainWindow::ChooseFileToOpen(const std::string& titl
     if (DialogsReplaced())
         return std::nullopt;
     const ArrowOverBusyCursor arrow;
-    return ChosenPath(
-        QFileDialog::getOpenFileName(this, QString::fromStdString(title),
-                                     QString::fromStdString(startFolder),
-                                     QStringLiteral("Settings files (*.json);;All files (*)")));
+    return ChosenPath(QFileDialog::getOpenFileName(
+        this, QString::fromStdString(title), QString::fromStdString(startFolder),
+        QStringLiteral("Settings files (*.json);;All files (*)")));
 }
 
 void TMainWindow::BeginBusyCursor() {

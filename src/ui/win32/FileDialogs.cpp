@@ -92,9 +92,9 @@ ItemDialogAnswer ItemDialog(HWND owner, bool save, const std::wstring& title,
     // SetFolder, not SetDefaultFolder: the form has chosen the folder (the one last used, or
     // Documents), and the dialog's own memory of this program's last folder would override it.
     ComPointer<IShellItem> start;
-    if (!folder.empty() && SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr,
-                                                                 IID_IShellItem,
-                                                                 reinterpret_cast<void**>(start.Out()))))
+    if (!folder.empty() &&
+        SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_IShellItem,
+                                              reinterpret_cast<void**>(start.Out()))))
         dialog->SetFolder(start.Get());
     const HRESULT shown = dialog->Show(owner);
     if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED))
@@ -158,8 +158,8 @@ std::optional<std::string> ChooseFile(HWND owner, bool save, const std::string& 
                             : std::wstring(L"json"));
     // A folder since removed is no place to start: the dialog's own choice is.
     std::wstring folder = Widen(startFolder);
-    const DWORD attributes = folder.empty() ? INVALID_FILE_ATTRIBUTES
-                                            : GetFileAttributesW(folder.c_str());
+    const DWORD attributes =
+        folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
         folder.clear();
     ItemDialogAnswer answer = ItemDialog(owner, save, wideTitle, suggested, folder, kind);

@@ -55,10 +55,10 @@ protected:
 struct PortCase {
     const char* name;
     bool exists;
-    int typeError;           // the driver's answer to "is this a serial port?" (0: it is)
-    std::uint32_t modem;     // the modem lines the port reports
-    const char* connect;     // what Connect comes to: "opened", "no modem line", or its error
-    const char* doctorSays;  // in the doctor's line of the port
+    int typeError;          // the driver's answer to "is this a serial port?" (0: it is)
+    std::uint32_t modem;    // the modem lines the port reports
+    const char* connect;    // what Connect comes to: "opened", "no modem line", or its error
+    const char* doctorSays; // in the doctor's line of the port
 };
 
 // COM7 mapped to a device that does not exist opens as a file but is no serial port: Connect
@@ -96,8 +96,9 @@ TEST_P(DoctorAndConnect, JudgeThePortTheSameWay) {
     EXPECT_EQ(connect, c.connect);
     const std::string line = PortLine(Roots(fake));
     EXPECT_NE(line.find(c.doctorSays), std::string::npos) << line;
-    if (connect != "opened")
+    if (connect != "opened") {
         EXPECT_EQ(line.find("can open"), std::string::npos) << line;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DoctorAndConnect, ::testing::ValuesIn(kPortCases),

@@ -181,7 +181,9 @@ TEST_P(Doctor, SaysWhoMayOpenEachNode) {
     auto serial = std::make_shared<testing::FakeSerial>();
     serial->existing = {(dev / "ttyUSB0").string()};
     serial->modemStatus = platform::kMsDsrOn;
-    DoctorRoots roots{{sys, dev}, {etcRules, libRules}};
+    DoctorRoots roots;
+    roots.Devices = {sys, dev};
+    roots.RulesFolders = {etcRules, libRules};
     roots.ListSerialPorts = [] { return std::vector<std::string>{}; };
     roots.SerialDriver = std::make_shared<testing::FakeSerialDriver>(serial);
     const DoctorRun run = RunUnprivileged(roots);

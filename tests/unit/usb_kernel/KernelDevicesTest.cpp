@@ -151,9 +151,8 @@ TEST_F(KernelDevices, UsbSerialAdapterIsListedReadAndShownByTheDoctor) {
     std::ostringstream doctor;
     doctor << settings::DoctorText(settings::RunDoctor());
     // A node of this user's own shows "you": the findings go into reports that name no user.
-    const std::string owner =
-        platform::ShownOwner(node.st_uid, ::geteuid()) + ":" +
-        platform::ShownGroup(node.st_gid, ::getegid());
+    const std::string owner = platform::ShownOwner(node.st_uid, ::geteuid()) + ":" +
+                              platform::ShownGroup(node.st_gid, ::getegid());
     EXPECT_TRUE(Has(doctor.str(), "/dev/ttyUSB0  driver ftdi_sio  " + owner)) << doctor.str();
     EXPECT_TRUE(Has(doctor.str(), "can open")) << doctor.str();
 }
