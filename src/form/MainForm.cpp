@@ -232,6 +232,10 @@ void TMainForm_::FormShow() {
 void TMainForm_::SendCommand(CommandCode code) {
     // The dispatcher waits here for the reply before (and after) the command goes out.
     const Wait wait(*this);
+    // The query a failed wait was for: the one still unanswered, else this one.
+    const CommandCode unanswered = FRecord.FWaitingReply.load(std::memory_order_acquire) != 0
+                                       ? FRecord.FPendingCommand.load(std::memory_order_acquire)
+                                       : code;
     try {
         FSession.SendCommand(code, CurrentCommandInputs());
     } catch (const LinkWriteError& error) {
@@ -240,7 +244,7 @@ void TMainForm_::SendCommand(CommandCode code) {
         throw;
     } catch (const NoAnswerError& error) {
         ForgetCutter();
-        ThrowNoAnswer(error, code);
+        ThrowNoAnswer(error, unanswered);
     }
 }
 
