@@ -82,9 +82,11 @@ void TMainForm_::BuCutFixClick() {
         FTuneEnded = true;
         LaCutOutcome.SetText(fix.message);
         // The offer to keep what cut clean: a name is ready in the preset field, and "Save
-        // As..." beside it saves the settings the "Setting" page shows, which are these.
+        // As..." beside it saves the settings the "Setting" page shows, which are these. The
+        // name goes again once the page holds other values.
+        FOfferedPresetName = "Clean: " + LaCutForce.Text() + ", " + LaCutOffset.Text();
         CBPreset.SetPosition(-1);
-        CBPreset.SetText("Clean: " + LaCutForce.Text() + ", " + LaCutOffset.Text());
+        CBPreset.SetText(FOfferedPresetName);
         StatusLine.SetText(fix.message + " \"Save As...\" keeps them as a preset.");
         // Reached by a force step, the clean force may sit at the edge of the clean range:
         // the force ladder around it is ready to cut.
@@ -114,10 +116,9 @@ bool TMainForm_::WriteAndReadBack(const MachineSettings& before, const CutValues
         Window.ShowMessage(MessageKind::Message, kTuneUnwritableMessage);
         return false;
     }
-    // The first write that fails ends the update with its reason, and no cut follows.
-    for (const std::string& command : SettingsUpdateWrites(*update))
-        WriteToLink(command);
-    FSettingsRead = *update;
+    // The first write that fails ends the update with its reason and how far it got, and no
+    // cut follows.
+    WriteSettings(*update);
     SendCommand(kCmdReadParameters);
     WaitForReply();
     ReportUnreadableReply();
@@ -142,6 +143,39 @@ bool TMainForm_::WriteAndReadBack(const MachineSettings& before, const CutValues
 void TMainForm_::CutTestPattern(std::int32_t side) {
     // One write, no reply awaited, as for the test square.
     WriteToLink(TestCutText(side));
+    // What the user saw was the last cut; this one has not been looked at yet.
+    CBCutSeen.SetPosition(-1);
+}
+
+void TMainForm_::ResetTuning() {
+    FTuneSteps.clear();
+    FTuneEnded = false;
+    LaCutOutcome.SetText("");
+    CBCutSeen.SetPosition(-1);
+    // A strip's answers are about the cutter the strip was cut on.
+    FLadder.reset();
+    ShowLadderCells();
+    EnableLadderControls();
+    ShowCutValues();
+}
+
+std::string TMainForm_::CleanPresetName() const {
+    const int offset = CBOffset.Position();
+    if (!FCutterRead || offset < 0 || offset >= CBOffset.Count())
+        return {};
+    const bool inches = InchesSelected();
+    const char separator = Window.DecimalSeparator();
+    return "Clean: " + CutForceText(SBForce.Position(), inches, separator) + ", " +
+           CutOffsetText(offset, inches, separator);
+}
+
+void TMainForm_::WithdrawStalePresetName() {
+    if (FOfferedPresetName.empty() || CleanPresetName() == FOfferedPresetName)
+        return;
+    // A name the user typed over the offer is theirs.
+    if (CBPreset.Position() < 0 && CBPreset.Text() == FOfferedPresetName)
+        CBPreset.SetText("");
+    FOfferedPresetName.clear();
 }
 
 std::optional<std::int32_t> TMainForm_::CutSideFromField() {
@@ -152,8 +186,9 @@ std::optional<std::int32_t> TMainForm_::CutSideFromField() {
         LaCutSizeNote.SetText("");
         EdCutSize.SetMarked(false);
         return side;
-    } catch (const ConversionError& error) {
-        problem = error.what();
+    } catch (const ConversionError&) {
+        problem =
+            NotANumberText(Window.Label(ControlId::LaCutSizeCaption).Text(), EdCutSize.Text());
     } catch (const TestCutSizeError& error) {
         problem = error.what();
     }
@@ -208,6 +243,7 @@ void TMainForm_::ShowCutValues() {
                 ? TuneStepText(static_cast<int>(step) + 1, FTuneSteps[step], inches, separator)
                 : "");
     }
+    WithdrawStalePresetName();
 }
 
 } // namespace zopra

@@ -39,4 +39,8 @@ InputRead ReadStandardInput(std::size_t limit, const std::function<bool()>& stop
 // as it was. Returns 0, or the system's error number.
 int ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+// The line end of a text file a user opens with the system's own editor: "\r\n" on Windows,
+// where older Notepads show "\n" alone as one long line, "\n" elsewhere.
+std::string_view TextFileLineEnd();
+
 } // namespace zopra::platform

@@ -174,4 +174,8 @@ int ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
     return 0;
 }
 
+std::string_view TextFileLineEnd() {
+    return "\n";
+}
+
 } // namespace zopra::platform

@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
@@ -329,22 +330,28 @@ std::optional<std::string> ChosenPath(const QString& path) {
 } // namespace
 
 std::optional<std::string> TMainWindow::ChooseFileToSave(const std::string& title,
-                                                         const std::string& suggestedName) {
+                                                         const std::string& suggestedName,
+                                                         const std::string& startFolder) {
     if (DialogsReplaced())
         return std::nullopt;
     const ArrowOverBusyCursor arrow;
-    return ChosenPath(QFileDialog::getSaveFileName(this, QString::fromStdString(title),
-                                                   QString::fromStdString(suggestedName),
+    // A path with a file name starts the dialog in its folder with the name filled in.
+    const QString suggested = startFolder.empty()
+                                  ? QString::fromStdString(suggestedName)
+                                  : QDir(QString::fromStdString(startFolder))
+                                        .filePath(QString::fromStdString(suggestedName));
+    return ChosenPath(QFileDialog::getSaveFileName(this, QString::fromStdString(title), suggested,
                                                    FilterFor(suggestedName)));
 }
 
-std::optional<std::string> TMainWindow::ChooseFileToOpen(const std::string& title) {
+std::optional<std::string> TMainWindow::ChooseFileToOpen(const std::string& title,
+                                                         const std::string& startFolder) {
     if (DialogsReplaced())
         return std::nullopt;
     const ArrowOverBusyCursor arrow;
-    return ChosenPath(
-        QFileDialog::getOpenFileName(this, QString::fromStdString(title), {},
-                                     QStringLiteral("Settings files (*.json);;All files (*)")));
+    return ChosenPath(QFileDialog::getOpenFileName(
+        this, QString::fromStdString(title), QString::fromStdString(startFolder),
+        QStringLiteral("Settings files (*.json);;All files (*)")));
 }
 
 void TMainWindow::BeginBusyCursor() {

@@ -85,14 +85,16 @@ bool Win32Window::AskYesNo(const std::string& text) {
 }
 
 std::optional<std::string> Win32Window::ChooseFileToSave(const std::string& title,
-                                                         const std::string& suggestedName) {
-    std::optional<std::string> path = ChooseFile(handle_, true, title, suggestedName);
+                                                         const std::string& suggestedName,
+                                                         const std::string& startFolder) {
+    std::optional<std::string> path = ChooseFile(handle_, true, title, suggestedName, startFolder);
     RestoreBusyCursor();
     return path;
 }
 
-std::optional<std::string> Win32Window::ChooseFileToOpen(const std::string& title) {
-    std::optional<std::string> path = ChooseFile(handle_, false, title, {});
+std::optional<std::string> Win32Window::ChooseFileToOpen(const std::string& title,
+                                                         const std::string& startFolder) {
+    std::optional<std::string> path = ChooseFile(handle_, false, title, {}, startFolder);
     RestoreBusyCursor();
     return path;
 }

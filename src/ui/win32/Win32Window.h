@@ -63,8 +63,10 @@ public:
     void CopyToClipboard(const std::string& text) override;
     bool AskYesNo(const std::string& text) override;
     std::optional<std::string> ChooseFileToSave(const std::string& title,
-                                                const std::string& suggestedName) override;
-    std::optional<std::string> ChooseFileToOpen(const std::string& title) override;
+                                                const std::string& suggestedName,
+                                                const std::string& startFolder) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& title,
+                                                const std::string& startFolder) override;
     void BeginBusyCursor() override;
     void EndBusyCursor() override;
     void ProcessPendingEvents() override;
