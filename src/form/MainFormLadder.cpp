@@ -100,9 +100,8 @@ std::optional<Ladder> TMainForm_::LadderFromFields() {
     std::string problem;
     if (!from || !to) {
         problem = kind == LadderKind::Force
-                      ? "The ladder's range is two forces in whole " +
-                            std::string(inches ? "ounces to the gram" : "grams") +
-                            "; nothing was sent."
+                      ? std::string("The ladder's range is two forces in ") +
+                            (inches ? "ounces" : "whole grams") + "; nothing was sent."
                       : "The ladder's range is two entries of the blade offset list; nothing "
                         "was sent.";
     } else {
