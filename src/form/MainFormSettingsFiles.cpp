@@ -12,7 +12,8 @@
 namespace zopra {
 
 void TMainForm_::BuSaveFileClick() {
-    const MachineSettings values = FRecord.Read();
+    // What the cutter holds (asked again after a write not read back), never a page's edits.
+    const MachineSettings values = CutterHolds();
     const std::optional<std::string> path = Window.ChooseFileToSave(
         "Save the cutter's settings", settings::CutterText(values.FModelName) + " settings.json");
     if (!path)
@@ -37,7 +38,7 @@ void TMainForm_::BuLoadFileClick() {
         Window.ChooseFileToOpen("Load settings into the cutter");
     if (!path)
         return;
-    const MachineSettings current = FRecord.Read();
+    const MachineSettings current = CutterHolds();
     const bool holder = ConnectionReadsBladeHolder();
     settings::Backup backup;
     SettingsUpdate update;
@@ -76,7 +77,8 @@ void TMainForm_::BuLoadFileClick() {
         question += "\n" + change;
     if (!Window.AskYesNo(question))
         return;
-    WriteAndReadBack(update, "Settings of " + *path + " written and read back");
+    WriteAndReadBack(update, current, "Settings of " + *path + " written and read back",
+                     "Load " + settings::PathText(settings::PathFromUtf8(*path).filename()));
 }
 
 } // namespace zopra
