@@ -129,11 +129,11 @@ void Cutter::WriteAll(const std::vector<std::string>& writes) {
     AsCutterFailure([&] {
         for (std::size_t i = 0; i < writes.size(); ++i) {
             if (const LinkWriteResult written = session_->WriteToLink(writes[i]); !written)
-                throw CutterFailure(
-                    std::string(LinkWriteError(written.reason).what()) +
-                    (i == 0 ? std::string()
-                            : " " + std::to_string(i) + " of the " + std::to_string(writes.size()) +
-                                  " writes of this step had gone out."));
+                throw CutterFailure(std::string(LinkWriteError(written.reason).what()) +
+                                    (i == 0 ? std::string()
+                                            : " " + std::to_string(i) + " of the " +
+                                                  std::to_string(writes.size()) +
+                                                  " writes of this step had gone out."));
         }
     });
 }

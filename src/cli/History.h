@@ -38,7 +38,6 @@ void RunUndo(const std::string& device, std::optional<std::int64_t> to, bool for
              const Options& options, std::ostream& out, std::ostream& err);
 
 // The cutter's last `count` entries, oldest first, for the report.
-std::vector<settings::JournalEntry> LastEntriesOf(const MachineSettings& values,
-                                                  std::size_t count);
+std::vector<settings::JournalEntry> LastEntriesOf(const MachineSettings& values, std::size_t count);
 
 } // namespace zopra::cli

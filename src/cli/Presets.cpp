@@ -31,8 +31,7 @@ std::string SettingsWords(const SettingsRequest& settings) {
 
 // Applies the preset to one open cutter: its read, the plan (refused before anything is
 // sent), the update, the read-back; CutterFailure naming what the cutter did not take.
-ReadResult ApplyTo(Cutter& cutter, const Preset& preset, std::string& notTaken,
-                   std::ostream& err) {
+ReadResult ApplyTo(Cutter& cutter, const Preset& preset, std::string& notTaken, std::ostream& err) {
     const MachineSettings current = cutter.ReadParameters();
     const SettingsUpdate update = PlanPreset(preset, current, cutter.ReadsBladeHolder());
     JournaledWrite journal(cutter, current, "Preset '" + preset.name + "'", err);

@@ -3,13 +3,13 @@
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
 #include "cli/History.h"
-#include "settings/SettingsPlan.h"
-#include "settings/CutterText.h"
 #include "cli/Reports.h"
 #include "cli/Workflows.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
 #include "protocol/TestCut.h"
+#include "settings/CutterText.h"
+#include "settings/SettingsPlan.h"
 
 namespace zopra::cli {
 
@@ -99,7 +99,8 @@ void RunTune(const std::string& device, const std::string& seenWord, bool noCut,
         const std::optional<SettingsUpdate> update = TuneSettingsUpdate(before, fix.next);
         if (!update)
             throw CutterFailure(kTuneUnwritableMessage);
-        JournaledWrite journal(*cutter, before, "Test cut fix: " + std::string(EntryOf(*seen).step), err);
+        JournaledWrite journal(*cutter, before, "Test cut fix: " + std::string(EntryOf(*seen).step),
+                               err);
         cutter->WriteSettings(*update);
         read = cutter->ReadCuttingParameters();
         journal.Done(settings::ValuesAfterUpdate(before, *update), read);

@@ -348,8 +348,7 @@ RestoreWrites WriteBackup(Cutter& cutter, const MachineSettings& current, const 
     cutter.WriteSettings(update);
     if (writeScales)
         cutter.WriteScaleFactors(xScale, yScale);
-    result.after =
-        writeAas ? cutter.WriteAasOffsetsAndReread(aasX, aasY) : cutter.ReadParameters();
+    result.after = writeAas ? cutter.WriteAasOffsetsAndReread(aasX, aasY) : cutter.ReadParameters();
     const MachineSettings& afterValues = *result.after;
 
     std::vector<std::string>& missing = result.notTaken;
@@ -395,7 +394,7 @@ void RunRestore(const std::string& device, const std::string& file, bool dryRun,
     }
     JournaledWrite journal(*cutter, current,
                            "Restore " + (file == "-" ? std::string("standard input")
-                                                    : PathText(PathFromArgument(file).filename())),
+                                                     : PathText(PathFromArgument(file).filename())),
                            err);
     const RestoreWrites written = WriteBackup(*cutter, current, backup, false);
     journal.Done(*written.after, true,

@@ -167,9 +167,10 @@ void RunTestCutCommand(const Arguments& a, Output& output) {
 }
 
 void SetUpTune(CLI::App& command, Arguments& a) {
-    command.add_option("SEEN", a.second,
-                       "what the last test cut shows: clean, not-through, into-backing, "
-                       "rounded-corners or overcut-corners")
+    command
+        .add_option("SEEN", a.second,
+                    "what the last test cut shows: clean, not-through, into-backing, "
+                    "rounded-corners or overcut-corners")
         ->required();
     command.add_flag("--no-cut", a.noCut, "make the change and read it back, cut nothing");
     SetUpTestCut(command, a);
@@ -227,7 +228,8 @@ void SetUpPreset(CLI::App& command, Arguments& a) {
     AddAllOptions(*apply, a, "every identified cutter, at the same time");
     apply->add_flag("--json", a.options.json, "JSON output (documented in docs/CLI.md)");
     apply->add_flag("--inch", a.options.inches, "inches and ounces instead of mm and grams");
-    add("delete", "remove a preset")->add_option("NAME", a.preset.name, "the preset's name")
+    add("delete", "remove a preset")
+        ->add_option("NAME", a.preset.name, "the preset's name")
         ->required();
     add("export", "every preset as one JSON document (FILE, or standard output with -)")
         ->add_option("FILE", a.preset.file, "the file to write")

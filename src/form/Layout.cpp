@@ -122,7 +122,11 @@ ControlRow UpDown(C id, std::string_view name, Bounds bounds) {
 
 // A line of the "History" page: a field of the page's width, 20 pixels a row.
 ControlRow HistoryLine(C id, std::string_view name, int row) {
-    return {.id = id, .name = name, .kind = K::Label, .parent = P4, .bounds = {12, 30 + 20 * row, 376, 16}};
+    return {.id = id,
+            .name = name,
+            .kind = K::Label,
+            .parent = P4,
+            .bounds = {12, 30 + 20 * row, 376, 16}};
 }
 
 // What the user can see on a test cut, in the order of the guided fix's table.
@@ -285,7 +289,8 @@ std::vector<ControlRow> MakeLayout() {
         // Page "History": the connected cutter's last twelve writes, newest first, each one line
         // cut to the page's width (whole in its tooltip); below, every entry to choose from
         // and "Undo", which brings the cutter back to the values before the one chosen.
-        Label(C::LaHistoryCaption, "LaHistoryCaption", P4, 12, 8, "Writes to this cutter, newest first"),
+        Label(C::LaHistoryCaption, "LaHistoryCaption", P4, 12, 8,
+              "Writes to this cutter, newest first"),
         HistoryLine(C::LaHistory1, "LaHistory1", 0),
         HistoryLine(C::LaHistory2, "LaHistory2", 1),
         HistoryLine(C::LaHistory3, "LaHistory3", 2),

@@ -12,8 +12,8 @@
 #include "form/Controls.h"
 #include "form/OneShotTimer.h"
 #include "link/CutterSession.h"
-#include "protocol/Commands.h"
 #include "platform/LastPort.h"
+#include "protocol/Commands.h"
 #include "protocol/TestCut.h"
 #include "settings/History.h"
 #include "settings/JournaledWrite.h"
@@ -405,9 +405,9 @@ private:
     // The journal entry of a write about to start on the cutter that holds `before`.
     settings::JournaledWrite JournalWrite(const std::string& action, const MachineSettings& before);
     // " The Setting page's unwritten blade offset 0.500 mm was left as it is." for the page's
-    // edits that differ from `held` and that a whole update built from `held` leaves out;
-    // "" when there are none.
-    std::string UnwrittenEditsNote(const MachineSettings& held) const;
+    // edits since the last read or update, which a whole update built from the cutter's
+    // values leaves out; "" when there are none.
+    std::string UnwrittenEditsNote() const;
     // The connected cutter's entries on the page, newest first.
     void ShowHistory();
 

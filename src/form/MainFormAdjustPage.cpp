@@ -27,8 +27,8 @@ void TMainForm_::TSSettingChange() {
     EdAASII_Y_Offset.SetText(d.adjustment);
     for (IEdit* sizeEdit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y})
         sizeEdit->SetText(d.testSize);
-    for (IEdit* edit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y,
-                        &EdAASII_X_Offset, &EdAASII_Y_Offset})
+    for (IEdit* edit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y, &EdAASII_X_Offset,
+                        &EdAASII_Y_Offset})
         edit->SetMarked(false);
     // Offsets that no completed read of this cutter gave stay unshown: they are not the
     // cutter's, and an update must not build on them.
@@ -44,7 +44,8 @@ void TMainForm_::BuScale1Click() {
     BuScale1.SetEnabled(false);
     Timer3.Start();
     const MachineSettings held = FSession.Known().Now().values;
-    const std::string size = EdTestDraw_X.Text() + " x " + EdTestDraw_Y.Text() + " " + Label32.Text();
+    const std::string size =
+        EdTestDraw_X.Text() + " x " + EdTestDraw_Y.Text() + " " + Label32.Text();
     settings::JournaledWrite journal = JournalWrite("Test square " + size, held);
     SendCommand(kCmdTestSquare);
     StatusLine.SetText("Test square plotted: " + size);
@@ -53,8 +54,8 @@ void TMainForm_::BuScale1Click() {
 
 void TMainForm_::BuScale2Click() {
     const std::optional<long double> testX = NumberIn(EdTestDraw_X, "Test length (X)");
-    const std::optional<long double> testY = testX ? NumberIn(EdTestDraw_Y, "Test width (Y)")
-                                                   : std::nullopt;
+    const std::optional<long double> testY =
+        testX ? NumberIn(EdTestDraw_Y, "Test width (Y)") : std::nullopt;
     const std::optional<long double> measuredX =
         testY ? NumberIn(EdMeasure_x, "Measured length (X)") : std::nullopt;
     const std::optional<long double> measuredY =
@@ -68,8 +69,9 @@ void TMainForm_::BuScale2Click() {
         return;
     }
     const MachineSettings held = FSession.Known().Now().values;
-    settings::JournaledWrite journal = JournalWrite(
-        "Calibrate " + EdMeasure_x.Text() + " x " + EdMeasure_y.Text() + " " + Label32.Text(), held);
+    settings::JournaledWrite journal = JournalWrite("Calibrate " + EdMeasure_x.Text() + " x " +
+                                                        EdMeasure_y.Text() + " " + Label32.Text(),
+                                                    held);
     SendCommand(kCmdCalibrate);
     const MachineSettings sent = FRecord.Read();
     StatusLine.SetText("Scale factors sent: X " + FormatGeneral(sent.FXScale) + ", Y " +

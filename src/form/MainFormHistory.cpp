@@ -64,15 +64,13 @@ settings::JournaledWrite TMainForm_::JournalWrite(const std::string& action,
                                     });
 }
 
-std::string TMainForm_::UnwrittenEditsNote(const MachineSettings& held) const {
-    SettingsUpdate written;
-    try {
-        written = settings::PlanSettingsUpdate({}, held, ConnectionReadsBladeHolder());
-    } catch (const settings::InputError&) {
-        return {}; // the cutter holds a value no list shows: the page cannot differ by an edit
-    }
+std::string TMainForm_::UnwrittenEditsNote() const {
+    // An edit is unwritten while the page differs from what the last read or update left.
+    if (!FSettingsRead)
+        return {};
     SettingsUpdate page = PageSettings();
     // A list without a choice is no edit.
+    const SettingsUpdate& written = *FSettingsRead;
     for (auto [shown, held] : {std::pair{&page.offsetIndex, written.offsetIndex},
                                {&page.weightIndex, written.weightIndex},
                                {&page.accelIndex, written.accelIndex},
@@ -85,9 +83,9 @@ std::string TMainForm_::UnwrittenEditsNote(const MachineSettings& held) const {
     const std::string edits = SettingsDifferenceText(page, written);
     if (edits == "no value changed")
         return {};
-    return " The Setting page's unwritten " + edits + (edits.find(", ") == std::string::npos
-                                                          ? " was left as it is."
-                                                          : " were left as they are.");
+    return " The Setting page's unwritten " + edits +
+           (edits.find(", ") == std::string::npos ? " was left as it is."
+                                                  : " were left as they are.");
 }
 
 void TMainForm_::ShowHistory() {
@@ -142,26 +140,22 @@ void TMainForm_::BuUndoClick() {
         Window.ShowMessage(MessageKind::Message, std::string(error.what()) + "; nothing was sent.");
         return;
     }
-    const std::vector<std::string> changes = settings::UndoChanges(plan, now);
-    if (!plan.changedElsewhere.empty()) {
-        if (!Window.AskYesNo("The cutter no longer holds what entry " +
-                             std::to_string(plan.newest) +
-                             " left; it was changed elsewhere (left -> now):" +
-                             Lines(plan.changedElsewhere) + "\n\nUndo anyway? It writes:" +
-                             Lines(changes)))
-            return;
-    } else if (!Window.AskYesNo(plan.action + " writes:" + Lines(changes) + "\n\nGo on?")) {
+    // Changed at the panel or by another computer since: the user decides, knowing what.
+    if (!plan.changedElsewhere.empty() &&
+        !Window.AskYesNo(
+            "The cutter no longer holds what entry " + std::to_string(plan.newest) +
+            " left; it was changed elsewhere (left -> now):" + Lines(plan.changedElsewhere) +
+            "\n\nUndo anyway? It writes:" + Lines(settings::UndoChanges(plan, now))))
         return;
-    }
-    const std::string note = UnwrittenEditsNote(current);
+    const std::string note = UnwrittenEditsNote();
     settings::JournaledWrite journal = JournalWrite(plan.action, current);
     WriteSettings(update);
     const MachineSettings& wanted = plan.restore.values;
     if (wanted.FXScale != current.FXScale || wanted.FYScale != current.FYScale)
         WriteToLink(CalibrationText(static_cast<std::int32_t>(wanted.FXScale),
                                     static_cast<std::int32_t>(wanted.FYScale)));
-    if (plan.restore.aasOffsets && (wanted.FAASXOffset != current.FAASXOffset ||
-                                    wanted.FAASYOffset != current.FAASYOffset)) {
+    if (plan.restore.aasOffsets &&
+        (wanted.FAASXOffset != current.FAASXOffset || wanted.FAASYOffset != current.FAASYOffset)) {
         for (const std::string& command : AasOffsetWrites(wanted.FAASXOffset, wanted.FAASYOffset))
             WriteToLink(command);
         // The cutter stores the offsets in this time, as after the AAS update.
@@ -173,10 +167,10 @@ void TMainForm_::BuUndoClick() {
     CoUnitChange();
     FSettingsRead = PageSettings();
     const std::string outcome = settings::WriteOutcome(plan.restore, after);
-    StatusLine.SetText(plan.action +
-                       (outcome == "all written" ? ": written and read back."
-                                                 : ": the cutter " + outcome + ".") +
-                       note);
+    StatusLine.SetText(
+        plan.action +
+        (outcome == "all written" ? ": written and read back." : ": the cutter " + outcome + ".") +
+        note);
     journal.Done(plan.restore, after);
     ShowHistory();
 }

@@ -37,7 +37,7 @@ std::optional<std::vector<settings::Preset>> TMainForm_::LoadPresets() {
 
 void TMainForm_::WriteAndReadBack(const SettingsUpdate& update, const MachineSettings& current,
                                   const std::string& done, const std::string& action) {
-    const std::string note = UnwrittenEditsNote(current);
+    const std::string note = UnwrittenEditsNote();
     settings::JournaledWrite journal = JournalWrite(action, current);
     WriteSettings(update);
     ReadParameters();

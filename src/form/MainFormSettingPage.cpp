@@ -126,7 +126,8 @@ std::string TMainForm_::SettingsDifferenceText(const SettingsUpdate& update,
     std::string text;
     for (const auto& setting : settings)
         if (setting.changed)
-            text += (text.empty() ? "" : ", ") + lower(setting.caption.Text()) + " " + setting.value;
+            text +=
+                (text.empty() ? "" : ", ") + lower(setting.caption.Text()) + " " + setting.value;
     return text.empty() ? "no value changed" : text;
 }
 

@@ -81,8 +81,8 @@ void TMainForm_::BuCutFixClick() {
         // As..." beside it saves under that name the settings that cut clean (the cutter's,
         // whatever the Setting page shows meanwhile).
         if (const std::optional<SettingsUpdate> clean = TuneSettingsUpdate(before, *now)) {
-            FCleanOffer = CleanOffer{"Clean: " + LaCutForce.Text() + ", " + LaCutOffset.Text(),
-                                     *clean};
+            FCleanOffer =
+                CleanOffer{"Clean: " + LaCutForce.Text() + ", " + LaCutOffset.Text(), *clean};
             CBPreset.SetPosition(-1);
             CBPreset.SetText(FCleanOffer->name);
         }
@@ -95,11 +95,11 @@ void TMainForm_::BuCutFixClick() {
     case GuidedFix::Kind::Change:
         break;
     }
-    const std::string note = UnwrittenEditsNote(before);
+    const std::string note = UnwrittenEditsNote();
     if (!WriteAndReadBack(before, fix.next))
         return;
     CutTestPattern(*side);
-    StatusLine.SetText(fix.message + " written and read back; cutting again." + note);
+    StatusLine.SetText(fix.message + " written and read back; cutting again" + note);
 }
 
 bool TMainForm_::WriteAndReadBack(const MachineSettings& before, const CutValues& next) {

@@ -1,8 +1,8 @@
 #pragma once
 // Everything one cutter connection needs, in one object: the record of the cutter's values,
 // its links, the dispatcher that pairs each query with its reply, and the receive thread that
-// reads the replies into the record, and what the cutter is known to hold. The window holds one; the command-line tool holds one per
-// cutter, so several cutters can run in one process.
+// reads the replies into the record, and what the cutter is known to hold. The window holds one;
+// the command-line tool holds one per cutter, so several cutters can run in one process.
 #include "link/Connections.h"
 #include "link/KnownState.h"
 #include "link/ReceiveThread.h"

@@ -119,7 +119,8 @@ std::vector<std::string> AasOffsetWrites(double xOffset, double yOffset) {
 
 unsigned PartsChangedBy(std::string_view bytes) {
     const auto starts = [&](std::string_view rest) {
-        return bytes.size() > rest.size() && bytes[0] == kEsc && bytes.substr(1, rest.size()) == rest;
+        return bytes.size() > rest.size() && bytes[0] == kEsc &&
+               bytes.substr(1, rest.size()) == rest;
     };
     // ".C1;0;:" alone commits what came before: it changes nothing itself.
     if (starts(".C1;") && !starts(".C1;0;:"))

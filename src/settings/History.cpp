@@ -23,8 +23,8 @@ std::string Pair(double x, double y) {
 
 std::vector<std::string> ValueChanges(const CutterValues& from, const CutterValues& to) {
     std::vector<std::string> changes;
-    const auto change = [&](const std::string& name, const std::string& was,
-                            const std::string& now, const char* unit) {
+    const auto change = [&](const std::string& name, const std::string& was, const std::string& now,
+                            const char* unit) {
         if (was != now)
             changes.push_back(name + " " + was + " -> " + now + unit);
     };

@@ -32,9 +32,9 @@ public:
 };
 
 struct UndoPlan {
-    std::int64_t target = 0;  // the values before this entry come back
-    std::int64_t newest = 0;  // the newest entry of the cutter
-    CutterValues restore;     // what the cutter is to hold afterwards
+    std::int64_t target = 0; // the values before this entry come back
+    std::int64_t newest = 0; // the newest entry of the cutter
+    CutterValues restore;    // what the cutter is to hold afterwards
     // Where the cutter no longer holds what the newest entry left: "force 150 g -> 130 g"
     // (left -> now). Empty when it does.
     std::vector<std::string> changedElsewhere;

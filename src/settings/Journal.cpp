@@ -82,14 +82,15 @@ Json EntryJson(const JournalEntry& e) {
     Json after = ValuesJson(e.after);
     if (e.after)
         after["read_back"] = e.afterReadBack;
-    return Json{{"id", e.id},
-                {"time", e.time},
-                {"cutter",
-                 {{"model", e.cutter.model}, {"identity", e.cutter.identity}, {"port", e.cutter.port}}},
-                {"action", e.action},
-                {"before", ValuesJson(e.before)},
-                {"after", after},
-                {"outcome", e.outcome}};
+    return Json{
+        {"id", e.id},
+        {"time", e.time},
+        {"cutter",
+         {{"model", e.cutter.model}, {"identity", e.cutter.identity}, {"port", e.cutter.port}}},
+        {"action", e.action},
+        {"before", ValuesJson(e.before)},
+        {"after", after},
+        {"outcome", e.outcome}};
 }
 
 JournalEntry EntryFrom(const std::string& line) {
@@ -155,8 +156,10 @@ FileState ReadFile(const fs::path& path) {
                 throw std::invalid_argument("its id is not above the one before");
             state.entries.push_back(std::move(entry));
         } catch (const std::exception& failure) {
-            return {false, {}, "line " + std::to_string(number) + " is no journal entry (" +
-                                   failure.what() + ")"};
+            return {false,
+                    {},
+                    "line " + std::to_string(number) + " is no journal entry (" + failure.what() +
+                        ")"};
         }
     }
     return state;
@@ -228,12 +231,11 @@ JournalWrite Journal::Append(JournalEntry entry) const {
         return {std::nullopt, notWritten + "the system names no settings folder."};
     std::error_code error;
     fs::create_directories(folder_, error);
-    const platform::LockResult lock =
-        platform::LockFile(folder_ / "presets.json.lock", lockBound_);
+    const platform::LockResult lock = platform::LockFile(folder_ / "presets.json.lock", lockBound_);
     if (!lock.lock)
-        return {std::nullopt, notWritten + (lock.timedOut
-                                                ? "another zopra held the lock too long."
-                                                : std::system_category().message(lock.error))};
+        return {std::nullopt,
+                notWritten + (lock.timedOut ? "another zopra held the lock too long."
+                                            : std::system_category().message(lock.error))};
     Chosen chosen = Choose(folder_);
     if (chosen.path.empty())
         return {std::nullopt, chosen.problem};
@@ -255,16 +257,16 @@ JournalWrite Journal::Append(JournalEntry entry) const {
         const bool fresh = chosen.state.missing || entries.empty();
         // An empty file that was made and never written gets its header now.
         const bool hasHeader = !chosen.state.missing && fs::file_size(chosen.path, error) > 0;
-        failed = platform::AppendToFile(chosen.path, std::string(fresh && !hasHeader ? kHeader : "") +
-                                                         (fresh && !hasHeader ? "\n" : "") +
-                                                         Lines({entry}));
+        failed = platform::AppendToFile(chosen.path,
+                                        std::string(fresh && !hasHeader ? kHeader : "") +
+                                            (fresh && !hasHeader ? "\n" : "") + Lines({entry}));
     }
     if (failed != 0)
-        return {std::nullopt, chosen.problem + (chosen.problem.empty() ? "" : " ") + notWritten +
-                                  "cannot write " + PathText(chosen.path) + ": " +
-                                  (failed == platform::kNotRegularFile
-                                       ? std::string("it is not a regular file")
-                                       : std::system_category().message(failed))};
+        return {std::nullopt,
+                chosen.problem + (chosen.problem.empty() ? "" : " ") + notWritten +
+                    "cannot write " + PathText(chosen.path) + ": " +
+                    (failed == platform::kNotRegularFile ? std::string("it is not a regular file")
+                                                         : std::system_category().message(failed))};
     if (!chosen.problem.empty())
         chosen.problem += " The journal goes on in " + PathText(chosen.path) + ".";
     return {std::move(entry), chosen.problem};

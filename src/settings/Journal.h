@@ -56,7 +56,7 @@ struct JournalEntry {
     std::int64_t id = 0; // set by Append: increasing, never reused within the file
     std::string time;    // set by Append when empty: local, ISO 8601 with the offset
     JournalCutter cutter;
-    std::string action; // the workflow and its reason: "Update", "Undo of 17", ...
+    std::string action;                 // the workflow and its reason: "Update", "Undo of 17", ...
     std::optional<CutterValues> before; // as last read; nothing where not read
     std::optional<CutterValues> after;  // as read back, or as written (afterReadBack false)
     bool afterReadBack = false;

@@ -195,7 +195,8 @@ MachineSettings ValuesAfterUpdate(const MachineSettings& before, const SettingsU
     set(Choice::Unroll, after.FAutoUnroll, {0, 1});
     set(Choice::Media, after.FMediaType, {3, 1});
     set(Choice::Holder, after.FBladeHolder, {0, 1});
-    if (update.offsetIndex >= 0 && update.offsetIndex < static_cast<int>(kBladeOffsetEntries.size()))
+    if (update.offsetIndex >= 0 &&
+        update.offsetIndex < static_cast<int>(kBladeOffsetEntries.size()))
         after.FBladeOffset = kBladeOffsetEntries[static_cast<std::size_t>(update.offsetIndex)];
     after.FBladeForce = update.forceValue;
     return after;

@@ -83,8 +83,8 @@ std::string SupportReportText(const ReportContents& contents) {
     text += "\nCutter:\n";
     AppendCutter(contents, text);
 
-    text += "\nJournal (the cutter's last " + std::to_string(contents.journal.size()) +
-            " writes):\n";
+    text +=
+        "\nJournal (the cutter's last " + std::to_string(contents.journal.size()) + " writes):\n";
     if (contents.journal.empty())
         text += "  (none)\n";
     for (const JournalEntry& entry : contents.journal)

@@ -1,8 +1,8 @@
 #pragma once
 // The report a user sends when a cutter is not found or misbehaves: one text file with the
 // program's version, the system, the connection list, the doctor's findings, the cutter read
-// (identity and settings), its last journal entries and the session's traffic. Written by zopra-cli `report` and by
-// the window's "Save Report...". Nothing else of the user's computer goes in: no
+// (identity and settings), its last journal entries and the session's traffic. Written by zopra-cli
+// `report` and by the window's "Save Report...". Nothing else of the user's computer goes in: no
 // environment, no user or host name, no path but the devices' own.
 #include "link/Connections.h"
 #include "link/TrafficLog.h"

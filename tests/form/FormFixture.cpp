@@ -30,7 +30,9 @@ std::string LogLines::Last(const std::string& text) const {
 TestPresets::TestPresets()
     : folder(std::filesystem::temp_directory_path() /
              ("zopra-form-settings-" + std::to_string(std::random_device()()))),
-      file(folder / "presets.json") {}
+      file(folder / "presets.json") {
+    std::filesystem::create_directories(folder);
+}
 
 TestPresets::~TestPresets() {
     std::error_code ignored;

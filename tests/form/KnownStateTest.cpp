@@ -62,9 +62,10 @@ const PageEditCase kPageEditCases[] = {
          Fix(w, 3); // corners rounded: one entry up from the cutter's 0.250
          EXPECT_EQ(cutter.State().bladeOffset, 275);
          EXPECT_EQ(w.TextOf(ControlId::LaCutStep1), "1: 120 g, 0.250 mm, corners rounded");
-         EXPECT_NE(w.TextOf(ControlId::StatusLine)
-                       .find("The Setting page's unwritten blade offset 0.500 mm was left as it is."),
-                   std::string::npos)
+         EXPECT_NE(
+             w.TextOf(ControlId::StatusLine)
+                 .find("The Setting page's unwritten blade offset 0.500 mm was left as it is."),
+             std::string::npos)
              << w.TextOf(ControlId::StatusLine);
      }},
     {"the clean cut's preset stores the values it is named after",
@@ -99,7 +100,8 @@ TEST_F(FormTest, TheHistoryPageUndoesAnUpdateAfterCheckingTheCutterStillHoldsIt)
     EXPECT_FALSE(entries[0].afterReadBack);
 
     W.ShowPage(C::TSSetting, 3);
-    EXPECT_EQ(Text(C::LaHistory1).substr(5), " Update: force 120 -> 150 g (all written, not read back)");
+    EXPECT_EQ(Text(C::LaHistory1).substr(5),
+              " Update: force 120 -> 150 g (all written, not read back)");
     // Changed at the panel meanwhile: the undo asks first, naming the difference.
     cutter->ClearHistory();
     W.Answers.push_back(false);

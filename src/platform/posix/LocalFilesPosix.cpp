@@ -179,8 +179,8 @@ int AppendToFile(const fs::path& path, std::string_view bytes) {
     struct stat before {};
     if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode))
         return kNotRegularFile;
-    Descriptor file(::open(path.c_str(),
-                           O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    Descriptor file(::open(
+        path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
     if (!file.Valid())
         return LastErrno();
     struct stat opened {};

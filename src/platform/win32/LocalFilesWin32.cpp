@@ -160,4 +160,3 @@ int AppendToFile(const fs::path& path, std::string_view bytes) {
 }
 
 } // namespace zopra::platform
-

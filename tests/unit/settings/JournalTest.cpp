@@ -1,8 +1,8 @@
 // The journal: files that are not sound are named and never written to (the journal goes on
 // in the next name), two processes appending at once lose and interleave nothing, and the
 // bound keeps the newest entries with their ids.
-#include "settings/History.h"
 #include "settings/Journal.h"
+#include "settings/History.h"
 
 #include <gtest/gtest.h>
 
@@ -65,8 +65,10 @@ TEST_F(JournalTest, AFileThatIsNotSoundIsNamedKeptAndTheJournalGoesOnBesideIt) {
     const std::vector<Case> cases = {
         {"foreign", "name,force\nvinyl,120\n", "not a journal of zopra"},
         {"truncated mid-line", good.substr(0, good.size() - 9), "middle of a line"},
-        {"a line that is no entry", kHeader + "\n{\"id\": \"one\"}\n", "line 2 is no journal entry"},
-        {"ids not increasing", good + good.substr(kHeader.size() + 1), "line 3 is no journal entry"},
+        {"a line that is no entry", kHeader + "\n{\"id\": \"one\"}\n",
+         "line 2 is no journal entry"},
+        {"ids not increasing", good + good.substr(kHeader.size() + 1),
+         "line 3 is no journal entry"},
         {"oversized", kHeader + "\n" + std::string(9u << 20, ' ') + "\n", "more than 8 MiB"},
         {"FIFO", "FIFO", "not a regular file"},
     };
@@ -143,7 +145,8 @@ TEST_F(JournalTest, TheBoundKeepsTheNewestEntriesAndNeverReusesAnId) {
 }
 
 TEST(History, UndoChecksWhatTheNewestEntryLeftAndNamesWhatDiffers) {
-    std::vector<JournalEntry> entries = {Entry("Update", 120, 150), Entry("Set force=160", 150, 160)};
+    std::vector<JournalEntry> entries = {Entry("Update", 120, 150),
+                                         Entry("Set force=160", 150, 160)};
     entries[0].id = 1;
     entries[1].id = 2;
     EXPECT_NE(HistoryLine(entries[0]).find("Update: force 120 -> 150 g"), std::string::npos);
