@@ -31,8 +31,12 @@ std::vector<std::string> ValueChanges(const CutterValues& from, const CutterValu
     const MachineSettings& a = from.values;
     const MachineSettings& b = to.values;
     change("force", FormatGeneral(a.FBladeForce), FormatGeneral(b.FBladeForce), " g");
-    change("offset", BladeOffsetText(a.FBladeOffset, false), BladeOffsetText(b.FBladeOffset, false),
-           " mm");
+    // An offset of the list by its entry's text ("0.300"), any other as read.
+    const auto offset = [](double micrometres) {
+        const std::optional<int> entry = BladeOffsetEntryIndex(micrometres);
+        return entry ? BladeOffsetEntryText(*entry) : BladeOffsetText(micrometres, false);
+    };
+    change("offset", offset(a.FBladeOffset), offset(b.FBladeOffset), " mm");
     const bool holder = from.bladeHolder && to.bladeHolder;
     const SettingsRequest was = RequestFromValues(a, holder);
     const SettingsRequest now = RequestFromValues(b, holder);
@@ -55,11 +59,15 @@ std::string HistoryLine(const JournalEntry& entry) {
     // "2026-12-08T14:02:31+01:00": the hour and minute.
     std::string line = entry.time.size() >= 16 ? entry.time.substr(11, 5) : entry.time;
     line += " " + entry.action;
+    std::vector<std::string> changes;
     if (entry.before && entry.after)
-        if (const auto changes = ValueChanges(*entry.before, *entry.after); !changes.empty())
-            line += ": " + Join(changes);
-    if (entry.outcome != "all written" || !entry.afterReadBack)
-        line += " (" + entry.outcome + (entry.afterReadBack ? "" : ", not read back") + ")";
+        changes = ValueChanges(*entry.before, *entry.after);
+    if (!changes.empty())
+        line += ": " + Join(changes);
+    // "Not read back" matters only where something changed.
+    const bool unconfirmed = !entry.afterReadBack && !changes.empty();
+    if (entry.outcome != "all written" || unconfirmed)
+        line += " (" + entry.outcome + (unconfirmed ? ", not read back" : "") + ")";
     return line;
 }
 
@@ -104,8 +112,14 @@ UndoPlan PlanUndo(const std::vector<JournalEntry>& cutterEntries, std::optional<
     else
         plan.changedElsewhere.push_back("entry " + std::to_string(newest.id) +
                                         " left no known values");
+    // "Undo of 15 to 17" when later entries that changed values are undone with it.
+    std::int64_t last = plan.target;
+    for (const JournalEntry& entry : cutterEntries)
+        if (entry.id > plan.target && entry.before && entry.after &&
+            !ValueChanges(*entry.before, *entry.after).empty())
+            last = entry.id;
     plan.action = "Undo of " + std::to_string(plan.target) +
-                  (plan.newest != plan.target ? " to " + std::to_string(plan.newest) : "");
+                  (last != plan.target ? " to " + std::to_string(last) : "");
     return plan;
 }
 

@@ -38,7 +38,7 @@ struct UndoPlan {
     // Where the cutter no longer holds what the newest entry left: "force 150 g -> 130 g"
     // (left -> now). Empty when it does.
     std::vector<std::string> changedElsewhere;
-    std::string action; // "Undo of 17" (or "Undo of 15 to 17")
+    std::string action; // "Undo of 17", or "Undo of 15 to 17" when later changes go with it
 };
 
 // Undo for `cutterEntries` (EntriesOf one cutter) on a cutter that holds `now`: of entry
