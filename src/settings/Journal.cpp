@@ -191,7 +191,7 @@ Chosen Choose(const fs::path& folder) {
 std::string Lines(const std::vector<JournalEntry>& entries) {
     std::string text;
     for (const JournalEntry& entry : entries)
-        text += EntryJson(entry).dump() + "\n";
+        text += JournalEntryJson(entry) + "\n";
     return text;
 }
 
@@ -208,7 +208,9 @@ JournalEntry MakeJournalEntry(const CutterValues& before, const std::string& por
 }
 
 std::string JournalEntryJson(const JournalEntry& entry, int indent) {
-    return EntryJson(entry).dump(indent);
+    // A text that is not UTF-8 (a file name from an old system) is kept with U+FFFD in its
+    // place: an entry must never fail to be written for the way a name is spelled.
+    return EntryJson(entry).dump(indent, ' ', false, Json::error_handler_t::replace);
 }
 
 Journal::Journal(fs::path folder, std::chrono::milliseconds lockBound)
@@ -226,6 +228,15 @@ JournalRead Journal::Read() const {
 }
 
 JournalWrite Journal::Append(JournalEntry entry) const {
+    // Never throws: it runs from a destructor when a workflow ends with an error.
+    try {
+        return AppendUnderLock(std::move(entry));
+    } catch (const std::exception& failure) {
+        return {std::nullopt, std::string("The write was not journaled: ") + failure.what()};
+    }
+}
+
+JournalWrite Journal::AppendUnderLock(JournalEntry entry) const {
     const std::string notWritten = "The write was not journaled: ";
     if (folder_.empty())
         return {std::nullopt, notWritten + "the system names no settings folder."};
@@ -254,12 +265,11 @@ JournalWrite Journal::Append(JournalEntry entry) const {
         failed = platform::ReplaceFileAtomically(chosen.path,
                                                  std::string(kHeader) + "\n" + Lines(entries));
     } else {
-        const bool fresh = chosen.state.missing || entries.empty();
-        // An empty file that was made and never written gets its header now.
-        const bool hasHeader = !chosen.state.missing && fs::file_size(chosen.path, error) > 0;
-        failed = platform::AppendToFile(chosen.path,
-                                        std::string(fresh && !hasHeader ? kHeader : "") +
-                                            (fresh && !hasHeader ? "\n" : "") + Lines({entry}));
+        // A new file, or one made and never written to, gets its header first.
+        const bool needsHeader = chosen.state.missing || fs::file_size(chosen.path, error) == 0;
+        failed = platform::AppendToFile(
+            chosen.path,
+            (needsHeader ? std::string(kHeader) + "\n" : std::string()) + Lines({entry}));
     }
     if (failed != 0)
         return {std::nullopt,

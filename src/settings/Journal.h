@@ -95,6 +95,8 @@ public:
     JournalRead Read() const;
 
 private:
+    JournalWrite AppendUnderLock(JournalEntry entry) const;
+
     std::filesystem::path folder_;
     std::chrono::milliseconds lockBound_;
 };

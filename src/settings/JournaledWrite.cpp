@@ -15,8 +15,12 @@ JournaledWrite::~JournaledWrite() {
     const int sent = session_.WritesSent() - writesBefore_;
     if (done_ || sent == 0)
         return;
-    entry_.outcome = "failed after " + std::to_string(sent) + " writes";
-    Append();
+    // Runs while the workflow's error unwinds: nothing may escape from here.
+    try {
+        entry_.outcome = "failed after " + std::to_string(sent) + " writes";
+        Append();
+    } catch (...) {
+    }
 }
 
 void JournaledWrite::Done(const CutterValues& after, bool readBack, const std::string& outcome) {
