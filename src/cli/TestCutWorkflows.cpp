@@ -2,12 +2,14 @@
 // same pattern, guided fix and read-back as the window.
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
-#include "settings/CutterText.h"
+#include "cli/History.h"
 #include "cli/Reports.h"
 #include "cli/Workflows.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
 #include "protocol/TestCut.h"
+#include "settings/CutterText.h"
+#include "settings/SettingsPlan.h"
 
 namespace zopra::cli {
 
@@ -53,7 +55,9 @@ void RunTestCut(const std::string& device, const std::string& size, const Option
     const std::int32_t side = SideOf(size, options.inches);
     auto cutter = Connect(device, options, err);
     const MachineSettings values = cutter->ReadParameters();
+    JournaledWrite journal(*cutter, values, "Test cut " + TestCutSizeMm(side) + " mm", err);
     cutter->CutTestPattern(side);
+    journal.Done(values, false, "all written");
     if (options.json) {
         Json document = {{"version", kJsonVersion},
                          {"device", CutterText(cutter->Text())},
@@ -95,8 +99,11 @@ void RunTune(const std::string& device, const std::string& seenWord, bool noCut,
         const std::optional<SettingsUpdate> update = TuneSettingsUpdate(before, fix.next);
         if (!update)
             throw CutterFailure(kTuneUnwritableMessage);
+        JournaledWrite journal(*cutter, before, "Test cut fix: " + std::string(EntryOf(*seen).step),
+                               err);
         cutter->WriteSettings(*update);
         read = cutter->ReadCuttingParameters();
+        journal.Done(settings::ValuesAfterUpdate(before, *update), read);
         for (const std::string& bytes : SettingsUpdateWrites(*update))
             sent.push_back(Readable(bytes));
         sent.push_back(Readable(QueryText(kCmdReadParameters)));

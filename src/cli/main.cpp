@@ -2,6 +2,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
 #include "cli/Files.h"
+#include "cli/History.h"
 #include "cli/Interrupt.h"
 #include "cli/Presets.h"
 #include "cli/Workflows.h"
@@ -59,6 +60,7 @@ struct Arguments {
     bool force = false;
     bool noCut = false;
     std::string test, measured, adjust, size;
+    std::string undoTo;
     PresetArguments preset;
     // The subcommand of `preset` that was given, by its name.
     std::vector<std::pair<std::string, CLI::App*>> presetCommands;
@@ -165,9 +167,10 @@ void RunTestCutCommand(const Arguments& a, Output& output) {
 }
 
 void SetUpTune(CLI::App& command, Arguments& a) {
-    command.add_option("SEEN", a.second,
-                       "what the last test cut shows: clean, not-through, into-backing, "
-                       "rounded-corners or overcut-corners")
+    command
+        .add_option("SEEN", a.second,
+                    "what the last test cut shows: clean, not-through, into-backing, "
+                    "rounded-corners or overcut-corners")
         ->required();
     command.add_flag("--no-cut", a.noCut, "make the change and read it back, cut nothing");
     SetUpTestCut(command, a);
@@ -175,6 +178,30 @@ void SetUpTune(CLI::App& command, Arguments& a) {
 
 void RunTuneCommand(const Arguments& a, Output& output) {
     RunTune(a.device, a.second, a.noCut, a.size, a.options, output.out, std::cerr);
+}
+
+void SetUpHistory(CLI::App& command, Arguments& a) {
+    command.add_option("DEVICE", a.device, "entry of the connection list (every cutter without)");
+}
+
+void RunHistoryCommand(const Arguments& a, Output& output) {
+    RunHistory(a.device, a.options, output.out, std::cerr);
+}
+
+void SetUpUndo(CLI::App& command, Arguments& a) {
+    command.add_option("--to", a.undoTo, "undo every entry from this id on");
+    command.add_flag("--force", a.force,
+                     "undo also when the cutter no longer holds what the newest entry left");
+}
+
+void RunUndoCommand(const Arguments& a, Output& output) {
+    std::optional<std::int64_t> to;
+    if (!a.undoTo.empty()) {
+        if (a.undoTo.size() > 18 || a.undoTo.find_first_not_of("0123456789") != std::string::npos)
+            throw UsageError("--to " + a.undoTo + " is no entry id (zopra-cli history shows them)");
+        to = std::stoll(a.undoTo);
+    }
+    RunUndo(a.device, to, a.force, a.options, output.out, std::cerr);
 }
 
 // `preset` and its own subcommands; DEVICE, FILE and the flags only where they apply.
@@ -201,7 +228,8 @@ void SetUpPreset(CLI::App& command, Arguments& a) {
     AddAllOptions(*apply, a, "every identified cutter, at the same time");
     apply->add_flag("--json", a.options.json, "JSON output (documented in docs/CLI.md)");
     apply->add_flag("--inch", a.options.inches, "inches and ounces instead of mm and grams");
-    add("delete", "remove a preset")->add_option("NAME", a.preset.name, "the preset's name")
+    add("delete", "remove a preset")
+        ->add_option("NAME", a.preset.name, "the preset's name")
         ->required();
     add("export", "every preset as one JSON document (FILE, or standard output with -)")
         ->add_option("FILE", a.preset.file, "the file to write")
@@ -264,6 +292,7 @@ void RunReportCommand(const Arguments& a, Output& output) {
         try {
             cutter.Open();
             contents.cutter = cutter.ReadParameters();
+            contents.journal = LastEntriesOf(*contents.cutter, 20);
         } catch (const CutterFailure& error) {
             contents.cutterFailure = error.what();
             readFailure = error;
@@ -318,6 +347,10 @@ constexpr Subcommand kSubcommands[] = {
      "the one change of blade force or offset that fixes what the test cut shows, written, "
      "read back and cut again",
      kOnDevice, SetUpTune, RunTuneCommand},
+    {"history", "the journal of writes to the cutter on DEVICE, or to every cutter", kJson,
+     SetUpHistory, RunHistoryCommand},
+    {"undo", "bring the cutter back to the values before its newest journal entry (or --to ID)",
+     kDevice | kJson, SetUpUndo, RunUndoCommand},
     {"doctor",
      "why a cutter is not listed or cannot be opened: every serial port and USB device of "
      "vendor 7a3c, its driver, owner, group and mode, and what to do",

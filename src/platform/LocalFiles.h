@@ -43,4 +43,10 @@ int ReplaceFileAtomically(const std::filesystem::path& path, std::string_view by
 // where older Notepads show "\n" alone as one long line, "\n" elsewhere.
 std::string_view TextFileLineEnd();
 
+// Appends `bytes` to the regular file at `path` (made when missing) and flushes it to the
+// disk before it returns. Anything but a regular file is refused before a byte is written
+// (kNotRegularFile). Returns 0, or the system's error number.
+inline constexpr int kNotRegularFile = -1;
+int AppendToFile(const std::filesystem::path& path, std::string_view bytes);
+
 } // namespace zopra::platform

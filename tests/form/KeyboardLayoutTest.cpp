@@ -24,6 +24,8 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
         // presets.
         "EdCutSize", "BuCutTest", "CBCutSeen", "BuCutFix", "CBPreset", "BuApplyPreset",
         "BuSavePreset",
+        // "History": the entry to undo back to, and its button.
+        "CBHistory", "BuUndo",
         // The help beside the status line, last.
         "BuWhy", "BuSaveReport"};
     std::vector<std::string_view> order;
@@ -33,7 +35,8 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
 }
 
 TEST(KeyboardLayout, EveryButtonHasAnAltLetterOfItsOwnOnItsPage) {
-    for (ControlId page : {ControlId::TabSheet1, ControlId::TabSheet2, ControlId::TabSheet3}) {
+    for (ControlId page :
+         {ControlId::TabSheet1, ControlId::TabSheet2, ControlId::TabSheet3, ControlId::TabSheet4}) {
         std::set<char> letters;
         for (const ControlRow& layoutRow : MainWindowLayout()) {
             if (layoutRow.kind != ControlKind::Button ||

@@ -141,4 +141,28 @@ std::string_view TextFileLineEnd() {
     return "\r\n";
 }
 
+int AppendToFile(const fs::path& path, std::string_view bytes) {
+    // FILE_APPEND_DATA alone: every write lands at the end, also with another writer.
+    FileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid())
+        return LastError();
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
+        return kNotRegularFile;
+    int error = 0;
+    while (error == 0 && !bytes.empty()) {
+        DWORD put = 0;
+        const auto count = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+        if (!WriteFile(file.Get(), bytes.data(), count, &put, nullptr) || put == 0)
+            error = LastError();
+        else
+            bytes.remove_prefix(put);
+    }
+    if (error == 0 && !FlushFileBuffers(file.Get()))
+        error = LastError();
+    if (const int closed = file.Close(); error == 0)
+        error = closed;
+    return error;
+}
+
 } // namespace zopra::platform
