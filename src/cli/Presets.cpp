@@ -57,6 +57,15 @@ void RunPresetList(PresetStore& store, const Options& options, std::ostream& out
         out << preset.name << "\n";
 }
 
+// A name that is taken: the command line says how to overwrite it.
+template <typename Change> void ChangeSayingHowToReplace(PresetStore& store, Change&& change) {
+    try {
+        store.Change(std::forward<Change>(change));
+    } catch (const PresetTaken& error) {
+        throw PresetTaken(std::string(error.what()) + " (--replace overwrites it)");
+    }
+}
+
 void RunPresetSave(PresetStore& store, const PresetArguments& a, const Options& options,
                    std::ostream& out, std::ostream& err) {
     CheckPresetName(a.name);
@@ -65,8 +74,9 @@ void RunPresetSave(PresetStore& store, const PresetArguments& a, const Options& 
     const MachineSettings values = cutter->ReadParameters();
     Preset preset = PresetFromRead(a.name, a.note, values, cutter->ReadsBladeHolder());
     const std::string words = SettingsWords(preset.settings);
-    store.Change(
-        [&](std::vector<Preset>& presets) { PutPreset(presets, std::move(preset), a.replace); });
+    ChangeSayingHowToReplace(store, [&](std::vector<Preset>& presets) {
+        PutPreset(presets, std::move(preset), a.replace);
+    });
     out << "Preset '" << a.name << "' saved: " << words << "\n";
 }
 
@@ -130,7 +140,7 @@ void RunPresetImport(PresetStore& store, const PresetArguments& a, std::ostream&
         throw UsageError(a.file + " cannot be imported: " + error.what());
     }
     // One name taken refuses the whole import: nothing is written.
-    store.Change([&](std::vector<Preset>& presets) {
+    ChangeSayingHowToReplace(store, [&](std::vector<Preset>& presets) {
         for (Preset& preset : imported)
             PutPreset(presets, std::move(preset), a.replace);
     });

@@ -223,8 +223,8 @@ private:
 
 // A one-shot timer with the layout's interval. Start (re)arms it; Stop disarms it. Report Tick
 // once when an armed timer's interval has passed (it is then disarmed), on the interface
-// thread from the event loop, also from inside ProcessPendingEvents. Holding ticks back
-// during a pause is the form's business, not the adapter's.
+// thread from the event loop, never from inside ProcessPendingEvents: a tick that comes due
+// during a wait comes after it, as after a plain sleep.
 class ITimer {
 public:
     virtual ~ITimer() = default;
@@ -263,8 +263,10 @@ public:
     // A modal box; returns when the user has closed it. While the busy cursor is up, the
     // adapter shows the ordinary arrow over the box and puts the busy cursor back after it.
     virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
-    // A box with the doctor's findings: the text read-only (it may run to many lines), with
-    // "Copy" and "Close"; returns when the user has closed it, true when by "Copy".
+    // A box with the doctor's findings: the text read-only (it may run to many lines), its
+    // lines wrapped at the box's width (no scrolling sideways), with "Copy" and "Close";
+    // Escape closes it as "Close" does. Returns when the user has closed it, true when by
+    // "Copy".
     virtual bool ShowFindings(const std::string& text) = 0;
     // Puts `text` on the system's clipboard.
     virtual void CopyToClipboard(const std::string& text) = 0;
@@ -273,17 +275,22 @@ public:
     // The toolkit's own file dialog, modal: the path chosen (UTF-8), or nothing when the user
     // cancelled. Saving suggests `suggestedName`, offers the files of its kind (its ending:
     // a settings file's .json, a report's .txt) and asks before an existing file is replaced;
-    // opening takes only a settings file (*.json) that exists.
+    // opening takes only a settings file (*.json) that exists. The dialog starts in
+    // `startFolder` (UTF-8; the toolkit's own choice when it is empty).
     virtual std::optional<std::string> ChooseFileToSave(const std::string& title,
-                                                        const std::string& suggestedName) = 0;
-    virtual std::optional<std::string> ChooseFileToOpen(const std::string& title) = 0;
+                                                        const std::string& suggestedName,
+                                                        const std::string& startFolder) = 0;
+    virtual std::optional<std::string> ChooseFileToOpen(const std::string& title,
+                                                        const std::string& startFolder) = 0;
     // The busy cursor over the window from Begin to the matching End; pairs nest.
     virtual void BeginBusyCursor() = 0;
     virtual void EndBusyCursor() = 0;
-    // Handles what is pending now (painting, timer ticks, posted tasks) and returns; never
-    // delivers user input (keys, clicks), so no second command series can start in the
-    // middle of one; input to the window that arrives meanwhile is dropped, not run after
-    // the wait. Does not wait for more to come.
+    // Handles what is pending now (painting, posted tasks) and returns. Never delivers user
+    // input (keys, clicks), so no second command series can start in the middle of one:
+    // input to the window that arrives meanwhile is dropped, not run after the wait, except
+    // the release of a mouse button pressed before the wait, which completes that press
+    // once the wait is over. Never delivers a timer tick either: a handler's wait must not
+    // run another handler. Does not wait for more to come.
     virtual void ProcessPendingEvents() = 0;
     // Runs `task` later on the interface thread, from the event loop (or from
     // ProcessPendingEvents), in the order posted. Any thread may call it. Tasks still pending

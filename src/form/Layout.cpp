@@ -212,14 +212,15 @@ std::vector<ControlRow> MakeLayout() {
         List(C::CBSmooth, "CBSmooth", P1, {124, 224, 75, 24}, {"Disable", "Enable"}, false),
         Label(C::Label37, "Label37", P1, 12, 252, "Unit"),
         List(C::CoUnit, "CoUnit", P1, {124, 248, 75, 24}, {"mm/g", "Inch/oz"}, false, 0),
+        // The right column comes after the left one in the Tab order, and the row of buttons
+        // across the page's foot after both.
+        Label(C::Label39, "Label39", P1, 220, 56, "Blade Holder"),
+        List(C::CBBladeHolder, "CBBladeHolder", P1, {308, 52, 81, 24}, {"Metal", "Plastic"}, false),
         Button(C::BuUpdate, "BuUpdate", P1, {12, 285, 75, 25}, "Update", 'U', false),
         Button(C::BuQuery, "BuQuery", P1, {100, 285, 125, 25}, "Read Parameters", 'R', false),
         // The cutter's settings to a file of the user's and back.
         Button(C::BuSaveFile, "BuSaveFile", P1, {232, 285, 75, 25}, "Save...", 'S', false),
         Button(C::BuLoadFile, "BuLoadFile", P1, {314, 285, 75, 25}, "Load...", 'L', false),
-        // The right column comes after the left one in the Tab order.
-        Label(C::Label39, "Label39", P1, 220, 56, "Blade Holder"),
-        List(C::CBBladeHolder, "CBBladeHolder", P1, {308, 52, 81, 24}, {"Metal", "Plastic"}, false),
 
         // Page "Adjust". STEP1: plot a test square.
         Heading(C::Label13, "Label13", 112, 4, "STEP1"),

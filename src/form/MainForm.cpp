@@ -248,35 +248,40 @@ void TMainForm_::FormShow() {
 void TMainForm_::SendCommand(CommandCode code) {
     // The dispatcher waits here for the reply before (and after) the command goes out.
     const Wait wait(*this);
+    // The query a failed wait was for: the one still unanswered, else this one.
+    const CommandCode unanswered = FRecord.FWaitingReply.load(std::memory_order_acquire) != 0
+                                       ? FRecord.FPendingCommand.load(std::memory_order_acquire)
+                                       : code;
     try {
         FSession.SendCommand(code, CurrentCommandInputs());
-    } catch (const LinkWriteError&) {
+    } catch (const LinkWriteError& error) {
         ForgetCutter();
+        NoteFailure({LinkFailure::Kind::Other, error.what(), ChosenPort(), {}});
         throw;
     } catch (const NoAnswerError& error) {
         ForgetCutter();
-        OfferWhy({});
-        ThrowNoAnswer(error);
+        ThrowNoAnswer(error, unanswered);
     }
 }
 
 void TMainForm_::WaitForReply() {
     const Wait wait(*this);
+    const CommandCode pending = FRecord.FPendingCommand.load(std::memory_order_acquire);
     try {
         FSession.Dispatcher().WaitForReply();
     } catch (const NoAnswerError& error) {
         ForgetCutter();
-        OfferWhy({});
-        ThrowNoAnswer(error);
+        ThrowNoAnswer(error, pending);
     }
 }
 
-void TMainForm_::ThrowNoAnswer(const NoAnswerError& error) {
-    if (dynamic_cast<const ConnectionLostError*>(&error) != nullptr)
+void TMainForm_::ThrowNoAnswer(const NoAnswerError& error, CommandCode query) {
+    const bool lost = dynamic_cast<const ConnectionLostError*>(&error) != nullptr;
+    OfferWhy({lost ? LinkFailure::Kind::ConnectionLost : LinkFailure::Kind::NoAnswer, error.what(),
+              ChosenPort(), QueryText(query)});
+    if (lost)
         throw error;
-    throw NoAnswerError(std::string(error.what()) +
-                        " Check that it is switched on, that its cable is plugged in at both "
-                        "ends, and that the port chosen is the machine's.");
+    throw NoAnswerError(std::string(error.what()) + " " + kConnectAdvice);
 }
 
 std::optional<long double> TMainForm_::NumberIn(IEdit& field, const char* name) {
@@ -284,12 +289,16 @@ std::optional<long double> TMainForm_::NumberIn(IEdit& field, const char* name) 
         const long double value = StrToFloat(field.Text(), Window.DecimalSeparator());
         field.SetMarked(false);
         return value;
-    } catch (const ConversionError& error) {
+    } catch (const ConversionError&) {
         field.SetMarked(true);
         field.Focus();
-        StatusLine.SetText(std::string(name) + ": " + error.what());
+        StatusLine.SetText(NotANumberText(name, field.Text()));
         return std::nullopt;
     }
+}
+
+std::string NotANumberText(const std::string& fieldName, const std::string& text) {
+    return fieldName + ": '" + text + "' is not a number";
 }
 
 void TMainForm_::WriteToLink(const std::string& bytes) {
@@ -297,7 +306,9 @@ void TMainForm_::WriteToLink(const std::string& bytes) {
     const Wait wait(*this);
     if (const LinkWriteResult written = FSession.WriteToLink(bytes); !written) {
         ForgetCutter();
-        throw LinkWriteError(written.reason);
+        const LinkWriteError error(written.reason);
+        NoteFailure({LinkFailure::Kind::Other, error.what(), ChosenPort(), {}});
+        throw error;
     }
 }
 

@@ -15,6 +15,7 @@
 #include "platform/LastPort.h"
 #include "protocol/Commands.h"
 #include "protocol/TestCut.h"
+#include "settings/Doctor.h"
 #include "settings/History.h"
 #include "settings/JournaledWrite.h"
 #include "settings/PresetStore.h"
@@ -26,6 +27,29 @@
 #include <vector>
 
 namespace zopra {
+
+// What to check when a connection fails, after the failure's own message.
+inline constexpr const char* kConnectAdvice =
+    "Check that it is switched on, that its cable is plugged in at both ends, and that the port "
+    "chosen is the machine's.";
+
+// The last failure of a link that the window met, for "Why?" (which explains it first) and
+// the report; forgotten once a cutter is read.
+struct LinkFailure {
+    enum class Kind {
+        None,
+        NothingAnswered, // no entry of the list answered as a cutter
+        NoModemLine,     // "No Machine Connected"
+        PortNotOpen,     // the serial component refused the port
+        NoAnswer,        // a query got no reply within the bound
+        ConnectionLost,
+        Other // a write that failed, a USB device that would not open
+    };
+    Kind kind = Kind::None;
+    std::string message; // as the user was told it
+    std::string port;    // the port it happened on; "" for none
+    std::string query;   // the query that got no reply (NoAnswer)
+};
 
 class TMainForm_ {
 public:
@@ -132,14 +156,18 @@ public:
     ILabel& StatusLine;
 
     // Help when the cutter is not there (MainFormHelp.cpp): "Why?" beside the status line
-    // shows the doctor's findings; "Save Report..." writes the report a user sends.
+    // explains the last failure and shows the doctor's findings; "Save Report..." writes the
+    // report a user sends.
     IButton& BuWhy;
     IButton& BuSaveReport;
     void BuWhyClick();
     void BuSaveReportClick();
-    // The status line says what went wrong (unless `status` is empty) and "Why?" is offered.
-    void OfferWhy(const std::string& status);
-    // After a discovery: "Why?" when the list came out empty, none otherwise.
+    // Keeps `failure` for "Why?" and the report.
+    void NoteFailure(LinkFailure failure);
+    // Keeps `failure` and offers "Why?".
+    void OfferWhy(LinkFailure failure);
+    // After a discovery: "Why?" when no entry answered as a cutter (a serial port cannot
+    // before Connect), none otherwise; "No cutter found" on the status line for an empty list.
     void OfferWhyForList(const std::vector<ConnectionEntry>& entries);
     // A cutter answered: nothing to explain.
     void WithdrawWhy();
@@ -245,7 +273,8 @@ private:
     // a display do; a cutter that never answers is forgotten, as for any query.
     void WaitForReply();
     // A reply that did not come, told with what to check; the lost link is told as it is.
-    [[noreturn]] void ThrowNoAnswer(const NoAnswerError& error);
+    // "Why?" is offered for it, naming the query that got no reply.
+    [[noreturn]] void ThrowNoAnswer(const NoAnswerError& error, CommandCode query);
     // A number field of the page: its value, or, for a text that is no number, the field
     // marked and focused and its name with the reason on the status line (nothing thrown:
     // nothing was sent and the buttons stay as they were).
@@ -287,6 +316,15 @@ private:
     void SpinnerAdjustmentToInches(IEdit& edit);
     // The adjustment fields and spinners back at 0, in the unit shown.
     void ResetAasAdjustments();
+    // Help (MainFormHelp.cpp): the doctor on a worker thread while the window keeps answering,
+    // told about the ports of the list and the one this window holds; the text of "Why?".
+    settings::DoctorFindings RunDoctorWhileWaiting();
+    std::string WhyText(const settings::DoctorFindings& findings);
+    // File dialogs (MainFormSettingsFiles.cpp) start in the folder last used, else in the
+    // user's documents; a file chosen makes its folder the one last used.
+    std::string FileDialogFolder() const;
+    void RememberFileFolder(const std::string& chosenFile);
+
     // Waits `pause` while the window keeps painting; takes no user input, and holds back the
     // ticks of the window's timers until the pause is over, as a plain sleep would.
     void PauseKeepingWindowPainted(std::chrono::milliseconds pause);
@@ -317,6 +355,10 @@ private:
     // What the status line says when the display tick of a read-back shows the read (instead
     // of "Settings read").
     std::optional<std::string> FReadBackOutcome;
+    // The last failure of a link, for "Why?" and the report.
+    LinkFailure FLastFailure;
+    // The status line's complaint about the offset field's text, until the text is a number.
+    std::string FOffsetMessage;
     // Waits under way, one inside the other, and whether the user asked to close meanwhile.
     int FWaits = 0;
     bool FCloseRequested = false;
@@ -366,6 +408,14 @@ private:
         SettingsUpdate settings;
     };
     std::optional<CleanOffer> FCleanOffer;
+    // A new connection or unit: no steps, no answer, no outcome.
+    void ResetTuning();
+    // The preset name a clean cut would offer for the force and offset the cutter holds, in
+    // the unit shown; "" when none is read.
+    std::string CleanPresetName() const;
+    // The name a clean cut put into the preset field goes once the cutter no longer holds its
+    // values (a later step, another unit, another connection).
+    void WithdrawStalePresetName();
 
     // The steps of this loop, first first; a new loop starts after a clean end.
     std::vector<TuneStep> FTuneSteps;
@@ -415,6 +465,10 @@ private:
     // The entries of the connected cutter, oldest first, as the page shows them.
     std::vector<settings::JournalEntry> FHistory;
 };
+
+// The status line's words for a field whose text is no number: "Blade Offset: 'abc' is not a
+// number" (an error box keeps the conversion's own text).
+std::string NotANumberText(const std::string& fieldName, const std::string& text);
 
 // The one main window of the running program; null before it is created and after it is gone.
 extern TMainForm_* MainForm_;

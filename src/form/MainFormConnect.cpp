@@ -27,15 +27,18 @@ void TMainForm_::CBConnectsChange() {
 }
 
 void TMainForm_::BuConnectClick() {
-    // What the window shows belongs to the cutter before; this one has not answered yet.
+    // What the window shows belongs to the cutter before; this one has not answered yet, and
+    // no test cut of it has been seen.
     ForgetCutter();
+    ResetTuning();
     BuConnect.SetEnabled(false);
     Timer3.Start();
     StatusConnection.SetText("Connecting to " + ChosenPort() + "...");
     StatusLine.SetText("");
     if (OpenConnection() == 0) {
         ForgetCutter(); // "Connect" comes back for another try
-        OfferWhy("No Machine Connected");
+        StatusLine.SetText("No Machine Connected");
+        OfferWhy({LinkFailure::Kind::NoModemLine, "No Machine Connected", ChosenPort(), {}});
         Window.ShowMessage(MessageKind::Message, "No Machine Connected");
         return;
     }
@@ -69,6 +72,7 @@ void TMainForm_::Timer1Timer() {
         FRecord.FIdentityReady.store(0, std::memory_order_release);
         FCutterRead = true;
         WithdrawWhy();
+        FLastFailure = {};
         FLastPort->Write(ChosenPort());
         StatusConnection.SetText(ConnectionStatus());
         StatusLine.SetText(FReadBackOutcome.value_or("Settings read"));
@@ -291,13 +295,24 @@ std::string TMainForm_::ChosenPort() const {
 int TMainForm_::OpenConnection() {
     const Wait wait(*this); // opening a serial port pauses around it
     int opened = 0;
-    try {
-        opened = FSession.OpenConnection(CBConnects.Position(), CBConnects.Text());
-    } catch (...) {
-        // No work button may come back without a link; "Connect" does, for another try.
+    // No work button may come back without a link; "Connect" does, for another try.
+    const auto failed = [this](LinkFailure::Kind kind, const std::string& message) {
         Timer3.Stop();
         ForgetCutter();
-        OfferWhy({});
+        OfferWhy({kind, message, ChosenPort(), {}});
+    };
+    try {
+        opened = FSession.OpenConnection(CBConnects.Position(), CBConnects.Text());
+    } catch (const ECommError& error) {
+        // A refusal whose cause is unknown gets no hint line: it gets the advice every
+        // failed connect gets.
+        std::string message = error.what();
+        if (message.find('\n') == std::string::npos)
+            message += std::string("\n") + kConnectAdvice;
+        failed(LinkFailure::Kind::PortNotOpen, message);
+        throw ECommError(message, error.Code());
+    } catch (const std::exception& error) {
+        failed(LinkFailure::Kind::Other, error.what());
         throw;
     }
     if (opened == 0)

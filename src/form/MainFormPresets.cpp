@@ -89,6 +89,7 @@ void TMainForm_::BuApplyPresetClick() {
 }
 
 void TMainForm_::BuSavePresetClick() {
+    WithdrawStalePresetName();
     const std::string name = CBPreset.Text();
     if (!TakeTypedBladeOffset())
         return;

@@ -159,6 +159,7 @@ bool TMainForm_::TakeTypedBladeOffset() {
 void TMainForm_::SBForceChange() {
     LaForce.SetText(
         BladeForceText(SBForce.Position(), InchesSelected(), Window.DecimalSeparator()));
+    WithdrawStalePresetName();
 }
 
 void TMainForm_::CBOffsetChange() {
@@ -166,17 +167,24 @@ void TMainForm_::CBOffsetChange() {
     // such a text is marked at the field and named in the status line, nothing is converted,
     // and the user types on. An action that needs the value says so when it is asked for.
     long double typed = 0;
+    const std::string notANumber = NotANumberText(Label7.Text(), CBOffset.Text());
     try {
         typed = StrToFloat(CBOffset.Text(), Window.DecimalSeparator());
-    } catch (const ConversionError& error) {
+    } catch (const ConversionError&) {
         CBOffset.SetMarked(true);
-        StatusLine.SetText(error.what());
+        StatusLine.SetText(notANumber);
+        FOffsetMessage = notANumber;
         return;
     }
     CBOffset.SetMarked(false);
+    // The field's complaint goes once its text is a number; another message stays.
+    if (!FOffsetMessage.empty() && StatusLine.Text() == FOffsetMessage)
+        StatusLine.SetText("");
+    FOffsetMessage.clear();
     const long double micrometres = BladeOffsetFromDisplay(typed, InchesSelected());
     FRecord.Write(
         [&](MachineSettings& values) { values.FBladeOffset = static_cast<double>(micrometres); });
+    WithdrawStalePresetName();
 }
 
 void TMainForm_::SBSpeedChange() {
@@ -220,6 +228,9 @@ void TMainForm_::CoUnitChange() {
          {&Label20, &Label29, &Label32, &Label33, &Label18, &Label35, &Label27, &Label26})
         label->SetText(u.lengthUnit);
     Label28.SetText(u.forceUnit);
+    // A loop's steps and the answer about its last cut belong to the unit they were taken in.
+    if (unit != FShownUnit)
+        ResetTuning();
     FShownUnit = unit;
     ShowTestCutUnit();
 }

@@ -9,15 +9,37 @@
 #include "settings/DocumentFiles.h"
 #include "settings/InputError.h"
 
+#include "platform/UserFiles.h"
+
+#include <filesystem>
+
 namespace zopra {
+
+std::string TMainForm_::FileDialogFolder() const {
+    // Not the current folder: that is wherever the program was started from (the source
+    // tree, or on Windows often Program Files).
+    const std::string last = FLastPort->ReadFolder();
+    std::error_code error;
+    if (!last.empty() && std::filesystem::is_directory(settings::PathFromUtf8(last), error))
+        return last;
+    const std::u8string documents = platform::UserDocumentsFolder().u8string();
+    return std::string(documents.begin(), documents.end());
+}
+
+void TMainForm_::RememberFileFolder(const std::string& chosenFile) {
+    const std::u8string folder = settings::PathFromUtf8(chosenFile).parent_path().u8string();
+    FLastPort->WriteFolder(std::string(folder.begin(), folder.end()));
+}
 
 void TMainForm_::BuSaveFileClick() {
     // What the cutter holds (asked again after a write not read back), never a page's edits.
     const MachineSettings values = CutterHolds();
     const std::optional<std::string> path = Window.ChooseFileToSave(
-        "Save the cutter's settings", settings::CutterText(values.FModelName) + " settings.json");
+        "Save the cutter's settings", settings::CutterText(values.FModelName) + " settings.json",
+        FileDialogFolder());
     if (!path)
         return;
+    RememberFileFolder(*path);
     const settings::ReadResult read{ChosenPort(), values, ConnectionReadsBladeHolder(),
                                     values.FAasOffsetsRead && HasAasOffsets(values.FModelName)};
     try {
@@ -35,9 +57,10 @@ void TMainForm_::BuLoadFileClick() {
     BuLoadFile.SetEnabled(false);
     Timer3.Start();
     const std::optional<std::string> path =
-        Window.ChooseFileToOpen("Load settings into the cutter");
+        Window.ChooseFileToOpen("Load settings into the cutter", FileDialogFolder());
     if (!path)
         return;
+    RememberFileFolder(*path);
     const MachineSettings current = CutterHolds();
     const bool holder = ConnectionReadsBladeHolder();
     settings::Backup backup;
@@ -66,8 +89,8 @@ void TMainForm_::BuLoadFileClick() {
         before = settings::PlanSettingsUpdate({}, current, holder);
     } catch (const settings::InputError&) {
     }
-    const std::vector<std::string> changes =
-        settings::SettingsChanges(before, update, current.FModelName);
+    const std::vector<std::string> changes = settings::SettingsChanges(
+        before, update, current.FModelName, InchesSelected(), Window.DecimalSeparator());
     if (changes.empty()) {
         StatusLine.SetText("The cutter holds the file's settings already; nothing was sent.");
         return;

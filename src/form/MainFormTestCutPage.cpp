@@ -111,10 +111,9 @@ bool TMainForm_::WriteAndReadBack(const MachineSettings& before, const CutValues
     const CutSeen seen = FTuneSteps.back().seen;
     settings::JournaledWrite journal =
         JournalWrite("Test cut fix: " + std::string(EntryOf(seen).step), before);
-    // The first write that fails ends the update with its reason, and no cut follows.
-    for (const std::string& command : SettingsUpdateWrites(*update))
-        WriteToLink(command);
-    FSettingsRead = *update;
+    // The first write that fails ends the update with its reason and how far it got, and no
+    // cut follows.
+    WriteSettings(*update);
     SendCommand(kCmdReadParameters);
     WaitForReply();
     ReportUnreadableReply();
@@ -141,6 +140,36 @@ bool TMainForm_::WriteAndReadBack(const MachineSettings& before, const CutValues
 void TMainForm_::CutTestPattern(std::int32_t side) {
     // One write, no reply awaited, as for the test square.
     WriteToLink(TestCutText(side));
+    // What the user saw was the last cut; this one has not been looked at yet.
+    CBCutSeen.SetPosition(-1);
+}
+
+void TMainForm_::ResetTuning() {
+    FTuneSteps.clear();
+    FTuneEnded = false;
+    LaCutOutcome.SetText("");
+    CBCutSeen.SetPosition(-1);
+    ShowCutValues();
+}
+
+std::string TMainForm_::CleanPresetName() const {
+    const std::optional<CutValues> held =
+        FCutterRead ? CutValuesOf(FSession.Known().Now().values) : std::nullopt;
+    if (!held)
+        return {};
+    const bool inches = InchesSelected();
+    const char separator = Window.DecimalSeparator();
+    return "Clean: " + CutForceText(held->forceGrams, inches, separator) + ", " +
+           CutOffsetText(held->offsetIndex, inches, separator);
+}
+
+void TMainForm_::WithdrawStalePresetName() {
+    if (!FCleanOffer || CleanPresetName() == FCleanOffer->name)
+        return;
+    // A name the user typed over the offer is theirs.
+    if (CBPreset.Position() < 0 && CBPreset.Text() == FCleanOffer->name)
+        CBPreset.SetText("");
+    FCleanOffer.reset();
 }
 
 std::optional<std::int32_t> TMainForm_::CutSideFromField() {
@@ -151,8 +180,9 @@ std::optional<std::int32_t> TMainForm_::CutSideFromField() {
         LaCutSizeNote.SetText("");
         EdCutSize.SetMarked(false);
         return side;
-    } catch (const ConversionError& error) {
-        problem = error.what();
+    } catch (const ConversionError&) {
+        problem =
+            NotANumberText(Window.Label(ControlId::LaCutSizeCaption).Text(), EdCutSize.Text());
     } catch (const TestCutSizeError& error) {
         problem = error.what();
     }
@@ -200,6 +230,7 @@ void TMainForm_::ShowCutValues() {
                 ? TuneStepText(static_cast<int>(step) + 1, FTuneSteps[step], inches, separator)
                 : "");
     }
+    WithdrawStalePresetName();
 }
 
 } // namespace zopra

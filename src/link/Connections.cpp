@@ -69,13 +69,74 @@ CutterConnections::CutterConnections(std::unique_ptr<CUsbIF> usbIF,
                                      std::shared_ptr<platform::SerialDriver> serialDriver,
                                      PortLister listSerialPorts)
     : FUsbIF(std::move(usbIF)), FUsbApi(std::move(usbApi)),
-      FComm2(std::make_unique<TComm>(std::move(serialDriver))),
-      FListSerialPorts(std::move(listSerialPorts)) {
-    // 57600 bit/s, 8 data bits, no parity, one stop bit, no handshake, every event watched.
-    FComm2->SetDeviceName("Com2");
-    FComm2->SetMonitorEvents(AllCommEvents);
-    FComm2->SetBaudRate(br57600);
-    FComm2->SetFlowControl(fcNone);
+      FComm2(MakeCutterComm(std::move(serialDriver))),
+      FListSerialPorts(std::move(listSerialPorts)) {}
+
+std::unique_ptr<TComm> MakeCutterComm(std::shared_ptr<platform::SerialDriver> driver) {
+    auto comm = std::make_unique<TComm>(std::move(driver));
+    comm->SetDeviceName("Com2");
+    comm->SetMonitorEvents(AllCommEvents);
+    comm->SetBaudRate(br57600);
+    comm->SetFlowControl(fcNone);
+    return comm;
+}
+
+namespace {
+
+bool ModemLinesActive(TComm& comm) {
+    // DSR, CTS, RING, RLSD; a line whose state cannot be read counts as active.
+    for (int line : {2, 1, 3, 4})
+        if (comm.GetModemState(line))
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool OpenSerialPort(TComm& comm, const std::string& text) {
+    const std::string device = platform::SerialDeviceName(text);
+    comm.SetDeviceName(device);
+    try {
+        comm.Open();
+    } catch (const ECommError& error) {
+        throw ECommError(WithOpenHint(error.what(), error.Code(), kLinkSerial, device),
+                         error.Code());
+    }
+    if (!ModemLinesActive(comm)) {
+        comm.Close();
+        return false;
+    }
+    return true;
+}
+
+SerialPortCheck CheckSerialPort(std::shared_ptr<platform::SerialDriver> driver,
+                                const std::string& text) {
+    const std::unique_ptr<TComm> comm = MakeCutterComm(std::move(driver));
+    SerialPortCheck check;
+    try {
+        check.outcome = OpenSerialPort(*comm, text) ? SerialPortCheck::Outcome::Opens
+                                                    : SerialPortCheck::Outcome::NoModemLine;
+    } catch (const ECommError& error) {
+        check.error = error.Code();
+        const std::string message = error.what();
+        check.message = message.substr(0, message.find('\n')); // the hint is the doctor's own
+        return check;
+    }
+    comm->Close();
+    return check;
+}
+
+std::string CutterConnections::OpenDevice() {
+    switch (FLinkKind()) {
+    case kLinkSerial:
+        return FComm2->Enabled() ? FSerialText : std::string();
+    case kLinkPrinterClass: {
+        std::lock_guard lock(FHandlesMutex);
+        return FPrinterName;
+    }
+    default:
+        return {};
+    }
 }
 
 CutterConnections::~CutterConnections() {
@@ -254,18 +315,9 @@ int CutterConnections::OpenChosenLink(int position, const std::string& text) {
     const bool entryChosen = position >= 0 && position < static_cast<int>(FEntries.size());
     switch (FLinkKind()) {
     case kLinkSerial:
-        FComm2->SetDeviceName(platform::SerialDeviceName(text));
-        try {
-            FComm2->Open();
-        } catch (const ECommError& error) {
-            throw ECommError(WithOpenHint(error.what(), error.Code(), kLinkSerial,
-                                          platform::SerialDeviceName(text)),
-                             error.Code());
-        }
-        if (!ModemLinesActive()) {
-            FComm2->Close();
+        FSerialText = text;
+        if (!OpenSerialPort(*FComm2, text))
             return 0;
-        }
         std::this_thread::sleep_for(kSerialPause);
         return 1;
     case kLinkVendorUsb:
@@ -298,14 +350,6 @@ void CutterConnections::OpenPrinterDevice(int slot) {
     FReadHandle = std::move(handles.Read);
     FWriteHandle = std::move(handles.Write);
     FPrinterName = name;
-}
-
-bool CutterConnections::ModemLinesActive() {
-    // DSR, CTS, RING, RLSD; a line whose state cannot be read counts as active.
-    for (int line : {2, 1, 3, 4})
-        if (FComm2->GetModemState(line))
-            return true;
-    return false;
 }
 
 LinkWriteResult CutterConnections::WriteToLink(const std::string& bytes) {

@@ -92,7 +92,11 @@ public:
     // True once the open link reported its device gone (a serial hang-up, a printer-class
     // node or vendor device unplugged); false again after the next opening.
     bool LinkLost() const override;
-    bool ModemLinesActive();
+
+    // The device of the open link as the doctor names it: a serial port's list text, a
+    // printer-class interface's device path; "" when none is open (or the vendor library's,
+    // which the doctor does not open).
+    std::string OpenDevice();
 
     // The one raw write to whichever link is open. Tells whether every byte went out, and
     // if not why (no link open, the write refused, fewer bytes taken); nothing is retried.
@@ -145,10 +149,33 @@ private:
     platform::PrinterHandle FWriteHandle;
     // The device name the printer handles were opened on; "" when none are held.
     std::string FPrinterName;
+    // The list text of the serial port opened last.
+    std::string FSerialText;
     // -1 until a vendor-library device is opened, so that no read goes to a stray handle.
     UsbApiHandle FUsbHandle;
     int FUsbDevice = -1;
 };
+
+// The serial component as a cutter connection uses it: 57600 bit/s, 8 data bits, no parity,
+// one stop bit, no handshake, every event watched.
+std::unique_ptr<TComm> MakeCutterComm(std::shared_ptr<platform::SerialDriver> driver);
+
+// Opens the serial port of a list text as Connect does: the port, its line settings and
+// buffers (TComm::Open), then its modem lines. True when one of them is active (a line whose
+// state cannot be read counts as active); false when none is, and the port is closed again.
+// A port the system refuses throws ECommError, its message followed by the hint line.
+bool OpenSerialPort(TComm& comm, const std::string& text);
+
+// What Connect would find on a serial port, found the same way (OpenSerialPort) on a
+// component of its own, which is closed again: the doctor's check of a port.
+struct SerialPortCheck {
+    enum class Outcome { Opens, NoModemLine, Refused };
+    Outcome outcome = Outcome::Refused;
+    int error = 0;       // the system's error number of a refused open (ECommError's code)
+    std::string message; // the serial component's message ("Port not open (Error: 1)")
+};
+SerialPortCheck CheckSerialPort(std::shared_ptr<platform::SerialDriver> driver,
+                                const std::string& text);
 
 // The link kind a typed text names: one containing "COM" (in any case: "com3") or a device
 // path is a serial port, one containing "QRM USB" a vendor-library device; none else.

@@ -1,6 +1,7 @@
 #include "link/OpenHint.h"
 
 #include "link/Connections.h"
+#include "platform/DeviceReport.h"
 
 namespace zopra {
 
@@ -14,8 +15,10 @@ std::string PermissionHint(LinkKind kind, const std::string& group) {
                kUdevRulesPath +
                ", part of the zopra package), then unplug the cutter and plug "
                "it in again.";
-    // Adding a user to root's group would give away far more than a port.
-    if (group.empty() || group == "root")
+    // Adding a user to root's group would give away far more than a port, and a person's own
+    // group (as a report names it) is no group to join.
+    if (group.empty() || group == "root" || group == platform::kPersonAccount ||
+        group == platform::kCallerAccount)
         return "Your user may not open this port. Ask the administrator for access to it.";
     return "Your user may not open this port, which belongs to the group " + group +
            ". Add yourself to it with: sudo usermod -aG " + group +

@@ -45,4 +45,8 @@ int ReplaceFileAtomically(const std::filesystem::path& path, std::string_view by
 inline constexpr int kNotRegularFile = -1;
 int AppendToFile(const std::filesystem::path& path, std::string_view bytes);
 
+// The line end of a text file a user opens with the system's own editor: "\r\n" on Windows,
+// where older Notepads show "\n" alone as one long line, "\n" elsewhere.
+std::string_view TextFileLineEnd();
+
 } // namespace zopra::platform

@@ -12,6 +12,11 @@ namespace zopra::platform {
 // absolute XDG_CONFIG_HOME or HOME, no application data folder). It may not exist yet.
 std::filesystem::path UserSettingsFolder();
 
+// Where the user keeps documents, for a file dialog to start in: on Linux XDG_DOCUMENTS_DIR
+// (from $XDG_CONFIG_HOME/user-dirs.dirs, where the desktop keeps it), else the home folder; on
+// Windows the Documents folder. Empty when the system names none.
+std::filesystem::path UserDocumentsFolder();
+
 // An exclusive lock on the file `path` (made when missing), held while the object lives:
 // flock on Linux, LockFileEx on Windows. The lock file is never the data file itself, which
 // is replaced by a rename and would leave a lock on the old file behind.

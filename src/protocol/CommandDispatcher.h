@@ -69,6 +69,7 @@ public:
 
     void SetWaitHook(WaitHook hook);
     void SetReplyBound(std::chrono::milliseconds bound);
+    std::chrono::milliseconds ReplyBound() const { return replyBound_; }
     // The receiver that drops an answer given up on (none: nothing is dropped).
     void SetAbandonedReplies(AbandonedReplies* receiver);
     // Lets the wait for a reply end at once with ConnectionLostError (none: only the bound).

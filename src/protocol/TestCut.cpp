@@ -5,6 +5,7 @@
 #include "protocol/ParameterDisplay.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zopra {
 
@@ -202,10 +203,20 @@ bool ReadBackMatches(const MachineSettings& after, std::string_view modelName,
 }
 
 std::string ReadBackMismatchText(const MachineSettings& after, bool inches, char sep) {
-    return "The cutter did not take the change: it reports blade force " +
-           FormatGeneral(after.FBladeForce, sep) + " and blade offset " +
-           BladeOffsetText(after.FBladeOffset, inches, sep) + " " + LengthUnitName(inches) +
-           "; no test cut was made.";
+    // The force as the page shows it: the force bar's position, in the unit chosen (a cutter
+    // outside the model table reports position x 0.64). A value no position sends is shown
+    // as the cutter reports it.
+    const double reported = after.FBladeForce;
+    const std::optional<std::int32_t> position =
+        reported == std::trunc(reported) && std::fabs(reported) < 1e9
+            ? ForcePositionForValue(after.FModelName, static_cast<std::int32_t>(reported))
+            : std::nullopt;
+    const std::string force =
+        position ? CutForceText(*position, inches, sep)
+                 : FormatGeneral(after.FBladeForce, sep) + " (as the cutter reports it)";
+    return "The cutter did not take the change: it reports blade force " + force +
+           " and blade offset " + BladeOffsetText(after.FBladeOffset, inches, sep) + " " +
+           LengthUnitName(inches) + "; no test cut was made.";
 }
 
 std::string TuneStepText(int number, const TuneStep& step, bool inches, char sep) {

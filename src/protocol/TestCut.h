@@ -106,7 +106,8 @@ bool ReadBackMatches(const MachineSettings& after, std::string_view modelName,
                      const CutValues& written);
 
 // "The cutter did not take the change: it reports blade force 80 g and blade offset
-// 0.250 mm; no test cut was made."
+// 0.250 mm; no test cut was made.", force and offset in the unit chosen, as the page shows
+// them.
 std::string ReadBackMismatchText(const MachineSettings& after, bool inches,
                                  char decimalSeparator = '.');
 

@@ -2,6 +2,8 @@
 
 #include "link/Connections.h"
 #include "link/OpenHint.h"
+#include "platform/BoundedCall.h"
+#include "platform/SerialPortList.h"
 #include "settings/VendorLibraryFile.h"
 
 #include <algorithm>
@@ -71,6 +73,13 @@ void AddNodes(const std::vector<DeviceNodeReport>& nodes, DeviceSystem system,
             else
                 line += "no device node  ";
         }
+        if (node.HeldHere) {
+            out.findings.push_back(
+                {line + "open in zopra" +
+                     (node.HeldBy.empty() ? "" : ": connected to " + node.HeldBy),
+                 {}});
+            continue;
+        }
         if (node.OpenTimedOut) {
             out.findings.push_back(
                 {line + "could not be checked: its open did not return within 2 s",
@@ -78,16 +87,27 @@ void AddNodes(const std::vector<DeviceNodeReport>& nodes, DeviceSystem system,
             out.cutterBlocked = out.cutterBlocked || node.Role != NodeRole::SerialPort;
             continue;
         }
+        if (node.OpenError == 0 && node.NoActiveLine) {
+            out.findings.push_back(
+                {line + "opens, but none of its modem lines is active: nothing is connected to "
+                        "it, or what is connected is switched off",
+                 {}});
+            continue;
+        }
         if (node.OpenError == 0) {
             out.findings.push_back({line + "can open", {}});
             continue;
         }
         const platform::OpenFailure cause = platform::ClassifyOpenError(node.OpenError);
-        std::string why = std::system_category().message(node.OpenError);
+        // A code of the serial component's own (-1) has no system text: its message says it.
+        std::string why = node.OpenError > 0 ? std::system_category().message(node.OpenError) : "";
         while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == ' '))
             why.pop_back();
         if (!onLinux && cause == platform::OpenFailure::Busy)
             why += " (another program holds it)";
+        // What Connect says of the same port.
+        if (!node.OpenMessage.empty())
+            why = why.empty() ? node.OpenMessage : why + " (" + node.OpenMessage + ")";
         out.findings.push_back({line + "cannot open: " + why,
                                 OpenHint(cause, KindOf(node.Role), node.Group, HostOf(system))});
         out.cutterBlocked = out.cutterBlocked || node.Role != NodeRole::SerialPort;
@@ -109,7 +129,8 @@ DoctorFinding RulesFinding(const std::vector<fs::path>& folders) {
         if (text.find("7a3c") != std::string::npos && text.find("uaccess") != std::string::npos)
             return {"udev rules: installed (" + file.string() + ")", {}};
         return {"udev rules: " + file.string() +
-                    " is there but gives no access to vendor 7a3c (emptied or masked)",
+                    " is there but gives no access to the cutter maker's USB devices (emptied "
+                    "or masked)",
                 "Remove it, so that the package's rules apply."};
     }
     return {std::string("udev rules: not installed (") + kUdevRulesPath +
@@ -153,7 +174,34 @@ DoctorFinding VendorLibraryFinding(const VendorLibraryCheck& check) {
 }
 
 DoctorFindings RunDoctor(const DoctorRoots& roots) {
-    return FindingsOf(platform::ReadDeviceReport(roots.Devices), roots.RulesFolders);
+    const std::vector<std::string> listed =
+        roots.ListSerialPorts ? roots.ListSerialPorts() : platform::ListSerialPorts();
+    platform::DeviceReport report =
+        platform::ReadDeviceReport(roots.Devices, listed, roots.HeldDevice);
+    const std::shared_ptr<platform::SerialDriver> driver =
+        roots.SerialDriver ? roots.SerialDriver : platform::SystemSerialDriver();
+    for (DeviceNodeReport& node : report.SerialPorts) {
+        if (node.HeldHere) {
+            node.HeldBy = roots.HeldModel;
+            continue;
+        }
+        if (!node.NodeExists)
+            continue; // its stat failed: OpenError says why already
+        const auto checked =
+            platform::CallWithin(platform::kDeviceOpenBound, [driver, port = node.Path] {
+                return CheckSerialPort(driver, port);
+            });
+        if (!checked) {
+            node.OpenTimedOut = true;
+            continue;
+        }
+        node.OpenError = checked->outcome == SerialPortCheck::Outcome::Refused
+                             ? (checked->error != 0 ? checked->error : -1)
+                             : 0;
+        node.OpenMessage = checked->message;
+        node.NoActiveLine = checked->outcome == SerialPortCheck::Outcome::NoModemLine;
+    }
+    return FindingsOf(report, roots.RulesFolders);
 }
 
 DoctorFindings FindingsOf(const platform::DeviceReport& report,
@@ -165,9 +213,7 @@ DoctorFindings FindingsOf(const platform::DeviceReport& report,
         out.findings.push_back({"  none", {}});
     AddNodes(report.SerialPorts, report.System, out);
 
-    out.findings.push_back(
-        {windows ? "USB printer-class devices of vendor 7a3c:" : "USB devices of vendor 7a3c:",
-         {}});
+    out.findings.push_back({"The cutter maker's USB devices:", {}});
     if (report.CutterNodes.empty())
         out.findings.push_back({"  none: is the cutter plugged in and switched on?", {}});
     AddNodes(report.CutterNodes, report.System, out);

@@ -6,9 +6,12 @@
 // Linux whether the udev rules are installed, on Windows whether the vendor library beside
 // the program is one the program can use.
 #include "platform/DeviceReport.h"
+#include "platform/SerialDriver.h"
 #include "settings/VendorLibraryFile.h"
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,14 @@ struct DoctorRoots {
     // package's file of the same name).
     std::vector<std::filesystem::path> RulesFolders = {"/etc/udev/rules.d", "/usr/lib/udev/rules.d",
                                                        "/lib/udev/rules.d"};
+    // The serial ports the connection list shows (virtual cutters' ports too), each checked
+    // as Connect opens it, through `SerialDriver` (null: the system's).
+    std::function<std::vector<std::string>()> ListSerialPorts;
+    std::shared_ptr<platform::SerialDriver> SerialDriver;
+    // The device this program has open now (CutterConnections::OpenDevice) and the model
+    // connected on it: named as such and not opened, since its own open would be refused.
+    std::string HeldDevice;
+    std::string HeldModel;
 };
 
 struct DoctorFinding {
@@ -36,7 +47,9 @@ struct DoctorFindings {
 };
 
 // Looks at the devices of this computer (or the made-up tree of `roots`). Each device open
-// is bounded (platform::kDeviceOpenBound); one that does not return is "not checked".
+// is bounded (platform::kDeviceOpenBound); one that does not return is "not checked". A
+// serial port is judged as Connect judges it: opened, its line settings made, its modem
+// lines read.
 DoctorFindings RunDoctor(const DoctorRoots& roots = {});
 
 // What the doctor says of a device report already read (RunDoctor's second half); the udev

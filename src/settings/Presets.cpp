@@ -233,8 +233,7 @@ void PutPreset(std::vector<Preset>& presets, Preset preset, bool replace) {
                                     [&](const Preset& p) { return p.name == preset.name; });
     if (found != presets.end()) {
         if (!replace)
-            throw InputError("the preset " + Quoted(preset.name) +
-                             " is there already (--replace overwrites it)");
+            throw PresetTaken("the preset " + Quoted(preset.name) + " is there already");
         *found = std::move(preset);
         return;
     }

@@ -6,6 +6,7 @@
 // sent. The presets file is one JSON document; PresetStore.h keeps it.
 #include "protocol/Commands.h"
 #include "protocol/MachineSettings.h"
+#include "settings/InputError.h"
 #include "settings/SettingsJson.h"
 #include "settings/SettingsPlan.h"
 
@@ -59,8 +60,14 @@ std::string PresetsText(const std::vector<Preset>& presets);
 // The preset named exactly `name`, or null.
 const Preset* FindPreset(const std::vector<Preset>& presets, const std::string& name);
 
-// Adds `preset`, or replaces the one of the same name when `replace`. InputError when the
-// name is taken and not `replace`, or when the list would hold more than 500.
+// A preset's name is taken; each front end says how to replace it.
+class PresetTaken : public InputError {
+public:
+    using InputError::InputError;
+};
+
+// Adds `preset`, or replaces the one of the same name when `replace`. PresetTaken when the
+// name is taken and not `replace`; InputError when the list would hold more than 500.
 void PutPreset(std::vector<Preset>& presets, Preset preset, bool replace);
 
 } // namespace zopra::settings

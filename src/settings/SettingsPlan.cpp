@@ -1,5 +1,7 @@
 #include "settings/SettingsPlan.h"
 
+#include "protocol/TestCut.h"
+
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
@@ -137,13 +139,15 @@ int ChoiceIndex(const SettingsUpdate& update, Choice choice) {
 }
 
 std::vector<std::string> SettingsChanges(const std::optional<SettingsUpdate>& before,
-                                         const SettingsUpdate& after, const std::string& model) {
+                                         const SettingsUpdate& after, const std::string& model,
+                                         bool inches, char decimalSeparator) {
+    // As the page shows them: the force bar's grams (or ounces), the offset list's entry.
     const auto grams = [&](const SettingsUpdate& u) {
         const auto position = ForcePositionForValue(model, u.forceValue);
-        return std::to_string(position ? *position : u.forceValue) + " g";
+        return CutForceText(position ? *position : u.forceValue, inches, decimalSeparator);
     };
-    const auto offset = [](const SettingsUpdate& u) {
-        return BladeOffsetEntryText(u.offsetIndex) + " mm";
+    const auto offset = [&](const SettingsUpdate& u) {
+        return CutOffsetText(u.offsetIndex, inches, decimalSeparator);
     };
     std::vector<std::string> lines;
     const auto line = [&](const char* caption, const std::string& was, const std::string& now) {

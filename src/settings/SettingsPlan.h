@@ -64,9 +64,10 @@ int ChoiceIndex(const SettingsUpdate& update, Choice choice);
 // What changes when `after` is written over the settings `before` shows, one line per
 // setting in the page's words: "Blade force: 120 g -> 150 g", "Media weight: Heavy -> Light".
 // Without `before` (the cutter reported a value that has no entry) each line shows the value
-// written alone.
+// written alone. Force and offset are in the unit chosen ("Blade force: 4.23 oz -> 5.29 oz").
 std::vector<std::string> SettingsChanges(const std::optional<SettingsUpdate>& before,
-                                         const SettingsUpdate& after, const std::string& model);
+                                         const SettingsUpdate& after, const std::string& model,
+                                         bool inches = false, char decimalSeparator = '.');
 
 // The offset list entry text ("0.250") of a list position.
 std::string BladeOffsetEntryText(int index);

@@ -14,6 +14,8 @@ namespace zopra::settings {
 namespace {
 
 void AppendCutter(const ReportContents& contents, std::string& text) {
+    if (!contents.lastFailure.empty())
+        text += "Last failure: " + EscapedBytes(contents.lastFailure) + "\n";
     if (!contents.cutterFailure.empty())
         text += "Reading the cutter failed: " + EscapedBytes(contents.cutterFailure) + "\n";
     if (!contents.cutter) {
@@ -104,7 +106,16 @@ std::optional<std::string> WriteReportFile(const std::filesystem::path& file,
     // A folder or device of that name would be replaced, not written to.
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         return "it is not a regular file";
-    if (const int failure = platform::ReplaceFileAtomically(file, text))
+    const std::string_view lineEnd = platform::TextFileLineEnd();
+    std::string lines;
+    lines.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n')
+            lines += lineEnd;
+        else
+            lines += c;
+    }
+    if (const int failure = platform::ReplaceFileAtomically(file, lines))
         return std::system_category().message(failure);
     return std::nullopt;
 }

@@ -26,6 +26,7 @@ struct ReportContents {
     std::optional<MachineSettings> cutter;
     std::string cutterPort;
     std::string cutterFailure; // why reading the cutter failed; "" when it did not
+    std::string lastFailure;   // the window's last failure message ("Port not open (Error: 1)")
     std::vector<TrafficExchange> traffic;
     // The cutter's last journal entries (at most 20), oldest first.
     std::vector<JournalEntry> journal;
@@ -38,7 +39,8 @@ std::string_view ProgramVersion();
 std::string SupportReportText(const ReportContents& contents);
 
 // Writes `text` to `file` in one step (a temporary file beside it, renamed over it), so that
-// a failure leaves no half-written report. The message of a failure, or nothing.
+// a failure leaves no half-written report; its lines end as the system's text files do (CR LF
+// on Windows). The message of a failure, or nothing.
 std::optional<std::string> WriteReportFile(const std::filesystem::path& file,
                                            const std::string& text);
 

@@ -200,7 +200,7 @@ TEST_F(AdjustPageTest, FieldWithoutANumberIsNamedAndNothingSent) {
     auto cutter = ConnectOnAdjustPage();
     W.Edit(C::EdMeasure_x).SetText("abc");
     W.Click(C::BuScale2);
-    EXPECT_EQ(Text(C::StatusLine), "Measured length (X): 'abc' is not a valid floating point value");
+    EXPECT_EQ(Text(C::StatusLine), "Measured length (X): 'abc' is not a number");
     EXPECT_TRUE(W.EditOf(C::EdMeasure_x).Marked());
     EXPECT_EQ(W.EditOf(C::EdMeasure_x).Focused(), 1);
     EXPECT_TRUE(W.EnabledOf(C::BuScale2)) << "nothing was sent: the button stays";

@@ -44,9 +44,12 @@ public:
     explicit KeptPort(std::shared_ptr<std::string> port) : port_(std::move(port)) {}
     std::string Read() override { return *port_; }
     void Write(const std::string& port) override { *port_ = port; }
+    std::string ReadFolder() override { return folder_; }
+    void WriteFolder(const std::string& folder) override { folder_ = folder; }
 
 private:
     std::shared_ptr<std::string> port_;
+    std::string folder_;
 };
 
 // A settings folder of the test's own (the presets file and the journal beside it) in the

@@ -124,12 +124,13 @@ TEST_F(FormStartTest, TypingAnOffsetMarksTheFieldInsteadOfABoxPerKey) {
     W.Type(C::CBOffset, "ab");
     EXPECT_TRUE(W.Messages.empty());
     EXPECT_TRUE(W.ListOf(C::CBOffset).Marked());
-    EXPECT_EQ(Text(C::StatusLine), "'ab' is not a valid floating point value");
+    EXPECT_EQ(Text(C::StatusLine), "Blade Offset: 'ab' is not a number");
 
-    // A number typed next is taken, and the mark goes.
+    // A number typed next is taken, and the mark and the field's message go.
     W.ListOf(C::CBOffset).SetText("");
     W.Type(C::CBOffset, "0.5");
     EXPECT_FALSE(W.ListOf(C::CBOffset).Marked());
+    EXPECT_EQ(Text(C::StatusLine), "");
     EXPECT_EQ(F->Record().Read().FBladeOffset, 500);
     EXPECT_TRUE(W.Messages.empty());
 }

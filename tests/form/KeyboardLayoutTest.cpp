@@ -14,9 +14,9 @@ namespace {
 TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
     const std::vector<std::string_view> reading = {
         "CBConnects", "BuConnect", "TSSetting",
-        // "Setting": the left column top to bottom, then the right one.
+        // "Setting": the left column top to bottom, then the right one, then the buttons.
         "SBForce", "CBOffset", "CBMedia", "CBWeight", "CBUnroll", "CBAccel", "CBSmooth", "CoUnit",
-        "BuUpdate", "BuQuery", "BuSaveFile", "BuLoadFile", "CBBladeHolder",
+        "CBBladeHolder", "BuUpdate", "BuQuery", "BuSaveFile", "BuLoadFile",
         // "Adjust": each step's fields, then its button.
         "EdTestDraw_X", "EdTestDraw_Y", "BuScale1", "EdMeasure_x", "EdMeasure_y", "BuScale2",
         "EdAASII_X_Offset", "EdAASII_Y_Offset", "BuAASIIUpdate",

@@ -83,6 +83,17 @@ TEST_F(LinksAndFaultsTest, SilentCutterEndsTheSeriesAndALaterConnectWorks) {
     EXPECT_EQ(W.Messages, (std::vector<Message>{{MessageKind::Error, kNoAnswerInTheWindow}}));
     EXPECT_EQ(silent->Commands(), (std::vector<std::string>{"OH;"}));
     EXPECT_EQ(W.BusyDepth(), 0);
+    // "Why?" starts with that failure, what it means, and the port it happened on.
+    ASSERT_TRUE(W.VisibleOf(C::BuWhy));
+    W.Click(C::BuWhy);
+    ASSERT_EQ(W.Findings.size(), 1u);
+    EXPECT_EQ(
+        W.Findings[0].rfind("The machine did not answer.\nThe port opened and zopra asked", 0), 0u)
+        << W.Findings[0];
+    EXPECT_NE(W.Findings[0].find("\n\n" + silent->Entry() +
+                                 ": opened, but nothing answered OH; within 300 ms\n"),
+              std::string::npos)
+        << W.Findings[0];
 
     auto healthy = StartCutter();
     Choose(healthy->Entry());
@@ -206,6 +217,28 @@ INSTANTIATE_TEST_SUITE_P(Buttons, FailedWriteTest,
                                            ControlId::BuAASIIUpdate, ControlId::BuCutTest,
                                            ControlId::BuCutFix),
                          [](const auto& info) { return std::string(RowOf(info.param).name); });
+
+// A link lost in the middle of the guided fix's update says how far the update got, as
+// "Update" does: the cutter may hold some of the new values and not others.
+TEST_F(LinksAndFaultsTest, AFailedTuneWriteSaysHowFarItGot) {
+    auto cutter = ConnectTo();
+    WaitForWorkButtons();
+    vc::Faults faults = VirtualCutterOf(*cutter).GetFaults();
+    faults.vanishAfter = 2; // counts anew from here
+    VirtualCutterOf(*cutter).SetFaults(faults);
+    W.Choose(C::CBCutSeen, 1); // "Not cut through": the force one step up
+    W.Click(C::BuCutFix);
+    ASSERT_EQ(W.Messages.size(), 1u);
+    const std::string& text = W.Messages[0].text;
+    const std::string tail = " of the 9 settings were written before the connection was lost.";
+    ASSERT_GT(text.size(), tail.size()) << text;
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail) << text;
+    // The two commands the cutter took, and none it did not, were counted.
+    const int written = std::stoi(text.substr(text.rfind(". ", text.size() - tail.size()) + 2));
+    EXPECT_GE(written, 2) << text;
+    EXPECT_LT(written, 9) << text;
+    EXPECT_FALSE(W.EnabledOf(C::BuCutFix)) << "no further fix on a cutter no longer read";
+}
 
 TEST_F(LinksAndFaultsTest, DisplayGoesOnWhenTheOffsetQueryCannotBeWritten) {
     auto cutter = ConnectTo();

@@ -117,6 +117,47 @@ TEST_P(TestCutPageTest, LoopFromABadStartEndsClean) {
     EXPECT_TRUE(W.Messages.empty());
 }
 
+// One click must never write a force and cut on a cutter no test cut was seen on: a new
+// connection ends the loop (its answer and steps go), and the clean cut's preset name goes
+// once the page no longer shows the values it names.
+TEST_F(FormTest, TuningStateDoesNotOutliveItsConnectionOrUnit) {
+    vc::Options options;
+    options.state.force = 90;
+    options.state.bladeOffset = 250;
+    options.material = vc::Material{90, 110, 250};
+    auto cutter = StartCutter(options);
+    ConnectTo(*cutter);
+    const auto cleanCut = [&] {
+        W.Click(C::BuCutTest);
+        W.Choose(C::CBCutSeen, 0);
+        W.Click(C::BuCutFix);
+    };
+    cleanCut();
+    EXPECT_EQ(Text(C::CBPreset), "Clean: 90 g, 0.250 mm");
+    EXPECT_EQ(Text(C::LaCutStep1), "1: 90 g, 0.250 mm, clean");
+    W.Choose(C::CBCutSeen, 1); // an answer about the cut on this cutter
+
+    ConnectTo(*cutter);
+    EXPECT_EQ(W.ListOf(C::CBCutSeen).Position(), -1);
+    EXPECT_EQ(Text(C::LaCutStep1), "");
+    EXPECT_EQ(Text(C::CBPreset), "");
+    W.Click(C::BuCutFix);
+    EXPECT_EQ(Text(C::StatusLine), "Choose what you see on the test cut first; nothing was sent.");
+    EXPECT_TRUE(cutter->Commands().empty());
+
+    // Another unit: the name in grams and millimetres names no value the page shows.
+    cleanCut();
+    EXPECT_EQ(Text(C::CBPreset), "Clean: 90 g, 0.250 mm");
+    W.Choose(C::CoUnit, 1);
+    EXPECT_EQ(Text(C::CBPreset), "");
+    EXPECT_EQ(Text(C::LaCutStep1), "");
+    // A cut made waits for its own answer.
+    W.Choose(C::CBCutSeen, 1);
+    W.Click(C::BuCutTest);
+    EXPECT_EQ(W.ListOf(C::CBCutSeen).Position(), -1);
+    EXPECT_TRUE(W.Messages.empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Units, TestCutPageTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Inches" : "Millimetres"; });
 

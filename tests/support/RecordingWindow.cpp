@@ -170,13 +170,17 @@ std::optional<std::string> NextFile(std::deque<std::optional<std::string>>& file
 } // namespace
 
 std::optional<std::string> RecordingWindow::ChooseFileToSave(const std::string& title,
-                                                             const std::string&) {
+                                                             const std::string&,
+                                                             const std::string& startFolder) {
     FileDialogs.push_back(title);
+    DialogFolders.push_back(startFolder);
     return NextFile(ChosenFiles);
 }
 
-std::optional<std::string> RecordingWindow::ChooseFileToOpen(const std::string& title) {
+std::optional<std::string> RecordingWindow::ChooseFileToOpen(const std::string& title,
+                                                             const std::string& startFolder) {
     FileDialogs.push_back(title);
+    DialogFolders.push_back(startFolder);
     return NextFile(ChosenFiles);
 }
 

@@ -173,8 +173,10 @@ public:
     void CopyToClipboard(const std::string& text) override { Clipboard = text; }
     bool AskYesNo(const std::string& text) override;
     std::optional<std::string> ChooseFileToSave(const std::string& title,
-                                                const std::string& suggestedName) override;
-    std::optional<std::string> ChooseFileToOpen(const std::string& title) override;
+                                                const std::string& suggestedName,
+                                                const std::string& startFolder) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& title,
+                                                const std::string& startFolder) override;
     void BeginBusyCursor() override {
         ++busy_;
         ++busyCount_;
@@ -199,6 +201,7 @@ public:
     // The file dialogs' titles, and the files the user chooses in them in turn (a cancel
     // for nothing, and when none is left).
     std::vector<std::string> FileDialogs;
+    std::vector<std::string> DialogFolders; // the folder each dialog was to start in
     std::deque<std::optional<std::string>> ChosenFiles;
     // Called with each box as it is shown (to look at the window at that moment).
     std::function<void(const Message&)> OnMessage;

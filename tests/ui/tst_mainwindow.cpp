@@ -46,6 +46,8 @@ private slots:
     void visibleControlsFitTheirParent();
     void diagnosticControlsLieOutsideTheClientArea();
     void keyboardWalksTheTableOrderAndPressesButtons();
+    void pageKeysTurnThePageFromAnyControl();
+    void focusComesBackToTheButtonPressedAfterASeries();
     void captionsReadableUnderADarkPalette();
 
 private:
@@ -452,6 +454,67 @@ void TestMainForm::keyboardWalksTheTableOrderAndPressesButtons() {
     // With no cutter connected the form says why nothing was plotted.
     QCOMPARE(FMessages->entries().size(), 1u);
     FMessages->clear();
+}
+
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageDown and Ctrl+PageUp, round both ends, also from the
+// force bar, which takes Page Up and Page Down for itself, and from a control of the window
+// outside the pages.
+void TestMainForm::pageKeysTurnThePageFromAnyControl() {
+    ShowWindow();
+    auto* tabs = FWindow->Control<QTabWidget>(ControlId::TSSetting);
+    auto* force = FWindow->Control<QScrollBar>(ControlId::SBForce);
+    force->setEnabled(true);
+    const int last = tabs->count() - 1;
+    QSignalSpy turned(tabs, &QTabWidget::currentChanged);
+    const struct {
+        QWidget* from;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int page; // after the key
+    } keys[] = {
+        {force, Qt::Key_Tab, Qt::ControlModifier, 1},
+        {tabs->tabBar(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 0},
+        {force, Qt::Key_PageDown, Qt::ControlModifier, 1},
+        {tabs->tabBar(), Qt::Key_PageUp, Qt::ControlModifier, 0},
+        {force, Qt::Key_PageUp, Qt::ControlModifier, last},
+        {FWindow->Control<QWidget>(ControlId::CBConnects), Qt::Key_Tab, Qt::ControlModifier, 0},
+    };
+    const int position = force->value();
+    for (const auto& key : keys) {
+        QTest::keyClick(key.from, key.key, key.modifiers);
+        QCOMPARE(tabs->currentIndex(), key.page);
+    }
+    QCOMPARE(turned.count(), static_cast<int>(std::size(keys)));
+    QCOMPARE(force->value(), position);
+}
+
+// A command series disables its buttons one after the other and enables them again: the
+// focus comes back to the button pressed, unless the user moved it meanwhile.
+void TestMainForm::focusComesBackToTheButtonPressedAfterASeries() {
+    ShowWindow();
+    FWindow->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FWindow.get()));
+    zopra::IButton* series[] = {&FWindow->Button(ControlId::BuUpdate),
+                                &FWindow->Button(ControlId::BuQuery)};
+    auto* pressed = FWindow->Control<QWidget>(ControlId::BuUpdate);
+    auto* elsewhere = FWindow->Control<QWidget>(ControlId::CBConnects);
+    for (zopra::IButton* button : series)
+        button->SetEnabled(true);
+    for (const bool userMovedIt : {false, true}) {
+        pressed->setFocus();
+        for (zopra::IButton* button : series)
+            button->SetEnabled(false);
+        QVERIFY(FWindow->focusWidget() != pressed);
+        if (userMovedIt)
+            elsewhere->setFocus();
+        for (zopra::IButton* button : series)
+            button->SetEnabled(true);
+        const QWidget* focus = FWindow->focusWidget();
+        if (userMovedIt)
+            QVERIFY2(focus == elsewhere || elsewhere->isAncestorOf(focus), "the move was undone");
+        else
+            QVERIFY2(focus == pressed, "Enter would press another button");
+    }
 }
 
 QTEST_MAIN(TestMainForm)

@@ -1,6 +1,7 @@
-// The Qt window while the form waits for a reply: the window keeps handling its events, the
-// busy cursor is up only until the bound ends the wait, the error box shows the ordinary
-// pointer, and a close ends the wait. Against a silent in-process virtual cutter.
+// The Qt window while the form waits for a reply: the window keeps handling its events but
+// holds the timers' ticks until the wait is over, the busy cursor is up only until the bound
+// ends the wait, the error box shows the ordinary pointer, and a close ends the wait. Against
+// a silent in-process virtual cutter.
 
 #include "CutterWindow.h"
 
@@ -44,12 +45,23 @@ void TestReplyWait::replyWaitEndsAtTheBoundOrAtAClose() {
     Choose(window, QString::fromStdString(silent->DevicePath().string()));
     QVERIFY(QApplication::overrideCursor() == nullptr);
 
-    // Seen from inside the wait: the dispatcher's wait processes the timer's event.
+    // Seen from inside the wait: the dispatcher's wait runs a call posted to the window.
     bool sawWait = false;
     Qt::CursorShape duringWait = Qt::ArrowCursor;
-    QTimer::singleShot(50ms, &window, [&] {
-        sawWait = window.Form().Record().FWaitingReply.load() != 0;
-        duringWait = CursorNow();
+    QMetaObject::invokeMethod(
+        &window,
+        [&] {
+            sawWait = window.Form().Record().FWaitingReply.load() != 0;
+            duringWait = CursorNow();
+        },
+        Qt::QueuedConnection);
+    // A timer that comes due during the wait ticks after it (the window's timers are
+    // QTimers too): a handler never runs inside another's wait.
+    bool ticked = false;
+    bool tickedInWait = false;
+    QTimer::singleShot(10ms, &window, [&] {
+        ticked = true;
+        tickedInWait = window.Form().Record().FWaitingReply.load() != 0;
     });
     std::vector<std::pair<QString, bool>> messages; // text, and whether a cursor was set
     const zopra::ScopedMessageHook hook([&](MessageKind, const QString& text) {
@@ -57,7 +69,9 @@ void TestReplyWait::replyWaitEndsAtTheBoundOrAtAClose() {
     });
     QTest::mouseClick(window.Control<QPushButton>(ControlId::BuConnect), Qt::LeftButton);
 
-    QVERIFY2(sawWait, "the timer ran while the reply was awaited");
+    QVERIFY2(sawWait, "the posted call ran while the reply was awaited");
+    QVERIFY2(!tickedInWait, "a timer ticked inside the reply wait");
+    QTRY_VERIFY2(ticked, "the tick held during the wait was lost");
     QCOMPARE(duringWait, Qt::WaitCursor);
     // The bound ended the wait with an error: the error box shows the ordinary pointer, and
     // nothing is left on the cursor stack afterwards.
@@ -72,7 +86,8 @@ void TestReplyWait::replyWaitEndsAtTheBoundOrAtAClose() {
     Choose(window, QString::fromStdString(silent->DevicePath().string()));
     messages.clear();
     bool closedInTheWait = true;
-    QTimer::singleShot(50ms, &window, [&] { closedInTheWait = window.close(); });
+    QMetaObject::invokeMethod(
+        &window, [&] { closedInTheWait = window.close(); }, Qt::QueuedConnection);
     QTest::mouseClick(window.Control<QPushButton>(ControlId::BuConnect), Qt::LeftButton);
     QVERIFY(!closedInTheWait);
     QVERIFY(messages.empty());

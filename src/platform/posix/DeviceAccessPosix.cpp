@@ -1,5 +1,6 @@
 // Causes of failed opens and owners of device nodes on Linux.
 #include "platform/DeviceAccess.h"
+#include "platform/DeviceReport.h"
 #include "platform/posix/AccountNames.h"
 #include "platform/posix/PrinterClassSysfs.h"
 
@@ -70,6 +71,22 @@ std::string UserName(uid_t uid) {
 std::string GroupName(gid_t gid) {
     return NameOfId<group>(gid, _SC_GETGR_R_SIZE_MAX, ::getgrgid_r,
                            [](const group& entry) { return entry.gr_name; });
+}
+
+bool IsPersonId(unsigned id) {
+    return id >= 1000 && id < 60000;
+}
+
+std::string ShownOwner(uid_t uid, uid_t caller) {
+    if (!IsPersonId(uid))
+        return UserName(uid);
+    return uid == caller ? kCallerAccount : kPersonAccount;
+}
+
+std::string ShownGroup(gid_t gid, gid_t caller) {
+    if (!IsPersonId(gid))
+        return GroupName(gid);
+    return gid == caller ? kCallerAccount : kPersonAccount;
 }
 
 std::string DeviceGroup(const std::string& deviceName) {

@@ -48,9 +48,10 @@ std::string DriverOf(const fs::path& dir) {
     return error ? std::string() : driver.filename().string();
 }
 
-// Owner, group, mode, and whether this user may open the node.
+// Owner, group, mode, and (but for a serial port) whether this user may open the node.
+// This program's own open node (`held`) is not opened again.
 DeviceNodeReport Inspect(NodeRole role, const fs::path& node, std::string device,
-                         std::string driver) {
+                         std::string driver, const std::string& held) {
     DeviceNodeReport report;
     report.Role = role;
     report.Path = node.string();
@@ -62,10 +63,13 @@ DeviceNodeReport Inspect(NodeRole role, const fs::path& node, std::string device
         return report;
     }
     report.NodeExists = true;
-    // This user's own name stays out of what the report shows (it may be sent to others).
-    report.Owner = info.st_uid == ::geteuid() && info.st_uid != 0 ? "you" : UserName(info.st_uid);
-    report.Group = GroupName(info.st_gid);
+    // No person's name goes into what the report shows (it may be sent to others).
+    report.Owner = ShownOwner(info.st_uid, ::geteuid());
+    report.Group = ShownGroup(info.st_gid, ::getegid());
     report.Mode = static_cast<unsigned>(info.st_mode & 07777);
+    report.HeldHere = !held.empty() && report.Path == held;
+    if (role == NodeRole::SerialPort || report.HeldHere)
+        return report;
     // Non-blocking, so that a serial port does not wait for its carrier; no controlling tty.
     // Still bounded: a driver may block in its open all the same.
     const auto opened = CallWithin(kDeviceOpenBound, [path = report.Path] {
@@ -97,7 +101,7 @@ fs::path UsbfsNode(const fs::path& devRoot, const fs::path& deviceDir) {
     return devRoot / "bus" / "usb" / name;
 }
 
-void AddCutterDevice(const DeviceRoots& roots, const fs::path& deviceDir,
+void AddCutterDevice(const DeviceRoots& roots, const fs::path& deviceDir, const std::string& held,
                      std::vector<DeviceNodeReport>& usbNodes,
                      std::vector<DeviceNodeReport>& printerNodes) {
     const std::string device = deviceDir.filename().string();
@@ -123,7 +127,7 @@ void AddCutterDevice(const DeviceRoots& roots, const fs::path& deviceDir,
              lp.increment(lpError)) {
             const std::string name = lp->path().filename().string();
             printerNodes.push_back(
-                Inspect(NodeRole::UsbPrinter, roots.Dev / "usb" / name, device, bound));
+                Inspect(NodeRole::UsbPrinter, roots.Dev / "usb" / name, device, bound, held));
         }
         // Only an interface that usblp binds has the folder.
         if (lpError != std::errc::no_such_file_or_directory)
@@ -131,12 +135,13 @@ void AddCutterDevice(const DeviceRoots& roots, const fs::path& deviceDir,
     }
     const fs::path node = UsbfsNode(roots.Dev, deviceDir);
     if (!node.empty())
-        usbNodes.push_back(Inspect(NodeRole::UsbDevice, node, device, driver));
+        usbNodes.push_back(Inspect(NodeRole::UsbDevice, node, device, driver, held));
 }
 
 } // namespace
 
-DeviceReport ReadDeviceReport(const DeviceRoots& roots) {
+DeviceReport ReadDeviceReport(const DeviceRoots& roots, const std::vector<std::string>& listedPorts,
+                              const std::string& held) {
     DeviceReport report;
     report.System = DeviceSystem::Linux;
 
@@ -144,7 +149,14 @@ DeviceReport ReadDeviceReport(const DeviceRoots& roots) {
     for (const std::string& port : ListHardwareSerialPorts(ttyClass, roots.Dev, ProbeKnownUart)) {
         const std::string name = fs::path(port).filename().string();
         report.SerialPorts.push_back(
-            Inspect(NodeRole::SerialPort, port, name, OwningDriver(ttyClass / name)));
+            Inspect(NodeRole::SerialPort, port, name, OwningDriver(ttyClass / name), held));
+    }
+    for (const std::string& port : listedPorts) {
+        const auto same = [&](const DeviceNodeReport& node) { return node.Path == port; };
+        if (std::none_of(report.SerialPorts.begin(), report.SerialPorts.end(), same))
+            report.SerialPorts.push_back(
+                Inspect(NodeRole::SerialPort, port, fs::path(port).filename().string(),
+                        port.rfind("/dev/pts/", 0) == 0 ? "pty" : "", held));
     }
 
     // Devices only: interfaces have no idVendor, root hubs have another vendor.
@@ -161,7 +173,7 @@ DeviceReport ReadDeviceReport(const DeviceRoots& roots) {
     });
     std::vector<DeviceNodeReport> printers;
     for (const fs::path& device : devices)
-        AddCutterDevice(roots, device, report.CutterNodes, printers);
+        AddCutterDevice(roots, device, held, report.CutterNodes, printers);
     report.CutterNodes.insert(report.CutterNodes.end(), printers.begin(), printers.end());
     return report;
 }

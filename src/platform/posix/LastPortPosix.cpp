@@ -21,37 +21,63 @@ std::filesystem::path LastPortFilePath() {
     return folder.empty() ? folder : folder / "last-port";
 }
 
-std::string LastPortFile::Read() {
-    if (file_.empty())
+namespace {
+
+// One line of text from `file`, "" when there is none or it is no plausible text.
+std::string ReadLine(const std::filesystem::path& file, const char* what) {
+    if (file.empty())
         return {};
-    InputRead read = ReadRegularFile(file_, kFileLimit);
+    InputRead read = ReadRegularFile(file, kFileLimit);
     if (read.status != InputRead::Status::Done) {
         if (read.status == InputRead::Status::Failed && read.error != ENOENT)
-            TraceFailure("reading the last port", read.error);
+            TraceFailure(std::string("reading the ") + what, read.error);
         else if (read.status != InputRead::Status::Failed)
-            TraceNote("the last port file is no regular file of a port", file_.string());
+            TraceNote(std::string("the file of the ") + what + " is no regular file of one line",
+                      file.string());
         return {};
     }
     std::string& text = read.bytes;
     if (!text.empty() && text.back() == '\n')
         text.pop_back();
     if (!PlausiblePortText(text)) {
-        TraceNote("the last port file holds no port", file_.string());
+        TraceNote(std::string("the file of the ") + what + " holds no usable line", file.string());
         return {};
     }
     return text;
 }
 
-void LastPortFile::Write(const std::string& port) {
-    if (file_.empty() || !PlausiblePortText(port))
+void WriteLine(const std::filesystem::path& file, const std::string& text, const char* what) {
+    if (file.empty() || !PlausiblePortText(text))
         return;
     std::error_code error;
-    std::filesystem::create_directories(file_.parent_path(), error);
+    std::filesystem::create_directories(file.parent_path(), error);
     if (error) {
-        TraceFailure("creating the folder of the last port", error.value());
+        TraceFailure(std::string("creating the folder of the ") + what, error.value());
         return;
     }
-    Traced("storing the last port", ReplaceFileAtomically(file_, port + "\n"));
+    Traced(std::string("storing the ") + what, ReplaceFileAtomically(file, text + "\n"));
+}
+
+} // namespace
+
+std::filesystem::path LastPortFile::FolderFile() const {
+    return file_.empty() ? file_ : file_.parent_path() / "last-folder";
+}
+
+std::string LastPortFile::Read() {
+    return ReadLine(file_, "last port");
+}
+
+void LastPortFile::Write(const std::string& port) {
+    WriteLine(file_, port, "last port");
+}
+
+std::string LastPortFile::ReadFolder() {
+    return ReadLine(FolderFile(), "last folder");
+}
+
+void LastPortFile::WriteFolder(const std::string& folder) {
+    WriteLine(FolderFile(), folder, "last folder");
 }
 
 std::unique_ptr<LastPortStore> UserLastPortStore() {

@@ -1,6 +1,6 @@
 #pragma once
-// The last port as a one-line file, at a place of the caller's choosing (tests) or in the
-// user's configuration folder.
+// The last port (and the last folder) as a one-line file, at a place of the caller's choosing
+// (tests) or in the user's configuration folder.
 #include "platform/LastPort.h"
 
 #include <filesystem>
@@ -12,9 +12,13 @@ public:
     explicit LastPortFile(std::filesystem::path file) : file_(std::move(file)) {}
     std::string Read() override;
     void Write(const std::string& port) override;
+    // The folder in the file last-folder beside the port's file.
+    std::string ReadFolder() override;
+    void WriteFolder(const std::string& folder) override;
 
 private:
     std::filesystem::path file_;
+    std::filesystem::path FolderFile() const;
 };
 
 // $XDG_CONFIG_HOME/zopra/last-port, or ~/.config/zopra/last-port; empty when neither

@@ -196,4 +196,8 @@ int AppendToFile(const fs::path& path, std::string_view bytes) {
     return error;
 }
 
+std::string_view TextFileLineEnd() {
+    return "\n";
+}
+
 } // namespace zopra::platform

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
+#include <string>
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
@@ -39,6 +41,32 @@ std::filesystem::path UserSettingsFolder() {
         base = home / ".config";
     }
     return base / "zopra";
+}
+
+std::filesystem::path UserDocumentsFolder() {
+    const std::filesystem::path home = AbsoluteFromEnvironment("HOME");
+    // user-dirs.dirs holds lines such as XDG_DOCUMENTS_DIR="$HOME/Dokumente": a path that
+    // starts with $HOME/ or is absolute (the only forms the desktop writes).
+    std::filesystem::path config = AbsoluteFromEnvironment("XDG_CONFIG_HOME");
+    if (config.empty() && !home.empty())
+        config = home / ".config";
+    std::ifstream dirs(config / "user-dirs.dirs");
+    const std::string key = "XDG_DOCUMENTS_DIR=\"";
+    for (std::string line; !config.empty() && std::getline(dirs, line);) {
+        if (line.rfind(key, 0) != 0 || line.size() < key.size() + 1 || line.back() != '"')
+            continue;
+        std::string value = line.substr(key.size(), line.size() - key.size() - 1);
+        std::filesystem::path folder;
+        if (value.rfind("$HOME/", 0) == 0 && !home.empty())
+            folder = home / value.substr(6);
+        else if (!value.empty() && value.front() == '/')
+            folder = value;
+        std::error_code error;
+        // A folder named but since removed is no place to start a dialog in.
+        if (!folder.empty() && std::filesystem::is_directory(folder, error))
+            return folder;
+    }
+    return home;
 }
 
 LockResult LockFile(const std::filesystem::path& path, std::chrono::milliseconds bound) {

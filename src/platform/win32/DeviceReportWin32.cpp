@@ -1,6 +1,6 @@
 // The device report on Windows: the COM ports of the registry and the printer-class
-// interfaces of the maker's vendor id, each opened for a moment (exclusively, as the
-// program opens them, so that a port another program holds shows as such), and where the
+// interfaces of the maker's vendor id, each interface opened for a moment (exclusively, as
+// the program opens them, so that one another program holds shows as such), and where the
 // vendor library must lie: beside the program.
 #include "platform/DeviceReport.h"
 
@@ -63,15 +63,22 @@ std::filesystem::path ProgramFolder() {
 
 } // namespace
 
-DeviceReport ReadDeviceReport(const DeviceRoots&) {
+DeviceReport ReadDeviceReport(const DeviceRoots&, const std::vector<std::string>& listedPorts,
+                              const std::string& held) {
     DeviceReport report;
     report.System = DeviceSystem::Windows;
-    for (const std::string& port : ListSerialPorts()) {
+    std::vector<std::string> ports = ListSerialPorts();
+    for (const std::string& port : listedPorts)
+        if (std::find(ports.begin(), ports.end(), port) == ports.end())
+            ports.push_back(port);
+    // The doctor opens each port as Connect does (link/).
+    for (const std::string& port : ports) {
         DeviceNodeReport node;
         node.Role = NodeRole::SerialPort;
         node.Path = port;
         node.Device = port;
-        NoteOpen(node, TryOpen(SerialDeviceName(port)));
+        node.NodeExists = true;
+        node.HeldHere = port == held;
         report.SerialPorts.push_back(std::move(node));
     }
 
@@ -88,7 +95,12 @@ DeviceReport ReadDeviceReport(const DeviceRoots&) {
             node.Role = NodeRole::UsbPrinter;
             node.Path = path;
             node.Driver = "usbprint";
-            NoteOpen(node, TryOpen(path));
+            // This program's own open device: its exclusive open would be refused.
+            node.HeldHere = path == held;
+            if (node.HeldHere)
+                node.NodeExists = true;
+            else
+                NoteOpen(node, TryOpen(path));
             report.CutterNodes.push_back(std::move(node));
         }
     }

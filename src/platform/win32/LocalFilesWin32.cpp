@@ -84,7 +84,9 @@ InputRead ReadRegularFile(const fs::path& path, std::size_t limit) {
         return {Status::Failed, {}, error.value()};
     if (!fs::is_regular_file(status))
         return {Status::NotRegularFile, {}, 0};
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    // Another process may replace the file while it is read (ReplaceFileAtomically renames
+    // over it): without FILE_SHARE_DELETE its MoveFileEx would fail with "Access is denied".
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid())
         return {Status::Failed, {}, LastError()};
@@ -157,6 +159,10 @@ int AppendToFile(const fs::path& path, std::string_view bytes) {
     if (const int closed = file.Close(); error == 0)
         error = closed;
     return error;
+}
+
+std::string_view TextFileLineEnd() {
+    return "\r\n";
 }
 
 } // namespace zopra::platform

@@ -27,6 +27,14 @@ std::filesystem::path UserSettingsFolder() {
     return std::filesystem::path(folder) / L"zopra";
 }
 
+std::filesystem::path UserDocumentsFolder() {
+    // CSIDL_PERSONAL is the Documents known folder, wherever the user moved it.
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder)))
+        return {};
+    return std::filesystem::path(folder);
+}
+
 LockResult LockFile(const std::filesystem::path& path, std::chrono::milliseconds bound) {
     const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

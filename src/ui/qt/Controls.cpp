@@ -1,10 +1,53 @@
 #include "ui/qt/Controls.h"
 
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 
 namespace zopra {
+
+namespace {
+
+// Where the focus goes back to, kept per window (a child object of it) rather than in the
+// process: the control the focus left when it was disabled, and where Qt moved it.
+class FocusReturn : public QObject {
+public:
+    explicit FocusReturn(QWidget* window) : QObject(window) {}
+    static FocusReturn& Of(QWidget& window) {
+        // Found by its type (it has no meta-object of its own for findChild to tell it by).
+        for (QObject* child : window.children())
+            if (auto* kept = dynamic_cast<FocusReturn*>(child))
+                return *kept;
+        return *new FocusReturn(&window);
+    }
+    QPointer<QWidget> returnTo;
+    QPointer<QWidget> movedTo;
+};
+
+} // namespace
+
+void SetEnabledKeepingFocus(QWidget& control, bool enabled) {
+    // A window's focus widget, so that this holds also while the window is not active.
+    QWidget* window = control.window();
+    FocusReturn& focus = FocusReturn::Of(*window);
+    if (!enabled && control.isEnabled() && window->focusWidget() == &control) {
+        // A series disables its buttons one after the other: the focus passes along them, and
+        // belongs to the first.
+        if (focus.returnTo == nullptr || focus.movedTo != &control)
+            focus.returnTo = &control;
+        control.setEnabled(false);
+        focus.movedTo = window->focusWidget();
+        return;
+    }
+    control.setEnabled(enabled);
+    if (enabled && focus.returnTo == &control) {
+        if (window->focusWidget() == focus.movedTo && control.isVisibleTo(window))
+            control.setFocus(Qt::OtherFocusReason);
+        focus.returnTo = nullptr;
+        focus.movedTo = nullptr;
+    }
+}
 
 TAutoSizeLabel::TAutoSizeLabel(const QString& text, QWidget* parent, int fixedWidth)
     : QLabel(parent), fixedWidth_(fixedWidth) {
@@ -151,6 +194,11 @@ void TTabs::SetPage(int page) {
     programMove_ = true;
     setCurrentIndex(page);
     programMove_ = false;
+}
+
+void TTabs::TurnPage(int step) {
+    if (count() > 0)
+        setCurrentIndex(((currentIndex() + step) % count() + count()) % count());
 }
 
 TTimer::TTimer(int intervalMs, QObject* parent) : QTimer(parent) {

@@ -14,6 +14,12 @@
 
 namespace zopra {
 
+// Enables or disables a control of the window. The focus leaves a control being disabled for
+// the next one (Qt's own move), and comes back once it is enabled again unless the user moved
+// it meanwhile: after a command series the button that started it has the focus again, and a
+// second Enter presses that button, not the next.
+void SetEnabledKeepingFocus(QWidget& control, bool enabled);
+
 // A label that always has the size of its text, like the window's captions were designed:
 // placed by its top-left corner only, it grows and shrinks with every caption it is given, so
 // that a long model name or "Inch" in place of "mm" is never clipped.
@@ -64,7 +70,7 @@ public:
     std::string Text() const override { return currentText().toStdString(); }
     void SetText(const std::string& text) override { setEditText(QString::fromStdString(text)); }
     void SetMarked(bool marked) override;
-    void SetEnabled(bool enabled) override { setEnabled(enabled); }
+    void SetEnabled(bool enabled) override { SetEnabledKeepingFocus(*this, enabled); }
     bool Enabled() const override { return isEnabled(); }
     void SetVisible(bool visible) override { setVisible(visible); }
     bool Visible() const override { return !isHidden(); }
@@ -84,7 +90,7 @@ class TButton : public QPushButton, public IButton {
 public:
     TButton(const QString& caption, QWidget* parent);
 
-    void SetEnabled(bool enabled) override { setEnabled(enabled); }
+    void SetEnabled(bool enabled) override { SetEnabledKeepingFocus(*this, enabled); }
     bool Enabled() const override { return isEnabled(); }
     void SetVisible(bool visible) override { setVisible(visible); }
     bool Visible() const override { return !isHidden(); }
@@ -98,7 +104,7 @@ public:
     std::string Text() const override { return text().toStdString(); }
     void SetMarked(bool marked) override;
     void Focus() override { setFocus(Qt::OtherFocusReason); }
-    void SetEnabled(bool enabled) override { setEnabled(enabled); }
+    void SetEnabled(bool enabled) override { SetEnabledKeepingFocus(*this, enabled); }
     bool Enabled() const override { return isEnabled(); }
     void SetVisible(bool visible) override { setVisible(visible); }
     bool Visible() const override { return !isHidden(); }
@@ -115,7 +121,7 @@ public:
     void SetMaximum(int maximum) override;
     int Position() const override { return value(); }
     void SetPosition(int position) override;
-    void SetEnabled(bool enabled) override { setEnabled(enabled); }
+    void SetEnabled(bool enabled) override { SetEnabledKeepingFocus(*this, enabled); }
     bool Enabled() const override { return isEnabled(); }
     void SetVisible(bool visible) override { setVisible(visible); }
     bool Visible() const override { return !isHidden(); }
@@ -136,6 +142,8 @@ public:
 
     int Page() const override { return currentIndex(); }
     void SetPage(int page) override;
+    // The next page (+1) or the one before (-1), round the end, as if the user chose it.
+    void TurnPage(int step);
     void SetEnabled(bool enabled) override { setEnabled(enabled); }
     bool Enabled() const override { return isEnabled(); }
     void SetVisible(bool visible) override { setVisible(visible); }

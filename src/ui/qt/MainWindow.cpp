@@ -12,13 +12,16 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPalette>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTabBar>
 #include <QWindow>
 
 #include <cstdlib>
@@ -219,7 +222,49 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
+// Whether the widget is this window or one of its children.
+bool TMainWindow::Mine(const QObject* watched) const {
+    // Input for this window only: a box shown inside a wait takes its clicks.
+    if (watched == static_cast<const QObject*>(windowHandle()))
+        return true;
+    const auto* widget = qobject_cast<const QWidget*>(watched);
+    return widget != nullptr && widget->window() == this;
+}
+
+bool TMainWindow::TurnPageByKey(const QKeyEvent& key) {
+    if (!(key.modifiers() & Qt::ControlModifier))
+        return false;
+    int step = 0;
+    switch (key.key()) {
+    case Qt::Key_Tab:
+        step = key.modifiers() & Qt::ShiftModifier ? -1 : 1;
+        break;
+    case Qt::Key_Backtab:
+    case Qt::Key_PageUp:
+        step = -1;
+        break;
+    case Qt::Key_PageDown:
+        step = 1;
+        break;
+    default:
+        return false;
+    }
+    auto* tabs = Control<TTabs>(ControlId::TSSetting);
+    if (tabs == nullptr)
+        return false;
+    tabs->TurnPage(step);
+    // A focus left on the page now hidden goes to the tab row.
+    if (QWidget* focus = focusWidget(); focus == nullptr || !focus->isVisible())
+        tabs->tabBar()->setFocus(Qt::TabFocusReason);
+    return true;
+}
+
 bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageDown and Ctrl+PageUp turn the page from wherever the
+    // focus is, as Windows users expect; seen before the focused control, which would take
+    // Ctrl+PageUp as a step of its own (the force bar).
+    if (!holdInput_ && event->type() == QEvent::KeyPress && Mine(watched))
+        return TurnPageByKey(*static_cast<QKeyEvent*>(event));
     if (!holdInput_)
         return false;
     switch (event->type()) {
@@ -240,11 +285,7 @@ bool TMainWindow::eventFilter(QObject* watched, QEvent* event) {
     default:
         return false;
     }
-    // Input for this window only: a box shown inside a wait takes its clicks.
-    if (watched == static_cast<QObject*>(windowHandle()))
-        return true;
-    const auto* widget = qobject_cast<const QWidget*>(watched);
-    return widget != nullptr && widget->window() == this;
+    return Mine(watched);
 }
 
 void TMainWindow::CloseWindow() {
@@ -289,22 +330,28 @@ std::optional<std::string> ChosenPath(const QString& path) {
 } // namespace
 
 std::optional<std::string> TMainWindow::ChooseFileToSave(const std::string& title,
-                                                         const std::string& suggestedName) {
+                                                         const std::string& suggestedName,
+                                                         const std::string& startFolder) {
     if (DialogsReplaced())
         return std::nullopt;
     const ArrowOverBusyCursor arrow;
-    return ChosenPath(QFileDialog::getSaveFileName(this, QString::fromStdString(title),
-                                                   QString::fromStdString(suggestedName),
+    // A path with a file name starts the dialog in its folder with the name filled in.
+    const QString suggested = startFolder.empty()
+                                  ? QString::fromStdString(suggestedName)
+                                  : QDir(QString::fromStdString(startFolder))
+                                        .filePath(QString::fromStdString(suggestedName));
+    return ChosenPath(QFileDialog::getSaveFileName(this, QString::fromStdString(title), suggested,
                                                    FilterFor(suggestedName)));
 }
 
-std::optional<std::string> TMainWindow::ChooseFileToOpen(const std::string& title) {
+std::optional<std::string> TMainWindow::ChooseFileToOpen(const std::string& title,
+                                                         const std::string& startFolder) {
     if (DialogsReplaced())
         return std::nullopt;
     const ArrowOverBusyCursor arrow;
-    return ChosenPath(
-        QFileDialog::getOpenFileName(this, QString::fromStdString(title), {},
-                                     QStringLiteral("Settings files (*.json);;All files (*)")));
+    return ChosenPath(QFileDialog::getOpenFileName(
+        this, QString::fromStdString(title), QString::fromStdString(startFolder),
+        QStringLiteral("Settings files (*.json);;All files (*)")));
 }
 
 void TMainWindow::BeginBusyCursor() {
@@ -317,9 +364,10 @@ void TMainWindow::EndBusyCursor() {
 
 void TMainWindow::ProcessPendingEvents() {
     // Every event but the user's input to this window: ExcludeUserInputEvents would also hold
-    // back the window manager's request to close, which must end the wait.
+    // back the window manager's request to close, which must end the wait. No timer ticks
+    // either: a tick due during the wait comes after it, as after a plain sleep.
     const bool before = std::exchange(holdInput_, true);
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(QEventLoop::X11ExcludeTimers);
     holdInput_ = before;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QCloseEvent;
+class QKeyEvent;
 class QShowEvent;
 
 namespace zopra {
@@ -47,8 +48,10 @@ public:
     void CopyToClipboard(const std::string& text) override;
     bool AskYesNo(const std::string& text) override;
     std::optional<std::string> ChooseFileToSave(const std::string& title,
-                                                const std::string& suggestedName) override;
-    std::optional<std::string> ChooseFileToOpen(const std::string& title) override;
+                                                const std::string& suggestedName,
+                                                const std::string& startFolder) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& title,
+                                                const std::string& startFolder) override;
     void BeginBusyCursor() override;
     void EndBusyCursor() override;
     void ProcessPendingEvents() override;
@@ -69,6 +72,10 @@ private:
     // its spinner.
     void SetUpKeyboard();
     QObject* CreateControl(const ControlRow& layoutRow, QWidget* parent);
+    // This window or one of its children.
+    bool Mine(const QObject* watched) const;
+    // The page-turning keys; true when the key was one.
+    bool TurnPageByKey(const QKeyEvent& key);
     template <typename Interface> Interface& Get(ControlId id);
 
     // Every control by its row; owned through Qt's parent ownership.

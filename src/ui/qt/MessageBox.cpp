@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextOption>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -63,8 +64,10 @@ bool ShowFindingsBox(const QString& text) {
     box.setWindowTitle(QGuiApplication::applicationDisplayName());
     auto* findings = new QPlainTextEdit(text, &box);
     findings->setReadOnly(true);
-    findings->setLineWrapMode(QPlainTextEdit::NoWrap);
-    // The findings line up in columns.
+    // Long lines wrap at the box's width: nothing to scroll sideways. The findings line up
+    // in columns as far as the width allows. Escape closes the box (QDialog's reject).
+    findings->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    findings->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     findings->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &box);
     QPushButton* copy = buttons->addButton(QObject::tr("&Copy"), QDialogButtonBox::AcceptRole);

@@ -63,7 +63,8 @@ struct ItemDialogAnswer {
 };
 
 ItemDialogAnswer ItemDialog(HWND owner, bool save, const std::wstring& title,
-                            const std::wstring& suggested, const FileKind& kind) {
+                            const std::wstring& suggested, const std::wstring& folder,
+                            const FileKind& kind) {
     const ComApartment apartment;
     if (!apartment.Usable())
         return {std::nullopt, true};
@@ -88,6 +89,13 @@ ItemDialogAnswer ItemDialog(HWND owner, bool save, const std::wstring& title,
     dialog->SetTitle(title.c_str());
     if (save && !suggested.empty())
         dialog->SetFileName(suggested.c_str());
+    // SetFolder, not SetDefaultFolder: the form has chosen the folder (the one last used, or
+    // Documents), and the dialog's own memory of this program's last folder would override it.
+    ComPointer<IShellItem> start;
+    if (!folder.empty() &&
+        SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_IShellItem,
+                                              reinterpret_cast<void**>(start.Out()))))
+        dialog->SetFolder(start.Get());
     const HRESULT shown = dialog->Show(owner);
     if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED))
         return {};
@@ -107,7 +115,8 @@ ItemDialogAnswer ItemDialog(HWND owner, bool save, const std::wstring& title,
 }
 
 std::optional<std::string> OldDialog(HWND owner, bool save, const std::wstring& title,
-                                     const std::wstring& suggested, const FileKind& kind) {
+                                     const std::wstring& suggested, const std::wstring& folder,
+                                     const FileKind& kind) {
     wchar_t path[32768] = {};
     suggested.copy(path, std::min<std::size_t>(suggested.size(), 260));
     OPENFILENAMEW request{};
@@ -118,6 +127,7 @@ std::optional<std::string> OldDialog(HWND owner, bool save, const std::wstring& 
     request.lpstrFile = path;
     request.nMaxFile = static_cast<DWORD>(std::size(path));
     request.lpstrTitle = title.c_str();
+    request.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     request.lpstrDefExt = kind.ending.c_str();
     request.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR |
                     (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
@@ -133,7 +143,8 @@ std::optional<std::string> OldDialog(HWND owner, bool save, const std::wstring& 
 } // namespace
 
 std::optional<std::string> ChooseFile(HWND owner, bool save, const std::string& title,
-                                      const std::string& suggestedName) {
+                                      const std::string& suggestedName,
+                                      const std::string& startFolder) {
     const std::wstring wideTitle = Widen(title);
     // A suggested name holds no path separator or character a file name cannot have.
     std::wstring suggested = Widen(suggestedName);
@@ -145,10 +156,16 @@ std::optional<std::string> ChooseFile(HWND owner, bool save, const std::string& 
     const FileKind kind(save && dot != std::wstring::npos && dot + 1 < suggested.size()
                             ? suggested.substr(dot + 1)
                             : std::wstring(L"json"));
-    ItemDialogAnswer answer = ItemDialog(owner, save, wideTitle, suggested, kind);
+    // A folder since removed is no place to start: the dialog's own choice is.
+    std::wstring folder = Widen(startFolder);
+    const DWORD attributes =
+        folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        folder.clear();
+    ItemDialogAnswer answer = ItemDialog(owner, save, wideTitle, suggested, folder, kind);
     if (!answer.failed)
         return answer.path;
-    return OldDialog(owner, save, wideTitle, suggested, kind);
+    return OldDialog(owner, save, wideTitle, suggested, folder, kind);
 }
 
 } // namespace zopra::win32

@@ -2,10 +2,8 @@
 
 #include "form/Layout.h"
 #include "ui/win32/WideText.h"
-#include "ui/win32/Win32Window.h"
 
 #include <uxtheme.h>
-#include <vssym32.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,91 +25,29 @@ private:
     bool before_;
 };
 
-const wchar_t kPageClass[] = L"ZopraTabPage";
-
-// A tab page hands its controls' reports to the window, like the window's own controls.
-LRESULT CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(page, GWLP_USERDATA));
-    // With visual styles the tab control's body is lighter than the button face (Windows 10
-    // and 11): the page shows the body through.
-    if (message == WM_ERASEBKGND && TabBodyThemed()) {
-        DrawThemeParentBackground(page, reinterpret_cast<HDC>(wParam), nullptr);
-        return 1;
-    }
-    LRESULT result = 0;
-    if (window && window->Route(message, wParam, lParam, result))
-        return result;
-    return DefWindowProcW(page, message, wParam, lParam);
-}
-
-void RegisterPageClass() {
-    WNDCLASSEXW pageClass{};
-    pageClass.cbSize = sizeof pageClass;
-    pageClass.lpfnWndProc = PageProc;
-    pageClass.hInstance = GetModuleHandleW(nullptr);
-    pageClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    pageClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    pageClass.lpszClassName = kPageClass;
-    // A second registration fails harmlessly with ERROR_CLASS_ALREADY_EXISTS.
-    RegisterClassExW(&pageClass);
-}
-
 std::string Owned(std::string_view text) {
     return std::string(text);
 }
 
 } // namespace
 
-void MoveFocusOnFrom(Win32Window& window, HWND control) {
-    window.FocusAwayFrom(control);
-}
-
-HWND CreateChild(Win32Window& window, const Placement& place, const wchar_t* windowClass,
+HWND CreateChild(const WindowLook& look, const Placement& place, const wchar_t* windowClass,
                  DWORD style, DWORD extendedStyle, const std::string& text) {
     const Bounds& b = place.bounds;
     HWND handle = CreateWindowExW(
         extendedStyle, windowClass, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-        window.Scale(b.left), window.Scale(b.top), window.Scale(b.width), window.Scale(b.height),
+        look.Scale(b.left), look.Scale(b.top), look.Scale(b.width), look.Scale(b.height),
         place.parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(place.id)),
-        GetModuleHandleW(nullptr), &window);
-    SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(window.Font()), FALSE);
+        GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(look.Font()), FALSE);
     return handle;
 }
 
-void PlaceChild(Win32Window& window, HWND handle, const Bounds& bounds) {
-    SetWindowPos(handle, nullptr, window.Scale(bounds.left), window.Scale(bounds.top),
-                 window.Scale(bounds.width), window.Scale(bounds.height),
+void PlaceChild(const WindowLook& look, HWND handle, const Bounds& bounds) {
+    SetWindowPos(handle, nullptr, look.Scale(bounds.left), look.Scale(bounds.top),
+                 look.Scale(bounds.width), look.Scale(bounds.height),
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(window.Font()), TRUE);
-}
-
-// Text on the tab body stands out from the visual style's colours, not the scheme's (under
-// Wine a dark scheme leaves the style's body white): the style's text colour for the tabs,
-// else black, since every style draws the body light.
-COLORREF TabBodyTextColour(HWND tabs) {
-    COLORREF colour = RGB(0, 0, 0);
-    if (HTHEME theme = OpenThemeData(tabs, L"TAB")) {
-        COLORREF styled = 0;
-        if (SUCCEEDED(GetThemeColor(theme, TABP_TABITEM, TIS_NORMAL, TMT_TEXTCOLOR, &styled)))
-            colour = styled;
-        CloseThemeData(theme);
-    }
-    return colour;
-}
-
-bool TabBodyThemed() {
-    return IsAppThemed() && !HighContrastOn();
-}
-
-bool HighContrastOn() {
-    HIGHCONTRASTW scheme{};
-    scheme.cbSize = sizeof scheme;
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof scheme, &scheme, 0) &&
-           (scheme.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(look.Font()), TRUE);
 }
 
 std::string WindowText(HWND handle) {
@@ -121,17 +57,9 @@ std::string WindowText(HWND handle) {
     return Narrow(text);
 }
 
-namespace {
-
-COLORREF HeadingColour() {
-    const unsigned rgb = MainWindowFrame().headingRgb;
-    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
-} // namespace
-
-Win32Label::Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place)
-    : Win32Control(window, place, L"STATIC",
+Win32Label::Win32Label(const ControlContext& context, const ControlRow& layoutRow,
+                       const Placement& place)
+    : Win32Control(context, place, L"STATIC",
                    SS_LEFT | SS_NOPREFIX |
                        (layoutRow.bounds.width > 0 ? SS_ENDELLIPSIS | SS_NOTIFY : 0),
                    0, Owned(layoutRow.caption)),
@@ -144,11 +72,10 @@ Win32Label::Win32Label(Win32Window& window, const ControlRow& layoutRow, const P
     }
     // The tooltip watches the label's own mouse messages (TTF_SUBCLASS; a static control
     // sees the mouse only with SS_NOTIFY).
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                               GetAncestor(handle_, GA_ROOT), nullptr, GetModuleHandleW(nullptr),
-                               nullptr);
+    tooltip_ = CreateWindowExW(
+        WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, GetAncestor(handle_, GA_ROOT),
+        nullptr, GetModuleHandleW(nullptr), nullptr);
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -190,7 +117,7 @@ HBRUSH Win32Label::Background(HDC context) {
     // On a page with visual styles: the tab body behind the text, drawn afresh each time, so
     // that a shorter text leaves nothing of the old one.
     const HWND parent = GetParent(handle_);
-    if (parent != window_.Handle() && TabBodyThemed()) {
+    if (parent != GetAncestor(handle_, GA_ROOT) && TabBodyThemed()) {
         SetTextColor(context, TabBodyTextColour(GetParent(parent)));
         SetBkMode(context, TRANSPARENT);
         DrawThemeParentBackground(handle_, context, nullptr);
@@ -212,7 +139,7 @@ void Win32Label::Rescale() {
 void Win32Label::FitToText() {
     const std::wstring text = Widen(Text());
     HDC context = GetDC(handle_);
-    const HGDIOBJ before = SelectObject(context, window_.Font());
+    const HGDIOBJ before = SelectObject(context, look_.Font());
     TEXTMETRICW metrics{};
     GetTextMetricsW(context, &metrics);
     SIZE size{0, metrics.tmHeight};
@@ -225,31 +152,17 @@ void Win32Label::FitToText() {
     InvalidateRect(handle_, nullptr, TRUE);
 }
 
-Win32Button::Win32Button(Win32Window& window, const ControlRow& layoutRow, const Placement& place)
-    : Win32Control(window, place, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0,
+Win32Button::Win32Button(const ControlContext& context, const ControlRow& layoutRow,
+                         const Placement& place)
+    : Win32Control(context, place, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0,
                    CaptionWithMnemonic(layoutRow)) {
     if (!layoutRow.link)
         return;
     LOGFONTW font{};
-    GetObjectW(window.Font(), sizeof font, &font);
+    GetObjectW(context.look.Font(), sizeof font, &font);
     font.lfUnderline = TRUE;
     linkFont_.reset(CreateFontIndirectW(&font));
 }
-
-namespace {
-
-// The link colour, unless it can hardly be told from the button face (Wine's default scheme
-// has a light grey there): then the button's own text colour.
-COLORREF LinkColour() {
-    const auto brightness = [](COLORREF colour) {
-        return 299 * GetRValue(colour) + 587 * GetGValue(colour) + 114 * GetBValue(colour);
-    };
-    const COLORREF link = GetSysColor(COLOR_HOTLIGHT);
-    const int contrast = brightness(link) - brightness(GetSysColor(COLOR_BTNFACE));
-    return std::abs(contrast) >= 80000 ? link : GetSysColor(COLOR_BTNTEXT);
-}
-
-} // namespace
 
 bool Win32Button::Notify(const NMHDR& header, LRESULT& result) {
     if (!linkFont_ || header.code != NM_CUSTOMDRAW)
@@ -282,9 +195,17 @@ void Win32Button::Command(WORD code) {
         ReportClick();
 }
 
-Win32Edit::Win32Edit(Win32Window& window, const ControlRow& layoutRow, const Placement& place)
-    : Win32Control(window, place, L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP,
-                   layoutRow.border ? WS_EX_CLIENTEDGE : 0, Owned(layoutRow.caption)) {}
+// A field the layout draws without its sunken edge keeps a thin line round it: on a themed
+// page the field is as white as the tab body, and without the line it reads as a caption.
+Win32Edit::Win32Edit(const ControlContext& context, const ControlRow& layoutRow,
+                     const Placement& place)
+    : Win32Control(context, place, L"EDIT",
+                   ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP | (layoutRow.border ? 0 : WS_BORDER),
+                   layoutRow.border ? WS_EX_CLIENTEDGE : 0, Owned(layoutRow.caption)) {
+    // The narrow fields (41 pixels for "500.0") keep their whole text inside the line.
+    if (!layoutRow.border)
+        SendMessageW(handle_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(1, 1));
+}
 
 void Win32Edit::SetText(const std::string& text) {
     SetWindowTextW(handle_, Widen(text).c_str());
@@ -306,13 +227,14 @@ Placement OpenListPlacement(Placement place) {
 
 } // namespace
 
-Win32List::Win32List(Win32Window& window, const ControlRow& layoutRow, const Placement& place)
-    : Win32Control(window, OpenListPlacement(place), L"COMBOBOX",
+Win32List::Win32List(const ControlContext& context, const ControlRow& layoutRow,
+                     const Placement& place)
+    : Win32Control(context, OpenListPlacement(place), L"COMBOBOX",
                    (layoutRow.editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST) |
                        WS_VSCROLL | WS_TABSTOP,
                    0, "") {
     SendMessageW(handle_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
-                 window.Scale(place.bounds.height) - kListFrame);
+                 context.look.Scale(place.bounds.height) - kListFrame);
     // The design's lists are narrow: the edit's own margins would clip "Disable".
     COMBOBOXINFO parts{};
     parts.cbSize = sizeof parts;
@@ -384,7 +306,7 @@ HBRUSH Win32List::Background(HDC context) {
 void Win32List::Rescale() {
     Win32Control::Rescale(); // bounds_ is the open list's
     SendMessageW(handle_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
-                 window_.Scale(bounds_.height - kOpenListHeight) - kListFrame);
+                 look_.Scale(bounds_.height - kOpenListHeight) - kListFrame);
 }
 
 void Win32List::Command(WORD code) {
@@ -416,9 +338,9 @@ void Win32List::Command(WORD code) {
     }
 }
 
-Win32UpDown::Win32UpDown(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
-                         HWND buddy)
-    : Win32Control(window, place, UPDOWN_CLASSW, UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, ""),
+Win32UpDown::Win32UpDown(const ControlContext& context, const ControlRow& layoutRow,
+                         const Placement& place, HWND buddy)
+    : Win32Control(context, place, UPDOWN_CLASSW, UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, ""),
       minimum_(layoutRow.minimum), maximum_(std::max(layoutRow.minimum, layoutRow.maximum)) {
     if (buddy)
         SendMessageW(handle_, UDM_SETBUDDY, reinterpret_cast<WPARAM>(buddy), 0);
@@ -459,9 +381,9 @@ void Win32UpDown::Scroll(WORD request) {
         ReportClick(pressed_);
 }
 
-Win32ScrollBar::Win32ScrollBar(Win32Window& window, const ControlRow& layoutRow,
+Win32ScrollBar::Win32ScrollBar(const ControlContext& context, const ControlRow& layoutRow,
                                const Placement& place)
-    : Win32Control(window, place, L"SCROLLBAR", SBS_HORZ | WS_TABSTOP, 0, ""),
+    : Win32Control(context, place, L"SCROLLBAR", SBS_HORZ | WS_TABSTOP, 0, ""),
       minimum_(layoutRow.minimum), maximum_(std::max(layoutRow.minimum, layoutRow.maximum)),
       step_(layoutRow.step), largeStep_(layoutRow.largeStep) {
     SetMaximum(maximum_);
@@ -534,6 +456,14 @@ void Win32ScrollBar::Scroll(WORD request) {
         ReportChange();
 }
 
+HBRUSH Win32ScrollBar::Background(HDC /*context*/) {
+    // The scheme's track colour, unless it vanishes into what is behind the bar: under a dark
+    // scheme Wine draws the track white, on the white tab body. The shadow colour then.
+    if (TellApart(GetSysColor(COLOR_SCROLLBAR), BehindControl(handle_), 24))
+        return nullptr;
+    return GetSysColorBrush(COLOR_BTNSHADOW);
+}
+
 FieldScrollBar::FieldScrollBar(const ControlRow& layoutRow)
     : minimum_(layoutRow.minimum), maximum_(std::max(layoutRow.minimum, layoutRow.maximum)),
       position_(std::clamp(layoutRow.position, minimum_, maximum_)) {}
@@ -545,79 +475,6 @@ void FieldScrollBar::SetMaximum(int maximum) {
 
 void FieldScrollBar::SetPosition(int position) {
     position_ = std::clamp(position, minimum_, maximum_);
-}
-
-Win32Tabs::Win32Tabs(Win32Window& window, const ControlRow& /*layoutRow*/, const Placement& place,
-                     const std::vector<const ControlRow*>& pages)
-    : Win32Control(window, place, WC_TABCONTROLW, WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP, 0,
-                   "") {
-    RegisterPageClass();
-    for (const ControlRow* page : pages) {
-        std::wstring caption = Widen(page->caption);
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = caption.data();
-        SendMessageW(handle_, TCM_INSERTITEMW, static_cast<WPARAM>(TabCtrl_GetItemCount(handle_)),
-                     reinterpret_cast<LPARAM>(&item));
-    }
-    for (const ControlRow* page : pages) {
-        HWND pageWindow =
-            CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, Widen(page->caption).c_str(),
-                            WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, handle_,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(page->id)),
-                            GetModuleHandleW(nullptr), &window);
-        pages_.emplace_back(page->id, pageWindow);
-    }
-    PlacePages();
-    // Adding the first tab selected it.
-    ShowCurrentPage();
-}
-
-void Win32Tabs::PlacePages() {
-    // The display area is known once the tabs are in, and changes with the font.
-    RECT area{};
-    GetClientRect(handle_, &area);
-    TabCtrl_AdjustRect(handle_, FALSE, &area);
-    for (const auto& [id, page] : pages_)
-        SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left,
-                     area.bottom - area.top, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Win32Tabs::Rescale() {
-    Win32Control::Rescale();
-    PlacePages();
-}
-
-HWND Win32Tabs::PageWindow(ControlId page) const {
-    for (const auto& [id, window] : pages_)
-        if (id == page)
-            return window;
-    return nullptr;
-}
-
-int Win32Tabs::Page() const {
-    return TabCtrl_GetCurSel(handle_);
-}
-
-void Win32Tabs::SetPage(int page) {
-    TabCtrl_SetCurSel(handle_, page);
-    ShowCurrentPage();
-}
-
-void Win32Tabs::ShowCurrentPage() {
-    const int current = Page();
-    for (int index = 0; index < static_cast<int>(pages_.size()); ++index)
-        ShowWindow(pages_[static_cast<std::size_t>(index)].second,
-                   index == current ? SW_SHOWNA : SW_HIDE);
-}
-
-bool Win32Tabs::Notify(const NMHDR& header, LRESULT& result) {
-    if (header.code != TCN_SELCHANGE)
-        return false;
-    ShowCurrentPage();
-    ReportChange();
-    result = 0;
-    return true;
 }
 
 } // namespace zopra::win32

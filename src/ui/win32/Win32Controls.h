@@ -1,7 +1,10 @@
 #pragma once
 // The window's controls on Win32 and the common controls, each implementing its interface of
-// the form (form/Controls.h) over one child window.
+// the form (form/Controls.h) over one child window. A control takes what it needs of the
+// window as it is made: the look (scale, font) and the keyboard walk, never the window.
 #include "form/Controls.h"
+#include "ui/win32/KeyboardWalk.h"
+#include "ui/win32/WindowLook.h"
 
 #include <windows.h>
 
@@ -14,8 +17,6 @@
 #include <vector>
 
 namespace zopra::win32 {
-
-class Win32Window;
 
 // What the window asks of every child control it routes reports to.
 class Win32Child {
@@ -41,47 +42,51 @@ struct Placement {
     Bounds bounds;
 };
 
-// A disabled control takes no keys: a focus it holds goes on to the next control first.
-void MoveFocusOnFrom(Win32Window& window, HWND control);
+// What every control of one window shares: the window's look and its keyboard walk, both
+// made before the controls and gone after them.
+struct ControlContext {
+    const WindowLook& look;
+    KeyboardWalk& keyboard;
+};
 
-HWND CreateChild(Win32Window& window, const Placement& place, const wchar_t* windowClass,
+HWND CreateChild(const WindowLook& look, const Placement& place, const wchar_t* windowClass,
                  DWORD style, DWORD extendedStyle, const std::string& text);
 // Moves a child to its design rectangle at the window's scale and gives it the window's font.
-void PlaceChild(Win32Window& window, HWND handle, const Bounds& bounds);
+void PlaceChild(const WindowLook& look, HWND handle, const Bounds& bounds);
 std::string WindowText(HWND handle);
 
 // One Win32 child control implementing one of the form's control interfaces. The parent
 // window destroys the handle.
 template <typename Interface> class Win32Control : public Interface, public Win32Child {
 public:
-    Win32Control(Win32Window& window, const Placement& place, const wchar_t* windowClass,
+    Win32Control(const ControlContext& context, const Placement& place, const wchar_t* windowClass,
                  DWORD style, DWORD extendedStyle, const std::string& text)
-        : window_(window), bounds_(place.bounds),
-          handle_(CreateChild(window, place, windowClass, style, extendedStyle, text)) {}
+        : look_(context.look), keyboard_(context.keyboard), bounds_(place.bounds),
+          handle_(CreateChild(look_, place, windowClass, style, extendedStyle, text)) {}
 
     HWND Handle() const override { return handle_; }
+    // A disabled control takes no keys: a focus it holds goes on to the next control first,
+    // and comes back once it is enabled again.
     void SetEnabled(bool enabled) override {
         if (!enabled)
-            MoveFocusOnFrom(window_, handle_);
+            keyboard_.LeaveBeforeDisabling(handle_);
         EnableWindow(handle_, enabled);
+        if (enabled)
+            keyboard_.ReturnAfterEnabling(handle_);
     }
     bool Enabled() const override { return IsWindowEnabled(handle_); }
     // The control's own visibility, whether or not its page is the one shown.
     void SetVisible(bool visible) override { ShowWindow(handle_, visible ? SW_SHOWNA : SW_HIDE); }
     bool Visible() const override { return (GetWindowLongW(handle_, GWL_STYLE) & WS_VISIBLE) != 0; }
-    void Rescale() override { PlaceChild(window_, handle_, bounds_); }
+    void Rescale() override { PlaceChild(look_, handle_, bounds_); }
 
 protected:
-    Win32Window& window_;
+    const WindowLook& look_;
+    KeyboardWalk& keyboard_;
     // The design rectangle (96 dpi) the control was made with.
     const Bounds bounds_;
     const HWND handle_;
 };
-
-struct BrushDeleter {
-    void operator()(HBRUSH brush) const { DeleteObject(brush); }
-};
-using OwnedBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter>;
 
 // The pale red of a field that holds no usable value, while the status line names it.
 class FieldMark {
@@ -100,7 +105,7 @@ private:
 // cuts a longer text with an ellipsis (SS_ENDELLIPSIS) and a tooltip shows the whole text.
 class Win32Label final : public Win32Control<ILabel> {
 public:
-    Win32Label(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
+    Win32Label(const ControlContext& context, const ControlRow& layoutRow, const Placement& place);
     void SetText(const std::string& text) override;
     std::string Text() const override { return WindowText(handle_); }
     HBRUSH Background(HDC context) override;
@@ -116,30 +121,22 @@ private:
     std::wstring tooltipText_;
 };
 
-// A high-contrast scheme is on (SPI_GETHIGHCONTRAST).
-bool HighContrastOn();
-// The tab pages show the themed tab body: visual styles are on, high contrast is off.
-bool TabBodyThemed();
-
 // A push button; a link row draws its caption alone, underlined in the link colour (through
 // the common controls' custom draw, so that focus, keys and clicks stay the button's own).
 class Win32Button final : public Win32Control<IButton> {
 public:
-    Win32Button(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
+    Win32Button(const ControlContext& context, const ControlRow& layoutRow, const Placement& place);
     void Command(WORD code) override;
     bool Notify(const NMHDR& header, LRESULT& result) override;
 
 private:
-    struct FontDeleter {
-        void operator()(HFONT font) const { DeleteObject(font); }
-    };
     // The window's font underlined; null for an ordinary button.
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> linkFont_;
+    OwnedFont linkFont_;
 };
 
 class Win32Edit final : public Win32Control<IEdit> {
 public:
-    Win32Edit(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
+    Win32Edit(const ControlContext& context, const ControlRow& layoutRow, const Placement& place);
     void SetText(const std::string& text) override;
     std::string Text() const override { return WindowText(handle_); }
     void SetMarked(bool marked) override { mark_.Set(marked, handle_); }
@@ -156,7 +153,7 @@ private:
 // a typed text leaves the old selection standing.
 class Win32List final : public Win32Control<IList> {
 public:
-    Win32List(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
+    Win32List(const ControlContext& context, const ControlRow& layoutRow, const Placement& place);
 
     void Clear() override;
     void AddEntry(const std::string& entry) override;
@@ -186,7 +183,7 @@ private:
 // adjustment text itself.
 class Win32UpDown final : public Win32Control<IUpDown> {
 public:
-    Win32UpDown(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
+    Win32UpDown(const ControlContext& context, const ControlRow& layoutRow, const Placement& place,
                 HWND buddy);
 
     int Position() const override;
@@ -204,7 +201,8 @@ private:
 
 class Win32ScrollBar final : public Win32Control<IScrollBar> {
 public:
-    Win32ScrollBar(Win32Window& window, const ControlRow& layoutRow, const Placement& place);
+    Win32ScrollBar(const ControlContext& context, const ControlRow& layoutRow,
+                   const Placement& place);
 
     int Minimum() const override { return minimum_; }
     int Maximum() const override { return maximum_; }
@@ -213,6 +211,8 @@ public:
     void SetPosition(int position) override;
 
     void Scroll(WORD request) override;
+    // The track's brush (WM_CTLCOLORSCROLLBAR).
+    HBRUSH Background(HDC context) override;
 
 private:
     const int minimum_;
@@ -225,13 +225,15 @@ private:
 // page window, which hands their reports to the window.
 class Win32Tabs final : public Win32Control<ITabs> {
 public:
-    Win32Tabs(Win32Window& window, const ControlRow& layoutRow, const Placement& place,
+    Win32Tabs(const ControlContext& context, const ControlRow& layoutRow, const Placement& place,
               const std::vector<const ControlRow*>& pages);
 
     // The page window of a Page row.
     HWND PageWindow(ControlId page) const;
     int Page() const override;
     void SetPage(int page) override;
+    // The next page (+1) or the one before (-1), round the end, as if the user chose it.
+    void TurnPage(int step);
 
     bool Notify(const NMHDR& header, LRESULT& result) override;
     void Rescale() override;

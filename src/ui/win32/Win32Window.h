@@ -3,8 +3,12 @@
 // form's window interface (form/Controls.h) with the services a toolkit gives: message
 // routing to the controls, one-shot timers, work handed over from other threads, the wait
 // cursor, a wait that keeps the window painted, message boxes and the host's decimal
-// separator.
+// separator. Its look (scale, font, colours), its keyboard and the input during a wait are
+// parts of their own, which the controls are handed; the controls never reach back here.
 #include "form/Controls.h"
+#include "ui/win32/KeyboardWalk.h"
+#include "ui/win32/WaitInput.h"
+#include "ui/win32/WindowLook.h"
 
 #include <windows.h>
 
@@ -15,7 +19,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <type_traits>
 
 namespace zopra::win32 {
 
@@ -24,6 +27,8 @@ class Win32Child;
 // A control's Win32 id is its layout id above the ids Win32 gives meanings of its own (IDOK,
 // IDCANCEL, ...): a driver or a screen reader finds a control by it.
 inline constexpr int kFirstControlId = 1000;
+// Every box is titled with the program's name.
+inline constexpr wchar_t kBoxTitle[] = L"zopra";
 
 class Win32Window final : public IFormWindow {
 public:
@@ -34,16 +39,14 @@ public:
     Win32Window& operator=(const Win32Window&) = delete;
 
     HWND Handle() const { return handle_; }
-    HFONT Font() const { return font_.get(); }
-    // Design pixels (96 dpi) to screen pixels.
-    int Scale(int designPixels) const;
+    const WindowLook& Look() const { return look_; }
     // Reports the first show to the form, then maps the window.
     void Show();
     // The event loop; returns when the window has been closed.
     int Run();
 
     // Routes a report of a child control to it; false when it is not one of ours. The
-    // window and each tab page call it for what their children send them.
+    // window's procedure calls it, also for what the tab pages pass up from their children.
     bool Route(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     ILabel& Label(ControlId id) override { return Find<ILabel>(id); }
@@ -60,8 +63,10 @@ public:
     void CopyToClipboard(const std::string& text) override;
     bool AskYesNo(const std::string& text) override;
     std::optional<std::string> ChooseFileToSave(const std::string& title,
-                                                const std::string& suggestedName) override;
-    std::optional<std::string> ChooseFileToOpen(const std::string& title) override;
+                                                const std::string& suggestedName,
+                                                const std::string& startFolder) override;
+    std::optional<std::string> ChooseFileToOpen(const std::string& title,
+                                                const std::string& startFolder) override;
     void BeginBusyCursor() override;
     void EndBusyCursor() override;
     void ProcessPendingEvents() override;
@@ -69,40 +74,30 @@ public:
     char DecimalSeparator() const override;
     void CloseWindow() override;
 
-    // Before a control is disabled: a focus it holds goes on to the next control, so that the
-    // keyboard still reaches the window.
-    void FocusAwayFrom(HWND control);
-
 private:
     class OneShot;
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Build();
+    // Hands the keyboard walk the controls in Tab order, the buttons' letters and the pages.
+    void TeachKeyboard();
     void RunPostedTasks();
-    // Tab and Shift+Tab walk the layout table's Tab order (hidden and disabled controls left
-    // out), and Alt with a button's letter presses it; true when the message was that.
-    bool HandleKeyboard(const MSG& message);
-    // Presses the visible, enabled button whose Alt-letter this is; false when none has it.
-    bool PressButtonWithLetter(WPARAM character);
-    // Takes every kind of user input out of the queue; a close asked for stays asked.
-    void DropInput();
-    void MakeFont();
     // Scales the window to a new dpi: the font, every control, and the frame Windows suggests.
     void ChangeDpi(int dpi, const RECT& suggested);
     // A new colour scheme: the common controls are told, and everything is painted again.
     void ColoursChanged();
-    void MoveFocus(HWND from, bool backwards);
+    // The wait cursor again after a box, which showed its own arrow.
+    void RestoreBusyCursor() const;
     HWND HandleOf(ControlId id) const;
     template <typename Interface> Interface& Find(ControlId id);
 
-    struct FontDeleter {
-        void operator()(HFONT font) const { DeleteObject(font); }
-    };
+    // Made before the controls, which read them, and gone after them.
+    WindowLook look_;
+    KeyboardWalk keyboard_;
+    InputDuringWait waitInput_;
 
     HWND handle_ = nullptr;
-    int dpi_;
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
     std::map<ControlId, std::unique_ptr<IControl>> controls_;
     std::map<HWND, Win32Child*> byHandle_;
     std::map<ControlId, std::unique_ptr<OneShot>> timers_;

@@ -4,6 +4,8 @@
 // not root (root opens any node), so that a node of mode 0000 is refused as it is to a user.
 #include "settings/Doctor.h"
 
+#include "support/FakeSerialDriver.h"
+
 #include <gtest/gtest.h>
 
 #include <grp.h>
@@ -175,7 +177,16 @@ TEST_P(Doctor, SaysWhoMayOpenEachNode) {
         Write(etcRules / "70-zopra.rules", "");
     }
 
-    const DoctorRun run = RunUnprivileged({{sys, dev}, {etcRules, libRules}});
+    // The serial port opens as Connect opens it, on a driver that says a cutter is there.
+    auto serial = std::make_shared<testing::FakeSerial>();
+    serial->existing = {(dev / "ttyUSB0").string()};
+    serial->modemStatus = platform::kMsDsrOn;
+    DoctorRoots roots;
+    roots.Devices = {sys, dev};
+    roots.RulesFolders = {etcRules, libRules};
+    roots.ListSerialPorts = [] { return std::vector<std::string>{}; };
+    roots.SerialDriver = std::make_shared<testing::FakeSerialDriver>(serial);
+    const DoctorRun run = RunUnprivileged(roots);
     ASSERT_NE(run.status, 99) << "could not give up root";
     EXPECT_EQ(run.status, c.exitStatus) << run.out;
     for (const std::string& line : c.lines)
@@ -194,7 +205,7 @@ const DoctorCase kCases[] = {
      Rules::Installed,
      1,
      {"Serial ports:\n  {dev}/ttyUSB0  driver ftdi_sio  ",
-      "0666  can open\nUSB devices of vendor 7a3c:\n  {dev}/bus/usb/001/004  driver none ",
+      "0666  can open\nThe cutter maker's USB devices:\n  {dev}/bus/usb/001/004  driver none ",
       // The usbfs node of the printer-class cutter, then its usblp node, each with advice.
       "{dev}/bus/usb/001/005  driver usblp  ",
       "0000  cannot open: Permission denied\n    Your user may not open this USB device. "
@@ -211,7 +222,7 @@ const DoctorCase kCases[] = {
      true,
      Rules::Masked,
      1,
-     {"etc-rules/70-zopra.rules is there but gives no access to vendor 7a3c"},
+     {"etc-rules/70-zopra.rules is there but gives no access to the cutter maker's USB devices"},
      {"udev rules: installed"}},
 };
 

@@ -151,9 +151,8 @@ TEST_F(KernelDevices, UsbSerialAdapterIsListedReadAndShownByTheDoctor) {
     std::ostringstream doctor;
     doctor << settings::DoctorText(settings::RunDoctor());
     // A node of this user's own shows "you": the findings go into reports that name no user.
-    const std::string owner =
-        (node.st_uid == ::geteuid() && node.st_uid != 0 ? "you" : platform::UserName(node.st_uid)) +
-        ":" + platform::GroupName(node.st_gid);
+    const std::string owner = platform::ShownOwner(node.st_uid, ::geteuid()) + ":" +
+                              platform::ShownGroup(node.st_gid, ::getegid());
     EXPECT_TRUE(Has(doctor.str(), "/dev/ttyUSB0  driver ftdi_sio  " + owner)) << doctor.str();
     EXPECT_TRUE(Has(doctor.str(), "can open")) << doctor.str();
 }

@@ -1,6 +1,6 @@
 // The Win32 window in the test's own process under Wine, with no form behind it: its
-// captions' colours under a dark scheme, its places after a change to 144 dpi, and the input
-// a wait drops.
+// captions' colours under a dark scheme, its places after a change to 144 dpi, the input and
+// the timer ticks a wait holds, the page keys and the focus around a disabled button.
 #include "ui/win32/Win32Window.h"
 #include "form/Layout.h"
 #include "ui/win32/WideText.h"
@@ -12,11 +12,14 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
+using zopra::ControlId;
 using zopra::ControlKind;
 using zopra::ControlRow;
 using zopra::MainWindowLayout;
@@ -88,7 +91,7 @@ TEST(Win32WindowLook, At144DpiEveryControlIsScaledAndNoCaptionIsCut) {
     EXPECT_EQ(client.right, scaled(look.clientWidth));
 
     HDC context = GetDC(window.Handle());
-    const HGDIOBJ before = SelectObject(context, window.Font());
+    const HGDIOBJ before = SelectObject(context, window.Look().Font());
     TEXTMETRICW font{};
     GetTextMetricsW(context, &font);
     EXPECT_GE(font.tmHeight, scaled(look.fontPixelSize));
@@ -180,6 +183,117 @@ TEST(Win32WindowWait, NothingTheUserDidDuringAWaitRunsAfterIt) {
     Pump();
     EXPECT_EQ(TabCtrl_GetCurSel(tabs), 1);
     SetWindowLongPtrW(window.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProcedure));
+}
+
+// A reply wait dispatches what is pending, but a timer that comes due meanwhile ticks only
+// after the wait, from the event loop: its handler never runs inside another's.
+TEST(Win32WindowWait, ATickDueDuringAWaitComesAfterIt) {
+    Win32Window window;
+    int ticks = 0;
+    zopra::ITimer& timer = window.Timer(ControlId::Timer1);
+    timer.OnTick([&] { ++ticks; });
+    window.BeginBusyCursor();
+    timer.Start();
+    const auto due = [] { return (HIWORD(GetQueueStatus(QS_TIMER)) & QS_TIMER) != 0; };
+    for (int left = 500; left > 0 && !due(); --left)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(due()) << "the timer never came due";
+    window.ProcessPendingEvents();
+    EXPECT_EQ(ticks, 0) << "the tick ran inside the wait";
+    window.EndBusyCursor();
+    Pump();
+    EXPECT_EQ(ticks, 1) << "the tick held during the wait was lost";
+}
+
+// Runs the window's own loop over what is queued now, with Ctrl (and Shift) held as given.
+void RunLoopWithKeys(Win32Window& window, bool control, bool shift) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = control ? 0x80 : 0;
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    PostQuitMessage(0);
+    window.Run();
+    keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+}
+
+TEST(Win32WindowKeys, CtrlTabAndCtrlPageKeysTurnThePageRoundTheEnds) {
+    Win32Window window;
+    window.Show();
+    HWND tabs = nullptr, force = nullptr;
+    for (const ControlRow& row : MainWindowLayout()) {
+        if (row.kind == ControlKind::Tabs)
+            tabs = HandleOf(window, row);
+        if (row.id == ControlId::SBForce)
+            force = HandleOf(window, row);
+    }
+    ASSERT_NE(force, nullptr);
+    const int pages = TabCtrl_GetItemCount(tabs);
+    ASSERT_GE(pages, 2);
+    int reported = 0;
+    window.Tabs(ControlId::TSSetting).OnChange([&] { ++reported; });
+    const struct {
+        WPARAM key;
+        bool shift;
+        int page; // after the key
+    } cases[] = {
+        {VK_TAB, false, 1},           {VK_TAB, true, 0}, {VK_NEXT, false, 1}, {VK_PRIOR, false, 0},
+        {VK_PRIOR, false, pages - 1}, // round the first
+        {VK_NEXT, false, 0},          // and the last
+    };
+    int expectedReports = 0;
+    for (const auto& key : cases) {
+        // From a control on the page shown: the force bar on the first, else the tab row.
+        HWND from = TabCtrl_GetCurSel(tabs) == 0 ? force : tabs;
+        SetFocus(from);
+        PostMessageW(from, WM_KEYDOWN, key.key, 0);
+        RunLoopWithKeys(window, true, key.shift);
+        EXPECT_EQ(TabCtrl_GetCurSel(tabs), key.page) << "key " << key.key;
+        EXPECT_EQ(reported, ++expectedReports) << "the page turned unreported";
+        const HWND focus = GetFocus();
+        EXPECT_TRUE(focus != nullptr && IsWindowVisible(focus)) << "the focus was left hidden";
+    }
+    // Without Ctrl, Page Down is the force bar's own key.
+    SetFocus(force);
+    window.Tabs(ControlId::TSSetting).SetPage(0);
+    PostMessageW(force, WM_KEYDOWN, VK_NEXT, 0);
+    RunLoopWithKeys(window, false, false);
+    EXPECT_EQ(TabCtrl_GetCurSel(tabs), 0);
+}
+
+// A command series disables its buttons one after the other and enables them again: the focus
+// comes back to the button pressed, unless the user moved it meanwhile.
+TEST(Win32WindowKeys, TheFocusComesBackToTheButtonPressedAfterASeries) {
+    Win32Window window;
+    window.Show();
+    const ControlId series[] = {ControlId::BuUpdate, ControlId::BuQuery};
+    HWND pressed = nullptr, elsewhere = nullptr;
+    for (const ControlRow& row : MainWindowLayout()) {
+        if (row.id == series[0])
+            pressed = HandleOf(window, row);
+        if (row.id == ControlId::CBConnects)
+            elsewhere = HandleOf(window, row);
+    }
+    ASSERT_TRUE(pressed != nullptr && elsewhere != nullptr);
+    for (ControlId id : series)
+        window.Button(id).SetEnabled(true);
+    for (const bool userMovedIt : {false, true}) {
+        SetFocus(pressed);
+        for (ControlId id : series)
+            window.Button(id).SetEnabled(false);
+        EXPECT_NE(GetFocus(), pressed);
+        if (userMovedIt)
+            SetFocus(elsewhere);
+        for (ControlId id : series)
+            window.Button(id).SetEnabled(true);
+        const HWND focus = GetFocus();
+        if (userMovedIt)
+            EXPECT_TRUE(focus == elsewhere || IsChild(elsewhere, focus))
+                << "the user's move was undone";
+        else
+            EXPECT_EQ(focus, pressed) << "Enter would press another button";
+    }
 }
 
 } // namespace
