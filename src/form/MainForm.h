@@ -401,14 +401,6 @@ private:
     // took them (otherwise the page says what it reports).
     bool WriteAndReadBack(const MachineSettings& before, const CutValues& next);
 
-    // A new connection or unit: no steps, no answer, no outcome.
-    void ResetTuning();
-    // The preset name a clean cut would offer for the cutter's force and offset as the page
-    // shows them; "" when it shows none.
-    std::string CleanPresetName() const;
-    // The name a clean cut put into the preset field goes once the cutter's values shown no
-    // longer give it (a later step, another unit, another connection).
-    void WithdrawStalePresetName();
     // What a clean end offered as a preset: its name, and the settings that cut clean, which
     // "Save As..." keeps under that name (not the Setting page's, which may hold edits).
     struct CleanOffer {
@@ -416,6 +408,14 @@ private:
         SettingsUpdate settings;
     };
     std::optional<CleanOffer> FCleanOffer;
+    // A new connection or unit: no steps, no answer, no outcome.
+    void ResetTuning();
+    // The preset name a clean cut would offer for the force and offset the cutter holds, in
+    // the unit shown; "" when none is read.
+    std::string CleanPresetName() const;
+    // The name a clean cut put into the preset field goes once the cutter no longer holds its
+    // values (a later step, another unit, another connection).
+    void WithdrawStalePresetName();
 
     // The steps of this loop, first first; a new loop starts after a clean end.
     std::vector<TuneStep> FTuneSteps;

@@ -159,6 +159,7 @@ bool TMainForm_::TakeTypedBladeOffset() {
 void TMainForm_::SBForceChange() {
     LaForce.SetText(
         BladeForceText(SBForce.Position(), InchesSelected(), Window.DecimalSeparator()));
+    WithdrawStalePresetName();
 }
 
 void TMainForm_::CBOffsetChange() {
@@ -183,6 +184,7 @@ void TMainForm_::CBOffsetChange() {
     const long double micrometres = BladeOffsetFromDisplay(typed, InchesSelected());
     FRecord.Write(
         [&](MachineSettings& values) { values.FBladeOffset = static_cast<double>(micrometres); });
+    WithdrawStalePresetName();
 }
 
 void TMainForm_::SBSpeedChange() {

@@ -153,9 +153,14 @@ void TMainForm_::ResetTuning() {
 }
 
 std::string TMainForm_::CleanPresetName() const {
-    if (LaCutForce.Text() == " " || LaCutOffset.Text() == " ")
+    const std::optional<CutValues> held =
+        FCutterRead ? CutValuesOf(FSession.Known().Now().values) : std::nullopt;
+    if (!held)
         return {};
-    return "Clean: " + LaCutForce.Text() + ", " + LaCutOffset.Text();
+    const bool inches = InchesSelected();
+    const char separator = Window.DecimalSeparator();
+    return "Clean: " + CutForceText(held->forceGrams, inches, separator) + ", " +
+           CutOffsetText(held->offsetIndex, inches, separator);
 }
 
 void TMainForm_::WithdrawStalePresetName() {

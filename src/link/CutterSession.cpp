@@ -54,14 +54,6 @@ void CutterSession::OnReply(std::string_view reply) {
     }
 }
 
-void CutterSession::ConfirmKnown() {
-    const std::vector<CommandCode> reads = FKnown.ReadsToConfirm();
-    for (const CommandCode code : reads)
-        FDispatcher.SendCommand(code);
-    if (!reads.empty())
-        FDispatcher.WaitForReply();
-}
-
 std::optional<ReplyFailure> CutterSession::TakeUnreadableReply() {
     std::lock_guard lock(FUnreadableMutex);
     std::optional<ReplyFailure> failure;

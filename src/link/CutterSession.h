@@ -36,9 +36,6 @@ public:
     CommandDispatcher& Dispatcher() { return FDispatcher; }
     // What the cutter holds as far as its replies told (never a page's edits).
     const KnownState& Known() const { return FKnown; }
-    // Reads the parts written and not read back since (KnownState::ReadsToConfirm), one
-    // query each, and waits for the last reply; nothing when every part is confirmed.
-    void ConfirmKnown();
     // The session's last exchanges with the cutter, for the report.
     const TrafficLog& Traffic() const { return FTraffic; }
 

@@ -174,10 +174,6 @@ int ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
     return 0;
 }
 
-std::string_view TextFileLineEnd() {
-    return "\n";
-}
-
 int AppendToFile(const fs::path& path, std::string_view bytes) {
     // Not followed through a FIFO or device: its open could block or do something.
     struct stat before {};
@@ -198,6 +194,10 @@ int AppendToFile(const fs::path& path, std::string_view bytes) {
     if (const int closed = file.Close(); error == 0)
         error = closed;
     return error;
+}
+
+std::string_view TextFileLineEnd() {
+    return "\n";
 }
 
 } // namespace zopra::platform

@@ -137,10 +137,6 @@ int ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
     return error;
 }
 
-std::string_view TextFileLineEnd() {
-    return "\r\n";
-}
-
 int AppendToFile(const fs::path& path, std::string_view bytes) {
     // FILE_APPEND_DATA alone: every write lands at the end, also with another writer.
     FileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
@@ -163,6 +159,10 @@ int AppendToFile(const fs::path& path, std::string_view bytes) {
     if (const int closed = file.Close(); error == 0)
         error = closed;
     return error;
+}
+
+std::string_view TextFileLineEnd() {
+    return "\r\n";
 }
 
 } // namespace zopra::platform
