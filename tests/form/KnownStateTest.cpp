@@ -20,6 +20,11 @@ struct PageEditCase {
     std::function<void(FormTest&, RecordingWindow&, FormCutter&, const TestPresets&)> check;
 };
 
+// The case by its name in the test's output.
+void PrintTo(const PageEditCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class PageEditsTest : public FormTest, public ::testing::WithParamInterface<PageEditCase> {};
 
 std::string FileText(const std::filesystem::path& file) {
