@@ -127,9 +127,14 @@ void Cutter::WriteAll(const std::vector<std::string>& writes) {
     // ends the series, as in the window.
     ThrowIfInterrupted();
     AsCutterFailure([&] {
-        for (const std::string& bytes : writes)
-            if (const LinkWriteResult written = session_->WriteToLink(bytes); !written)
-                throw CutterFailure(LinkWriteError(written.reason).what());
+        for (std::size_t i = 0; i < writes.size(); ++i) {
+            if (const LinkWriteResult written = session_->WriteToLink(writes[i]); !written)
+                throw CutterFailure(std::string(LinkWriteError(written.reason).what()) +
+                                    (i == 0 ? std::string()
+                                            : " " + std::to_string(i) + " of the " +
+                                                  std::to_string(writes.size()) +
+                                                  " writes of this step had gone out."));
+        }
     });
 }
 

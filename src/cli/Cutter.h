@@ -78,6 +78,10 @@ public:
     void WriteScaleFactors(std::int32_t xScale, std::int32_t yScale);
 
     MachineSettings Values() const { return session_->Record().Read(); }
+    // Writes that went out whole since the cutter was made: a journal entry of a workflow
+    // that failed says how far it got.
+    int WritesSent() const { return session_->WritesSent(); }
+    const CutterSession& Session() const { return *session_; }
     // What went over the wire so far, for the report.
     std::vector<TrafficExchange> Traffic() const { return session_->Traffic().Exchanges(); }
 

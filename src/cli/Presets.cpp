@@ -2,7 +2,9 @@
 
 #include "cli/CliErrors.h"
 #include "cli/Files.h"
+#include "cli/History.h"
 #include "settings/DocumentFiles.h"
+#include "settings/SettingsPlan.h"
 
 namespace zopra::cli {
 
@@ -29,11 +31,13 @@ std::string SettingsWords(const SettingsRequest& settings) {
 
 // Applies the preset to one open cutter: its read, the plan (refused before anything is
 // sent), the update, the read-back; CutterFailure naming what the cutter did not take.
-ReadResult ApplyTo(Cutter& cutter, const Preset& preset, std::string& notTaken) {
+ReadResult ApplyTo(Cutter& cutter, const Preset& preset, std::string& notTaken, std::ostream& err) {
     const MachineSettings current = cutter.ReadParameters();
     const SettingsUpdate update = PlanPreset(preset, current, cutter.ReadsBladeHolder());
+    JournaledWrite journal(cutter, current, "Preset '" + preset.name + "'", err);
     cutter.WriteSettings(update);
     ReadResult after = Read(cutter);
+    journal.Done(ValuesAfterUpdate(current, update), after.values);
     notTaken = JoinLines(SettingsNotTaken(update, after.values, cutter.ReadsBladeHolder()));
     return after;
 }
@@ -94,7 +98,7 @@ void RunPresetApply(PresetStore& store, const PresetArguments& a, const Options&
         const std::vector<CutterOutcome> outcomes =
             ForEveryCutter(options, err, [&](Cutter& cutter) {
                 std::string notTaken;
-                ReadResult after = ApplyTo(cutter, preset, notTaken);
+                ReadResult after = ApplyTo(cutter, preset, notTaken, err);
                 if (!notTaken.empty())
                     throw CutterFailure(notTaken);
                 return after;
@@ -105,7 +109,7 @@ void RunPresetApply(PresetStore& store, const PresetArguments& a, const Options&
     }
     auto cutter = Connect(a.device, options, err);
     std::string notTaken;
-    PrintRead(ApplyTo(*cutter, preset, notTaken), options, out);
+    PrintRead(ApplyTo(*cutter, preset, notTaken, err), options, out);
     if (!notTaken.empty())
         throw CutterFailure(notTaken);
 }

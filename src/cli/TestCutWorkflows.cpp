@@ -2,6 +2,7 @@
 // the same pattern, guided fix, strip, planner and read-back as the window.
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
+#include "cli/History.h"
 #include "cli/Reports.h"
 #include "cli/Workflows.h"
 #include "protocol/Ladder.h"
@@ -9,6 +10,8 @@
 #include "protocol/ParameterDisplay.h"
 #include "protocol/TestCut.h"
 #include "settings/CutterText.h"
+#include "settings/History.h"
+#include "settings/SettingsPlan.h"
 
 #include <sstream>
 
@@ -18,6 +21,9 @@ using settings::CutterText;
 using settings::ShownText;
 
 namespace {
+
+// The journal entries `tune` looks back over for the loop's earlier steps.
+constexpr std::size_t kRecentEntries = 100;
 
 // The side in plotter units from --size (the default 10 mm when not given); bad input is
 // exit 2 before anything is opened.
@@ -56,7 +62,9 @@ void RunTestCut(const std::string& device, const std::string& size, const Option
     const std::int32_t side = SideOf(size, options.inches);
     auto cutter = Connect(device, options, err);
     const MachineSettings values = cutter->ReadParameters();
+    JournaledWrite journal(*cutter, values, "Test cut " + TestCutSizeMm(side) + " mm", err);
     cutter->CutTestPattern(side);
+    journal.Done(values, false, "all written");
     if (options.json) {
         Json document = {{"version", kJsonVersion},
                          {"device", CutterText(cutter->Text())},
@@ -86,7 +94,10 @@ void RunTune(const std::string& device, const std::string& seenWord, bool noCut,
     auto cutter = Connect(device, options, err);
     const MachineSettings before = cutter->ReadParameters();
     const CutValues now = SteppableValues(before);
-    const GuidedFix fix = GuideFix(*seen, before.FModelName, now, options.inches);
+    // The steps grow as in the window: this cutter's test cuts and fixes of the last hour.
+    const std::vector<TuneStep> earlier = settings::RecentTuneSteps(
+        LastEntriesOf(before, kRecentEntries), std::chrono::system_clock::now());
+    const GuidedFix fix = GuideFix(*seen, before.FModelName, now, options.inches, '.', earlier);
     if (fix.kind == GuidedFix::Kind::AtLimit)
         throw UsageError(fix.message);
 
@@ -98,8 +109,11 @@ void RunTune(const std::string& device, const std::string& seenWord, bool noCut,
         const std::optional<SettingsUpdate> update = TuneSettingsUpdate(before, fix.next);
         if (!update)
             throw CutterFailure(kTuneUnwritableMessage);
+        JournaledWrite journal(*cutter, before, "Test cut fix: " + std::string(EntryOf(*seen).step),
+                               err);
         cutter->WriteSettings(*update);
         read = cutter->ReadCuttingParameters();
+        journal.Done(settings::ValuesAfterUpdate(before, *update), read);
         for (const std::string& bytes : SettingsUpdateWrites(*update))
             sent.push_back(Readable(bytes));
         sent.push_back(Readable(QueryText(kCmdReadParameters)));
@@ -288,10 +302,13 @@ struct StripOutcome {
 };
 
 StripOutcome CutStrip(Cutter& cutter, const MachineSettings& before, const Ladder& ladder,
-                      std::int32_t side, bool inches, std::vector<std::string>& sent) {
+                      std::int32_t side, bool inches, const std::string& action,
+                      std::vector<std::string>& sent, std::ostream& err) {
     const std::optional<LadderStrip> strip = MakeLadderStrip(before, ladder, side);
     if (!strip)
         throw CutterFailure(kTuneUnwritableMessage);
+    // A series that stops without its read-back is journaled with how many writes went out.
+    JournaledWrite journal(cutter, before, action, err);
     const StripRun run = cutter.CutStrip(*strip);
     for (const std::string& bytes : run.sent)
         sent.push_back(Readable(bytes));
@@ -302,6 +319,8 @@ StripOutcome CutStrip(Cutter& cutter, const MachineSettings& before, const Ladde
         return outcome;
     const MachineSettings after = cutter.ReadCuttingParameters();
     sent.push_back(Readable(QueryText(kCmdReadParameters)));
+    // The strip means to leave the cutter as it was.
+    journal.Done(before, after);
     outcome.restored = ReadBackMatches(after, before.FModelName, SteppableValues(before));
     if (!outcome.restored && !outcome.failure)
         outcome.failure = CutterFailure(RestoreMismatchText(after, inches));
@@ -336,7 +355,8 @@ void RunLadder(const std::string& device, const LadderArguments& a, const Option
     std::vector<std::string> sent;
     const std::string answer = "zopra-cli ladder " + device + " " + a.kind + " --values ";
     if (spec.seen.empty()) {
-        const StripOutcome outcome = CutStrip(*cutter, before, strip, spec.side, inches, sent);
+        const StripOutcome outcome = CutStrip(*cutter, before, strip, spec.side, inches,
+                                              LadderTitle(strip, inches), sent, err);
         document["sent"] = sent;
         document["restored"] = outcome.restored;
         if (options.json) {
@@ -367,10 +387,12 @@ void RunLadder(const std::string& device, const LadderArguments& a, const Option
         const std::optional<SettingsUpdate> update = TuneSettingsUpdate(before, next);
         if (!update)
             throw CutterFailure(kTuneUnwritableMessage);
+        JournaledWrite journal(*cutter, before, LadderAnswerText(plan, strip, inches), err);
         cutter->WriteSettings(*update);
         for (const std::string& bytes : SettingsUpdateWrites(*update))
             sent.push_back(Readable(bytes));
         const MachineSettings read = cutter->ReadCuttingParameters();
+        journal.Done(settings::ValuesAfterUpdate(before, *update), read);
         sent.push_back(Readable(QueryText(kCmdReadParameters)));
         if (ReadBackMatches(read, before.FModelName, next)) {
             document["written"] = CellJson(strip.kind, plan.value);
@@ -384,8 +406,8 @@ void RunLadder(const std::string& device, const LadderArguments& a, const Option
         document["next_cells"] = CellsJson(plan.next);
         text = "No cell was clean.\n";
         if (!a.noCut) {
-            const StripOutcome outcome =
-                CutStrip(*cutter, before, plan.next, spec.side, inches, sent);
+            const StripOutcome outcome = CutStrip(*cutter, before, plan.next, spec.side, inches,
+                                                  LadderAnswerText(plan, strip, inches), sent, err);
             document["restored"] = outcome.restored;
             failure = outcome.failure;
             std::ostringstream strip;

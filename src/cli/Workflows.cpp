@@ -3,6 +3,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
 #include "cli/Files.h"
+#include "cli/History.h"
 #include "cli/Interrupt.h"
 #include "cli/Reports.h"
 #include "protocol/Calibration.h"
@@ -256,8 +257,13 @@ void RunSet(const std::string& device, const std::vector<std::string>& assignmen
     auto cutter = Connect(device, options, err);
     const MachineSettings current = cutter->ReadParameters();
     const SettingsUpdate update = PlanSettingsUpdate(request, current, cutter->ReadsBladeHolder());
+    std::string action = "Set";
+    for (const std::string& assignment : assignments)
+        action += " " + assignment;
+    JournaledWrite journal(*cutter, current, action, err);
     cutter->WriteSettings(update);
     const ReadResult after = Read(*cutter);
+    journal.Done(ValuesAfterUpdate(current, update), after.values);
     PrintRead(after, options, out);
     const std::vector<std::string> missing =
         SettingsNotTaken(update, after.values, cutter->ReadsBladeHolder());
@@ -301,23 +307,14 @@ void RunBackupAll(const std::string& folder, const Options& options, std::ostrea
     FinishAll(outcomes, err);
 }
 
-void RunRestore(const std::string& device, const std::string& file, bool dryRun, bool force,
-                const Options& options, std::ostream& out, std::ostream& err) {
-    const Backup backup = ParseBackup(ReadBackupText(file));
+RestoreWrites WriteBackup(Cutter& cutter, const MachineSettings& current, const Backup& backup,
+                          bool dryRun) {
     const MachineSettings& wanted = backup.values;
     for (const double scale : {wanted.FXScale, wanted.FYScale})
         if (!(scale >= 1 && scale <= 2147483647.0 && scale == static_cast<std::int32_t>(scale)))
-            throw UsageError("the backup's scale factors are not whole numbers above 0");
-
-    auto cutter = Connect(device, options, err);
-    const MachineSettings current = cutter->ReadParameters();
+            throw UsageError("the scale factors to write are not whole numbers above 0");
     const std::string& model = current.FModelName;
-    // The backup holds the model as the JSON of a read shows it.
-    if (wanted.FModelName != CutterText(model) && !force)
-        throw UsageError("the backup is of '" + wanted.FModelName + "', the cutter is '" +
-                         ShownText(model) + "' (--force writes it anyway)");
-
-    const bool holder = cutter->ReadsBladeHolder();
+    const bool holder = cutter.ReadsBladeHolder();
     // The media type a model does not let be chosen is compared below.
     const SettingsUpdate update = PlanBackupUpdate(backup, current, holder);
 
@@ -333,32 +330,29 @@ void RunRestore(const std::string& device, const std::string& file, bool dryRun,
             aasX = Trunc(wanted.FAASXOffset);
             aasY = Trunc(wanted.FAASYOffset);
         } catch (const ConversionError& error) {
-            throw UsageError(std::string("the backup's AAS offsets: ") + error.what());
+            throw UsageError(std::string("the AAS offsets to write: ") + error.what());
         }
     }
 
-    if (dryRun) {
-        std::vector<std::string> writes = SettingsUpdateWrites(update);
-        if (writeScales)
-            writes.push_back(CalibrationText(xScale, yScale));
-        if (writeAas)
-            for (const std::string& bytes : AasOffsetWrites(aasX, aasY))
-                writes.push_back(bytes);
-        for (const std::string& bytes : writes)
-            out << Readable(bytes) << "\n";
-        return;
-    }
-
-    cutter->WriteSettings(update);
+    RestoreWrites result;
+    for (const std::string& bytes : SettingsUpdateWrites(update))
+        result.sent.push_back(Readable(bytes));
     if (writeScales)
-        cutter->WriteScaleFactors(xScale, yScale);
-    const MachineSettings afterValues =
-        writeAas ? cutter->WriteAasOffsetsAndReread(aasX, aasY) : cutter->ReadParameters();
-    const ReadResult after{cutter->Text(), afterValues, holder,
-                           HasAasOffsets(afterValues.FModelName)};
-    PrintRead(after, options, out);
+        result.sent.push_back(Readable(CalibrationText(xScale, yScale)));
+    if (writeAas)
+        for (const std::string& bytes : AasOffsetWrites(aasX, aasY))
+            result.sent.push_back(Readable(bytes));
+    if (dryRun)
+        return result;
 
-    std::vector<std::string> missing = SettingsNotTaken(update, afterValues, holder);
+    cutter.WriteSettings(update);
+    if (writeScales)
+        cutter.WriteScaleFactors(xScale, yScale);
+    result.after = writeAas ? cutter.WriteAasOffsetsAndReread(aasX, aasY) : cutter.ReadParameters();
+    const MachineSettings& afterValues = *result.after;
+
+    std::vector<std::string>& missing = result.notTaken;
+    missing = SettingsNotTaken(update, afterValues, holder);
     const auto media =
         RequestFromValues(wanted, false).choices[static_cast<std::size_t>(Choice::Media)];
     const auto mediaNow =
@@ -375,8 +369,42 @@ void RunRestore(const std::string& device, const std::string& file, bool dryRun,
         missing.push_back("aas=" + std::to_string(aasX) + "," + std::to_string(aasY) +
                           " units (the cutter reports " + FormatGeneral(afterValues.FAASXOffset) +
                           "," + FormatGeneral(afterValues.FAASYOffset) + ")");
-    if (!missing.empty())
-        throw CutterFailure(JoinLines(missing));
+    return result;
+}
+
+void RunRestore(const std::string& device, const std::string& file, bool dryRun, bool force,
+                const Options& options, std::ostream& out, std::ostream& err) {
+    const Backup backup = ParseBackup(ReadBackupText(file));
+    const MachineSettings& wanted = backup.values;
+    for (const double scale : {wanted.FXScale, wanted.FYScale})
+        if (!(scale >= 1 && scale <= 2147483647.0 && scale == static_cast<std::int32_t>(scale)))
+            throw UsageError("the backup's scale factors are not whole numbers above 0");
+
+    auto cutter = Connect(device, options, err);
+    const MachineSettings current = cutter->ReadParameters();
+    // The backup holds the model as the JSON of a read shows it.
+    if (wanted.FModelName != CutterText(current.FModelName) && !force)
+        throw UsageError("the backup is of '" + wanted.FModelName + "', the cutter is '" +
+                         ShownText(current.FModelName) + "' (--force writes it anyway)");
+
+    if (dryRun) {
+        for (const std::string& line : WriteBackup(*cutter, current, backup, true).sent)
+            out << line << "\n";
+        return;
+    }
+    JournaledWrite journal(*cutter, current,
+                           "Restore " + (file == "-" ? std::string("standard input")
+                                                     : PathText(PathFromArgument(file).filename())),
+                           err);
+    const RestoreWrites written = WriteBackup(*cutter, current, backup, false);
+    journal.Done(*written.after, true,
+                 written.notTaken.empty() ? "all written"
+                                          : "read back different: " + JoinLines(written.notTaken));
+    PrintRead({cutter->Text(), *written.after, cutter->ReadsBladeHolder(),
+               HasAasOffsets(written.after->FModelName)},
+              options, out);
+    if (!written.notTaken.empty())
+        throw CutterFailure(JoinLines(written.notTaken));
 }
 
 void RunSquare(const std::string& device, const std::string& size, const Options& options,
@@ -393,7 +421,9 @@ void RunSquare(const std::string& device, const std::string& size, const Options
 
     auto cutter = Connect(device, options, err);
     const MachineSettings values = cutter->ReadParameters();
+    JournaledWrite journal(*cutter, values, "Test square " + x + " x " + y, err);
     cutter->PlotTestSquare({x, y, "", "", options.inches, '.'});
+    journal.Done(values, false, "all written");
     if (options.json)
         out << Json{{"version", kJsonVersion},
                     {"device", CutterText(cutter->Text())},
@@ -437,7 +467,15 @@ void RunCalibrate(const std::string& device, const std::string& test, const std:
     } catch (const ConversionError& error) {
         throw UsageError(error.what());
     }
+    JournaledWrite journal(*cutter, values,
+                           "Calibrate " + mx + " x " + my + (options.inches ? " in" : " mm"), err);
     cutter->Calibrate(inputs);
+    // The calibration block is not read back: the entry holds the scale factors it wrote.
+    MachineSettings written = values;
+    const ScaleFactors scales = CalibratedScales(inputs, values);
+    written.FXScale = scales.x;
+    written.FYScale = scales.y;
+    journal.Done(written, false, "all written");
     if (options.json)
         out << Json{{"version", kJsonVersion},
                     {"device", CutterText(cutter->Text())},
@@ -475,7 +513,13 @@ void RunAas(const std::string& device, const std::string& adjust, const Options&
     }
     const std::int64_t x = offsets.x;
     const std::int64_t y = offsets.y;
+    JournaledWrite journal(*cutter, current,
+                           "AAS offsets " + ax + ", " + ay + (options.inches ? " in" : " mm"), err);
     const MachineSettings after = cutter->WriteAasOffsetsAndReread(x, y);
+    MachineSettings wanted = after;
+    wanted.FAASXOffset = static_cast<double>(x);
+    wanted.FAASYOffset = static_cast<double>(y);
+    journal.Done(wanted, after);
     PrintRead({cutter->Text(), after, cutter->ReadsBladeHolder(), true}, options, out);
     if (after.FAASXOffset != x || after.FAASYOffset != y)
         throw CutterFailure("aas=" + std::to_string(x) + "," + std::to_string(y) +

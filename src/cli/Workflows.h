@@ -5,6 +5,7 @@
 // Interrupted.
 #include "cli/Cutter.h"
 #include "cli/Reports.h"
+#include "settings/BackupDocument.h"
 
 #include <chrono>
 #include <functional>
@@ -87,6 +88,18 @@ ReadResult Read(Cutter& cutter);
 void PrintRead(const ReadResult& read, const Options& options, std::ostream& out);
 // Several lines, one per setting that the cutter did not take.
 std::string JoinLines(const std::vector<std::string>& lines);
+
+// Writes a backup's values to a cutter that holds `current` (its settings update always, its
+// scale factors and AAS offsets where they differ) and reads everything back. `sent` holds
+// the writes, readable; with dryRun nothing is written and nothing read. UsageError for a
+// value the cutter cannot take, before anything is sent. Restore and undo both use it.
+struct RestoreWrites {
+    std::vector<std::string> sent;
+    std::optional<MachineSettings> after;
+    std::vector<std::string> notTaken; // one line per value the read-back does not show
+};
+RestoreWrites WriteBackup(Cutter& cutter, const MachineSettings& current,
+                          const settings::Backup& backup, bool dryRun);
 
 // One cutter of an --all command: what it read, or why it failed.
 struct CutterOutcome {

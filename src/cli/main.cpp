@@ -2,6 +2,7 @@
 #include "cli/CliErrors.h"
 #include "cli/Cutter.h"
 #include "cli/Files.h"
+#include "cli/History.h"
 #include "cli/Interrupt.h"
 #include "cli/Presets.h"
 #include "cli/Workflows.h"
@@ -59,6 +60,7 @@ struct Arguments {
     bool force = false;
     bool noCut = false;
     std::string test, measured, adjust, size;
+    std::string undoTo;
     PresetArguments preset;
     LadderArguments ladder;
     // The subcommand of `preset` that was given, by its name.
@@ -205,6 +207,30 @@ void RunLadderCommand(const Arguments& a, Output& output) {
     RunLadder(a.device, a.ladder, a.options, output.out, std::cerr);
 }
 
+void SetUpHistory(CLI::App& command, Arguments& a) {
+    command.add_option("DEVICE", a.device, "entry of the connection list (every cutter without)");
+}
+
+void RunHistoryCommand(const Arguments& a, Output& output) {
+    RunHistory(a.device, a.options, output.out, std::cerr);
+}
+
+void SetUpUndo(CLI::App& command, Arguments& a) {
+    command.add_option("--to", a.undoTo, "undo every entry from this id on");
+    command.add_flag("--force", a.force,
+                     "undo also when the cutter no longer holds what the newest entry left");
+}
+
+void RunUndoCommand(const Arguments& a, Output& output) {
+    std::optional<std::int64_t> to;
+    if (!a.undoTo.empty()) {
+        if (a.undoTo.size() > 18 || a.undoTo.find_first_not_of("0123456789") != std::string::npos)
+            throw UsageError("--to " + a.undoTo + " is no entry id (zopra-cli history shows them)");
+        to = std::stoll(a.undoTo);
+    }
+    RunUndo(a.device, to, a.force, a.options, output.out, std::cerr);
+}
+
 // `preset` and its own subcommands; DEVICE, FILE and the flags only where they apply.
 void SetUpPreset(CLI::App& command, Arguments& a) {
     command.require_subcommand(1, 1);
@@ -293,6 +319,7 @@ void RunReportCommand(const Arguments& a, Output& output) {
         try {
             cutter.Open();
             contents.cutter = cutter.ReadParameters();
+            contents.journal = LastEntriesOf(*contents.cutter, 20);
         } catch (const CutterFailure& error) {
             contents.cutterFailure = error.what();
             readFailure = error;
@@ -351,6 +378,10 @@ constexpr Subcommand kSubcommands[] = {
      "a strip of test cuts, each with its own blade force or offset, the values from before "
      "written back after it; with --seen, the value to write or the next strip",
      kOnDevice, SetUpLadder, RunLadderCommand},
+    {"history", "the journal of writes to the cutter on DEVICE, or to every cutter", kJson,
+     SetUpHistory, RunHistoryCommand},
+    {"undo", "bring the cutter back to the values before its newest journal entry (or --to ID)",
+     kDevice | kJson, SetUpUndo, RunUndoCommand},
     {"doctor",
      "why a cutter is not listed or cannot be opened: every serial port and USB device of "
      "vendor 7a3c, its driver, owner, group and mode, and what to do",

@@ -18,6 +18,7 @@ constexpr C W = C::Window;
 constexpr C P1 = C::TabSheet1; // page "Setting"
 constexpr C P2 = C::TabSheet2; // page "Adjust"
 constexpr C P3 = C::TabSheet3; // page "Test Cut"
+constexpr C P4 = C::TabSheet4; // page "History"
 
 // A caption placed by its top-left corner; it takes the size of its text.
 ControlRow Label(C id, std::string_view name, C parent, int left, int top,
@@ -119,6 +120,15 @@ ControlRow UpDown(C id, std::string_view name, Bounds bounds) {
             .step = 1};
 }
 
+// A line of the "History" page: a field of the page's width, 20 pixels a row.
+ControlRow HistoryLine(C id, std::string_view name, int row) {
+    return {.id = id,
+            .name = name,
+            .kind = K::Label,
+            .parent = P4,
+            .bounds = {12, 30 + 20 * row, 376, 16}};
+}
+
 // What the user can see on a test cut, in the order of the guided fix's table.
 std::vector<std::string_view> CutSeenCaptions() {
     std::vector<std::string_view> captions;
@@ -189,6 +199,11 @@ std::vector<ControlRow> MakeLayout() {
          .kind = K::Page,
          .parent = C::TSSetting,
          .caption = "Test Cut"},
+        {.id = C::TabSheet4,
+         .name = "TabSheet4",
+         .kind = K::Page,
+         .parent = C::TSSetting,
+         .caption = "History"},
 
         // Page "Setting".
         Label(C::Label3, "Label3", P1, 12, 8, "Paper Length (X)"),
@@ -322,6 +337,27 @@ std::vector<ControlRow> MakeLayout() {
         EditableList(C::CBPreset, "CBPreset", P3, {62, 298, 166, 24}, true),
         Button(C::BuApplyPreset, "BuApplyPreset", P3, {236, 298, 68, 25}, "Apply", 'p', false),
         Button(C::BuSavePreset, "BuSavePreset", P3, {310, 298, 75, 25}, "Save As...", 'A', false),
+
+        // Page "History": the connected cutter's last twelve writes, newest first, each one line
+        // cut to the page's width (whole in its tooltip); below, every entry to choose from
+        // and "Undo", which brings the cutter back to the values before the one chosen.
+        Label(C::LaHistoryCaption, "LaHistoryCaption", P4, 12, 8,
+              "Writes to this cutter, newest first"),
+        HistoryLine(C::LaHistory1, "LaHistory1", 0),
+        HistoryLine(C::LaHistory2, "LaHistory2", 1),
+        HistoryLine(C::LaHistory3, "LaHistory3", 2),
+        HistoryLine(C::LaHistory4, "LaHistory4", 3),
+        HistoryLine(C::LaHistory5, "LaHistory5", 4),
+        HistoryLine(C::LaHistory6, "LaHistory6", 5),
+        HistoryLine(C::LaHistory7, "LaHistory7", 6),
+        HistoryLine(C::LaHistory8, "LaHistory8", 7),
+        HistoryLine(C::LaHistory9, "LaHistory9", 8),
+        HistoryLine(C::LaHistory10, "LaHistory10", 9),
+        HistoryLine(C::LaHistory11, "LaHistory11", 10),
+        HistoryLine(C::LaHistory12, "LaHistory12", 11),
+        Label(C::LaUndoCaption, "LaUndoCaption", P4, 12, 278, "Undo back to before"),
+        List(C::CBHistory, "CBHistory", P4, {12, 298, 300, 24}, {}, false),
+        Button(C::BuUndo, "BuUndo", P4, {318, 298, 67, 25}, "Undo", 'n', false),
 
         // Diagnostic controls.
         Label(C::LaCName, "LaCName", W, DiagnosticLeft, DiagnosticTop(0)),

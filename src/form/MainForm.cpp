@@ -98,7 +98,22 @@ TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> l
       FLadderSeen{&window.List(ControlId::CBLadderSeen1), &window.List(ControlId::CBLadderSeen2),
                   &window.List(ControlId::CBLadderSeen3), &window.List(ControlId::CBLadderSeen4),
                   &window.List(ControlId::CBLadderSeen5), &window.List(ControlId::CBLadderSeen6),
-                  &window.List(ControlId::CBLadderSeen7), &window.List(ControlId::CBLadderSeen8)} {
+                  &window.List(ControlId::CBLadderSeen7), &window.List(ControlId::CBLadderSeen8)},
+      LaHistory1(window.Label(ControlId::LaHistory1)),
+      LaHistory2(window.Label(ControlId::LaHistory2)),
+      LaHistory3(window.Label(ControlId::LaHistory3)),
+      LaHistory4(window.Label(ControlId::LaHistory4)),
+      LaHistory5(window.Label(ControlId::LaHistory5)),
+      LaHistory6(window.Label(ControlId::LaHistory6)),
+      LaHistory7(window.Label(ControlId::LaHistory7)),
+      LaHistory8(window.Label(ControlId::LaHistory8)),
+      LaHistory9(window.Label(ControlId::LaHistory9)),
+      LaHistory10(window.Label(ControlId::LaHistory10)),
+      LaHistory11(window.Label(ControlId::LaHistory11)),
+      LaHistory12(window.Label(ControlId::LaHistory12)),
+      CBHistory(window.List(ControlId::CBHistory)), BuUndo(window.Button(ControlId::BuUndo)),
+      // Beside the presets, in the same folder and under the same lock.
+      FJournal(FPresets.File().parent_path()) {
     ConnectHandlers();
 
     // While a query waits for its reply the window repaints, but no click or key can start
@@ -222,6 +237,7 @@ void TMainForm_::ConnectHandlers() {
     BuCutTest.OnClick(guarded(&TMainForm_::BuCutTestClick));
     BuCutFix.OnClick(guarded(&TMainForm_::BuCutFixClick));
     CBCutMode.OnChange(guarded(&TMainForm_::CBCutModeChange));
+    BuUndo.OnClick(guarded(&TMainForm_::BuUndoClick));
 
     Window.OnShow(guarded(&TMainForm_::FormShow));
     Window.OnCloseQuery([this] { return FormCloseQuery(); });

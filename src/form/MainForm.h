@@ -18,6 +18,8 @@
 #include "protocol/Ladder.h"
 #include "protocol/TestCut.h"
 #include "settings/Doctor.h"
+#include "settings/History.h"
+#include "settings/JournaledWrite.h"
 #include "settings/PresetStore.h"
 
 #include <array>
@@ -294,6 +296,8 @@ private:
     SettingsUpdate PageSettings() const;
     // What an update would change against the values last read, named for the status line.
     std::string ChangedSettingsText(const SettingsUpdate& update) const;
+    std::string SettingsDifferenceText(const SettingsUpdate& update,
+                                       const SettingsUpdate& before) const;
 
     // Writes the settings update's nine commands back to back; the first write that fails
     // ends it with its reason and how far it got.
@@ -302,9 +306,11 @@ private:
     // Settings files and presets (MainFormSettingsFiles.cpp, MainFormPresets.cpp).
     // Whether the connection shows the blade holder list (not on a "QT-24" entry).
     bool ConnectionReadsBladeHolder() const;
-    // Writes `update`, reads the cutter again and names on the status line what it did not
-    // take, or `done` once the read-back shows every value.
-    void WriteAndReadBack(const SettingsUpdate& update, const std::string& done);
+    // Writes `update` over the settings of `current` (the cutter's, as known), reads the
+    // cutter again and names on the status line what it did not take, or `done` once the
+    // read-back shows every value; journaled as `action`.
+    void WriteAndReadBack(const SettingsUpdate& update, const MachineSettings& current,
+                          const std::string& done, const std::string& action);
     // The preset list's entries from the presets file; a file that cannot be used is named on
     // the status line. The presets, or nothing.
     std::optional<std::vector<settings::Preset>> LoadPresets();
@@ -405,7 +411,9 @@ private:
     void CutTestPattern(std::int32_t side);
     // Writes the update with `next`, reads the force and offset back: true when the cutter
     // took them (otherwise the page says what it reports).
-    bool WriteAndReadBack(const MachineSettings& before, const CutValues& next);
+    // `action` names the write in the journal.
+    bool WriteAndReadBack(const MachineSettings& before, const CutValues& next,
+                          const std::string& action);
 
     // The ladder chosen in CBCutMode, or nothing for one cut.
     std::optional<LadderKind> LadderChosen() const;
@@ -419,8 +427,8 @@ private:
     // The strip the range fields and cell count describe, or nothing (the page says why).
     std::optional<Ladder> LadderFromFields();
     // Cuts the strip, writes the cutter's values from before back and reads them back; the
-    // cells then wait for their answers.
-    void CutLadder(const Ladder& ladder, std::int32_t side);
+    // cells then wait for their answers. `action` names the strip in the journal.
+    void CutLadder(const Ladder& ladder, std::int32_t side, const std::string& action);
     // "Fix and Cut Again" for a strip: the planner's value written and a test cut, or the
     // next strip.
     void FixFromLadder();
@@ -433,23 +441,69 @@ private:
     // The model whose force range the range fields were last set for.
     std::string FLadderRangeModel;
 
+    // What a clean end offered as a preset: its name, and the settings that cut clean, which
+    // "Save As..." keeps under that name (not the Setting page's, which may hold edits).
+    struct CleanOffer {
+        std::string name;
+        SettingsUpdate settings;
+    };
+    std::optional<CleanOffer> FCleanOffer;
     // A new connection or unit: no steps, no answer, no outcome.
     void ResetTuning();
-    // The preset name a clean cut would offer for the force and offset the page shows; ""
-    // when the page shows none.
+    // The preset name a clean cut would offer for the force and offset the cutter holds, in
+    // the unit shown; "" when none is read.
     std::string CleanPresetName() const;
-    // The name a clean cut put into the preset field goes once the page no longer holds its
-    // values (a later step, another unit, another connection, a value moved by hand).
+    // The name a clean cut put into the preset field goes once the cutter no longer holds its
+    // values (a later step, another unit, another connection).
     void WithdrawStalePresetName();
 
     // The steps of this loop, first first; a new loop starts after a clean end.
     std::vector<TuneStep> FTuneSteps;
     bool FTuneEnded = false;
-    // The name a clean cut offered in the preset field; "" when none stands.
-    std::string FOfferedPresetName;
     // The unit the size field's text is in (-1 before the first show): a switch of unit
     // puts the default size there in the new unit, a read in the same unit keeps what was typed.
     int FCutSizeUnit = -1;
+
+    // Page "History" (TabSheet4, MainFormHistory.cpp), and what every write of the window
+    // shares: the cutter's values as known (read first where a write was not read back),
+    // each write's journal entry, and the page edits a whole update leaves out.
+public:
+    ILabel& LaHistory1;
+    ILabel& LaHistory2;
+    ILabel& LaHistory3;
+    ILabel& LaHistory4;
+    ILabel& LaHistory5;
+    ILabel& LaHistory6;
+    ILabel& LaHistory7;
+    ILabel& LaHistory8;
+    ILabel& LaHistory9;
+    ILabel& LaHistory10;
+    ILabel& LaHistory11;
+    ILabel& LaHistory12;
+    IList& CBHistory;
+    IButton& BuUndo;
+
+    void BuUndoClick();
+
+private:
+    // What the cutter holds: the known state, after "ESC.R1:" (and the scale or AAS query)
+    // for every part written and not read back since. Never a page's edits.
+    MachineSettings CutterHolds();
+    // Reads every part an undo compares and writes (parameters, holder, scales, AAS offsets).
+    MachineSettings ReadWholeCutter();
+    settings::CutterValues ValuesOfCutter(const MachineSettings& values) const;
+    // The journal entry of a write about to start on the cutter that holds `before`.
+    settings::JournaledWrite JournalWrite(const std::string& action, const MachineSettings& before);
+    // " The Setting page's unwritten blade offset 0.500 mm was left as it is." for the page's
+    // edits since the last read or update, which a whole update built from the cutter's
+    // values leaves out; "" when there are none.
+    std::string UnwrittenEditsNote() const;
+    // The connected cutter's entries on the page, newest first.
+    void ShowHistory();
+
+    settings::Journal FJournal;
+    // The entries of the connected cutter, oldest first, as the page shows them.
+    std::vector<settings::JournalEntry> FHistory;
 };
 
 // The status line's words for a field whose text is no number: "Blade Offset: 'abc' is not a

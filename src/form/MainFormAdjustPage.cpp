@@ -15,6 +15,8 @@
 namespace zopra {
 
 void TMainForm_::TSSettingChange() {
+    // The journal may have grown meanwhile, from this window or another program.
+    ShowHistory();
     const int unit = CoUnit.Position();
     if (unit != 0 && unit != 1)
         return; // no column of defaults for a unit list without a selection
@@ -25,8 +27,8 @@ void TMainForm_::TSSettingChange() {
     EdAASII_Y_Offset.SetText(d.adjustment);
     for (IEdit* sizeEdit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y})
         sizeEdit->SetText(d.testSize);
-    for (IEdit* edit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y,
-                        &EdAASII_X_Offset, &EdAASII_Y_Offset})
+    for (IEdit* edit : {&EdTestDraw_X, &EdTestDraw_Y, &EdMeasure_x, &EdMeasure_y, &EdAASII_X_Offset,
+                        &EdAASII_Y_Offset})
         edit->SetMarked(false);
     // Offsets that no completed read of this cutter gave stay unshown: they are not the
     // cutter's, and an update must not build on them.
@@ -41,15 +43,19 @@ void TMainForm_::BuScale1Click() {
         return;
     BuScale1.SetEnabled(false);
     Timer3.Start();
+    const MachineSettings held = FSession.Known().Now().values;
+    const std::string size =
+        EdTestDraw_X.Text() + " x " + EdTestDraw_Y.Text() + " " + Label32.Text();
+    settings::JournaledWrite journal = JournalWrite("Test square " + size, held);
     SendCommand(kCmdTestSquare);
-    StatusLine.SetText("Test square plotted: " + EdTestDraw_X.Text() + " x " + EdTestDraw_Y.Text() +
-                       " " + Label32.Text());
+    StatusLine.SetText("Test square plotted: " + size);
+    journal.Done(ValuesOfCutter(held), false, "all written");
 }
 
 void TMainForm_::BuScale2Click() {
     const std::optional<long double> testX = NumberIn(EdTestDraw_X, "Test length (X)");
-    const std::optional<long double> testY = testX ? NumberIn(EdTestDraw_Y, "Test width (Y)")
-                                                   : std::nullopt;
+    const std::optional<long double> testY =
+        testX ? NumberIn(EdTestDraw_Y, "Test width (Y)") : std::nullopt;
     const std::optional<long double> measuredX =
         testY ? NumberIn(EdMeasure_x, "Measured length (X)") : std::nullopt;
     const std::optional<long double> measuredY =
@@ -62,10 +68,19 @@ void TMainForm_::BuScale2Click() {
         Window.ShowMessage(MessageKind::Message, kCalibrationOutOfBandMessage);
         return;
     }
+    const MachineSettings held = FSession.Known().Now().values;
+    settings::JournaledWrite journal = JournalWrite("Calibrate " + EdMeasure_x.Text() + " x " +
+                                                        EdMeasure_y.Text() + " " + Label32.Text(),
+                                                    held);
     SendCommand(kCmdCalibrate);
     const MachineSettings sent = FRecord.Read();
     StatusLine.SetText("Scale factors sent: X " + FormatGeneral(sent.FXScale) + ", Y " +
                        FormatGeneral(sent.FYScale));
+    // The calibration block is not read back: the entry holds the factors it wrote.
+    MachineSettings written = held;
+    written.FXScale = sent.FXScale;
+    written.FYScale = sent.FYScale;
+    journal.Done(ValuesOfCutter(written), false, "all written");
 }
 
 void TMainForm_::ShowSpinnerAdjustment(IEdit& edit, int position) {
@@ -123,8 +138,18 @@ void TMainForm_::BuAASIIUpdateClick() {
         AasOffsetWrites(static_cast<double>(offsets.x), static_cast<double>(offsets.y));
     AASOFFSET_outputevalue.SetText(writes.front());
     StatusLine.SetText("Writing the AAS offsets; reading them back in 2 s...");
+    const MachineSettings held = FSession.Known().Now().values;
+    settings::JournaledWrite journal =
+        JournalWrite("AAS offsets " + EdAASII_X_Offset.Text() + ", " + EdAASII_Y_Offset.Text() +
+                         " " + Label32.Text(),
+                     held);
     for (const std::string& command : writes)
         WriteToLink(command);
+    // The reconnect reads them back; the entry holds what was written.
+    MachineSettings written = held;
+    written.FAASXOffset = static_cast<double>(offsets.x);
+    written.FAASYOffset = static_cast<double>(offsets.y);
+    journal.Done(ValuesOfCutter(written), false, "all written");
     // Kept only once the cutter has been sent them: after a failed write the record (and the
     // labels a change of page shows) still hold what the cutter has.
     FRecord.Write([&](MachineSettings& values) {

@@ -95,6 +95,7 @@ void TMainForm_::Timer1Timer() {
     CBOffset.SetMarked(false);
     if (FCutterRead)
         FSettingsRead = PageSettings();
+    ShowHistory();
     ReportUnreadableReply();
     if (offsetQueryFailed)
         throw *offsetQueryFailed;

@@ -164,8 +164,12 @@ void TMainForm_::BuSaveReportClick() {
     settings::ReportContents contents;
     contents.entries = FLinks->Entries();
     if (FCutterRead) {
-        contents.cutter = FRecord.Read();
+        contents.cutter = FSession.Known().Now().values;
         contents.cutterPort = ChosenPort();
+        ShowHistory();
+        contents.journal = FHistory;
+        if (contents.journal.size() > 20)
+            contents.journal.erase(contents.journal.begin(), contents.journal.end() - 20);
     }
     contents.lastFailure = FLastFailure.message;
     contents.traffic = FSession.Traffic().Exchanges();

@@ -119,8 +119,9 @@ std::optional<Ladder> TMainForm_::LadderFromFields() {
     return std::nullopt;
 }
 
-void TMainForm_::CutLadder(const Ladder& ladder, std::int32_t side) {
-    const MachineSettings before = FRecord.Read();
+void TMainForm_::CutLadder(const Ladder& ladder, std::int32_t side, const std::string& action) {
+    // What the cutter holds, never the Setting page's edits: these are written back after.
+    const MachineSettings before = CutterHolds();
     const std::optional<CutValues> held = CutValuesOf(before);
     const std::optional<LadderStrip> strip =
         held ? MakeLadderStrip(before, ladder, side) : std::nullopt;
@@ -129,6 +130,7 @@ void TMainForm_::CutLadder(const Ladder& ladder, std::int32_t side) {
         return;
     }
     FLadder.reset();
+    settings::JournaledWrite journal = JournalWrite(action, before);
     const StripRun run = CutLadderStrip(*strip, [this](const std::string& bytes) {
         // The serial link pauses after every write.
         const Wait wait(*this);
@@ -147,7 +149,9 @@ void TMainForm_::CutLadder(const Ladder& ladder, std::int32_t side) {
     SendCommand(kCmdReadParameters);
     WaitForReply();
     ReportUnreadableReply();
-    const MachineSettings after = FRecord.Read();
+    const MachineSettings after = FSession.Known().Now().values;
+    // The strip means to leave the cutter as it was.
+    journal.Done(ValuesOfCutter(before), ValuesOfCutter(after));
     ShowCutValues();
     std::string problem;
     if (run.failure)
@@ -186,7 +190,7 @@ void TMainForm_::FixFromLadder() {
     }
     const bool inches = InchesSelected();
     const char separator = Window.DecimalSeparator();
-    const MachineSettings before = FRecord.Read();
+    const MachineSettings before = CutterHolds();
     const LadderPlan plan = PlanLadder(strip, seen, before.FModelName, inches, separator);
     if (plan.kind == LadderPlan::Kind::AtLimit) {
         StatusLine.SetText(plan.message);
@@ -197,10 +201,11 @@ void TMainForm_::FixFromLadder() {
     const std::optional<std::int32_t> side = CutSideFromField();
     if (!side)
         return;
-    LaCutOutcome.SetText(LadderAnswerText(plan, strip, inches, separator));
+    const std::string answer = LadderAnswerText(plan, strip, inches, separator);
+    LaCutOutcome.SetText(answer);
     if (plan.kind == LadderPlan::Kind::NextStrip) {
         ShowLadderRange(strip.kind, plan.next.cells.front(), plan.next.cells.back());
-        CutLadder(plan.next, *side);
+        CutLadder(plan.next, *side, answer);
         return;
     }
     const std::optional<CutValues> now = CutValuesOf(before);
@@ -208,7 +213,7 @@ void TMainForm_::FixFromLadder() {
         Window.ShowMessage(MessageKind::Message, kTuneUnwritableMessage);
         return;
     }
-    if (!WriteAndReadBack(before, CellValues(Ladder{strip.kind, {plan.value}}, 0, *now)))
+    if (!WriteAndReadBack(before, CellValues(Ladder{strip.kind, {plan.value}}, 0, *now), answer))
         return;
     FLadder.reset();
     EnableLadderControls();

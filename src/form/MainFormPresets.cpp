@@ -35,17 +35,24 @@ std::optional<std::vector<settings::Preset>> TMainForm_::LoadPresets() {
     return presets;
 }
 
-void TMainForm_::WriteAndReadBack(const SettingsUpdate& update, const std::string& done) {
+void TMainForm_::WriteAndReadBack(const SettingsUpdate& update, const MachineSettings& current,
+                                  const std::string& done, const std::string& action) {
+    const std::string note = UnwrittenEditsNote();
+    settings::JournaledWrite journal = JournalWrite(action, current);
     WriteSettings(update);
     ReadParameters();
+    const MachineSettings after = FSession.Known().Now().values;
     const std::vector<std::string> notTaken =
-        settings::SettingsNotTaken(update, FRecord.Read(), ConnectionReadsBladeHolder());
+        settings::SettingsNotTaken(update, after, ConnectionReadsBladeHolder());
+    journal.Done(ValuesOfCutter(settings::ValuesAfterUpdate(current, update)),
+                 ValuesOfCutter(after));
     std::string outcome = done;
     if (!notTaken.empty()) {
         outcome = "The cutter did not take ";
         for (std::size_t i = 0; i < notTaken.size(); ++i)
             outcome += (i == 0 ? "" : ", ") + notTaken[i];
     }
+    outcome += note;
     // The display tick that shows the read-back says it again, in place of "Settings read".
     StatusLine.SetText(outcome);
     FReadBackOutcome = outcome;
@@ -68,15 +75,17 @@ void TMainForm_::BuApplyPresetClick() {
                                         : "There is no preset '" + name + "'; nothing was sent.");
         return;
     }
+    const MachineSettings current = CutterHolds();
     SettingsUpdate update;
     try {
-        update = settings::PlanPreset(*preset, FRecord.Read(), ConnectionReadsBladeHolder());
+        update = settings::PlanPreset(*preset, current, ConnectionReadsBladeHolder());
     } catch (const settings::InputError& error) {
         StatusLine.SetText(std::string(error.what()) + "; nothing was sent.");
         Window.ShowMessage(MessageKind::Message, std::string(error.what()) + "; nothing was sent.");
         return;
     }
-    WriteAndReadBack(update, "Preset '" + name + "' written and read back");
+    WriteAndReadBack(update, current, "Preset '" + name + "' written and read back",
+                     "Preset '" + name + "'");
 }
 
 void TMainForm_::BuSavePresetClick() {
@@ -92,9 +101,12 @@ void TMainForm_::BuSavePresetClick() {
                            " first; no preset was saved.");
         return;
     }
+    // The clean cut's offer keeps the settings that cut clean, under the name it offered.
+    const SettingsUpdate kept =
+        FCleanOffer && FCleanOffer->name == name ? FCleanOffer->settings : PageSettings();
     settings::Preset preset;
     try {
-        preset = settings::PresetFromUpdate(name, "", PageSettings(), holder);
+        preset = settings::PresetFromUpdate(name, "", kept, holder);
     } catch (const settings::InputError& error) {
         Window.ShowMessage(MessageKind::Message, error.what());
         return;

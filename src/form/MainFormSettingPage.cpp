@@ -7,6 +7,7 @@
 #include "protocol/ModelRules.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
+#include "settings/SettingsPlan.h"
 
 #include <cctype>
 #include <stdexcept>
@@ -57,9 +58,13 @@ void TMainForm_::BuUpdateClick() {
 
     const SettingsUpdate update = PageSettings();
     const std::string changed = ChangedSettingsText(update);
-    // Nothing is read back: a later read shows what the cutter kept.
+    const MachineSettings held = FSession.Known().Now().values;
+    settings::JournaledWrite journal = JournalWrite("Update", held);
+    // Nothing is read back: a later read shows what the cutter kept. Until then the cutter's
+    // settings are "written, not read back", and a workflow that builds on them reads first.
     WriteSettings(update);
     StatusLine.SetText("Settings written: " + changed);
+    journal.Done(ValuesOfCutter(settings::ValuesAfterUpdate(held, update)), false, "all written");
 }
 
 void TMainForm_::WriteSettings(const SettingsUpdate& update) {
@@ -94,7 +99,11 @@ SettingsUpdate TMainForm_::PageSettings() const {
 }
 
 std::string TMainForm_::ChangedSettingsText(const SettingsUpdate& update) const {
-    const SettingsUpdate before = FSettingsRead.value_or(SettingsUpdate{});
+    return SettingsDifferenceText(update, FSettingsRead.value_or(SettingsUpdate{}));
+}
+
+std::string TMainForm_::SettingsDifferenceText(const SettingsUpdate& update,
+                                               const SettingsUpdate& before) const {
     const auto lower = [](std::string text) {
         for (char& c : text)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -32,7 +32,8 @@ void TMainForm_::RememberFileFolder(const std::string& chosenFile) {
 }
 
 void TMainForm_::BuSaveFileClick() {
-    const MachineSettings values = FRecord.Read();
+    // What the cutter holds (asked again after a write not read back), never a page's edits.
+    const MachineSettings values = CutterHolds();
     const std::optional<std::string> path = Window.ChooseFileToSave(
         "Save the cutter's settings", settings::CutterText(values.FModelName) + " settings.json",
         FileDialogFolder());
@@ -60,7 +61,7 @@ void TMainForm_::BuLoadFileClick() {
     if (!path)
         return;
     RememberFileFolder(*path);
-    const MachineSettings current = FRecord.Read();
+    const MachineSettings current = CutterHolds();
     const bool holder = ConnectionReadsBladeHolder();
     settings::Backup backup;
     SettingsUpdate update;
@@ -99,7 +100,8 @@ void TMainForm_::BuLoadFileClick() {
         question += "\n" + change;
     if (!Window.AskYesNo(question))
         return;
-    WriteAndReadBack(update, "Settings of " + *path + " written and read back");
+    WriteAndReadBack(update, current, "Settings of " + *path + " written and read back",
+                     "Load " + settings::PathText(settings::PathFromUtf8(*path).filename()));
 }
 
 } // namespace zopra

@@ -5,6 +5,7 @@
 
 #include "protocol/Numbers.h"
 #include "protocol/ParameterDisplay.h"
+#include "settings/SettingsPlan.h"
 
 namespace zopra {
 
@@ -25,14 +26,18 @@ void TMainForm_::BuCutTestClick() {
         return;
     if (LadderChosen()) {
         if (const std::optional<Ladder> ladder = LadderFromFields())
-            CutLadder(*ladder, *side);
+            CutLadder(*ladder, *side,
+                      LadderTitle(*ladder, InchesSelected(), Window.DecimalSeparator()));
         return;
     }
-    CutTestPattern(*side);
     const std::string size = InchesSelected()
                                  ? EdCutSize.Text() + " " + LaCutSizeUnit.Text()
                                  : TestCutSizeMm(*side, Window.DecimalSeparator()) + " mm";
+    const MachineSettings held = FSession.Known().Now().values;
+    settings::JournaledWrite journal = JournalWrite("Test cut " + size, held);
+    CutTestPattern(*side);
     StatusLine.SetText("Test cut: " + size + " square beside the last one");
+    journal.Done(ValuesOfCutter(held), false, "all written");
 }
 
 void TMainForm_::BuCutFixClick() {
@@ -56,7 +61,9 @@ void TMainForm_::BuCutFixClick() {
         seen == CutSeen::Clean ? std::optional<std::int32_t>(0) : CutSideFromField();
     if (!side)
         return;
-    const MachineSettings before = FRecord.Read();
+    // What the cutter holds, never the Setting page's edits: after an "Update" that was not
+    // read back, the cutter is asked first.
+    const MachineSettings before = CutterHolds();
     const std::optional<CutValues> now = CutValuesOf(before);
     if (!now) {
         Window.ShowMessage(MessageKind::Message,
@@ -82,11 +89,14 @@ void TMainForm_::BuCutFixClick() {
         FTuneEnded = true;
         LaCutOutcome.SetText(fix.message);
         // The offer to keep what cut clean: a name is ready in the preset field, and "Save
-        // As..." beside it saves the settings the "Setting" page shows, which are these. The
-        // name goes again once the page holds other values.
-        FOfferedPresetName = "Clean: " + LaCutForce.Text() + ", " + LaCutOffset.Text();
-        CBPreset.SetPosition(-1);
-        CBPreset.SetText(FOfferedPresetName);
+        // As..." beside it saves under that name the settings that cut clean (the cutter's,
+        // whatever the Setting page shows meanwhile).
+        if (const std::optional<SettingsUpdate> clean = TuneSettingsUpdate(before, *now)) {
+            FCleanOffer =
+                CleanOffer{"Clean: " + LaCutForce.Text() + ", " + LaCutOffset.Text(), *clean};
+            CBPreset.SetPosition(-1);
+            CBPreset.SetText(FCleanOffer->name);
+        }
         StatusLine.SetText(fix.message + " \"Save As...\" keeps them as a preset.");
         // Reached by a force step, the clean force may sit at the edge of the clean range:
         // the force ladder around it is ready to cut.
@@ -104,27 +114,32 @@ void TMainForm_::BuCutFixClick() {
     case GuidedFix::Kind::Change:
         break;
     }
-    if (!WriteAndReadBack(before, fix.next))
+    const std::string note = UnwrittenEditsNote();
+    if (!WriteAndReadBack(before, fix.next, "Test cut fix: " + std::string(EntryOf(seen).step)))
         return;
     CutTestPattern(*side);
-    StatusLine.SetText(fix.message + " written and read back; cutting again");
+    StatusLine.SetText(fix.message + " written and read back; cutting again" + note);
 }
 
-bool TMainForm_::WriteAndReadBack(const MachineSettings& before, const CutValues& next) {
+bool TMainForm_::WriteAndReadBack(const MachineSettings& before, const CutValues& next,
+                                  const std::string& action) {
     const std::optional<SettingsUpdate> update = TuneSettingsUpdate(before, next);
     if (!update) {
         Window.ShowMessage(MessageKind::Message, kTuneUnwritableMessage);
         return false;
     }
+    settings::JournaledWrite journal = JournalWrite(action, before);
     // The first write that fails ends the update with its reason and how far it got, and no
     // cut follows.
     WriteSettings(*update);
     SendCommand(kCmdReadParameters);
     WaitForReply();
     ReportUnreadableReply();
+    journal.Done(ValuesOfCutter(settings::ValuesAfterUpdate(before, *update)),
+                 ValuesOfCutter(FSession.Known().Now().values));
 
     // The Setting page shows what the cutter holds now, as after a read.
-    const MachineSettings after = FRecord.Read();
+    const MachineSettings after = FSession.Known().Now().values;
     if (const std::optional<CutValues> held = CutValuesOf(after)) {
         SBForce.MoveTo(held->forceGrams);
         CBOffset.SetPosition(held->offsetIndex);
@@ -160,22 +175,23 @@ void TMainForm_::ResetTuning() {
 }
 
 std::string TMainForm_::CleanPresetName() const {
-    const int offset = CBOffset.Position();
-    if (!FCutterRead || offset < 0 || offset >= CBOffset.Count())
+    const std::optional<CutValues> held =
+        FCutterRead ? CutValuesOf(FSession.Known().Now().values) : std::nullopt;
+    if (!held)
         return {};
     const bool inches = InchesSelected();
     const char separator = Window.DecimalSeparator();
-    return "Clean: " + CutForceText(SBForce.Position(), inches, separator) + ", " +
-           CutOffsetText(offset, inches, separator);
+    return "Clean: " + CutForceText(held->forceGrams, inches, separator) + ", " +
+           CutOffsetText(held->offsetIndex, inches, separator);
 }
 
 void TMainForm_::WithdrawStalePresetName() {
-    if (FOfferedPresetName.empty() || CleanPresetName() == FOfferedPresetName)
+    if (!FCleanOffer || CleanPresetName() == FCleanOffer->name)
         return;
     // A name the user typed over the offer is theirs.
-    if (CBPreset.Position() < 0 && CBPreset.Text() == FOfferedPresetName)
+    if (CBPreset.Position() < 0 && CBPreset.Text() == FCleanOffer->name)
         CBPreset.SetText("");
-    FOfferedPresetName.clear();
+    FCleanOffer.reset();
 }
 
 std::optional<std::int32_t> TMainForm_::CutSideFromField() {
@@ -229,7 +245,7 @@ void TMainForm_::ShowCutValues() {
     const bool inches = InchesSelected();
     const char separator = Window.DecimalSeparator();
     const std::optional<CutValues> now =
-        FCutterRead ? CutValuesOf(FRecord.Read()) : std::optional<CutValues>();
+        FCutterRead ? CutValuesOf(FSession.Known().Now().values) : std::optional<CutValues>();
     LaCutForce.SetText(now ? CutForceText(now->forceGrams, inches, separator) : " ");
     LaCutOffset.SetText(now ? CutOffsetText(now->offsetIndex, inches, separator) : " ");
 

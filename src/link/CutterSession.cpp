@@ -21,13 +21,19 @@ CutterSession::CutterSession(std::unique_ptr<CutterConnections> links)
 
 int CutterSession::OpenConnection(int position, const std::string& text) {
     FRecord.Clear();
+    FKnown.Forget();
     FTraffic.Opened(FLinks->FLinkKind(), text);
     return FLinks->OpenConnection(position, text);
 }
 
 LinkWriteResult CutterSession::WriteToLink(const std::string& bytes) {
     FTraffic.Record(TrafficDirection::ToCutter, FLinks->FLinkKind(), bytes);
-    return FLinks->WriteToLink(bytes);
+    // Marked before the write: a write that fails half-way may still have changed the cutter.
+    FKnown.Written(bytes);
+    const LinkWriteResult result = FLinks->WriteToLink(bytes);
+    if (result)
+        ++FWritesSent;
+    return result;
 }
 
 CutterSession::~CutterSession() {
@@ -37,6 +43,9 @@ CutterSession::~CutterSession() {
 
 void CutterSession::OnReply(std::string_view reply) {
     FTraffic.Record(TrafficDirection::FromCutter, FLinks->FLinkKind(), reply);
+    // Before the record's parse, which releases the waiting interface thread: whoever sees
+    // the reply answered sees the known state with it.
+    FKnown.Reported(FRecord.FPendingCommand.load(std::memory_order_acquire), reply);
     std::optional<ReplyFailure> failure = ParseReply(FRecord, reply);
     if (failure) {
         std::lock_guard lock(FUnreadableMutex);

@@ -1,15 +1,17 @@
 #pragma once
 // Everything one cutter connection needs, in one object: the record of the cutter's values,
 // its links, the dispatcher that pairs each query with its reply, and the receive thread that
-// reads the replies into the record. The window holds one; the command-line tool holds one per
-// cutter, so several cutters can run in one process.
+// reads the replies into the record, and what the cutter is known to hold. The window holds one;
+// the command-line tool holds one per cutter, so several cutters can run in one process.
 #include "link/Connections.h"
+#include "link/KnownState.h"
 #include "link/ReceiveThread.h"
 #include "link/TrafficLog.h"
 #include "protocol/CommandDispatcher.h"
 #include "protocol/MachineSettings.h"
 #include "protocol/ReplyParser.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,6 +34,8 @@ public:
     MachineRecord& Record() { return FRecord; }
     CutterConnections& Links() { return *FLinks; }
     CommandDispatcher& Dispatcher() { return FDispatcher; }
+    // What the cutter holds as far as its replies told (never a page's edits).
+    const KnownState& Known() const { return FKnown; }
     // The session's last exchanges with the cutter, for the report.
     const TrafficLog& Traffic() const { return FTraffic; }
 
@@ -47,6 +51,10 @@ public:
     // The raw write to whichever link is open; tells whether every byte went out.
     LinkWriteResult WriteToLink(const std::string& bytes);
 
+    // Writes that went out whole since the session was made: a journal entry of a workflow
+    // that failed half-way says how far it got.
+    int WritesSent() const { return FWritesSent.load(); }
+
     // The first reply since the last call that the parser could not read, if any.
     std::optional<ReplyFailure> TakeUnreadableReply();
 
@@ -55,10 +63,12 @@ private:
     void OnReply(std::string_view reply);
 
     MachineRecord FRecord;
+    KnownState FKnown;
     // Before the links and the receive thread, which write into it.
     TrafficLog FTraffic;
     std::unique_ptr<CutterConnections> FLinks;
     CommandDispatcher FDispatcher;
+    std::atomic<int> FWritesSent{0};
     std::mutex FUnreadableMutex;
     std::optional<ReplyFailure> FUnreadableReply;
     // Declared last: it reads the links and the record, so it stops before they go.

@@ -39,6 +39,12 @@ InputRead ReadStandardInput(std::size_t limit, const std::function<bool()>& stop
 // as it was. Returns 0, or the system's error number.
 int ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+// Appends `bytes` to the regular file at `path` (made when missing) and flushes it to the
+// disk before it returns. Anything but a regular file is refused before a byte is written
+// (kNotRegularFile). Returns 0, or the system's error number.
+inline constexpr int kNotRegularFile = -1;
+int AppendToFile(const std::filesystem::path& path, std::string_view bytes);
+
 // The line end of a text file a user opens with the system's own editor: "\r\n" on Windows,
 // where older Notepads show "\n" alone as one long line, "\n" elsewhere.
 std::string_view TextFileLineEnd();

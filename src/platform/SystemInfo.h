@@ -11,4 +11,7 @@ namespace zopra::platform {
 // ("Windows 10.0 build 19045 (Wine 8.0)").
 std::string OperatingSystemText();
 
+// The local time now, ISO 8601 with its offset from UTC: "2026-12-08T14:02:31+01:00".
+std::string LocalTimeText();
+
 } // namespace zopra::platform

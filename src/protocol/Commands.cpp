@@ -117,6 +117,32 @@ std::vector<std::string> AasOffsetWrites(double xOffset, double yOffset) {
             Esc(".C1;0;:")};
 }
 
+unsigned PartsChangedBy(std::string_view bytes) {
+    const auto starts = [&](std::string_view rest) {
+        return bytes.size() > rest.size() && bytes[0] == kEsc &&
+               bytes.substr(1, rest.size()) == rest;
+    };
+    // ".C1;0;:" alone commits what came before: it changes nothing itself.
+    if (starts(".C1;") && !starts(".C1;0;:"))
+        return kPartSettings;
+    if (starts(".C6;"))
+        return kPartScales;
+    if (starts(".D6;"))
+        return kPartAasOffsets;
+    return kPartNone;
+}
+
+std::optional<int> BladeHolderWritten(std::string_view bytes) {
+    const std::string prefix = Esc(".C1;32;");
+    if (bytes.size() < prefix.size() + 2 || bytes.substr(0, prefix.size()) != prefix ||
+        bytes.back() != ':')
+        return std::nullopt;
+    const std::string_view digits = bytes.substr(prefix.size(), bytes.size() - prefix.size() - 1);
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    return std::stoi(std::string(digits));
+}
+
 std::string IdentificationProbe() {
     return Esc(".R4:") + "\r\n";
 }

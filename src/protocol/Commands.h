@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,19 @@ std::vector<std::string> SettingsUpdateWrites(const SettingsUpdate& update);
 
 // The AAS-offset update's two writes: the offsets in plotter units, then the commit.
 std::vector<std::string> AasOffsetWrites(double xOffset, double yOffset);
+
+// What a write changes in the cutter, by its command: the settings of the update (the blade
+// holder among them), the scale factors (the calibration block) or the AAS offsets. A
+// write of anything else (a test square, a test cut, a query) changes none.
+enum CutterPart : unsigned {
+    kPartNone = 0,
+    kPartSettings = 1,
+    kPartScales = 2,
+    kPartAasOffsets = 4,
+};
+unsigned PartsChangedBy(std::string_view bytes);
+// The blade holder a write of the update's last setting sets (ESC ".C1;32;n:"), if it is one.
+std::optional<int> BladeHolderWritten(std::string_view bytes);
 
 // The 7 bytes that ask a printer-class device who it is: "ESC.R4:" CR LF.
 std::string IdentificationProbe();

@@ -19,6 +19,24 @@ Json Number(double value) {
 
 } // namespace
 
+Json CutterValuesJson(const MachineSettings& v, bool bladeHolderRead, bool aasOffsetsRead) {
+    Json document;
+    document["parameters"] = {
+        {"speed", Number(v.FSpeed)},
+        {"blade_force_g", Number(v.FBladeForce)},
+        {"blade_offset_um", Number(v.FBladeOffset)},
+        {"vector_quality", Number(v.FVectorQuality)},
+        {"vector_smooth", Number(v.FVectorSmooth)},
+        {"auto_unroll", Number(v.FAutoUnroll)},
+        {"media_type", Number(v.FMediaType)},
+        {"blade_holder", bladeHolderRead ? Number(v.FBladeHolder) : Json(nullptr)}};
+    document["scale"] = {{"x", Number(v.FXScale)}, {"y", Number(v.FYScale)}};
+    document["aas_offsets_units"] =
+        aasOffsetsRead ? Json{{"x", Number(v.FAASXOffset)}, {"y", Number(v.FAASYOffset)}}
+                       : Json(nullptr);
+    return document;
+}
+
 Json ReadJson(const ReadResult& read) {
     const MachineSettings& v = read.values;
     Json settings;
@@ -42,19 +60,7 @@ Json ReadJson(const ReadResult& read) {
                             {"time", CutterText(v.FTime)}};
     document["paper"] = {{"length_mm", Number(v.FPaperLength)},
                          {"width_mm", Number(v.FPaperWidth)}};
-    document["parameters"] = {
-        {"speed", Number(v.FSpeed)},
-        {"blade_force_g", Number(v.FBladeForce)},
-        {"blade_offset_um", Number(v.FBladeOffset)},
-        {"vector_quality", Number(v.FVectorQuality)},
-        {"vector_smooth", Number(v.FVectorSmooth)},
-        {"auto_unroll", Number(v.FAutoUnroll)},
-        {"media_type", Number(v.FMediaType)},
-        {"blade_holder", read.bladeHolderRead ? Number(v.FBladeHolder) : Json(nullptr)}};
-    document["scale"] = {{"x", Number(v.FXScale)}, {"y", Number(v.FYScale)}};
-    document["aas_offsets_units"] =
-        read.aasOffsetsRead ? Json{{"x", Number(v.FAASXOffset)}, {"y", Number(v.FAASYOffset)}}
-                            : Json(nullptr);
+    document.update(CutterValuesJson(v, read.bladeHolderRead, read.aasOffsetsRead));
     document["settings"] = settings;
     return document;
 }

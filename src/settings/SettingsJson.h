@@ -24,6 +24,10 @@ struct ReadResult {
     bool aasOffsetsRead = false;
 };
 
+// The values a write can change, under the keys of a read's JSON: "parameters", "scale" and
+// "aas_offsets_units" (null where not read).
+Json CutterValuesJson(const MachineSettings& values, bool bladeHolderRead, bool aasOffsetsRead);
+
 // The JSON of one read (without the version, so that it can sit in a list of several).
 Json ReadJson(const ReadResult& read);
 

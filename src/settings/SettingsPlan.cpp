@@ -184,6 +184,28 @@ const char* ChoiceLabel(Choice choice, int index) {
     return Info(choice).labels.at(index);
 }
 
+MachineSettings ValuesAfterUpdate(const MachineSettings& before, const SettingsUpdate& update) {
+    MachineSettings after = before;
+    const SettingsRequest was = RequestFromValues(before, true);
+    // The value each list entry is reported as, by position.
+    const auto set = [&](Choice choice, double& value, std::array<double, 2> reported) {
+        const int index = ChoiceIndex(update, choice);
+        if ((index == 0 || index == 1) && was.choices[static_cast<std::size_t>(choice)] != index)
+            value = reported[static_cast<std::size_t>(index)];
+    };
+    set(Choice::Weight, after.FSpeed, {10, 60});
+    set(Choice::Quality, after.FVectorQuality, {1, 3});
+    set(Choice::Smooth, after.FVectorSmooth, {0, 1});
+    set(Choice::Unroll, after.FAutoUnroll, {0, 1});
+    set(Choice::Media, after.FMediaType, {3, 1});
+    set(Choice::Holder, after.FBladeHolder, {0, 1});
+    if (update.offsetIndex >= 0 &&
+        update.offsetIndex < static_cast<int>(kBladeOffsetEntries.size()))
+        after.FBladeOffset = kBladeOffsetEntries[static_cast<std::size_t>(update.offsetIndex)];
+    after.FBladeForce = update.forceValue;
+    return after;
+}
+
 std::string BladeOffsetEntryText(int index) {
     return FormatFixed(
         kBladeOffsetEntries.at(static_cast<std::size_t>(index)) * units::kMmPerMicrometre, 3);

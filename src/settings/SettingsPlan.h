@@ -52,6 +52,12 @@ SettingsRequest RequestFromValues(const MachineSettings& values, bool withBladeH
 std::vector<std::string> SettingsNotTaken(const SettingsUpdate& sent, const MachineSettings& after,
                                           bool readsBladeHolder);
 
+// The values a cutter that held `before` holds after `update`, as far as the update tells:
+// each value the update changes is the one a read would report for its list entry (speed 10
+// for "Heavy", quality 1 for "Fine", ...), each it leaves keeps its number. For a write that
+// was not read back.
+MachineSettings ValuesAfterUpdate(const MachineSettings& before, const SettingsUpdate& update);
+
 // The list position `update` sends for `choice`.
 int ChoiceIndex(const SettingsUpdate& update, Choice choice);
 

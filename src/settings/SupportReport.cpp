@@ -1,5 +1,7 @@
 #include "settings/SupportReport.h"
 
+#include "settings/History.h"
+
 #include "platform/LocalFiles.h"
 #include "platform/SystemInfo.h"
 #include "protocol/ParameterDisplay.h"
@@ -82,6 +84,14 @@ std::string SupportReportText(const ReportContents& contents) {
 
     text += "\nCutter:\n";
     AppendCutter(contents, text);
+
+    text +=
+        "\nJournal (the cutter's last " + std::to_string(contents.journal.size()) + " writes):\n";
+    if (contents.journal.empty())
+        text += "  (none)\n";
+    for (const JournalEntry& entry : contents.journal)
+        text += "  " + std::to_string(entry.id) + "  " + EscapedBytes(entry.time) + "  " +
+                EscapedBytes(HistoryLine(entry)) + "\n";
 
     text += "\nTraffic (the last " + std::to_string(contents.traffic.size()) +
             " exchanges; ms since the connection was opened):\n";

@@ -1,13 +1,14 @@
 #pragma once
 // The report a user sends when a cutter is not found or misbehaves: one text file with the
 // program's version, the system, the connection list, the doctor's findings, the cutter read
-// (identity and settings) and the session's traffic. Written by zopra-cli `report` and by
-// the window's "Save Report...". Nothing else of the user's computer goes in: no
+// (identity and settings), its last journal entries and the session's traffic. Written by zopra-cli
+// `report` and by the window's "Save Report...". Nothing else of the user's computer goes in: no
 // environment, no user or host name, no path but the devices' own.
 #include "link/Connections.h"
 #include "link/TrafficLog.h"
 #include "protocol/MachineSettings.h"
 #include "settings/Doctor.h"
+#include "settings/Journal.h"
 
 #include <filesystem>
 #include <optional>
@@ -27,6 +28,8 @@ struct ReportContents {
     std::string cutterFailure; // why reading the cutter failed; "" when it did not
     std::string lastFailure;   // the window's last failure message ("Port not open (Error: 1)")
     std::vector<TrafficExchange> traffic;
+    // The cutter's last journal entries (at most 20), oldest first.
+    std::vector<JournalEntry> journal;
 };
 
 // "2.4.3".

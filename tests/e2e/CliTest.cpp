@@ -176,8 +176,10 @@ TEST_F(CliTest, TuneRunsTheTestCutLoopToACleanCut) {
     EXPECT_EQ(report["sent"][6], "ESC.C1;22;70:");
     EXPECT_EQ(report["sent"][9], "ESC.R1:");
 
-    // The rest of the way, as a person reads each cut.
-    for (const char* seen : {"not-through", "not-through", "rounded-corners", "rounded-corners"})
+    // The rest of the way, as a person reads each cut. Each call finds the earlier ones in
+    // the journal, so the steps grow: the force 20 g, the offset two entries (one too many).
+    for (const char* seen :
+         {"not-through", "rounded-corners", "rounded-corners", "overcut-corners"})
         ASSERT_EQ(Cli({"tune", d, seen}).status, 0) << seen;
     const auto clean = Cli({"tune", d, "clean"});
     EXPECT_EQ(clean.status, 0);
@@ -191,9 +193,9 @@ TEST_F(CliTest, TuneRunsTheTestCutLoopToACleanCut) {
     EXPECT_EQ(cuts,
               (std::vector<std::string>{"  test cut 10.0 mm: not cut through (force 60 g)",
                                         "  test cut 10.0 mm: not cut through (force 70 g)",
-                                        "  test cut 10.0 mm: not cut through (force 80 g)",
                                         "  test cut 10.0 mm: corners rounded (offset 0.000 mm)",
                                         "  test cut 10.0 mm: corners rounded (offset 0.175 mm)",
+                                        "  test cut 10.0 mm: corners overcut (offset 0.275 mm)",
                                         "  test cut 10.0 mm: clean"}));
 }
 

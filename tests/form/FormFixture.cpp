@@ -28,13 +28,15 @@ std::string LogLines::Last(const std::string& text) const {
 }
 
 TestPresets::TestPresets()
-    : file(std::filesystem::temp_directory_path() /
-           ("zopra-form-presets-" + std::to_string(std::random_device()()) + ".json")) {}
+    : folder(std::filesystem::temp_directory_path() /
+             ("zopra-form-settings-" + std::to_string(std::random_device()()))),
+      file(folder / "presets.json") {
+    std::filesystem::create_directories(folder);
+}
 
 TestPresets::~TestPresets() {
     std::error_code ignored;
-    std::filesystem::remove(file, ignored);
-    std::filesystem::remove(file.string() + ".lock", ignored);
+    std::filesystem::remove_all(folder, ignored);
 }
 
 void FormTest::MakeForm(std::unique_ptr<CutterConnections> links, bool show) {

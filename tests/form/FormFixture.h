@@ -52,13 +52,16 @@ private:
     std::string folder_;
 };
 
-// A presets file of the test's own in the temporary folder, gone with the test.
+// A settings folder of the test's own (the presets file and the journal beside it) in the
+// temporary folder, gone with the test.
 struct TestPresets {
     TestPresets();
     ~TestPresets();
     TestPresets(const TestPresets&) = delete;
     TestPresets& operator=(const TestPresets&) = delete;
+    std::filesystem::path folder;
     std::filesystem::path file;
+    settings::Journal Journal() const { return settings::Journal(folder); }
     settings::PresetStore Store() const { return settings::PresetStore(file); }
 };
 

@@ -27,6 +27,8 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
         "CBCutSeen", "CBLadderSeen1", "CBLadderSeen2", "CBLadderSeen3", "CBLadderSeen4",
         "CBLadderSeen5", "CBLadderSeen6", "CBLadderSeen7", "CBLadderSeen8", "BuCutFix", "CBPreset",
         "BuApplyPreset", "BuSavePreset",
+        // "History": the entry to undo back to, and its button.
+        "CBHistory", "BuUndo",
         // The help beside the status line, last.
         "BuWhy", "BuSaveReport"};
     std::vector<std::string_view> order;
@@ -36,7 +38,8 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
 }
 
 TEST(KeyboardLayout, EveryButtonHasAnAltLetterOfItsOwnOnItsPage) {
-    for (ControlId page : {ControlId::TabSheet1, ControlId::TabSheet2, ControlId::TabSheet3}) {
+    for (ControlId page :
+         {ControlId::TabSheet1, ControlId::TabSheet2, ControlId::TabSheet3, ControlId::TabSheet4}) {
         std::set<char> letters;
         for (const ControlRow& layoutRow : MainWindowLayout()) {
             if (layoutRow.kind != ControlKind::Button ||

@@ -189,6 +189,14 @@ TEST_F(FormTest, LaddersReachACleanCutInThreeRounds) {
     // The Setting page shows what the cutter holds now.
     EXPECT_EQ(W.BarOf(C::SBForce).Position(), 264);
     EXPECT_EQ(W.ListOf(C::CBOffset).Position(), 5);
+    // Every strip and answer is in the journal.
+    std::vector<std::string> actions;
+    for (const settings::JournalEntry& entry : Presets.Journal().Read().entries)
+        actions.push_back(entry.action);
+    EXPECT_EQ(actions, (std::vector<std::string>{"Force ladder 5-350 g, 5 cells",
+                                                 "Ladder answer: 264 g written",
+                                                 "Offset ladder 0.000-1.000 mm, 8 cells",
+                                                 "Ladder answer: 0.500 mm written"}));
     EXPECT_TRUE(W.Messages.empty());
 }
 

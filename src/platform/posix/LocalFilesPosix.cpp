@@ -174,6 +174,28 @@ int ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
     return 0;
 }
 
+int AppendToFile(const fs::path& path, std::string_view bytes) {
+    // Not followed through a FIFO or device: its open could block or do something.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) == 0 && !S_ISREG(before.st_mode))
+        return kNotRegularFile;
+    Descriptor file(::open(
+        path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!file.Valid())
+        return LastErrno();
+    struct stat opened {};
+    if (::fstat(file.Get(), &opened) != 0)
+        return LastErrno();
+    if (!S_ISREG(opened.st_mode))
+        return kNotRegularFile;
+    int error = WriteAll(file.Get(), bytes);
+    if (error == 0 && ::fsync(file.Get()) != 0)
+        error = LastErrno();
+    if (const int closed = file.Close(); error == 0)
+        error = closed;
+    return error;
+}
+
 std::string_view TextFileLineEnd() {
     return "\n";
 }

@@ -1,5 +1,8 @@
 #include "platform/SystemInfo.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sys/utsname.h>
 
@@ -33,6 +36,19 @@ std::string OperatingSystemText() {
         text += (text.empty() ? "" : ", ") + std::string(names.sysname) + " " + names.release +
                 " " + names.machine;
     return text.empty() ? "unknown" : text;
+}
+
+std::string LocalTimeText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const long offset = local.tm_gmtoff / 60;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec, offset < 0 ? '-' : '+', std::labs(offset) / 60,
+                  std::labs(offset) % 60);
+    return text;
 }
 
 } // namespace zopra::platform

@@ -100,6 +100,28 @@ InputRead ReadStandardInput(std::size_t limit, const std::function<bool()>& stop
     return ReadToEnd(GetStdHandle(STD_INPUT_HANDLE), limit, stop);
 }
 
+namespace {
+
+// Writes every byte, flushes them to the disk and closes the file: 0, or the first error.
+int WriteFlushAndClose(FileHandle& file, std::string_view bytes) {
+    int error = 0;
+    while (error == 0 && !bytes.empty()) {
+        DWORD put = 0;
+        const auto count = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+        if (!WriteFile(file.Get(), bytes.data(), count, &put, nullptr) || put == 0)
+            error = LastError();
+        else
+            bytes.remove_prefix(put);
+    }
+    if (error == 0 && !FlushFileBuffers(file.Get()))
+        error = LastError();
+    if (const int closed = file.Close(); error == 0)
+        error = closed;
+    return error;
+}
+
+} // namespace
+
 int ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(L".");
     // A name of its own beside the file, so that the move stays on one volume.
@@ -116,24 +138,24 @@ int ReplaceFileAtomically(const fs::path& path, std::string_view bytes) {
         return LastError();
     FileHandle file(handle);
 
-    int error = 0;
-    while (error == 0 && !bytes.empty()) {
-        DWORD put = 0;
-        const auto count = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-        if (!WriteFile(file.Get(), bytes.data(), count, &put, nullptr) || put == 0)
-            error = LastError();
-        else
-            bytes.remove_prefix(put);
-    }
-    if (error == 0 && !FlushFileBuffers(file.Get()))
-        error = LastError();
-    if (const int closed = file.Close(); error == 0)
-        error = closed;
+    int error = WriteFlushAndClose(file, bytes);
     if (error == 0 && !MoveFileExW(temporary.c_str(), path.c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         error = LastError();
     if (error != 0 && !DeleteFileW(temporary.c_str()))
         TraceFailure("DeleteFileW (the temporary file of a backup not written)", LastError());
+    return error;
+}
+
+int AppendToFile(const fs::path& path, std::string_view bytes) {
+    // FILE_APPEND_DATA alone: every write lands at the end, also with another writer.
+    FileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid())
+        return LastError();
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
+        return kNotRegularFile;
+    int error = WriteFlushAndClose(file, bytes);
     return error;
 }
 

@@ -496,6 +496,33 @@ TEST_F(WindowDriverTest, APresetSavedFromThePageIsWrittenBackAndReadBack) {
     EXPECT_TRUE(Idle());
 }
 
+TEST_F(WindowDriverTest, TheHistoryPageUndoesAnUpdate) {
+    // From "Test Cut", where the presets left the window: an Update on "Setting"...
+    NextPage(VK_LEFT);
+    NextPage(VK_LEFT);
+    Choose(ControlId::CBAccel, "Draft");
+    Click(ControlId::BuUpdate);
+    EXPECT_TRUE(Idle());
+
+    // ... is the newest line of "History", and its undo writes Fine back and reads it back.
+    NextPage();
+    NextPage();
+    NextPage();
+    EXPECT_TRUE(Eventually([] {
+        return Text(ControlId::LaHistory1).find("Update: quality Fine -> Draft") !=
+               std::string::npos;
+    })) << Text(ControlId::LaHistory1);
+    Log.Mark();
+    Click(ControlId::BuUndo);
+    EXPECT_TRUE(Log.ShowsSinceMark("ESC.C1;18;0:")) << Log.SinceMark();
+    EXPECT_TRUE(Log.ShowsSinceMark("ESC.R1:")) << "read back";
+    EXPECT_EQ(Text(ControlId::StatusLine).rfind("Undo of ", 0), 0u) << Text(ControlId::StatusLine);
+    EXPECT_NE(Text(ControlId::StatusLine).find(": written and read back."), std::string::npos);
+    EXPECT_NE(Text(ControlId::LaHistory1).find("quality Draft -> Fine"), std::string::npos)
+        << Text(ControlId::LaHistory1);
+    EXPECT_TRUE(Idle());
+}
+
 } // namespace
 
 // Card from the cutter's default force, in a session of its own (run-windows-leg.sh starts a
