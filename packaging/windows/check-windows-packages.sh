@@ -141,11 +141,15 @@ ok "Apps & features: $(value DisplayName) $(value DisplayVersion), $(value Publi
 timeout 120 wine "$installed/Uninstall.exe" /S >"$work/uninstall.log" 2>&1 </dev/null ||
     fail "the uninstaller failed"
 timeout 300 wineserver -w
-left=$(find "$WINEPREFIX/drive_c" -iname '*zopra*' 2>/dev/null)
+# The user's own folder (%APPDATA%\zopra: the journal of writes, presets, the last port) is
+# the user's data, not the setup's, and stays; the installed set-up leaves nothing else.
+user_folder=$(find "$WINEPREFIX/drive_c/users" -path '*/AppData/Roaming/zopra' -prune 2>/dev/null)
+[ -n "$user_folder" ] && [ -s "$user_folder/journal.jsonl" ] || fail "the installed zopra-cli.exe kept no journal of its writes"
+left=$(find "$WINEPREFIX/drive_c" -path '*/AppData/Roaming/zopra' -prune -o -iname '*zopra*' -print 2>/dev/null)
 [ -z "$left" ] || fail "files left after uninstalling: $left"
 left=$(grep -il zopra "$WINEPREFIX"/*.reg || true)
 [ -z "$left" ] || fail "registry keys left after uninstalling: $(grep -ih zopra "$WINEPREFIX"/*.reg)"
-ok "uninstalled: no file, shortcut or registry key left"
+ok "uninstalled: no file, shortcut or registry key left but the user's own folder"
 
 # --- the portable copy runs from its own folder -------------------------------------------
 for program in "${programs[@]}"; do

@@ -9,10 +9,6 @@ namespace zopra {
 
 namespace {
 
-// The cutter's USB vendor id as it stands in a device path ("vid_7a3c"; Windows may write
-// "VID_7A3C"), compared without regard to case.
-constexpr std::string_view kCutterVendorId = "7a3c";
-
 bool SameLetters(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
@@ -80,7 +76,7 @@ void CUsbIF::StoreInterface(int slot, std::string_view path, platform::PrinterIn
     // The vendor test reads the path as stored, which is also the name the open will use.
     const std::string_view stored = SlotText(storedPath);
     FCutters[static_cast<std::size_t>(slot)] =
-        SameLetters(FieldAfter(stored, "vid"), kCutterVendorId);
+        SameLetters(FieldAfter(stored, "vid"), platform::kCutterVendorIdText);
     if (!FCutters[static_cast<std::size_t>(slot)])
         return;
     StoreText(FProductIds[static_cast<std::size_t>(slot)], FieldAfter(stored, "pid"));

@@ -9,8 +9,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zopra::platform {
+
+// The cutter maker's USB vendor id, and the same as sysfs and Windows device paths write it
+// ("idVendor" holds "7a3c"; a path holds "vid_7a3c", on Windows also "VID_7A3C").
+inline constexpr std::uint16_t kCutterVendorId = 0x7a3c;
+inline constexpr std::string_view kCutterVendorIdText = "7a3c";
 
 // A device interface class, laid out as the 16 bytes of a Windows GUID.
 struct InterfaceClassGuid {

@@ -3,6 +3,7 @@
 #include "FormFixture.h"
 
 #include "form/WorkWhileWaiting.h"
+#include "platform/LocalFiles.h"
 
 #include <atomic>
 #include <filesystem>
@@ -62,9 +63,12 @@ TEST_F(ConnectTest, TheReportHoldsTheCutterReadAndItsTraffic) {
     W.ChosenFiles.push_back(file.string());
     W.Click(C::BuSaveReport);
     std::ifstream in(file, std::ios::binary);
-    const std::string report{std::istreambuf_iterator<char>(in), {}};
+    std::string report{std::istreambuf_iterator<char>(in), {}};
     in.close();
     std::filesystem::remove(file);
+    // Lines end as the system's editor wants them (CR LF on Windows); read as lines here.
+    if (platform::TextFileLineEnd() == "\r\n")
+        std::erase(report, '\r');
     for (const char* line : {"Connection list:\n  0  ", "  Model: Vantor II 24 PZ\n",
                              "to cutter    ", "  ESC.R4:\n", "from cutter  "})
         EXPECT_NE(report.find(line), std::string::npos) << line << " in:\n" << report;

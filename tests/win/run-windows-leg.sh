@@ -21,7 +21,7 @@ com_port=COM7
 echo "windows leg: building in $win_build"
 cmake -S "$root" -B "$win_build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-    -DZOPRA_CORE_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    -DZOPRA_CORE_ONLY=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOPRA_UNITY_BUILD=OFF >/dev/null
 cmake --build "$win_build" -j "$(nproc)"
 
 # Every program and DLL of the leg must be 32-bit x86: a 64-bit test would pass here and

@@ -4,6 +4,7 @@
 #include "platform/DeviceReport.h"
 
 #include "platform/BoundedCall.h"
+#include "platform/PrinterClassDevices.h"
 #include "platform/SerialPortList.h"
 #include "platform/Trace.h"
 #include "platform/posix/AccountNames.h"
@@ -22,8 +23,6 @@ namespace zopra::platform {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr const char* kCutterVendorId = "7a3c";
 
 std::string FirstWord(const fs::path& file) {
     std::ifstream in(file);
@@ -164,7 +163,7 @@ DeviceReport ReadDeviceReport(const DeviceRoots& roots, const std::vector<std::s
     std::error_code error;
     for (fs::directory_iterator it(roots.Sysfs / "bus" / "usb" / "devices", error), end;
          !error && it != end; it.increment(error)) {
-        if (FirstWord(it->path() / "idVendor") == kCutterVendorId)
+        if (FirstWord(it->path() / "idVendor") == kCutterVendorIdText)
             devices.push_back(it->path());
     }
     TraceListing(roots.Sysfs / "bus" / "usb" / "devices", error);

@@ -20,8 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint16_t kCutterVendorId = 0x7a3c;
-
 struct UsbIds {
     std::uint16_t Vendor;
     std::uint16_t Product;

@@ -1,5 +1,6 @@
 #include "platform/posix/UsbApiPosix.h"
 
+#include "platform/PrinterClassDevices.h"
 #include "platform/Trace.h"
 #include "platform/virtual/RuntimeDir.h"
 
@@ -23,7 +24,6 @@ namespace zopra::platform {
 
 namespace {
 
-constexpr std::uint16_t kCutterVendorId = 0x7a3c;
 constexpr int kCutterInterface = 0;
 // A multiple of every bulk packet size, so that a device never overflows a read, and far
 // more than any reply of the cutter.

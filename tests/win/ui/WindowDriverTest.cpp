@@ -196,21 +196,29 @@ protected:
             FAIL() << "the click did not return; a box says: " << CloseBox();
     }
 
+    // The position of `entry` among the list's entries (-1 when it is none); `count` is how
+    // many there are.
+    static int IndexOfEntry(HWND list, const std::string& entry, int& count) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &result);
+        count = static_cast<int>(result);
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[256] = {};
+            SendMessageTimeoutW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                                5000, &result);
+            if (Narrow(text) == entry)
+                return i;
+        }
+        return -1;
+    }
+
     // Opens the list (its handler fills it), then chooses the entry as the mouse would.
     static void Choose(ControlId id, const std::string& entry) {
         HWND list = Control(id);
         DWORD_PTR result = 0;
         SendMessageTimeoutW(list, CB_SHOWDROPDOWN, TRUE, 0, SMTO_NORMAL, kClickBoundMs, &result);
-        SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &result);
-        const int count = static_cast<int>(result);
-        int index = -1;
-        for (int i = 0; i < count && index < 0; ++i) {
-            wchar_t text[256] = {};
-            SendMessageTimeoutW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
-                                5000, &result);
-            if (Narrow(text) == entry)
-                index = i;
-        }
+        int count = 0;
+        const int index = IndexOfEntry(list, entry, count);
         SendMessageTimeoutW(list, CB_SHOWDROPDOWN, FALSE, 0, SMTO_NORMAL, 5000, &result);
         ASSERT_GE(index, 0) << "no entry \"" << entry << "\" among " << count;
         SendMessageTimeoutW(list, CB_SETCURSEL, index, 0, SMTO_NORMAL, 5000, &result);
@@ -261,16 +269,8 @@ protected:
         })) << "the list did not open";
         ASSERT_TRUE(Answers()); // the click's handler has returned
         DWORD_PTR result = 0;
-        SendMessageTimeoutW(list, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &result);
-        const int count = static_cast<int>(result);
-        int index = -1;
-        for (int i = 0; i < count && index < 0; ++i) {
-            wchar_t text[256] = {};
-            SendMessageTimeoutW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
-                                5000, &result);
-            if (Narrow(text) == entry)
-                index = i;
-        }
+        int count = 0;
+        const int index = IndexOfEntry(list, entry, count);
         ASSERT_GE(index, 0) << "no entry \"" << entry << "\" among " << count;
         SendMessageTimeoutW(open, LB_GETITEMHEIGHT, 0, 0, SMTO_NORMAL, 5000, &result);
         const int height = static_cast<int>(result);
