@@ -303,9 +303,8 @@ std::string StripFailureText(const StripRun& run, std::size_t cells) {
 }
 
 std::string RestoreMismatchText(const MachineSettings& after, bool inches, char sep) {
-    return "The cutter did not take its values from before back: it reports blade force " +
-           FormatGeneral(after.FBladeForce, sep) + " and blade offset " +
-           BladeOffsetText(after.FBladeOffset, inches, sep) + " " + LengthUnitName(inches) + ".";
+    return "The cutter did not take its values from before back: it reports " +
+           ReportedCutValuesText(after, inches, sep) + ".";
 }
 
 const std::array<CellSeenEntry, 3>& CellSeenEntries(LadderKind kind) {

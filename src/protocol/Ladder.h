@@ -110,8 +110,8 @@ StripRun CutLadderStrip(const LadderStrip& strip, const LinkWriter& write);
 // written back." (or "... could not be written back either: <reason>").
 std::string StripFailureText(const StripRun& run, std::size_t cells);
 
-// "The cutter did not take its values from before back: it reports blade force 264 and blade
-// offset 0.250 mm."
+// "The cutter did not take its values from before back: it reports blade force 120 g and
+// blade offset 0.250 mm.", as ReportedCutValuesText shows them.
 std::string RestoreMismatchText(const MachineSettings& after, bool inches,
                                 char decimalSeparator = '.');
 

@@ -303,7 +303,7 @@ bool ReadBackMatches(const MachineSettings& after, std::string_view modelName,
                kBladeOffsetEntries.at(static_cast<std::size_t>(written.offsetIndex));
 }
 
-std::string ReadBackMismatchText(const MachineSettings& after, bool inches, char sep) {
+std::string ReportedCutValuesText(const MachineSettings& after, bool inches, char sep) {
     // The force as the page shows it: the force bar's position, in the unit chosen (a cutter
     // outside the model table reports position x 0.64). A value no position sends is shown
     // as the cutter reports it.
@@ -315,9 +315,13 @@ std::string ReadBackMismatchText(const MachineSettings& after, bool inches, char
     const std::string force =
         position ? CutForceText(*position, inches, sep)
                  : FormatGeneral(after.FBladeForce, sep) + " (as the cutter reports it)";
-    return "The cutter did not take the change: it reports blade force " + force +
-           " and blade offset " + BladeOffsetText(after.FBladeOffset, inches, sep) + " " +
-           LengthUnitName(inches) + "; no test cut was made.";
+    return "blade force " + force + " and blade offset " +
+           BladeOffsetText(after.FBladeOffset, inches, sep) + " " + LengthUnitName(inches);
+}
+
+std::string ReadBackMismatchText(const MachineSettings& after, bool inches, char sep) {
+    return "The cutter did not take the change: it reports " +
+           ReportedCutValuesText(after, inches, sep) + "; no test cut was made.";
 }
 
 std::string TuneStepText(int number, const TuneStep& step, bool inches, char sep) {

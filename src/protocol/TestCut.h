@@ -132,6 +132,11 @@ inline constexpr const char* kTuneUnwritableMessage =
 bool ReadBackMatches(const MachineSettings& after, std::string_view modelName,
                      const CutValues& written);
 
+// "blade force 80 g and blade offset 0.250 mm": what "ESC.R1:" reported, in the unit chosen,
+// as the page shows them (a force no bar position sends as the cutter reports it).
+std::string ReportedCutValuesText(const MachineSettings& after, bool inches,
+                                  char decimalSeparator = '.');
+
 // "The cutter did not take the change: it reports blade force 80 g and blade offset
 // 0.250 mm; no test cut was made.", force and offset in the unit chosen, as the page shows
 // them.
