@@ -161,6 +161,17 @@ void Cutter::CutTestPattern(std::int32_t side) {
     WriteAll({TestCutText(side)});
 }
 
+StripRun Cutter::CutStrip(const LadderStrip& strip) {
+    // As for any series: Ctrl-C before it, never inside it.
+    ThrowIfInterrupted();
+    StripRun run;
+    AsCutterFailure([&] {
+        run = CutLadderStrip(
+            strip, [&](const std::string& bytes) { return session_->WriteToLink(bytes); });
+    });
+    return run;
+}
+
 MachineSettings Cutter::ReadCuttingParameters() {
     AsCutterFailure([&] {
         session_->SendCommand(kCmdReadParameters);

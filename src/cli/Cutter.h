@@ -5,6 +5,7 @@
 #include "link/Connections.h"
 #include "link/CutterSession.h"
 #include "protocol/Commands.h"
+#include "protocol/Ladder.h"
 #include "protocol/MachineSettings.h"
 
 #include <chrono>
@@ -67,6 +68,9 @@ public:
 
     // The test cut's pattern of `side` plotter units, one write.
     void CutTestPattern(std::int32_t side);
+    // A ladder's strip as one series: a write that fails stops it and the old values are
+    // written back all the same (what went out and how far is in the result).
+    StripRun CutStrip(const LadderStrip& strip);
     // "ESC.R1:" alone: the seven cutting parameters read back after an update.
     MachineSettings ReadCuttingParameters();
 

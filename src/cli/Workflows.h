@@ -55,6 +55,19 @@ void RunTestCut(const std::string& device, const std::string& size, const Option
 void RunTune(const std::string& device, const std::string& seen, bool noCut,
              const std::string& size, const Options& options, std::ostream& out, std::ostream& err);
 
+// `ladder` (TestCutWorkflows.cpp): a strip of test cuts, each with its own force or offset,
+// the cutter's values from before written back and read back after it; with `seen` (one word
+// per cell) the planner's value written and read back, or the next strip cut.
+struct LadderArguments {
+    std::string kind; // "force" or "offset"
+    std::string from, to, cells, size;
+    std::string seen;   // comma-separated, one word per cell; empty: cut the strip
+    std::string values; // the strip's cells as an earlier answer printed them
+    bool noCut = false;
+};
+void RunLadder(const std::string& device, const LadderArguments& ladder, const Options& options,
+               std::ostream& out, std::ostream& err);
+
 // Every identified cutter and every serial port named in `ports`, each over its own
 // connection, all at the same time. A cutter that
 // fails fails alone: its error goes to `err` as "DEVICE: message" and the command ends with

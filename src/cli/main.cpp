@@ -62,6 +62,7 @@ struct Arguments {
     std::string test, measured, adjust, size;
     std::string undoTo;
     PresetArguments preset;
+    LadderArguments ladder;
     // The subcommand of `preset` that was given, by its name.
     std::vector<std::pair<std::string, CLI::App*>> presetCommands;
 };
@@ -178,6 +179,32 @@ void SetUpTune(CLI::App& command, Arguments& a) {
 
 void RunTuneCommand(const Arguments& a, Output& output) {
     RunTune(a.device, a.second, a.noCut, a.size, a.options, output.out, std::cerr);
+}
+
+void SetUpLadder(CLI::App& command, Arguments& a) {
+    LadderArguments& l = a.ladder;
+    command.add_option("KIND", l.kind, "force or offset")->required();
+    command.add_option("--from", l.from,
+                       "the first cell: grams, or a blade offset entry in mm (inches with "
+                       "--inch); default the model's lowest");
+    command.add_option("--to", l.to, "the last cell; default the model's highest");
+    command.add_option("--cells", l.cells,
+                       "cells of a force ladder, 3 to 8 (default 5); an offset ladder has one "
+                       "per entry");
+    command.add_option("--size", l.size,
+                       "side of each cell's square, 5 to 50 mm (inches with --inch; default "
+                       "8 mm)");
+    command.add_option("--values", l.values,
+                       "the strip's cells, comma-separated, as an earlier answer printed them");
+    command.add_option("--seen", l.seen,
+                       "what each cell shows, comma-separated: not-through, clean, "
+                       "into-backing (n, c, b) or rounded, sharp, overcut (r, s, o); writes the "
+                       "planner's value or cuts the next strip");
+    command.add_flag("--no-cut", l.noCut, "with --seen: do not cut the next strip");
+}
+
+void RunLadderCommand(const Arguments& a, Output& output) {
+    RunLadder(a.device, a.ladder, a.options, output.out, std::cerr);
 }
 
 void SetUpHistory(CLI::App& command, Arguments& a) {
@@ -347,6 +374,10 @@ constexpr Subcommand kSubcommands[] = {
      "the one change of blade force or offset that fixes what the test cut shows, written, "
      "read back and cut again",
      kOnDevice, SetUpTune, RunTuneCommand},
+    {"ladder",
+     "a strip of test cuts, each with its own blade force or offset, the values from before "
+     "written back after it; with --seen, the value to write or the next strip",
+     kOnDevice, SetUpLadder, RunLadderCommand},
     {"history", "the journal of writes to the cutter on DEVICE, or to every cutter", kJson,
      SetUpHistory, RunHistoryCommand},
     {"undo", "bring the cutter back to the values before its newest journal entry (or --to ID)",

@@ -137,6 +137,27 @@ std::vector<std::string_view> CutSeenCaptions() {
     return captions;
 }
 
+// A ladder cell's column and row: four to a row, the second row under the first.
+constexpr int LadderLeft(int cell) {
+    return 12 + 97 * (cell % 4);
+}
+constexpr int LadderTop(int cell) {
+    return 158 + 46 * (cell / 4);
+}
+
+// A ladder cell's value ("3: 178 g"), hidden until a strip is cut.
+ControlRow LadderCell(C id, std::string_view name, int cell) {
+    return Label(id, name, P3, LadderLeft(cell), LadderTop(cell), {}, false);
+}
+
+// What was seen on a cell; its entries follow the kind of ladder cut.
+ControlRow LadderSeen(C id, std::string_view name, int cell) {
+    ControlRow layoutRow =
+        List(id, name, P3, {LadderLeft(cell), LadderTop(cell) + 16, 92, 24}, {}, true);
+    layoutRow.visible = false;
+    return layoutRow;
+}
+
 // Every tick of the program is a single one: a workflow starts the timer, the handler runs
 // once and the timer stays stopped until the next workflow starts it.
 ControlRow Timer(C id, std::string_view name, int intervalMs) {
@@ -266,20 +287,50 @@ std::vector<ControlRow> MakeLayout() {
         Label(C::LaCutSizeUnit, "LaCutSizeUnit", P3, 174, 12, "mm"),
         Button(C::BuCutTest, "BuCutTest", P3, {236, 8, 97, 25}, "Cut Test", 'T', false),
         Label(C::LaCutSizeNote, "LaCutSizeNote", P3, 12, 38),
-        Label(C::LaCutSeenCaption, "LaCutSeenCaption", P3, 12, 62, "What do you see?"),
-        List(C::CBCutSeen, "CBCutSeen", P3, {12, 80, 216, 24}, CutSeenCaptions(), false),
-        Button(C::BuCutFix, "BuCutFix", P3, {236, 80, 145, 25}, "Fix and Cut Again", 'F', false),
-        Label(C::LaCutForceCaption, "LaCutForceCaption", P3, 12, 116, "Blade Force"),
-        Label(C::LaCutForce, "LaCutForce", P3, 112, 116, " "),
-        Label(C::LaCutOffsetCaption, "LaCutOffsetCaption", P3, 12, 136, "Blade Offset"),
-        Label(C::LaCutOffset, "LaCutOffset", P3, 112, 136, " "),
-        Label(C::LaCutStepsCaption, "LaCutStepsCaption", P3, 12, 164, "Last steps"),
-        Label(C::LaCutStep1, "LaCutStep1", P3, 20, 182),
-        Label(C::LaCutStep2, "LaCutStep2", P3, 20, 200),
-        Label(C::LaCutStep3, "LaCutStep3", P3, 20, 218),
-        Label(C::LaCutStep4, "LaCutStep4", P3, 20, 236),
-        Label(C::LaCutStep5, "LaCutStep5", P3, 20, 254),
-        Label(C::LaCutOutcome, "LaCutOutcome", P3, 12, 276),
+        // One cut and its guided fix, or a strip of cells (a force or offset ladder) over the
+        // range and cell count beside the choice.
+        List(C::CBCutMode, "CBCutMode", P3, {12, 56, 120, 24},
+             {"One cut", "Force ladder", "Offset ladder"}, false, 0),
+        Edit(C::EdLadderFrom, "EdLadderFrom", {138, 56, 44, 24}, "", true, P3, false),
+        Label(C::LaLadderTo, "LaLadderTo", P3, 186, 60, "to"),
+        Edit(C::EdLadderTo, "EdLadderTo", {204, 56, 44, 24}, "", true, P3, false),
+        Label(C::LaLadderUnit, "LaLadderUnit", P3, 252, 60, "g"),
+        Label(C::LaLadderCellsCaption, "LaLadderCellsCaption", P3, 284, 60, "Cells"),
+        List(C::CBLadderCells, "CBLadderCells", P3, {324, 56, 44, 24},
+             {"3", "4", "5", "6", "7", "8"}, false, 2),
+        Label(C::LaCutSeenCaption, "LaCutSeenCaption", P3, 12, 86, "What do you see?"),
+        List(C::CBCutSeen, "CBCutSeen", P3, {12, 104, 216, 24}, CutSeenCaptions(), false),
+        // A ladder's cells: each one's value over what was seen on it, in two rows of four,
+        // where the one-cut loop shows its last steps; the answers come before "Fix and Cut
+        // Again" in the Tab order.
+        LadderCell(C::LaLadderCell1, "LaLadderCell1", 0),
+        LadderSeen(C::CBLadderSeen1, "CBLadderSeen1", 0),
+        LadderCell(C::LaLadderCell2, "LaLadderCell2", 1),
+        LadderSeen(C::CBLadderSeen2, "CBLadderSeen2", 1),
+        LadderCell(C::LaLadderCell3, "LaLadderCell3", 2),
+        LadderSeen(C::CBLadderSeen3, "CBLadderSeen3", 2),
+        LadderCell(C::LaLadderCell4, "LaLadderCell4", 3),
+        LadderSeen(C::CBLadderSeen4, "CBLadderSeen4", 3),
+        LadderCell(C::LaLadderCell5, "LaLadderCell5", 4),
+        LadderSeen(C::CBLadderSeen5, "CBLadderSeen5", 4),
+        LadderCell(C::LaLadderCell6, "LaLadderCell6", 5),
+        LadderSeen(C::CBLadderSeen6, "CBLadderSeen6", 5),
+        LadderCell(C::LaLadderCell7, "LaLadderCell7", 6),
+        LadderSeen(C::CBLadderSeen7, "CBLadderSeen7", 6),
+        LadderCell(C::LaLadderCell8, "LaLadderCell8", 7),
+        LadderSeen(C::CBLadderSeen8, "CBLadderSeen8", 7),
+        Button(C::BuCutFix, "BuCutFix", P3, {236, 104, 145, 25}, "Fix and Cut Again", 'F', false),
+        Label(C::LaCutForceCaption, "LaCutForceCaption", P3, 12, 136, "Blade Force"),
+        Label(C::LaCutForce, "LaCutForce", P3, 100, 136, " "),
+        Label(C::LaCutOffsetCaption, "LaCutOffsetCaption", P3, 200, 136, "Blade Offset"),
+        Label(C::LaCutOffset, "LaCutOffset", P3, 292, 136, " "),
+        Label(C::LaCutStepsCaption, "LaCutStepsCaption", P3, 12, 158, "Last steps"),
+        Label(C::LaCutStep1, "LaCutStep1", P3, 20, 176),
+        Label(C::LaCutStep2, "LaCutStep2", P3, 20, 194),
+        Label(C::LaCutStep3, "LaCutStep3", P3, 20, 212),
+        Label(C::LaCutStep4, "LaCutStep4", P3, 20, 230),
+        Label(C::LaCutStep5, "LaCutStep5", P3, 20, 248),
+        Label(C::LaCutOutcome, "LaCutOutcome", P3, 12, 274),
         // Material presets: a name chosen from the list is applied, a name typed is saved from
         // the settings the "Setting" page shows (after a clean cut, the ones that cut clean).
         Label(C::Label40, "Label40", P3, 12, 302, "Preset"),

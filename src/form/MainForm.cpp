@@ -85,6 +85,20 @@ TMainForm_::TMainForm_(IFormWindow& window, std::unique_ptr<CutterConnections> l
       LaCutStep4(window.Label(ControlId::LaCutStep4)),
       LaCutStep5(window.Label(ControlId::LaCutStep5)),
       LaCutOutcome(window.Label(ControlId::LaCutOutcome)),
+      CBCutMode(window.List(ControlId::CBCutMode)),
+      EdLadderFrom(window.Edit(ControlId::EdLadderFrom)),
+      EdLadderTo(window.Edit(ControlId::EdLadderTo)),
+      LaLadderUnit(window.Label(ControlId::LaLadderUnit)),
+      CBLadderCells(window.List(ControlId::CBLadderCells)),
+      FLadderCells{
+          &window.Label(ControlId::LaLadderCell1), &window.Label(ControlId::LaLadderCell2),
+          &window.Label(ControlId::LaLadderCell3), &window.Label(ControlId::LaLadderCell4),
+          &window.Label(ControlId::LaLadderCell5), &window.Label(ControlId::LaLadderCell6),
+          &window.Label(ControlId::LaLadderCell7), &window.Label(ControlId::LaLadderCell8)},
+      FLadderSeen{&window.List(ControlId::CBLadderSeen1), &window.List(ControlId::CBLadderSeen2),
+                  &window.List(ControlId::CBLadderSeen3), &window.List(ControlId::CBLadderSeen4),
+                  &window.List(ControlId::CBLadderSeen5), &window.List(ControlId::CBLadderSeen6),
+                  &window.List(ControlId::CBLadderSeen7), &window.List(ControlId::CBLadderSeen8)},
       LaHistory1(window.Label(ControlId::LaHistory1)),
       LaHistory2(window.Label(ControlId::LaHistory2)),
       LaHistory3(window.Label(ControlId::LaHistory3)),
@@ -222,6 +236,7 @@ void TMainForm_::ConnectHandlers() {
 
     BuCutTest.OnClick(guarded(&TMainForm_::BuCutTestClick));
     BuCutFix.OnClick(guarded(&TMainForm_::BuCutFixClick));
+    CBCutMode.OnChange(guarded(&TMainForm_::CBCutModeChange));
     BuUndo.OnClick(guarded(&TMainForm_::BuUndoClick));
 
     Window.OnShow(guarded(&TMainForm_::FormShow));

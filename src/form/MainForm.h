@@ -7,18 +7,22 @@
 // One class over several files: MainForm.cpp (construction, first show and the protocol
 // side), MainFormConnect.cpp (connect flow, timers, parameter display),
 // MainFormSettingPage.cpp, MainFormAdjustPage.cpp, MainFormTestCutPage.cpp,
-// MainFormSettingsFiles.cpp ("Save..." and "Load..."), MainFormPresets.cpp (the material
+// MainFormLadder.cpp (the Test Cut page's ladders), MainFormSettingsFiles.cpp ("Save..." and
+// "Load..."), MainFormPresets.cpp (the material
 // presets) and MainFormHelp.cpp (help when the cutter is not there).
 #include "form/Controls.h"
 #include "form/OneShotTimer.h"
 #include "link/CutterSession.h"
 #include "platform/LastPort.h"
 #include "protocol/Commands.h"
+#include "protocol/Ladder.h"
 #include "protocol/TestCut.h"
 #include "settings/Doctor.h"
 #include "settings/History.h"
 #include "settings/JournaledWrite.h"
 #include "settings/PresetStore.h"
+
+#include <array>
 
 #include <chrono>
 #include <memory>
@@ -381,9 +385,17 @@ public:
     ILabel& LaCutStep4;
     ILabel& LaCutStep5;
     ILabel& LaCutOutcome;
+    // One cut, or a strip of cells (MainFormLadder.cpp): its kind, range and cell count, and
+    // under them, once a strip is cut, each cell's value over what was seen on it.
+    IList& CBCutMode;
+    IEdit& EdLadderFrom;
+    IEdit& EdLadderTo;
+    ILabel& LaLadderUnit;
+    IList& CBLadderCells;
 
     void BuCutTestClick();
     void BuCutFixClick();
+    void CBCutModeChange();
 
 private:
     // The page's controls take input only while a read of the connected cutter stands.
@@ -399,7 +411,35 @@ private:
     void CutTestPattern(std::int32_t side);
     // Writes the update with `next`, reads the force and offset back: true when the cutter
     // took them (otherwise the page says what it reports).
-    bool WriteAndReadBack(const MachineSettings& before, const CutValues& next);
+    // `action` names the write in the journal.
+    bool WriteAndReadBack(const MachineSettings& before, const CutValues& next,
+                          const std::string& action);
+
+    // The ladder chosen in CBCutMode, or nothing for one cut.
+    std::optional<LadderKind> LadderChosen() const;
+    // What the mode shows: the one-cut loop's list and steps, or the ladder's range (its
+    // defaults for the model, in the unit shown) and, once cut, its cells.
+    void ShowCutMode();
+    // The size field at the default of the mode chosen (10 mm for one cut, 8 for a cell).
+    void ShowCutSizeDefault();
+    void EnableLadderControls();
+    void ShowLadderRange(LadderKind kind, std::int32_t from, std::int32_t to);
+    // The strip the range fields and cell count describe, or nothing (the page says why).
+    std::optional<Ladder> LadderFromFields();
+    // Cuts the strip, writes the cutter's values from before back and reads them back; the
+    // cells then wait for their answers. `action` names the strip in the journal.
+    void CutLadder(const Ladder& ladder, std::int32_t side, const std::string& action);
+    // "Fix and Cut Again" for a strip: the planner's value written and a test cut, or the
+    // next strip.
+    void FixFromLadder();
+    void ShowLadderCells();
+
+    std::array<ILabel*, kLadderCellsMaximum> FLadderCells;
+    std::array<IList*, kLadderCellsMaximum> FLadderSeen;
+    // The strip cut last, while its answers are awaited.
+    std::optional<Ladder> FLadder;
+    // The model whose force range the range fields were last set for.
+    std::string FLadderRangeModel;
 
     // What a clean end offered as a preset: its name, and the settings that cut clean, which
     // "Save As..." keeps under that name (not the Setting page's, which may hold edits).

@@ -24,6 +24,12 @@ void TMainForm_::BuCutTestClick() {
     const std::optional<std::int32_t> side = CutSideFromField();
     if (!side)
         return;
+    if (LadderChosen()) {
+        if (const std::optional<Ladder> ladder = LadderFromFields())
+            CutLadder(*ladder, *side,
+                      LadderTitle(*ladder, InchesSelected(), Window.DecimalSeparator()));
+        return;
+    }
     const std::string size = InchesSelected()
                                  ? EdCutSize.Text() + " " + LaCutSizeUnit.Text()
                                  : TestCutSizeMm(*side, Window.DecimalSeparator()) + " mm";
@@ -37,6 +43,10 @@ void TMainForm_::BuCutTestClick() {
 void TMainForm_::BuCutFixClick() {
     if (!FCutterRead) {
         Window.ShowMessage(MessageKind::Message, "No Machine Connected");
+        return;
+    }
+    if (LadderChosen()) {
+        FixFromLadder();
         return;
     }
     const int chosen = CBCutSeen.Position();
@@ -68,9 +78,10 @@ void TMainForm_::BuCutFixClick() {
         FTuneEnded = false;
         LaCutOutcome.SetText("");
     }
+    // The steps grow with the sights this loop has seen so far.
+    const GuidedFix fix = GuideFix(seen, before.FModelName, *now, InchesSelected(),
+                                   Window.DecimalSeparator(), FTuneSteps);
     FTuneSteps.push_back({*now, seen});
-    const GuidedFix fix =
-        GuideFix(seen, before.FModelName, *now, InchesSelected(), Window.DecimalSeparator());
     ShowCutValues();
     switch (fix.kind) {
     case GuidedFix::Kind::Clean:
@@ -87,6 +98,14 @@ void TMainForm_::BuCutFixClick() {
             CBPreset.SetText(FCleanOffer->name);
         }
         StatusLine.SetText(fix.message + " \"Save As...\" keeps them as a preset.");
+        // Reached by a force step, the clean force may sit at the edge of the clean range:
+        // the force ladder around it is ready to cut.
+        if (fix.ladderOffer) {
+            CBCutMode.SetPosition(1);
+            ShowCutSizeDefault();
+            ShowCutMode();
+            ShowLadderRange(LadderKind::Force, fix.ladderOffer->from, fix.ladderOffer->to);
+        }
         return;
     case GuidedFix::Kind::AtLimit:
         StatusLine.SetText(fix.message);
@@ -96,21 +115,20 @@ void TMainForm_::BuCutFixClick() {
         break;
     }
     const std::string note = UnwrittenEditsNote();
-    if (!WriteAndReadBack(before, fix.next))
+    if (!WriteAndReadBack(before, fix.next, "Test cut fix: " + std::string(EntryOf(seen).step)))
         return;
     CutTestPattern(*side);
     StatusLine.SetText(fix.message + " written and read back; cutting again" + note);
 }
 
-bool TMainForm_::WriteAndReadBack(const MachineSettings& before, const CutValues& next) {
+bool TMainForm_::WriteAndReadBack(const MachineSettings& before, const CutValues& next,
+                                  const std::string& action) {
     const std::optional<SettingsUpdate> update = TuneSettingsUpdate(before, next);
     if (!update) {
         Window.ShowMessage(MessageKind::Message, kTuneUnwritableMessage);
         return false;
     }
-    const CutSeen seen = FTuneSteps.back().seen;
-    settings::JournaledWrite journal =
-        JournalWrite("Test cut fix: " + std::string(EntryOf(seen).step), before);
+    settings::JournaledWrite journal = JournalWrite(action, before);
     // The first write that fails ends the update with its reason and how far it got, and no
     // cut follows.
     WriteSettings(*update);
@@ -149,6 +167,10 @@ void TMainForm_::ResetTuning() {
     FTuneEnded = false;
     LaCutOutcome.SetText("");
     CBCutSeen.SetPosition(-1);
+    // A strip's answers are about the cutter the strip was cut on.
+    FLadder.reset();
+    ShowLadderCells();
+    EnableLadderControls();
     ShowCutValues();
 }
 
@@ -194,9 +216,14 @@ std::optional<std::int32_t> TMainForm_::CutSideFromField() {
 }
 
 void TMainForm_::EnableTestCutPage(bool enabled) {
-    for (IControl* control :
-         std::initializer_list<IControl*>{&EdCutSize, &BuCutTest, &CBCutSeen, &BuCutFix})
+    for (IControl* control : std::initializer_list<IControl*>{&EdCutSize, &BuCutTest, &CBCutSeen,
+                                                              &BuCutFix, &CBCutMode})
         control->SetEnabled(enabled);
+    // The first read of a model shows its whole range for the ladder chosen; later ones (the
+    // buttons come back after every series) leave the range and a strip cut as they are.
+    if (enabled && FRecord.Read().FModelName != FLadderRangeModel)
+        ShowCutMode();
+    EnableLadderControls();
     ShowCutValues();
 }
 
@@ -204,9 +231,11 @@ void TMainForm_::ShowTestCutUnit() {
     const bool inches = InchesSelected();
     const int unit = inches ? 1 : 0;
     if (unit != FCutSizeUnit) {
-        EdCutSize.SetText(TestCutDefaultSize(inches, Window.DecimalSeparator()));
-        LaCutSizeNote.SetText("");
         FCutSizeUnit = unit;
+        // The size and the ladder's range at their defaults in the new unit.
+        ShowCutSizeDefault();
+        ShowCutMode();
+        LaCutSizeNote.SetText("");
     }
     LaCutSizeUnit.SetText(LengthUnitName(inches));
     ShowCutValues();

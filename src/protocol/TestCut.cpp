@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace zopra {
 
@@ -108,13 +109,78 @@ std::string CutOffsetText(int offsetIndex, bool inches, char sep) {
            LengthUnitName(inches);
 }
 
+std::string NoForceBetweenText(std::int32_t low, std::int32_t high, bool inches, char sep) {
+    return "No whole gram lies between " + CutForceText(low, inches, sep) + " and " +
+           CutForceText(high, inches, sep) +
+           ", where the cut goes from not through to into the backing; nothing was sent.";
+}
+
+std::string NoOffsetBetweenText(int low, int high, bool inches, char sep) {
+    return "No entry of the blade offset list lies between " + CutOffsetText(low, inches, sep) +
+           " (corners rounded) and " + CutOffsetText(high, inches, sep) +
+           " (corners overcut); nothing was sent.";
+}
+
+namespace {
+
+bool IsForceSight(CutSeen seen) {
+    return seen == CutSeen::NotThrough || seen == CutSeen::IntoBacking;
+}
+
+bool IsOffsetSight(CutSeen seen) {
+    return seen == CutSeen::RoundedCorners || seen == CutSeen::OvercutCorners;
+}
+
+// The earlier cuts that saw the same kind of fault as `seen`, back to the last that did not:
+// the run of steps this one continues.
+std::vector<TuneStep> RunOfSights(const std::vector<TuneStep>& earlier, bool (*kind)(CutSeen)) {
+    std::size_t first = earlier.size();
+    while (first > 0 && kind(earlier[first - 1].seen))
+        --first;
+    return {earlier.begin() + static_cast<std::ptrdiff_t>(first), earlier.end()};
+}
+
+// How far the last step of the run moved the value to `now` (0: none).
+std::int32_t LastForceStep(const std::vector<TuneStep>& run, const CutValues& now) {
+    return run.empty() ? 0 : std::abs(now.forceGrams - run.back().values.forceGrams);
+}
+
+std::int32_t ForceStep(const std::vector<TuneStep>& run, const CutValues& now, CutSeen seen) {
+    const std::int32_t last = LastForceStep(run, now);
+    if (last == 0)
+        return kForceStepGrams;
+    bool reversed = false;
+    for (std::size_t i = 0; i < run.size(); ++i)
+        reversed = reversed || (i + 1 < run.size() ? run[i + 1].seen : seen) != run[i].seen;
+    return reversed ? std::max(kForceStepGrams, last / 2) : 2 * last;
+}
+
+// The nearest value of the run seen on the other side, in the direction of the step.
+std::optional<std::int32_t> OtherSide(const std::vector<TuneStep>& run, CutSeen opposite,
+                                      std::int32_t now, int direction, bool force) {
+    std::optional<std::int32_t> nearest;
+    for (const TuneStep& step : run) {
+        const std::int32_t value = force ? step.values.forceGrams : step.values.offsetIndex;
+        if (step.seen == opposite && (value - now) * direction > 0 &&
+            (!nearest || (value - *nearest) * direction < 0))
+            nearest = value;
+    }
+    return nearest;
+}
+
+} // namespace
+
 GuidedFix GuideFix(CutSeen seen, std::string_view modelName, const CutValues& now, bool inches,
-                   char sep) {
+                   char sep, const std::vector<TuneStep>& earlier) {
     const int lastOffset = static_cast<int>(kBladeOffsetEntries.size()) - 1;
     if (now.offsetIndex < 0 || now.offsetIndex > lastOffset)
         throw std::invalid_argument("the blade offset is no entry of the list");
     GuidedFix fix;
     fix.next = now;
+    const auto noRoom = [&](std::string message) {
+        fix.kind = GuidedFix::Kind::AtLimit;
+        fix.message = std::move(message);
+    };
     const auto force = [&](int direction) {
         const std::int32_t minimum = kForcePositionMinimum;
         const std::int32_t maximum = RulesForModel(modelName).forceMaximum;
@@ -126,9 +192,20 @@ GuidedFix GuideFix(CutSeen seen, std::string_view modelName, const CutValues& no
                           CutForceText(limit, inches, sep) + ", for this model; nothing was sent.";
             return;
         }
+        const std::vector<TuneStep> run = RunOfSights(earlier, IsForceSight);
+        std::int32_t next =
+            std::clamp(now.forceGrams + direction * ForceStep(run, now, seen), minimum, maximum);
+        const CutSeen opposite = direction > 0 ? CutSeen::IntoBacking : CutSeen::NotThrough;
+        if (const auto other = OtherSide(run, opposite, now.forceGrams, direction, true);
+            other && (next - *other) * direction >= 0) {
+            // Halfway to what was seen on the other side, never onto it.
+            next = now.forceGrams + (*other - now.forceGrams) / 2;
+            if (next == now.forceGrams)
+                return noRoom(NoForceBetweenText(std::min(now.forceGrams, *other),
+                                                 std::max(now.forceGrams, *other), inches, sep));
+        }
         fix.kind = GuidedFix::Kind::Change;
-        fix.next.forceGrams =
-            std::clamp(now.forceGrams + direction * kForceStepGrams, minimum, maximum);
+        fix.next.forceGrams = next;
         fix.message = "Blade force " + CutForceText(fix.next.forceGrams, inches, sep);
     };
     const auto offset = [&](int direction) {
@@ -140,15 +217,39 @@ GuidedFix GuideFix(CutSeen seen, std::string_view modelName, const CutValues& no
                           CutOffsetText(limit, inches, sep) + "; nothing was sent.";
             return;
         }
+        const std::vector<TuneStep> run = RunOfSights(earlier, IsOffsetSight);
+        const bool repeated = !run.empty() && run.back().seen == seen &&
+                              run.back().values.offsetIndex != now.offsetIndex;
+        int next = std::clamp(now.offsetIndex + direction * (repeated ? 2 : 1), 0, lastOffset);
+        const CutSeen opposite = direction > 0 ? CutSeen::OvercutCorners : CutSeen::RoundedCorners;
+        if (const auto other = OtherSide(run, opposite, now.offsetIndex, direction, false);
+            other && (next - *other) * direction >= 0) {
+            next = *other - direction;
+            if (next == now.offsetIndex)
+                return noRoom(NoOffsetBetweenText(std::min(now.offsetIndex, *other),
+                                                  std::max(now.offsetIndex, *other), inches, sep));
+        }
         fix.kind = GuidedFix::Kind::Change;
-        fix.next.offsetIndex = now.offsetIndex + direction;
+        fix.next.offsetIndex = next;
         fix.message = "Blade offset " + CutOffsetText(fix.next.offsetIndex, inches, sep);
     };
     switch (seen) {
-    case CutSeen::Clean:
+    case CutSeen::Clean: {
         fix.kind = GuidedFix::Kind::Clean;
         fix.message = CleanCutText(now, inches, sep);
+        const std::vector<TuneStep> run = RunOfSights(earlier, IsForceSight);
+        if (const std::int32_t last = LastForceStep(run, now); last > 0) {
+            const std::int32_t from = std::max(kForcePositionMinimum, now.forceGrams - last);
+            const std::int32_t to =
+                std::min(RulesForModel(modelName).forceMaximum, now.forceGrams + last);
+            fix.ladderOffer = GuidedFix::ForceRange{from, to};
+            fix.message += " A force step ended here, so it may sit at the edge of the clean "
+                           "range: a force ladder from " +
+                           BladeForceText(from, inches, sep) + " to " +
+                           CutForceText(to, inches, sep) + " finds its middle.";
+        }
         break;
+    }
     case CutSeen::NotThrough:
         force(+1);
         break;
@@ -202,7 +303,7 @@ bool ReadBackMatches(const MachineSettings& after, std::string_view modelName,
                kBladeOffsetEntries.at(static_cast<std::size_t>(written.offsetIndex));
 }
 
-std::string ReadBackMismatchText(const MachineSettings& after, bool inches, char sep) {
+std::string ReportedCutValuesText(const MachineSettings& after, bool inches, char sep) {
     // The force as the page shows it: the force bar's position, in the unit chosen (a cutter
     // outside the model table reports position x 0.64). A value no position sends is shown
     // as the cutter reports it.
@@ -214,9 +315,13 @@ std::string ReadBackMismatchText(const MachineSettings& after, bool inches, char
     const std::string force =
         position ? CutForceText(*position, inches, sep)
                  : FormatGeneral(after.FBladeForce, sep) + " (as the cutter reports it)";
-    return "The cutter did not take the change: it reports blade force " + force +
-           " and blade offset " + BladeOffsetText(after.FBladeOffset, inches, sep) + " " +
-           LengthUnitName(inches) + "; no test cut was made.";
+    return "blade force " + force + " and blade offset " +
+           BladeOffsetText(after.FBladeOffset, inches, sep) + " " + LengthUnitName(inches);
+}
+
+std::string ReadBackMismatchText(const MachineSettings& after, bool inches, char sep) {
+    return "The cutter did not take the change: it reports " +
+           ReportedCutValuesText(after, inches, sep) + "; no test cut was made.";
 }
 
 std::string TuneStepText(int number, const TuneStep& step, bool inches, char sep) {

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zopra {
 
@@ -64,8 +65,14 @@ struct CutValues {
     bool operator==(const CutValues&) const = default;
 };
 
-// A force step of the guided fix.
+// The guided fix's first force step, and the smallest.
 inline constexpr std::int32_t kForceStepGrams = 10;
+
+// One cut of the loop and what was seen on it.
+struct TuneStep {
+    CutValues values;
+    CutSeen seen = CutSeen::Clean;
+};
 
 // What the guided fix does for what was seen.
 struct GuidedFix {
@@ -77,15 +84,35 @@ struct GuidedFix {
     Kind kind = Kind::Clean;
     CutValues next;
     // Change: the value changed, as the status line names it ("Blade force 90 g");
-    // AtLimit: the whole message.
+    // AtLimit and Clean: the whole message.
     std::string message;
+    // Clean right after a force step: the clean value may sit at the edge of the clean range
+    // (a blade that wears soon falls out of it), so a force ladder one step each way around
+    // it is offered, to find the middle.
+    struct ForceRange {
+        std::int32_t from = 0;
+        std::int32_t to = 0;
+    };
+    std::optional<ForceRange> ladderOffer;
 };
 
-// The one change for `seen` from `now` on a cutter of `modelName`: force up or down one step
-// within the model's force range, offset one entry up or down. Texts in the unit shown.
+// The one change for `seen` from `now` on a cutter of `modelName`, after the `earlier` cuts
+// of this loop (first first, `now` not among them). Texts in the unit shown.
+// - Force: up or down within the model's force range. The step starts at 10 g and doubles
+//   each time the same sight repeats (10, 20, 40, 80 g ...). A reversal (not through after
+//   into the backing, or the reverse) halves the last step, never below 10 g, and from then
+//   on each step is half the one before: the clean range lies between the two sights. A step
+//   never reaches a force this loop already saw on the other side.
+// - Offset: one entry up or down, two when the same sight repeats.
 // Throws std::invalid_argument for an offset position that is no entry of the list.
 GuidedFix GuideFix(CutSeen seen, std::string_view modelName, const CutValues& now, bool inches,
-                   char decimalSeparator = '.');
+                   char decimalSeparator = '.', const std::vector<TuneStep>& earlier = {});
+
+// What the guided fix and the ladder's planner say when the clean value would lie between two
+// neighbours already seen on either side: "No whole gram lies between 100 g and 101 g, ...".
+std::string NoForceBetweenText(std::int32_t low, std::int32_t high, bool inches,
+                               char decimalSeparator = '.');
+std::string NoOffsetBetweenText(int low, int high, bool inches, char decimalSeparator = '.');
 
 // The force and offset of a read, or nothing when either is no position of its control (a
 // force no bar position sends, an offset that is none of the eight entries).
@@ -105,6 +132,11 @@ inline constexpr const char* kTuneUnwritableMessage =
 bool ReadBackMatches(const MachineSettings& after, std::string_view modelName,
                      const CutValues& written);
 
+// "blade force 80 g and blade offset 0.250 mm": what "ESC.R1:" reported, in the unit chosen,
+// as the page shows them (a force no bar position sends as the cutter reports it).
+std::string ReportedCutValuesText(const MachineSettings& after, bool inches,
+                                  char decimalSeparator = '.');
+
 // "The cutter did not take the change: it reports blade force 80 g and blade offset
 // 0.250 mm; no test cut was made.", force and offset in the unit chosen, as the page shows
 // them.
@@ -114,12 +146,6 @@ std::string ReadBackMismatchText(const MachineSettings& after, bool inches,
 // The force and offset as the page and the steps show them: "90 g", "0.250 mm".
 std::string CutForceText(std::int32_t grams, bool inches, char decimalSeparator = '.');
 std::string CutOffsetText(int offsetIndex, bool inches, char decimalSeparator = '.');
-
-// One cut of the loop and what was seen on it.
-struct TuneStep {
-    CutValues values;
-    CutSeen seen = CutSeen::Clean;
-};
 
 // "2: 90 g, 0.250 mm, clean".
 std::string TuneStepText(int number, const TuneStep& step, bool inches,

@@ -4,6 +4,9 @@
 #include "protocol/ParameterDisplay.h"
 #include "settings/SettingsPlan.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace zopra::settings {
 
 namespace {
@@ -128,6 +131,56 @@ std::string WriteOutcome(const CutterValues& wanted, const std::optional<CutterV
         return "all written";
     const std::vector<std::string> differ = ValueChanges(wanted, *readBack);
     return differ.empty() ? "all written" : "read back different: " + Join(differ);
+}
+
+namespace {
+
+// An entry's time ("2026-12-08T17:52:10+01:00") as a point in time; nothing when it is not
+// one.
+std::optional<std::chrono::system_clock::time_point> TimeOf(const std::string& text) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, se = 0, oh = 0, om = 0;
+    char sign = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%2d:%2d", &y, &mo, &d, &h, &mi, &se,
+                    &sign, &oh, &om) != 9 ||
+        (sign != '+' && sign != '-'))
+        return std::nullopt;
+    const std::chrono::year_month_day day{std::chrono::year(y), std::chrono::month(mo),
+                                          std::chrono::day(d)};
+    if (!day.ok())
+        return std::nullopt;
+    const auto offset = std::chrono::minutes((sign == '-' ? -1 : 1) * (oh * 60 + om));
+    return std::chrono::sys_days(day) + std::chrono::hours(h) + std::chrono::minutes(mi) +
+           std::chrono::seconds(se) - offset;
+}
+
+} // namespace
+
+std::vector<TuneStep> RecentTuneSteps(const std::vector<JournalEntry>& entries,
+                                      std::chrono::system_clock::time_point now) {
+    const std::string fix = "Test cut fix: ";
+    std::vector<TuneStep> steps;
+    auto newer = now;
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        const std::optional<std::chrono::system_clock::time_point> at = TimeOf(entry->time);
+        if (entry->action.rfind("Test cut", 0) != 0 || !at || newer - *at > std::chrono::hours(1))
+            break;
+        newer = *at;
+        if (entry->action.rfind(fix, 0) != 0)
+            continue; // a cut: nothing was answered
+        const std::string step = entry->action.substr(fix.size());
+        const auto seen = std::find_if(CutSeenEntries().begin(), CutSeenEntries().end(),
+                                       [&](const CutSeenEntry& e) { return e.step == step; });
+        if (seen == CutSeenEntries().end() || !entry->before)
+            break;
+        // The force bar's grams depend on the model, which the entry names apart.
+        MachineSettings before = entry->before->values;
+        before.FModelName = entry->cutter.model;
+        const std::optional<CutValues> values = CutValuesOf(before);
+        if (!values)
+            break;
+        steps.insert(steps.begin(), TuneStep{*values, seen->seen});
+    }
+    return steps;
 }
 
 } // namespace zopra::settings

@@ -1,7 +1,10 @@
 #pragma once
 // History and undo over the journal, for both front ends: one line per entry, the values
 // that differ between two states of a cutter, and what an undo writes.
+#include "protocol/TestCut.h"
 #include "settings/Journal.h"
+
+#include <chrono>
 
 #include <cstdint>
 #include <optional>
@@ -24,6 +27,14 @@ std::string HistoryLine(const JournalEntry& entry);
 // The entries of `cutter`, oldest first.
 std::vector<JournalEntry> EntriesOf(const std::vector<JournalEntry>& entries,
                                     const JournalCutter& cutter);
+
+// The one-cut loop's earlier steps on one cutter, from its entries (oldest first): the run of
+// test-cut entries ("Test cut 10.0 mm", "Test cut fix: ...") at the end of the journal made
+// within the hour before `now`, each fix giving the values it started from and the sight it
+// answered. Another kind of entry, or a gap of more than an hour, starts the loop afresh, so
+// that successive `tune` calls grow their steps as the window does.
+std::vector<TuneStep> RecentTuneSteps(const std::vector<JournalEntry>& entries,
+                                      std::chrono::system_clock::time_point now);
 
 // Undo cannot start: nothing to undo, or no such entry (zopra-cli's exit 2).
 class UndoError : public std::runtime_error {

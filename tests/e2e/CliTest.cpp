@@ -19,10 +19,9 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
 
 // The cutter's values on the command line and as `read --json` must show them.
 const std::vector<std::string> kState = {
-    "--force",       "150", "--blade-offset", "500", "--vector-quality", "3",
-    "--vector-smooth", "1", "--media",        "3",   "--blade-holder",   "1",
-    "--scale-x", "10100",   "--aas-x",        "12",  "--aas-y",          "-40",
-    "--paper-length", "1000"};
+    "--force", "150", "--blade-offset", "500", "--vector-quality", "3",     "--vector-smooth", "1",
+    "--media", "3",   "--blade-holder", "1",   "--scale-x",        "10100", "--aas-x",         "12",
+    "--aas-y", "-40", "--paper-length", "1000"};
 
 void ExpectState(const Json& read, const std::string& model) {
     EXPECT_EQ(read["version"], 1);
@@ -59,8 +58,8 @@ TEST_F(CliTest, ReadShowsTheCutterAndSetChangesItOnEveryPresentation) {
         ASSERT_EQ(read.status, 0) << read.err;
         ExpectState(ParseJson(read.out), c.model);
 
-        const auto set = Cli({"set", device, "force=200", "weight=heavy", "offset=0.175",
-                              "holder=metal", "--json"});
+        const auto set = Cli(
+            {"set", device, "force=200", "weight=heavy", "offset=0.175", "holder=metal", "--json"});
         ASSERT_EQ(set.status, 0) << set.err;
         const auto after = ParseJson(Cli({"read", device, "--json"}).out);
         EXPECT_EQ(after["parameters"]["blade_force_g"], 200);
@@ -75,8 +74,8 @@ TEST_F(CliTest, ReadShowsTheCutterAndSetChangesItOnEveryPresentation) {
         // The update is the window's: nine writes in its order, the commit before the holder.
         const std::vector<std::string> writes = WritesIn(cutter.StopAndLog());
         const std::vector<std::string> expected = {
-            "ESC.C1;16;1:", "ESC.C1;17;0:", "ESC.C1;18;1:", "ESC.C1;19;1:", "ESC.C1;20;0:",
-            "ESC.C1;21;0:", "ESC.C1;22;200:", "ESC.C1;0;:",  "ESC.C1;32;0:"};
+            "ESC.C1;16;1:", "ESC.C1;17;0:",   "ESC.C1;18;1:", "ESC.C1;19;1:", "ESC.C1;20;0:",
+            "ESC.C1;21;0:", "ESC.C1;22;200:", "ESC.C1;0;:",   "ESC.C1;32;0:"};
         EXPECT_EQ(writes, expected);
     }
 }
@@ -96,9 +95,9 @@ TEST_F(CliTest, BackupChangeRestoreGivesTheBackupBack) {
     ASSERT_EQ(Cli({"backup", cutter.Device(), backup}).status, 0);
 
     ASSERT_EQ(Cli({"set", cutter.Device(), "force=90", "offset=1", "quality=fine"}).status, 0);
-    ASSERT_EQ(Cli({"calibrate", cutter.Device(), "--test", "500x500", "--measured", "510x490"})
-                  .status,
-              0);
+    ASSERT_EQ(
+        Cli({"calibrate", cutter.Device(), "--test", "500x500", "--measured", "510x490"}).status,
+        0);
     ASSERT_EQ(Cli({"aas", cutter.Device(), "--adjust", "1,1"}).status, 0);
     const Json changed = ParseJson(Cli({"read", cutter.Device(), "--json"}).out);
     ASSERT_NE(changed["scale"]["y"], 10000);
@@ -115,8 +114,8 @@ TEST_F(CliTest, BackupChangeRestoreGivesTheBackupBack) {
     std::ifstream file(backup);
     const Json saved = Json::parse(file);
     const Json now = ParseJson(Cli({"read", cutter.Device(), "--json"}).out);
-    for (const char* key : {"identity", "paper", "parameters", "scale", "aas_offsets_units",
-                            "settings"})
+    for (const char* key :
+         {"identity", "paper", "parameters", "scale", "aas_offsets_units", "settings"})
         EXPECT_EQ(now[key], saved[key]) << key;
 
     const std::vector<std::string> log = cutter.StopAndLog();
@@ -145,9 +144,9 @@ TEST_F(CliTest, SquareAndCalibrateSendTheWindowsCommandsAndCorrectTheScale) {
     VirtualCutterProcess cutter({"--error-x", "1.01"});
     const auto square = Cli({"square", cutter.Device(), "500x500"});
     ASSERT_EQ(square.status, 0) << square.err;
-    ASSERT_EQ(Cli({"calibrate", cutter.Device(), "--test", "500x500", "--measured", "505x500"})
-                  .status,
-              0);
+    ASSERT_EQ(
+        Cli({"calibrate", cutter.Device(), "--test", "500x500", "--measured", "505x500"}).status,
+        0);
     ASSERT_EQ(Cli({"square", cutter.Device(), "19.685x19.685", "--inch"}).status, 0);
 
     const std::vector<std::string> log = cutter.StopAndLog();
@@ -177,8 +176,10 @@ TEST_F(CliTest, TuneRunsTheTestCutLoopToACleanCut) {
     EXPECT_EQ(report["sent"][6], "ESC.C1;22;70:");
     EXPECT_EQ(report["sent"][9], "ESC.R1:");
 
-    // The rest of the way, as a person reads each cut.
-    for (const char* seen : {"not-through", "not-through", "rounded-corners", "rounded-corners"})
+    // The rest of the way, as a person reads each cut. Each call finds the earlier ones in
+    // the journal, so the steps grow: the force 20 g, the offset two entries (one too many).
+    for (const char* seen :
+         {"not-through", "rounded-corners", "rounded-corners", "overcut-corners"})
         ASSERT_EQ(Cli({"tune", d, seen}).status, 0) << seen;
     const auto clean = Cli({"tune", d, "clean"});
     EXPECT_EQ(clean.status, 0);
@@ -189,12 +190,52 @@ TEST_F(CliTest, TuneRunsTheTestCutLoopToACleanCut) {
     for (const std::string& line : cutter.StopAndLog())
         if (line.find("test cut") != std::string::npos)
             cuts.push_back(line);
-    EXPECT_EQ(cuts, (std::vector<std::string>{"  test cut 10.0 mm: not cut through (force 60 g)",
-                                              "  test cut 10.0 mm: not cut through (force 70 g)",
-                                              "  test cut 10.0 mm: not cut through (force 80 g)",
-                                              "  test cut 10.0 mm: corners rounded (offset 0.000 mm)",
-                                              "  test cut 10.0 mm: corners rounded (offset 0.175 mm)",
-                                              "  test cut 10.0 mm: clean"}));
+    EXPECT_EQ(cuts,
+              (std::vector<std::string>{"  test cut 10.0 mm: not cut through (force 60 g)",
+                                        "  test cut 10.0 mm: not cut through (force 70 g)",
+                                        "  test cut 10.0 mm: corners rounded (offset 0.000 mm)",
+                                        "  test cut 10.0 mm: corners rounded (offset 0.175 mm)",
+                                        "  test cut 10.0 mm: corners overcut (offset 0.275 mm)",
+                                        "  test cut 10.0 mm: clean"}));
+}
+
+// Card from the cutter's default force: one force strip, one offset strip, each answered as
+// the cutter's log judges its cells, and the next test cut is clean.
+TEST_F(CliTest, LaddersReachACleanCutInTwoRounds) {
+    VirtualCutterProcess cutter({"--material", "250-290,0.500", "--force", "120"});
+    const std::string d = cutter.Device();
+
+    const auto strip = Cli({"ladder", d, "force", "--json"});
+    ASSERT_EQ(strip.status, 0) << strip.err;
+    const Json cut = ParseJson(strip.out);
+    EXPECT_EQ(cut["cells"], Json::parse(R"([{"force_g":5},{"force_g":91},{"force_g":178},
+                                             {"force_g":264},{"force_g":350}])"));
+    EXPECT_EQ(cut["restored"], true);
+    // Five cells of the update and the cut, the old values, their read-back.
+    ASSERT_EQ(cut["sent"].size(), 5u * 10 + 9 + 1) << cut.dump();
+    EXPECT_EQ(cut["sent"][56], "ESC.C1;22;120:");
+
+    const auto answer = Cli({"ladder", d, "force", "--seen", "n,not-through,n,c,b", "--json"});
+    ASSERT_EQ(answer.status, 0) << answer.err;
+    const Json written = ParseJson(answer.out);
+    EXPECT_EQ(written["decision"], "write");
+    EXPECT_EQ(written["written"], (Json{{"force_g", 264}}));
+
+    ASSERT_EQ(Cli({"ladder", d, "offset"}).status, 0);
+    const auto offset = Cli({"ladder", d, "offset", "--seen", "r,r,r,r,r,s,o,o"});
+    ASSERT_EQ(offset.status, 0) << offset.err;
+    EXPECT_EQ(offset.out, "Blade offset 0.500 mm written and read back.\n");
+    ASSERT_EQ(Cli({"testcut", d}).status, 0);
+
+    std::vector<std::string> cuts;
+    for (const std::string& line : cutter.StopAndLog())
+        if (line.find("test cut") != std::string::npos)
+            cuts.push_back(line);
+    ASSERT_EQ(cuts.size(), 5u + 8 + 1);
+    EXPECT_EQ(cuts[2], "  test cut 3 of 5 (178 g, 0.250 mm): not cut through; corners rounded");
+    EXPECT_EQ(cuts[3], "  test cut 4 of 5 (264 g, 0.250 mm): cut through cleanly; corners rounded");
+    EXPECT_EQ(cuts[10], "  test cut 6 of 8 (264 g, 0.500 mm): cut through cleanly; corners sharp");
+    EXPECT_EQ(cuts.back(), "  test cut 10.0 mm: clean");
 }
 
 TEST_F(CliTest, BadNamesAndValuesExit2WithOneLineAndSendNothing) {
@@ -220,6 +261,11 @@ TEST_F(CliTest, BadNamesAndValuesExit2WithOneLineAndSendNothing) {
         {"testcut", d, "--size", "ten"},
         {"tune", d, "sideways"},
         {"tune", d, "clean", "--size", "51"},
+        {"ladder", d, "force", "--to", "300"}, // outside the model's range
+        {"ladder", d, "force", "--cells", "2"},
+        {"ladder", d, "force", "--cells", "9"},
+        {"ladder", d, "offset", "--seen", "r,s,o"}, // eight cells, three words
+        {"ladder", d, "sideways"},
         {"restore", d, (folder_ / "missing.json").string()},
         {"read", "no-such-cutter"},
         {"read", "99"},

@@ -20,10 +20,13 @@ TEST(KeyboardLayout, TabWalksTheControlsInReadingOrder) {
         // "Adjust": each step's fields, then its button.
         "EdTestDraw_X", "EdTestDraw_Y", "BuScale1", "EdMeasure_x", "EdMeasure_y", "BuScale2",
         "EdAASII_X_Offset", "EdAASII_Y_Offset", "BuAASIIUpdate",
-        // "Test Cut": the size and its button, then what was seen and its button, then the
+        // "Test Cut": the size and its button, the kind of cut and a ladder's range and cells,
+        // then what was seen (on the one cut, or on each cell) and its button, then the
         // presets.
-        "EdCutSize", "BuCutTest", "CBCutSeen", "BuCutFix", "CBPreset", "BuApplyPreset",
-        "BuSavePreset",
+        "EdCutSize", "BuCutTest", "CBCutMode", "EdLadderFrom", "EdLadderTo", "CBLadderCells",
+        "CBCutSeen", "CBLadderSeen1", "CBLadderSeen2", "CBLadderSeen3", "CBLadderSeen4",
+        "CBLadderSeen5", "CBLadderSeen6", "CBLadderSeen7", "CBLadderSeen8", "BuCutFix", "CBPreset",
+        "BuApplyPreset", "BuSavePreset",
         // "History": the entry to undo back to, and its button.
         "CBHistory", "BuUndo",
         // The help beside the status line, last.

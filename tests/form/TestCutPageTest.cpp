@@ -2,6 +2,7 @@
 // looks like (the cutter's log) and says so on the page, until the cut is clean.
 #include "FormFixture.h"
 
+#include "protocol/Ladder.h"
 #include "protocol/TestCut.h"
 
 #include <utility>
@@ -83,20 +84,21 @@ TEST_P(TestCutPageTest, LoopFromABadStartEndsClean) {
                                                " written and read back; cutting again");
         }
     }
-    // 60, 70 and 80 g do not cut through; then the offset goes 0.000, 0.175, 0.250.
+    // 60 and 70 g do not cut through, the step grows to 20 g; then the offset goes one entry
+    // up, two more (overcut) and one back.
     EXPECT_EQ(cuts, 6);
     EXPECT_TRUE(cutter->Commands().empty()) << "a clean cut changes nothing";
     EXPECT_EQ(cutter->State().force, 90);
     EXPECT_EQ(cutter->State().bladeOffset, 250);
     const std::vector<std::string> steps =
         inches ? std::vector<std::string>{"2: 2.47 oz, 0.000 Inch, not cut through",
-                                          "3: 2.82 oz, 0.000 Inch, not cut through",
-                                          "4: 3.17 oz, 0.000 Inch, corners rounded",
-                                          "5: 3.17 oz, 0.007 Inch, corners rounded",
+                                          "3: 3.17 oz, 0.000 Inch, corners rounded",
+                                          "4: 3.17 oz, 0.007 Inch, corners rounded",
+                                          "5: 3.17 oz, 0.011 Inch, corners overcut",
                                           "6: 3.17 oz, 0.010 Inch, clean"}
                : std::vector<std::string>{
-                     "2: 70 g, 0.000 mm, not cut through", "3: 80 g, 0.000 mm, not cut through",
-                     "4: 90 g, 0.000 mm, corners rounded", "5: 90 g, 0.175 mm, corners rounded",
+                     "2: 70 g, 0.000 mm, not cut through", "3: 90 g, 0.000 mm, corners rounded",
+                     "4: 90 g, 0.175 mm, corners rounded", "5: 90 g, 0.275 mm, corners overcut",
                      "6: 90 g, 0.250 mm, clean"};
     EXPECT_EQ(
         (std::vector<std::string>{Text(C::LaCutStep1), Text(C::LaCutStep2), Text(C::LaCutStep3),
@@ -114,6 +116,87 @@ TEST_P(TestCutPageTest, LoopFromABadStartEndsClean) {
     // The "Setting" page shows what the cutter holds now.
     EXPECT_EQ(W.BarOf(C::SBForce).Position(), 90);
     EXPECT_EQ(W.ListOf(C::CBOffset).Position(), 2);
+    EXPECT_TRUE(W.Messages.empty());
+}
+
+// What the cutter's log says of a strip's cell, as the entry a person picks in its list:
+// depth for a force ladder, corners for an offset ladder.
+int CellEntry(const std::string& logLine, LadderKind kind) {
+    const char* const words[2][3] = {
+        {"not cut through", "cut through cleanly", "cut into the backing"},
+        {"corners rounded", "corners sharp", "corners overcut"}};
+    for (int entry = 0; entry < 3; ++entry)
+        if (logLine.find(words[kind == LadderKind::Force ? 0 : 1][entry]) != std::string::npos)
+            return entry;
+    ADD_FAILURE() << "no sight in '" << logLine << "'";
+    return 0;
+}
+
+// Card from the cutter's default force: a force strip, a test cut at the force it chose, an
+// offset strip, and the test cut after it is clean: three rounds.
+TEST_F(FormTest, LaddersReachACleanCutInThreeRounds) {
+    vc::Options options;
+    options.state.force = 120;
+    options.material = vc::Material{250, 290, 500};
+    auto cutter = StartCutter(options);
+    W.ShowPage(C::TSSetting, 2);
+    ConnectTo(*cutter);
+    const ControlId cells[] = {C::CBLadderSeen1, C::CBLadderSeen2, C::CBLadderSeen3,
+                               C::CBLadderSeen4, C::CBLadderSeen5, C::CBLadderSeen6,
+                               C::CBLadderSeen7, C::CBLadderSeen8};
+    // Cuts the strip the page shows and answers each cell as the cutter's log judges it.
+    const auto cutAndAnswer = [&](LadderKind kind, int count) {
+        const int before = Log.Count(" of " + std::to_string(count) + " (");
+        W.Click(C::BuCutTest);
+        ASSERT_TRUE(W.RunUntil(
+            [&] { return Log.Count(" of " + std::to_string(count) + " (") == before + count; }));
+        EXPECT_TRUE(W.VisibleOf(cells[count - 1]));
+        if (count < 8) {
+            EXPECT_FALSE(W.VisibleOf(cells[count]));
+        }
+        for (int cell = 1; cell <= count; ++cell)
+            W.Choose(cells[cell - 1], CellEntry(Log.Last("test cut " + std::to_string(cell) +
+                                                         " of " + std::to_string(count)),
+                                                kind));
+        W.Click(C::BuCutFix);
+    };
+
+    W.Choose(C::CBCutMode, 1);
+    EXPECT_EQ(Text(C::EdLadderFrom), "5");
+    EXPECT_EQ(Text(C::EdLadderTo), "350");
+    EXPECT_EQ(Text(C::EdCutSize), "8.0");
+    EXPECT_FALSE(W.VisibleOf(C::LaCutStep1));
+    // Fix before a strip is cut sends nothing.
+    W.Click(C::BuCutFix);
+    EXPECT_TRUE(cutter->Commands().empty());
+    cutAndAnswer(LadderKind::Force, 5);
+    EXPECT_EQ(Text(C::LaLadderCell3), "3: 178 g");
+    EXPECT_EQ(Text(C::LaCutOutcome), "Ladder answer: 264 g written");
+    EXPECT_EQ(Text(C::StatusLine),
+              "Blade force 264 g written and read back; a test cut beside the strip");
+    EXPECT_EQ(cutter->State().force, 264);
+    ASSERT_TRUE(W.RunUntil([&] { return Log.Count("test cut 8.0 mm:") == 1; }));
+    EXPECT_EQ(Log.Count("test cut 8.0 mm: corners rounded (offset 0.250 mm)"), 1);
+
+    W.Choose(C::CBCutMode, 2);
+    EXPECT_EQ(Text(C::EdLadderFrom), "0.000");
+    EXPECT_EQ(Text(C::EdLadderTo), "1.000");
+    cutAndAnswer(LadderKind::Offset, 8);
+    EXPECT_EQ(Text(C::LaLadderCell6), "6: 0.500 mm");
+    EXPECT_EQ(cutter->State().bladeOffset, 500);
+    ASSERT_TRUE(W.RunUntil([&] { return Log.Count("test cut 8.0 mm:") == 2; }));
+    EXPECT_EQ(Log.Count("test cut 8.0 mm: clean"), 1);
+    // The Setting page shows what the cutter holds now.
+    EXPECT_EQ(W.BarOf(C::SBForce).Position(), 264);
+    EXPECT_EQ(W.ListOf(C::CBOffset).Position(), 5);
+    // Every strip and answer is in the journal.
+    std::vector<std::string> actions;
+    for (const settings::JournalEntry& entry : Presets.Journal().Read().entries)
+        actions.push_back(entry.action);
+    EXPECT_EQ(actions, (std::vector<std::string>{"Force ladder 5-350 g, 5 cells",
+                                                 "Ladder answer: 264 g written",
+                                                 "Offset ladder 0.000-1.000 mm, 8 cells",
+                                                 "Ladder answer: 0.500 mm written"}));
     EXPECT_TRUE(W.Messages.empty());
 }
 

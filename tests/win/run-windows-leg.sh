@@ -70,19 +70,23 @@ trap cleanup EXIT
 
 wine_prefix "$win_build/wineprefix" "$logs"
 
-# start_session NAME: a fresh virtual cutter (its log in $logs/NAME.out) on the COM port, and
-# the prefix's server started again so that it reads the registry's settings.
+# start_session NAME [MATERIAL [ARG...]]: a fresh virtual cutter (its log in $logs/NAME.out)
+# on the COM port, and the prefix's server started again so that it reads the registry's
+# settings.
 start_session() {
+    local name="$1" material="${2:-90-110,0.250}"
+    shift
+    (($# > 0)) && shift
     [ -n "$cutter_pid" ] && { kill "$cutter_pid" 2>/dev/null; wait "$cutter_pid" 2>/dev/null || true; }
     [ -n "$server_pid" ] && { wineserver -k >/dev/null 2>&1 || true; wait "$server_pid" 2>/dev/null || true; }
     # The cutter logs every command it receives after its device line; it plots 1 % long in
     # X, so that the window's calibration has something to correct, and its material cuts
-    # cleanly only at 90 to 110 g and 0.250 mm, so that the test cut's loop has something to
-    # tune.
-    if ! wine_start_cutter "$logs/$1.out" "$logs/$1.err" "$cutter" \
-        --model "Vantor II 24 PZ" --error-x 1.01 --material 90-110,0.250 --log; then
+    # cleanly only at 90 to 110 g and 0.250 mm (unless told otherwise), so that the test
+    # cut's loop has something to tune.
+    if ! wine_start_cutter "$logs/$name.out" "$logs/$name.err" "$cutter" \
+        --model "Vantor II 24 PZ" --error-x 1.01 --material "$material" --log "$@"; then
         echo "windows leg: the virtual cutter gave no device" >&2
-        cat "$logs/$1.err" >&2
+        cat "$logs/$name.err" >&2
         exit 1
     fi
     wine_map_port "$com_port" "$cutter_device" "$logs"
@@ -102,6 +106,12 @@ start_session virtual-cutter
 ZOPRA_WIN_COM="$com_port" ZOPRA_WIN_CUTTER_LOG="$logs/virtual-cutter.out" ctest --test-dir "$win_build" --output-on-failure --timeout 300
 
 "$root/tests/win/cli-under-wine.sh" "$win_build/src/cli/zopra-cli.exe" "$com_port"
+
+# The ladders from card at the cutter's default force, to a clean cut in three rounds.
+start_session virtual-cutter-card 250-290,0.500 --force 120
+ZOPRA_WIN_COM="$com_port" ZOPRA_WIN_CUTTER_LOG="$logs/virtual-cutter-card.out" ZOPRA_WIN_LADDER=1 \
+    GTEST_FILTER='WindowDriverTest.LaddersReachACleanCutFromCard' \
+    ctest --test-dir "$win_build" --output-on-failure --timeout 300 -R win_window_e2e
 
 # The window once more with German regional settings (decimal comma): it shows "," and sends
 # the cutter the same bytes as with ".".

@@ -114,16 +114,22 @@ Outcome CutterModel::Execute(std::string_view command) {
 
 // body: the letter and what follows it, without ESC "." and the final ":".
 Outcome CutterModel::Escape(std::string_view body) {
-    if (body.size() == 2 && body[0] == 'R' &&
-        std::string_view("13456").find(body[1]) != std::string_view::npos)
-        return {QueryReply(body[1]), {}};
-    if (body[0] == 'R')
-        return {std::nullopt, {"unknown query, not answered"}};
+    if (body[0] == 'R') {
+        Outcome out;
+        FlushStrip(out);
+        updateSinceCut_ = false;
+        if (body.size() == 2 && std::string_view("13456").find(body[1]) != std::string_view::npos)
+            out.reply = QueryReply(body[1]);
+        else
+            out.notes.push_back("unknown query, not answered");
+        return out;
+    }
 
     const auto fields = Split(body, ';');
     if (fields[0] == "C1" || fields[0] == "C6") {
         if (fields.size() != 3)
             return {std::nullopt, {"malformed setting, ignored"}};
+        updateSinceCut_ = true;
         return Setting(fields[0] == "C1" ? 1 : 6, fields);
     }
     if (fields[0] == "D6") {
@@ -333,21 +339,18 @@ void CutterModel::PenUp(Outcome& out) {
     NoteTestCut(out);
 }
 
-void CutterModel::NoteTestCut(Outcome& out) const {
+void CutterModel::NoteTestCut(Outcome& out) {
     if (figures_.size() < 2)
         return;
     const Figure& triangle = figures_.back();
     const Figure& square = figures_[figures_.size() - 2];
     // A square is its start and four corners; a triangle its start and three corners.
-    if (!triangle.closed || triangle.path.size() != 4 || !square.closed ||
-        square.path.size() != 5)
+    if (!triangle.closed || triangle.path.size() != 4 || !square.closed || square.path.size() != 5)
         return;
-    const auto [squareX, squareXEnd] =
-        std::minmax_element(square.path.begin(), square.path.end(),
-                            [](auto& a, auto& b) { return a.x < b.x; });
-    const auto [squareY, squareYEnd] =
-        std::minmax_element(square.path.begin(), square.path.end(),
-                            [](auto& a, auto& b) { return a.y < b.y; });
+    const auto [squareX, squareXEnd] = std::minmax_element(
+        square.path.begin(), square.path.end(), [](auto& a, auto& b) { return a.x < b.x; });
+    const auto [squareY, squareYEnd] = std::minmax_element(
+        square.path.begin(), square.path.end(), [](auto& a, auto& b) { return a.y < b.y; });
     for (const PointMm& corner : triangle.path)
         if (corner.x <= squareX->x || corner.x >= squareXEnd->x || corner.y <= squareY->y ||
             corner.y >= squareYEnd->y)
@@ -355,8 +358,40 @@ void CutterModel::NoteTestCut(Outcome& out) const {
     char size[32];
     std::snprintf(size, sizeof size, "%.1f", square.widthMm);
     const std::string verdict = TestCutVerdict();
-    out.notes.push_back("test cut " + std::string(size) + " mm" +
-                        (verdict.empty() ? "" : ": " + verdict));
+    std::string plain =
+        "test cut " + std::string(size) + " mm" + (verdict.empty() ? "" : ": " + verdict);
+    if (updateSinceCut_) {
+        strip_.push_back({std::move(plain), CellVerdict()});
+        updateSinceCut_ = false;
+        return;
+    }
+    FlushStrip(out);
+    out.notes.push_back(std::move(plain));
+}
+
+void CutterModel::FlushStrip(Outcome& out) {
+    if (strip_.size() == 1)
+        out.notes.push_back(strip_.front().plain);
+    else
+        for (std::size_t k = 0; k < strip_.size(); ++k)
+            out.notes.push_back("test cut " + std::to_string(k + 1) + " of " +
+                                std::to_string(strip_.size()) + " " + strip_[k].cell);
+    strip_.clear();
+}
+
+std::string CutterModel::CellVerdict() const {
+    char values[64];
+    std::snprintf(values, sizeof values, "(%d g, %.3f mm)", state_.force,
+                  state_.bladeOffset / 1000.0);
+    if (!material_)
+        return values;
+    const char* depth = state_.force < material_->forceMin   ? "not cut through"
+                        : state_.force > material_->forceMax ? "cut into the backing"
+                                                             : "cut through cleanly";
+    const char* corners = state_.bladeOffset < material_->offsetUm   ? "corners rounded"
+                          : state_.bladeOffset > material_->offsetUm ? "corners overcut"
+                                                                     : "corners sharp";
+    return std::string(values) + ": " + depth + "; " + corners;
 }
 
 // Force first: a cut that does not go through, or goes through the backing, cannot be

@@ -44,8 +44,13 @@ private:
     std::string QueryReply(char which) const;
     // After a figure: a closed triangle inside the closed square just before it is a test
     // cut, and the log says what a person would see on it.
-    void NoteTestCut(Outcome& out) const;
+    void NoteTestCut(Outcome& out);
     std::string TestCutVerdict() const;
+    // A cell of a strip, judged as it was cut: "(178 g, 0.250 mm): cut through cleanly;
+    // corners rounded".
+    std::string CellVerdict() const;
+    // The held cells into the log, numbered "k of N" (a single one as a plain test cut).
+    void FlushStrip(Outcome& out);
 
     CutterState state_;
     double errorX_;
@@ -60,6 +65,16 @@ private:
     double startX_ = 0.0; // commanded position where the current figure began
     double startY_ = 0.0;
     std::deque<Figure> figures_;
+
+    // A strip of test cuts: each cell follows a settings update directly, with no query in
+    // between, and the strip ends at the next query (the read-back after the old values were
+    // written back). Its cells are held until then, so that each can say "k of N".
+    struct HeldCell {
+        std::string plain; // the line a lone test cut gets
+        std::string cell;  // the values and the verdict
+    };
+    bool updateSinceCut_ = false;
+    std::vector<HeldCell> strip_;
 };
 
 // Strict integer text: optional sign and digits, nothing else, within int.

@@ -18,6 +18,7 @@
 
 #include <commctrl.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -523,3 +524,55 @@ TEST_F(WindowDriverTest, TheHistoryPageUndoesAnUpdate) {
 }
 
 } // namespace
+
+// Card from the cutter's default force, in a session of its own (run-windows-leg.sh starts a
+// cutter with card loaded): a force strip, an offset strip, each cell answered as the
+// cutter's log judges it, and the test cut after the second answer is clean: three rounds.
+TEST_F(WindowDriverTest, LaddersReachACleanCutFromCard) {
+    if (Env("ZOPRA_WIN_LADDER").empty())
+        GTEST_SKIP() << "needs the card: run-windows-leg.sh runs it against a cutter of its own";
+    Choose(ControlId::CBConnects, Env("ZOPRA_WIN_COM"));
+    Click(ControlId::BuConnect);
+    ASSERT_TRUE(Idle());
+    NextPage();
+    NextPage();
+    const ControlId cells[] = {ControlId::CBLadderSeen1, ControlId::CBLadderSeen2,
+                               ControlId::CBLadderSeen3, ControlId::CBLadderSeen4,
+                               ControlId::CBLadderSeen5, ControlId::CBLadderSeen6,
+                               ControlId::CBLadderSeen7, ControlId::CBLadderSeen8};
+    struct Sight {
+        const char* logged;
+        const char* entry;
+    };
+    const auto round = [&](const char* mode, int count, const std::array<Sight, 3>& sights) {
+        Choose(ControlId::CBCutMode, mode);
+        Log.Mark();
+        Click(ControlId::BuCutTest);
+        const std::string of = " of " + std::to_string(count) + " (";
+        ASSERT_TRUE(Log.ShowsSinceMark("test cut " + std::to_string(count) + of))
+            << Log.SinceMark();
+        const std::string log = Log.SinceMark();
+        for (int cell = 1; cell <= count; ++cell) {
+            const std::size_t at = log.find("test cut " + std::to_string(cell) + of);
+            const std::string line = log.substr(at, log.find('\n', at) - at);
+            for (const Sight& sight : sights)
+                if (line.find(sight.logged) != std::string::npos)
+                    Choose(cells[cell - 1], sight.entry);
+        }
+        Log.Mark();
+        Click(ControlId::BuCutFix);
+    };
+    round("Force ladder", 5,
+          {{{"not cut through", "Not cut"},
+            {"cut through cleanly", "Clean"},
+            {"cut into the backing", "Backing"}}});
+    EXPECT_EQ(Text(ControlId::LaCutOutcome), "Ladder answer: 264 g written");
+    // The cutter plots 1 % long in X: the square comes out 8.1 mm.
+    EXPECT_TRUE(Log.ShowsSinceMark(" mm: corners rounded (offset 0.250 mm)")) << Log.SinceMark();
+    round("Offset ladder", 8,
+          {{{"corners rounded", "Rounded"},
+            {"corners sharp", "Sharp"},
+            {"corners overcut", "Overcut"}}});
+    EXPECT_EQ(Text(ControlId::LaCutOutcome), "Ladder answer: 0" + Separator() + "500 mm written");
+    EXPECT_TRUE(Log.ShowsSinceMark(" mm: clean")) << Log.SinceMark();
+}
