@@ -161,7 +161,7 @@ namespace {
 
 // What `ladder` was asked, checked before anything is opened; the range is checked against
 // the model's once it is read.
-struct LadderSpec {
+struct LadderRequest {
     LadderKind kind = LadderKind::Force;
     std::optional<std::int32_t> from, to; // grams, or offset list positions
     std::optional<int> cells;
@@ -204,67 +204,67 @@ std::int32_t OffsetEntry(const std::string& option, const std::string& text, boo
                      LengthUnitName(inches) + ")");
 }
 
-LadderSpec ParseLadder(const LadderArguments& a, bool inches) {
-    LadderSpec spec;
+LadderRequest ParseLadder(const LadderArguments& a, bool inches) {
+    LadderRequest request;
     if (a.kind != "force" && a.kind != "offset")
         throw UsageError("the ladder is force or offset, not '" + a.kind + "'");
-    spec.kind = a.kind == "force" ? LadderKind::Force : LadderKind::Offset;
+    request.kind = a.kind == "force" ? LadderKind::Force : LadderKind::Offset;
     const auto value = [&](const std::string& option, const std::string& text) {
-        return spec.kind == LadderKind::Force ? WholeGrams(option, text)
-                                              : OffsetEntry(option, text, inches);
+        return request.kind == LadderKind::Force ? WholeGrams(option, text)
+                                                 : OffsetEntry(option, text, inches);
     };
     if (!a.values.empty()) {
         if (!a.from.empty() || !a.to.empty() || !a.cells.empty())
             throw UsageError("--values names the strip's cells: leave out --from, --to and "
                              "--cells");
         for (const std::string& text : CommaSeparated(a.values))
-            spec.values.push_back(value("--values", text));
+            request.values.push_back(value("--values", text));
     }
     if (!a.from.empty())
-        spec.from = value("--from", a.from);
+        request.from = value("--from", a.from);
     if (!a.to.empty())
-        spec.to = value("--to", a.to);
+        request.to = value("--to", a.to);
     if (!a.cells.empty()) {
         const std::int32_t cells = WholeGrams("--cells", a.cells);
         if (cells < kLadderCellsMinimum || cells > kLadderCellsMaximum)
             throw UsageError("--cells " + a.cells + ": a ladder has " +
                              std::to_string(kLadderCellsMinimum) + " to " +
                              std::to_string(kLadderCellsMaximum) + " cells");
-        spec.cells = cells;
+        request.cells = cells;
     }
     if (!a.seen.empty())
         for (const std::string& word : CommaSeparated(a.seen)) {
-            const std::optional<CellSeen> seen = CellSeenFromWord(spec.kind, word);
+            const std::optional<CellSeen> seen = CellSeenFromWord(request.kind, word);
             if (!seen)
                 throw UsageError("--seen: '" + word + "' is not one of " +
-                                 CellSeenWords(spec.kind));
-            spec.seen.push_back(*seen);
+                                 CellSeenWords(request.kind));
+            request.seen.push_back(*seen);
         }
-    spec.side = a.noCut && !a.seen.empty()
-                    ? 0
-                    : SideOf(a.size.empty() ? LadderDefaultSize(inches) : a.size, inches);
-    return spec;
+    request.side = a.noCut && !a.seen.empty()
+                       ? 0
+                       : SideOf(a.size.empty() ? LadderDefaultSize(inches) : a.size, inches);
+    return request;
 }
 
-// The strip the spec names on this model; UsageError when it cannot be cut.
-Ladder StripOf(const LadderSpec& spec, std::string_view model) {
+// The strip the request names on this model; UsageError when it cannot be cut.
+Ladder StripOf(const LadderRequest& request, std::string_view model) {
     try {
-        if (!spec.values.empty())
-            return LadderOfCells(model, spec.kind, spec.values);
-        if (spec.kind == LadderKind::Force) {
+        if (!request.values.empty())
+            return LadderOfCells(model, request.kind, request.values);
+        if (request.kind == LadderKind::Force) {
             const Ladder whole =
-                DefaultForceLadder(model, spec.cells.value_or(kLadderCellsDefault));
-            return ForceLadder(model, spec.from.value_or(whole.cells.front()),
-                               spec.to.value_or(whole.cells.back()),
-                               spec.cells.value_or(kLadderCellsDefault));
+                DefaultForceLadder(model, request.cells.value_or(kLadderCellsDefault));
+            return ForceLadder(model, request.from.value_or(whole.cells.front()),
+                               request.to.value_or(whole.cells.back()),
+                               request.cells.value_or(kLadderCellsDefault));
         }
         const Ladder whole = DefaultOffsetLadder();
-        const Ladder ladder = OffsetLadder(spec.from.value_or(whole.cells.front()),
-                                           spec.to.value_or(whole.cells.back()));
-        if (spec.cells && *spec.cells != static_cast<int>(ladder.cells.size()))
+        const Ladder ladder = OffsetLadder(request.from.value_or(whole.cells.front()),
+                                           request.to.value_or(whole.cells.back()));
+        if (request.cells && *request.cells != static_cast<int>(ladder.cells.size()))
             throw UsageError("an offset ladder has one cell per entry from --from to --to: " +
                              std::to_string(ladder.cells.size()) + ", not " +
-                             std::to_string(*spec.cells));
+                             std::to_string(*request.cells));
         return ladder;
     } catch (const LadderError& error) {
         throw UsageError(error.what());
@@ -337,15 +337,15 @@ void PrintStrip(std::ostream& out, const Ladder& ladder, std::int32_t side, bool
 
 void RunLadder(const std::string& device, const LadderArguments& a, const Options& options,
                std::ostream& out, std::ostream& err) {
-    const LadderSpec spec = ParseLadder(a, options.inches);
+    const LadderRequest request = ParseLadder(a, options.inches);
     const bool inches = options.inches;
     auto cutter = Connect(device, options, err);
     const MachineSettings before = cutter->ReadParameters();
     const CutValues held = SteppableValues(before);
-    const Ladder strip = StripOf(spec, before.FModelName);
-    if (!spec.seen.empty() && spec.seen.size() != strip.cells.size())
+    const Ladder strip = StripOf(request, before.FModelName);
+    if (!request.seen.empty() && request.seen.size() != strip.cells.size())
         throw UsageError("--seen takes one word per cell: " + std::to_string(strip.cells.size()) +
-                         ", not " + std::to_string(spec.seen.size()) + "; nothing was sent.");
+                         ", not " + std::to_string(request.seen.size()) + "; nothing was sent.");
 
     Json document = {{"version", kJsonVersion},
                      {"device", CutterText(cutter->Text())},
@@ -354,15 +354,15 @@ void RunLadder(const std::string& device, const LadderArguments& a, const Option
                      {"cells", CellsJson(strip)}};
     std::vector<std::string> sent;
     const std::string answer = "zopra-cli ladder " + device + " " + a.kind + " --values ";
-    if (spec.seen.empty()) {
-        const StripOutcome outcome = CutStrip(*cutter, before, strip, spec.side, inches,
+    if (request.seen.empty()) {
+        const StripOutcome outcome = CutStrip(*cutter, before, strip, request.side, inches,
                                               LadderTitle(strip, inches), sent, err);
         document["sent"] = sent;
         document["restored"] = outcome.restored;
         if (options.json) {
             out << document.dump(2) << "\n";
         } else {
-            PrintStrip(out, strip, spec.side, inches);
+            PrintStrip(out, strip, request.side, inches);
             if (outcome.restored)
                 out << "The cutter's values from before were written back and read back.\n"
                     << "Answer with: " << answer << ValuesList(strip, inches)
@@ -373,7 +373,7 @@ void RunLadder(const std::string& device, const LadderArguments& a, const Option
         return;
     }
 
-    const LadderPlan plan = PlanLadder(strip, spec.seen, before.FModelName, inches);
+    const LadderPlan plan = PlanLadder(strip, request.seen, before.FModelName, inches);
     const char* decisions[] = {"write", "next-strip", "at-limit"};
     document["decision"] = decisions[static_cast<int>(plan.kind)];
     document["written"] = nullptr;
@@ -406,12 +406,12 @@ void RunLadder(const std::string& device, const LadderArguments& a, const Option
         document["next_cells"] = CellsJson(plan.next);
         text = "No cell was clean.\n";
         if (!a.noCut) {
-            const StripOutcome outcome = CutStrip(*cutter, before, plan.next, spec.side, inches,
+            const StripOutcome outcome = CutStrip(*cutter, before, plan.next, request.side, inches,
                                                   LadderAnswerText(plan, strip, inches), sent, err);
             document["restored"] = outcome.restored;
             failure = outcome.failure;
             std::ostringstream strip;
-            PrintStrip(strip, plan.next, spec.side, inches);
+            PrintStrip(strip, plan.next, request.side, inches);
             text += "Next strip cut: " + strip.str();
         } else {
             text += "Next strip (not cut): " + LadderMapText(plan.next, inches) + "\n";
